@@ -1,0 +1,32 @@
+#pragma once
+// One capture block: the header fields the wave device reads and fills, and
+// storage for the largest block, so that a change of sweep time never needs
+// larger storage. Owned by the device while queued, by the pipeline from the
+// moment its event arrives until the pipeline frees it.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+#include "settings/meter_settings.h"
+
+namespace tarnwick {
+
+// One more than the largest block.
+constexpr int32_t kBlockStorageBytes = kMaxBlockBytes + 1;
+// Blocks kept queued with the input device.
+constexpr int kBlocksQueued = 3;
+
+struct CaptureBlock {
+    int32_t bufferLength = 0;   // bytes the device may fill: BlockBytes when queued
+    int32_t bytesRecorded = 0;  // bytes the device filled
+    uint32_t flags = 0;
+    std::array<uint8_t, kBlockStorageBytes> storage{};
+};
+
+using CaptureBlockPtr = std::unique_ptr<CaptureBlock>;
+
+// A zeroed block whose buffer length is `blockBytes`.
+CaptureBlockPtr NewCaptureBlock(int32_t blockBytes);
+
+}  // namespace tarnwick

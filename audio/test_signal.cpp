@@ -1,0 +1,66 @@
+#include "audio/test_signal.h"
+
+#include <cmath>
+#include <numbers>
+
+#include "core/level_math.h"
+#include "settings/meter_settings.h"
+
+namespace tarnwick {
+namespace {
+
+double Amplitude(double db) {
+    return kFullScale * std::pow(10.0, db / 20.0);
+}
+
+int16_t Clip(double v) {
+    const double r = std::round(v);
+    return static_cast<int16_t>(r > 32767.0 ? 32767.0 : r < -32768.0 ? -32768.0 : r);
+}
+
+void Put(uint8_t* p, int16_t left, int16_t right) {
+    const auto l = static_cast<uint16_t>(left);
+    const auto r = static_cast<uint16_t>(right);
+    p[0] = static_cast<uint8_t>(l & 0xFF);
+    p[1] = static_cast<uint8_t>(l >> 8);
+    p[2] = static_cast<uint8_t>(r & 0xFF);
+    p[3] = static_cast<uint8_t>(r >> 8);
+}
+
+}  // namespace
+
+void TestSignal::Fill(uint8_t* out, int64_t frames) {
+    constexpr double kTwoPi = 2.0 * std::numbers::pi;
+    const int64_t cycle = static_cast<int64_t>(kTestSignalCycleSeconds) * kSampleRate;
+    for (int64_t i = 0; i < frames; ++i, ++position_, out += 4) {
+        const int64_t inCycle = position_ % cycle;
+        const double t = static_cast<double>(inCycle) / kSampleRate;
+        double left = 0.0, right = 0.0;
+        if (t < 3.0) {
+            // silence
+        } else if (t < 16.0) {
+            const double db = t < 8.0 ? -20.0 : t < 13.0 ? -10.0 : -0.5;
+            left = right = Amplitude(db) * std::sin(kTwoPi * 1000.0 * t);
+        } else if (t < 23.0) {
+            const double s = std::sin(kTwoPi * 440.0 * t);
+            left = Amplitude(-24.0) * s;
+            right = Amplitude(-8.0) * s;
+        } else {
+            // Syllables of 250 ms with a raised-cosine envelope, their levels
+            // stepping through -36..-12 dB.
+            const double syllable = (t - 23.0) / 0.25;
+            const int index = static_cast<int>(syllable);
+            const double phase = syllable - index;
+            const double db = -36.0 + 6.0 * ((index * 7) % 5);
+            const double envelope = 0.5 - 0.5 * std::cos(kTwoPi * phase);
+            noise_ = noise_ * 1664525u + 1013904223u;
+            const double n = (static_cast<double>(noise_ >> 8) / (1u << 24)) * 2.0 - 1.0;
+            const double voice = 0.6 * std::sin(kTwoPi * 180.0 * t) + 0.4 * n;
+            left = Amplitude(db) * envelope * voice;
+            right = 0.8 * left;
+        }
+        Put(out, Clip(left), Clip(right));
+    }
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,141 @@
+// The block pipeline: one pass per filled capture block, in a fixed order.
+
+#include <cmath>
+
+#include "core/level_math.h"
+#include "core/meter_app.h"
+#include "display/readout_format.h"
+
+namespace tarnwick {
+namespace {
+
+int32_t SelectPeak(const TBlockLevels& levels, int32_t channel) {
+    switch (channel) {
+        case kChannelRight:
+            return levels.RightPeak;
+        case kChannelSum:
+            return levels.SumPeak;
+        case kChannelDifference:
+            return levels.DifferencePeak;
+        default:  // Stereo and Left; a hand-edited mode outside 0..4 reads as Stereo
+            return levels.LeftPeak;
+    }
+}
+
+bool IsStereo(int32_t channel) {
+    return channel < kChannelLeft || channel > kChannelDifference;
+}
+
+}  // namespace
+
+void MeterApp::MMWimData(CaptureBlockPtr block) {
+    // 1-2. The block is back from the device: release it.
+    capture_.OutstandingBlocks -= 1;
+    if (!capture_.ReleaseBlock(*block)) {
+        return;
+    }
+
+    // 3-5. Measure the samples, read with the block size now in force.
+    int32_t frames = settings_.BlockBytes / kBytesPerFrame;
+    if (frames < 0) {
+        frames = 0;
+    }
+    settings_.CalibrationFactor = PipelineCalibrationFactorFor(settings_.Calibration);
+    AnalyseBlockInput input;
+    input.bytes = block->storage.data();
+    input.frameCount = frames;
+    input.integrate = settings_.Integrate;
+    input.testRunning = run_.TestRunning;
+    input.replaying = replaying_;
+    const AnalyseBlockResult analysed =
+        AnalyseBlock(input, SampleStoreAccess{nullptr, 0, &storePosition_}, stats_.SystemMax);
+    TBlockLevels levels = analysed.levels;
+    const char32_t separator = DecimalSeparator();
+    if (analysed.systemMaxRose) {
+        view_.Label11 = FormatSystemMax(AmplitudeToDb(stats_.SystemMax, 0.0), separator);
+    }
+
+    // 6. Over lamp; the block's storage is done with.
+    UpdateOverLamp(lamp_, levels);
+    view_.tooHigh = lamp_.colour;
+    block.reset();
+
+    // 7-8. Short-term average of the selected signal (the left peak in Stereo).
+    const int32_t channel = settings_.Channel;
+    const bool stereo = IsStereo(channel);
+    levels.SelectedPeak = SelectPeak(levels, channel);
+    if (UpdateShortTermAverage(stats_, settings_.AverageLength, levels.SelectedPeak,
+                               levels.RightPeak)) {
+        view_.ShortAvglDisplay =
+            stats_.ShortAverage1 > 0
+                ? FormatLevelReadout(ReadoutDb(static_cast<int32_t>(stats_.ShortAverage1),
+                                               settings_.Calibration, settings_.DisplayOffset),
+                                     separator)
+                : kLowReadout;
+    }
+
+    // 9-11. The block level drives the automatic start and stop and, during a
+    // test, the run-time average.
+    levels.Level = stereo ? std::max(levels.LeftPeak, levels.RightPeak) : levels.SelectedPeak;
+    DecideAutoStartStop(settings_, run_.TestRunning, levels.Level, *autoStartTimer_,
+                        *autoStopTimer_);
+    if (run_.TestRunning && UpdateRunTimeAverage(stats_, settings_, levels.Level)) {
+        view_.LongAvgDisplay =
+            stats_.RunTimeAverage >= 1
+                ? FormatLevelReadout(ReadoutDb(stats_.RunTimeAverage, settings_.Calibration,
+                                               settings_.DisplayOffset),
+                                     separator)
+                : kLowReadout;
+    }
+    lastLevels_ = levels;
+
+    // 12. Heights of the levels on the current scale.
+    const double factor = settings_.CalibrationFactor;
+    const int32_t average1Height = AmplitudeToHeight(stats_.ShortAverage1, factor, scale_.heights);
+    const int32_t average2Height = AmplitudeToHeight(stats_.ShortAverage2, factor, scale_.heights);
+    const int32_t levelHeight = AmplitudeToHeight(levels.Level, factor, scale_.heights);
+    const int32_t target2Height =
+        AmplitudeToHeight(DbToAmplitude(settings_.LowerVol), factor, scale_.heights);
+    const int32_t target1Height =
+        AmplitudeToHeight(DbToAmplitude(settings_.UpperVol), factor, scale_.heights);
+    const int32_t thresholdHeight =
+        AmplitudeToHeight(DbToAmplitude(settings_.Threshold), factor, scale_.heights);
+    const int32_t leftHeight = AmplitudeToHeight(levels.LeftPeak, factor, scale_.heights);
+    const int32_t rightHeight = AmplitudeToHeight(levels.RightPeak, factor, scale_.heights);
+
+    // 13-14. Target times on every block, then the test clock and due saves.
+    UpdateTargetTimes(stats_, ports_.clock.TickCount(), levelHeight, target1Height, target2Height,
+                      thresholdHeight);
+    TestTick();
+
+    // 15. Bars, peak hold and the peak readout.
+    const TBarFrame bars =
+        UpdateBarMeters(bars_, stereo, settings_.Sweep, levelHeight, leftHeight, rightHeight);
+    if (bars.peakReadoutDue) {
+        view_.PeakDisplay =
+            levels.SelectedPeak > 0
+                ? FormatLevelReadout(ReadoutDb(levels.SelectedPeak, settings_.Calibration,
+                                               settings_.DisplayOffset),
+                                     separator)
+                : kLowReadout;
+    }
+
+    // 16. One graph column.
+    TSweepColumn column;
+    column.p1 = stereo ? leftHeight : levelHeight;
+    column.p2 = rightHeight;
+    column.t2 = target2Height;
+    column.a1 = average1Height;
+    column.a2 = average2Height;
+    column.t1 = target1Height;
+    column.th = thresholdHeight;
+    TGraphOptions options;
+    options.stereo = stereo;
+    options.showPeaks = settings_.ShowPeaks;
+    PlotSweepColumn(graph_, column, options, run_.TestRunning, replaying_, run_.SecondElapsed);
+
+    // 18. Keep three blocks queued.
+    capture_.ReissueBlock();
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,86 @@
+#include "core/meter_app.h"
+
+#include "results/save_schedule.h"
+
+namespace tarnwick {
+
+MeterApp::MeterApp(const MeterPorts& ports)
+    : ports_(ports),
+      capture_(
+          ports.waveInput, ports.dialogs, ports.process, [this] { return settings_.BlockBytes; },
+          [this] { ResetDeviceSettings(); }) {
+    secondTimer_ = ports_.timers.CreateTimer(kSecondTimerMs, [this] { SecondTimerTimer(); });
+    autoStartTimer_ =
+        ports_.timers.CreateTimer(kAutoStartTimerMs, [this] { AutoStartTimerTimer(); });
+    autoStopTimer_ = ports_.timers.CreateTimer(kAutoStopTimerMs, [this] { AutoStopTimerTimer(); });
+    // Ends a replay; replays come with live audio, so it never fires yet.
+    replayTimer_ = ports_.timers.CreateTimer(kReplayTimerInitialMs, [] {});
+}
+
+std::string MeterApp::SettingsSubKey() const {
+    return settings_.InstanceNumber == 1 ? "\\Tarnwick" : "\\Tarnwick 2";
+}
+
+char32_t MeterApp::DecimalSeparator() {
+    return ports_.formats.DecimalSeparator();
+}
+
+bool MeterApp::FormCreate(int32_t instanceNumber, const TMeterSettings& stored) {
+    ClearShortRings(stats_);
+    graph_ = TSweepGraph{};
+    // The scale is built for the start value of Scale; the loaded one is drawn
+    // when the window shows.
+    settings_.DisplayOffset = BuildScale(scale_, settings_.Scale, settings_.FullScale);
+    settings_ = stored;
+    settings_.InstanceNumber = instanceNumber;
+    ApplyLoadedSettings(stored);
+    secondTimer_->Arm();
+    if (!capture_.OpenCapture(settings_.DeviceIndex,
+                              [this](CaptureBlockPtr block) { MMWimData(std::move(block)); })) {
+        return false;
+    }
+    view_.CheckBox1Checked = settings_.AutoStart;
+    view_.Caption = instanceNumber == 1 ? "Tarnwick  V.1.40" : "Tarnwick - 2   V.1.40";
+    return true;
+}
+
+void MeterApp::FormShow() {
+    settings_.DisplayOffset = BuildScale(scale_, settings_.Scale, settings_.FullScale);
+    bars_.HoldHeight1 = 0;
+    bars_.HoldHeight2 = 0;
+}
+
+void MeterApp::ApplyLoadedSettings(const TMeterSettings& stored) {
+    view_.Label6 = FormatAverageTime(stored.AverageTime, DecimalSeparator());
+    view_.Label14Visible = !stored.ThresholdIgnore;
+    if (settings_.FileOpen) {
+        view_.CloseFile1Enabled = true;
+        view_.TBcloseEnabled = true;
+        view_.SaveAs1Enabled = false;
+        view_.TBopenEnabled = false;
+        const LocalDateTime now = ports_.clock.Now();
+        run_.NextMinuteSaveTime = MinutesFromNow(now, settings_.SaveMins);
+        run_.NextHourSaveTime = NextWholeHour(now);
+        AttachResultsFile(settings_.Filename);
+    }
+}
+
+void MeterApp::ResetDeviceSettings() {
+    std::unique_ptr<ISettingsKey> key =
+        ports_.settingsStore.OpenOrCreate(kSettingsKeyRoot + SettingsSubKey());
+    if (key == nullptr) {
+        return;
+    }
+    ports_.dialogs.MessageBox("The configured device will be reset to the default.",
+                              kTarnwickErrorCaption);
+    StoredValue value;
+    value.kind = ValueKind::kDword;
+    value.dword = 0;
+    key->Write("Device", value);
+    value.dword = 32000;
+    key->Write("Volume", value);
+    value.dword = 0;
+    key->Write("Mixer Channel", value);
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,157 @@
+#pragma once
+// MeterApp: the main window's state and commands, free of any toolkit. It owns
+// the settings record, the statistics, the test run, the capture engine, the
+// meter scale and the view state, and exposes every command as a method named
+// after its handler. The window forwards its events here; a headless program or
+// a test drives the very same object.
+//
+// Everything runs on one thread: blocks, timers and commands are called one at a
+// time by the event loop.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "audio/capture_engine.h"
+#include "core/block_analyser.h"
+#include "core/level_statistics.h"
+#include "core/over_lamp.h"
+#include "core/ports/clock.h"
+#include "core/ports/process_control.h"
+#include "core/ports/regional_formats.h"
+#include "core/ports/settings_key.h"
+#include "core/ports/text_files.h"
+#include "core/ports/timers.h"
+#include "core/ports/user_dialogs.h"
+#include "core/ports/wave_device.h"
+#include "core/view_state.h"
+#include "display/bar_meter.h"
+#include "display/meter_scale.h"
+#include "display/sweep_graph.h"
+#include "results/test_run.h"
+#include "settings/meter_settings.h"
+
+namespace tarnwick {
+
+inline const std::string kApplicationTitle = "Tarnwick";
+inline const std::string kSettingsKeyRoot = "Software\\Hollowden";
+
+// The machine as the system sees it.
+struct MeterPorts {
+    IClock& clock;
+    ITimerFactory& timers;
+    IWaveInput& waveInput;
+    IRegionalFormats& formats;
+    IUserDialogs& dialogs;
+    IProcessControl& process;
+    ISettingsStore& settingsStore;
+    ITextFiles& files;
+};
+
+// Timer intervals of the main window, in milliseconds.
+constexpr uint32_t kSecondTimerMs = 1000;
+constexpr uint32_t kAutoStartTimerMs = 100;
+constexpr uint32_t kAutoStopTimerMs = 500;
+constexpr uint32_t kReplayTimerInitialMs = 2000;
+
+class MeterApp {
+public:
+    explicit MeterApp(const MeterPorts& ports);
+    MeterApp(const MeterApp&) = delete;
+    MeterApp& operator=(const MeterApp&) = delete;
+
+    // --- Start-up -------------------------------------------------------------
+
+    // Creation of the main window: clears the rings and the graph state, builds
+    // the start scale, takes the instance number, applies the stored settings
+    // (`stored` is the record the settings loader read), opens capture on
+    // `stored.DeviceIndex`, sets the Auto-Start box and the caption. False when
+    // the program was ended on the way.
+    bool FormCreate(int32_t instanceNumber, const TMeterSettings& stored);
+
+    // Showing the main window: draws the loaded scale (which sets DisplayOffset).
+    void FormShow();
+
+    // What the settings loader does to the window besides filling the record:
+    // Label6, Label14 and the restore of an attached results file.
+    void ApplyLoadedSettings(const TMeterSettings& stored);
+
+    // --- The block pipeline ----------------------------------------------------
+
+    // One filled capture block: measures it, updates statistics, readouts, test
+    // clock and display, and queues a fresh block.
+    void MMWimData(CaptureBlockPtr block);
+
+    // --- Test commands and timers -----------------------------------------------
+
+    void StartStopButtonClick();
+    void SecondTimerTimer();
+    void AutoStartTimerTimer();
+    void AutoStopTimerTimer();
+    void CheckBox1Click(bool checked);
+
+    // --- Results files ----------------------------------------------------------
+
+    void SaveAs1Click();
+    void CloseFile1Click();
+    // Writes the record(s) of the period if a results file is attached, then
+    // begins a new period in any case.
+    void SaveResultsNow();
+
+    // --- State, read by the window, the analyser and tests ----------------------
+
+    TMeterSettings& settings() { return settings_; }
+    const TMeterSettings& settings() const { return settings_; }
+    const TMainViewState& view() const { return view_; }
+    const TLevelStatistics& statistics() const { return stats_; }
+    const TTestRun& testRun() const { return run_; }
+    const TBarState& bars() const { return bars_; }
+    const TSweepGraph& graph() const { return graph_; }
+    const TMeterScale& meterScale() const { return scale_; }
+    const TOverLamp& overLamp() const { return lamp_; }
+    const TBlockLevels& lastLevels() const { return lastLevels_; }
+    const TCaptureEngine& captureEngine() const { return capture_; }
+    bool Replaying() const { return replaying_; }
+    const ITimer& autoStartTimer() const { return *autoStartTimer_; }
+    const ITimer& autoStopTimer() const { return *autoStopTimer_; }
+    const ITimer& secondTimer() const { return *secondTimer_; }
+    const ITimer& replayTimer() const { return *replayTimer_; }
+
+    // "\Tarnwick" or "\Tarnwick 2": the settings sub-key, also the first part of
+    // the store's error captions.
+    std::string SettingsSubKey() const;
+
+private:
+    void TestTick();
+    void UpdateNextSaveLabel(LocalDateTime now);
+    std::string DateTimeText(LocalDateTime t);
+    void WriteRecord(bool csv);
+    void StoreResultsFileState();
+    void AttachResultsFile(const std::string& path);
+    void ResetDeviceSettings();
+    char32_t DecimalSeparator();
+
+    MeterPorts ports_;
+    TMeterSettings settings_ = StartSettings();
+    TMainViewState view_;
+    TLevelStatistics stats_;
+    TTestRun run_;
+    TBarState bars_;
+    TSweepGraph graph_;
+    TMeterScale scale_;
+    TOverLamp lamp_;
+    TBlockLevels lastLevels_;
+    TCaptureEngine capture_;
+
+    // The test sample store arrives with live audio; until then nothing is
+    // recorded and no replay runs.
+    int32_t storePosition_ = 0;
+    bool replaying_ = false;
+
+    std::unique_ptr<ITimer> secondTimer_;
+    std::unique_ptr<ITimer> autoStartTimer_;
+    std::unique_ptr<ITimer> autoStopTimer_;
+    std::unique_ptr<ITimer> replayTimer_;
+};
+
+}  // namespace tarnwick

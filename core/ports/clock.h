@@ -1,0 +1,20 @@
+#pragma once
+// Port: the millisecond tick counter and the local wall clock.
+
+#include <cstdint>
+
+#include "core/local_time.h"
+
+namespace tarnwick {
+
+class IClock {
+public:
+    virtual ~IClock() = default;
+    // Milliseconds of a steady clock, truncated to 32 bits: it wraps after 49.7
+    // days, so callers take differences in unsigned 32-bit arithmetic.
+    virtual uint32_t TickCount() = 0;
+    // The local date and time now.
+    virtual LocalDateTime Now() = 0;
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,32 @@
+#pragma once
+// Port: the modal dialogs the system asks the user through. Each returns only
+// when the user has answered; the event loop keeps running meanwhile.
+
+#include <optional>
+#include <string>
+
+namespace tarnwick {
+
+struct SaveFileRequest {
+    std::string filter;        // "Description|*.A;*.B|..." entries, numbered from 1
+    int filterIndex = 1;       // entry selected when the dialog opens
+    std::string proposedName;  // file name offered
+    std::string initialFolder;
+    bool promptOverwrite = true;
+};
+
+struct SaveFileAnswer {
+    std::string path;     // full path chosen
+    int filterIndex = 1;  // entry selected when the user accepted
+};
+
+class IUserDialogs {
+public:
+    virtual ~IUserDialogs() = default;
+    // A message box with one OK button.
+    virtual void MessageBox(const std::string& text, const std::string& caption) = 0;
+    // nullopt when the user cancels.
+    virtual std::optional<SaveFileAnswer> SaveFile(const SaveFileRequest& request) = 0;
+};
+
+}  // namespace tarnwick

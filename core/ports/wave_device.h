@@ -1,0 +1,54 @@
+#pragma once
+// Port: the wave audio device layer. One format only (16-bit stereo PCM, 44100
+// frames per second, left sample first, little-endian). Results are 0 for success
+// and kWaveBadFormat when the device refuses the format; other non-zero values
+// are failures.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "audio/capture_block.h"
+
+namespace tarnwick {
+
+constexpr int kWaveOk = 0;
+constexpr int kWaveBadFormat = 32;
+
+struct WaveFormat {
+    uint16_t formatTag = 1;  // PCM
+    uint16_t channels = 2;
+    uint32_t samplesPerSec = 44100;
+    uint32_t avgBytesPerSec = 176400;
+    uint16_t blockAlign = 4;
+    uint16_t bitsPerSample = 16;
+};
+
+constexpr WaveFormat kCaptureFormat{};
+
+// Called on the event-loop thread once per filled block, in the order the blocks
+// were queued; the pipeline owns the block from then on.
+using BlockFilledHandler = std::function<void(CaptureBlockPtr)>;
+
+class IWaveInput {
+public:
+    virtual ~IWaveInput() = default;
+    virtual int DeviceCount() = 0;
+    // The device's name, as the desktop shows it.
+    virtual std::string DeviceName(int id) = 0;
+    // Whether device `id` accepts `format`, without opening it.
+    virtual int Query(int id, const WaveFormat& format) = 0;
+    // Opens device `id`; from Start() on, each filled block goes to `onFilled`.
+    virtual int Open(int id, const WaveFormat& format, BlockFilledHandler onFilled) = 0;
+    virtual int Prepare(CaptureBlock& block) = 0;
+    // Queues a prepared block; the device owns it until it hands it back.
+    virtual int AddBuffer(CaptureBlockPtr block) = 0;
+    virtual int Start() = 0;
+    // Releases a block handed back by the device, so its storage may be freed.
+    virtual int Unprepare(CaptureBlock& block) = 0;
+    // Stops recording; queued blocks come back as ordinary filled-block events.
+    virtual void Reset() = 0;
+    virtual void Close() = 0;
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,44 @@
+#pragma once
+// The bar meters beside the graph: one bar (Left, Right, Sum, Difference) or two
+// (Stereo). A bar rises at once to a louder block and falls by a fixed step per
+// block; a hold mark keeps the recent peak for about one second.
+
+#include <cstdint>
+
+namespace tarnwick {
+
+constexpr int32_t kBarMinHeight = 1;
+constexpr int32_t kBarMaxHeight = 384;
+
+struct TBarState {
+    int32_t MonoBar = 0;  // the single bar, tracked in every mode
+    int32_t LeftBar = 0;  // the stereo bars, tracked in every mode
+    int32_t RightBar = 0;
+    int32_t HoldHeight1 = 0;  // single bar, or left bar in Stereo; 0: no hold
+    int32_t HoldCount1 = 0;   // blocks for which the mark is still drawn
+    int32_t HoldHeight2 = 0;  // right bar in Stereo
+    int32_t HoldCount2 = 0;
+};
+
+// Pixels a bar falls per block: Trunc(sweep / 5), at least 1.
+int32_t BarDecayStep(double sweepSeconds);
+// Blocks a hold lasts: Trunc(500 / sweep).
+int32_t HoldLength(double sweepSeconds);
+
+// What one block's update shows: the bars to paint and the hold marks to draw.
+struct TBarFrame {
+    bool stereo = false;
+    int32_t bar1 = 0;   // the single bar, or the left bar in Stereo
+    int32_t bar2 = 0;   // the right bar in Stereo
+    int32_t mark1 = 0;  // height of the hold mark drawn on bar 1; 0: none
+    int32_t mark2 = 0;
+    // The bar in use rose above its held height: the peak readout is rewritten.
+    bool peakReadoutDue = false;
+};
+
+// Moves the bars towards their levels (heights in pixels), takes and counts down
+// the holds. `stereo` is Channel 0.
+TBarFrame UpdateBarMeters(TBarState& bars, bool stereo, double sweepSeconds, int32_t levelHeight,
+                          int32_t leftHeight, int32_t rightHeight);
+
+}  // namespace tarnwick

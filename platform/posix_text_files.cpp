@@ -1,0 +1,79 @@
+#include "platform/posix_text_files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace tarnwick {
+namespace {
+
+FileResult Failure(int error) {
+    return FileResult{error, std::strerror(error)};
+}
+
+// Writes everything, retrying after interruptions. Returns 0 or an errno value.
+int WriteAll(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errno;
+        }
+        if (n == 0) {
+            return ENOSPC;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return 0;
+}
+
+}  // namespace
+
+FileResult PosixTextFiles::CreateWith(const std::string& path, const std::string& content) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return Failure(errno);
+    }
+    const int writeError = WriteAll(fd, content);
+    const int closeError = ::close(fd) != 0 ? errno : 0;
+    if (writeError != 0) {
+        return Failure(writeError);
+    }
+    if (closeError != 0) {
+        return Failure(closeError);
+    }
+    return {};
+}
+
+FileResult PosixTextFiles::Append(const std::string& path, const std::string& line) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0) {
+        return Failure(errno);
+    }
+    struct stat before {};
+    const bool sized = ::fstat(fd, &before) == 0;
+    int error = 0;
+    const ssize_t n = ::write(fd, line.data(), line.size());
+    if (n < 0) {
+        error = errno;
+    } else if (static_cast<size_t>(n) != line.size()) {
+        error = ENOSPC;  // a short write: the device is full
+    }
+    if (error != 0 && n > 0 && sized) {
+        // Take the partial line back, so the file holds whole records only.
+        while (::ftruncate(fd, before.st_size) != 0 && errno == EINTR) {
+        }
+    }
+    if (::close(fd) != 0 && error == 0) {
+        error = errno;
+    }
+    return error == 0 ? FileResult{} : Failure(error);
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,28 @@
+#pragma once
+// Regional formats from QLocale: the user's locale, or one named on request.
+
+#include <QLocale>
+
+#include "core/ports/regional_formats.h"
+
+namespace tarnwick {
+
+class QtRegionalFormats : public IRegionalFormats {
+public:
+    // The user's regional settings.
+    QtRegionalFormats();
+    // A named locale, such as "en_GB" or "de_DE".
+    explicit QtRegionalFormats(const QLocale& locale);
+
+    std::string ShortDate(LocalDateTime t) override;
+    std::string LongDate(LocalDateTime t) override;
+    std::string LongTime(LocalDateTime t) override;
+    char32_t DecimalSeparator() override;
+
+private:
+    QLocale locale_;
+    QString longTimeFormat_;
+    char32_t decimal_;
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,184 @@
+// The results file commands: attaching a file with Save As, detaching it, and
+// appending one record per save.
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+#include "core/meter_app.h"
+#include "results/results_records.h"
+#include "results/save_schedule.h"
+
+namespace tarnwick {
+namespace {
+
+constexpr int kFileTypeText = 1;
+constexpr int kFileTypeCsv = 2;
+
+const char* const kResultsFilter =
+    "All results files (*.csv,*.txt)|*.CSV;*.TXT|Text files (*.txt)|*.TXT|CSV files "
+    "(*.csv)|*.CSV|";
+
+// The part after the last separator.
+std::string FileNamePart(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The folder, ending in a separator.
+std::string FolderPart(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// From the last dot of the file name on, dot included; empty when there is none.
+std::string Extension(const std::string& path) {
+    const std::string name = FileNamePart(path);
+    const size_t dot = name.find_last_of('.');
+    return dot == std::string::npos ? std::string() : name.substr(dot);
+}
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+}  // namespace
+
+void MeterApp::AttachResultsFile(const std::string& path) {
+    view_.Label1 = kLogFilePrefix + FileNamePart(path);
+}
+
+void MeterApp::SaveAs1Click() {
+    if (settings_.FileOpen) {
+        return;
+    }
+    const LocalDateTime now = ports_.clock.Now();
+    const CivilDateTime civil = ToCivil(now);
+    char hhmm[8];
+    std::snprintf(hhmm, sizeof hhmm, "%02d%02d", civil.hour, civil.minute);
+
+    SaveFileRequest request;
+    request.filter = kResultsFilter;
+    request.filterIndex = settings_.FileTypes + 1;
+    request.proposedName =
+        settings_.TestName + " " + ports_.formats.LongDate(now) + " " + hhmm + " ";
+    request.initialFolder = settings_.Folder;
+    request.promptOverwrite = true;
+    const std::optional<SaveFileAnswer> answer = ports_.dialogs.SaveFile(request);
+    if (!answer) {
+        return;
+    }
+
+    settings_.Filename = answer->path;
+    settings_.Folder = FolderPart(settings_.Filename);
+    const std::string extension = Lower(Extension(settings_.Filename));
+    if (extension == ".txt" || answer->filterIndex == 2) {
+        settings_.FileTypes = kFileTypeText;
+    }
+    if (extension == ".csv" || answer->filterIndex == 3) {
+        settings_.FileTypes = kFileTypeCsv;
+    }
+    if (extension.empty()) {
+        if (settings_.FileTypes == kFileTypeText) {
+            settings_.Filename += ".txt";
+        } else if (settings_.FileTypes == kFileTypeCsv) {
+            settings_.Filename += ".csv";
+        }
+    }
+
+    TResultsHeader header;
+    header.testName = settings_.TestName;
+    header.longDate = ports_.formats.LongDate(now);
+    header.channel = settings_.Channel;
+    header.displayOffset = settings_.DisplayOffset;
+    header.upperVol = settings_.UpperVol;
+    header.lowerVol = settings_.LowerVol;
+    const FileResult created = ports_.files.CreateWith(
+        settings_.Filename,
+        settings_.FileTypes == kFileTypeCsv ? CsvHeader(header) : TextHeader(header));
+    if (!created.ok()) {
+        ports_.dialogs.MessageBox(created.message, kApplicationTitle);
+        return;
+    }
+
+    settings_.FileOpen = true;
+    view_.CloseFile1Enabled = true;
+    view_.TBcloseEnabled = true;
+    view_.SaveAs1Enabled = false;
+    view_.TBopenEnabled = false;
+    // The period is not reset: the first record may cover time before the file.
+    run_.NextMinuteSaveTime = MinutesFromNow(now, settings_.SaveMins);
+    run_.NextHourSaveTime = NextWholeHour(now);
+    AttachResultsFile(settings_.Filename);
+    StoreResultsFileState();
+}
+
+void MeterApp::CloseFile1Click() {
+    settings_.FileOpen = false;
+    view_.SaveAs1Enabled = true;
+    view_.TBopenEnabled = true;
+    view_.CloseFile1Enabled = false;
+    view_.TBcloseEnabled = false;
+    view_.Label1 = kNoFileOpenAfterClose;
+    StoreResultsFileState();
+}
+
+void MeterApp::SaveResultsNow() {
+    if ((settings_.FileTypes & kFileTypeText) != 0) {
+        WriteRecord(false);
+    }
+    if ((settings_.FileTypes & kFileTypeCsv) != 0) {
+        WriteRecord(true);
+    }
+    // A failed or skipped save still ends the period.
+    ResetPeriod(run_, stats_, ports_.clock.TickCount());
+}
+
+void MeterApp::WriteRecord(bool csv) {
+    if (!settings_.FileOpen) {
+        return;
+    }
+    TResultsRecord record;
+    record.periodMs = ports_.clock.TickCount() - run_.PeriodStartTick;
+    record.overTargetMs = stats_.OverTargetMs;
+    record.underTargetMs = stats_.UnderTargetMs;
+    record.systemMax = stats_.SystemMax;
+    record.average = view_.LongAvgDisplay;
+    record.timeOfDay = ports_.formats.LongTime(ports_.clock.Now());
+    record.displayOffset = settings_.DisplayOffset;
+    record.calibration = settings_.Calibration;
+    record.separator = DecimalSeparator();
+
+    const FileResult written =
+        ports_.files.Append(settings_.Filename, csv ? CsvRecord(record) : TextRecord(record));
+    if (!written.ok()) {
+        ports_.dialogs.MessageBox(settings_.Filename +
+                                      "  -   Saving results failed. File may be open elsewhere. "
+                                      "Error " +
+                                      std::to_string(written.error),
+                                  kApplicationTitle);
+    }
+}
+
+void MeterApp::StoreResultsFileState() {
+    const std::string caption = SettingsSubKey() + " Error";
+    std::unique_ptr<ISettingsKey> key =
+        ports_.settingsStore.OpenOrCreate(kSettingsKeyRoot + SettingsSubKey());
+    if (key == nullptr) {
+        ports_.dialogs.MessageBox("Unable to create Registry Key ", caption);
+        return;
+    }
+    StoredValue fileOpen;
+    fileOpen.kind = ValueKind::kDword;
+    fileOpen.dword = settings_.FileOpen ? 1 : 0;
+    StoredValue filename;
+    filename.kind = ValueKind::kString;
+    filename.text = settings_.Filename;
+    if (!key->Write("File Open", fileOpen) || !key->Write("Filename", filename)) {
+        ports_.dialogs.MessageBox("Unable to write value to Registry ", caption);
+    }
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,89 @@
+#include "results/results_records.h"
+
+#include <array>
+
+#include "core/level_math.h"
+#include "core/number_format.h"
+#include "results/duration_format.h"
+
+namespace tarnwick {
+namespace {
+
+std::string Percent(int32_t partMs, uint32_t periodMs, char32_t separator) {
+    // Two saves due at the same block make a period of 0 ms: nothing of it was
+    // over or under a target.
+    if (periodMs == 0) {
+        return FormatResultsNumber(0.0, separator);
+    }
+    return FormatResultsNumber(static_cast<double>(partMs) / periodMs * 100.0, separator);
+}
+
+std::string Quoted(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        out.push_back(c);
+        if (c == '"') {
+            out.push_back('"');
+        }
+    }
+    out.push_back('"');
+    return out;
+}
+
+}  // namespace
+
+std::string ChannelName(int32_t channel) {
+    static const std::array<const char*, 5> kNames = {"Stereo (Max of L or R)", "Left", "Right",
+                                                      "Sum", "Difference"};
+    return channel >= 0 && channel < 5 ? kNames[static_cast<size_t>(channel)] : kNames[0];
+}
+
+std::string FormatResultsNumber(double value, char32_t separator) {
+    return FormatFixed(value, 3, 1, separator);
+}
+
+std::string CsvField(const std::string& text) {
+    return text.find_first_of(",\"") == std::string::npos ? text : Quoted(text);
+}
+
+std::string TextHeader(const TResultsHeader& h) {
+    return "Test Name    " + h.testName + kLineEnd +              //
+           "Start Date   " + h.longDate + kLineEnd +              //
+           "Channel      " + ChannelName(h.channel) + kLineEnd +  //
+           "Full Scale   " + std::to_string(h.displayOffset) + "dB" + kLineEnd + "Target 1    " +
+           std::to_string(h.upperVol + h.displayOffset) + "dB" + kLineEnd + "Target 2    " +
+           std::to_string(h.lowerVol + h.displayOffset) + "dB" + kLineEnd;
+}
+
+std::string CsvHeader(const TResultsHeader& h) {
+    return "Test Name," + Quoted(h.testName) + kLineEnd +   //
+           "Start Date," + Quoted(h.longDate) + kLineEnd +  //
+           "Channel," + ChannelName(h.channel) + kLineEnd +
+           "Time ,Duration ,Average,Over dB,Over % ,Under dB,Under %,Max dB" + kLineEnd;
+}
+
+std::string TextRecord(const TResultsRecord& r) {
+    const double maxDb = AmplitudeToDb(r.systemMax, 0.0) + r.displayOffset + r.calibration;
+    return "Time " + r.timeOfDay +                                                      //
+           "  Duration " + FormatRecordDuration(r.periodMs) +                           //
+           "  Average" + r.average + "dB" +                                             //
+           "  Over " + FormatRecordDuration(static_cast<uint32_t>(r.overTargetMs)) +    //
+           " =" + Percent(r.overTargetMs, r.periodMs, r.separator) + "%" +              //
+           "  Under " + FormatRecordDuration(static_cast<uint32_t>(r.underTargetMs)) +  //
+           " =" + Percent(r.underTargetMs, r.periodMs, r.separator) + "%" +             //
+           "  Max Peak " + FormatResultsNumber(maxDb, r.separator) + "dB" + kLineEnd;
+}
+
+std::string CsvRecord(const TResultsRecord& r) {
+    const double maxDb = AmplitudeToDb(r.systemMax, 0.0);
+    return CsvField(r.timeOfDay) + "," +                                         //
+           FormatRecordDuration(r.periodMs) + "," +                              //
+           CsvField(r.average) + "," +                                           //
+           FormatRecordDuration(static_cast<uint32_t>(r.overTargetMs)) + "," +   //
+           CsvField(Percent(r.overTargetMs, r.periodMs, r.separator)) + "," +    //
+           FormatRecordDuration(static_cast<uint32_t>(r.underTargetMs)) + "," +  //
+           CsvField(Percent(r.underTargetMs, r.periodMs, r.separator)) + "," +   //
+           CsvField(FormatResultsNumber(maxDb, r.separator)) + kLineEnd;
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,54 @@
+#pragma once
+// The headers and records of the results files, as text. Every line ends in
+// CR LF. Pure functions: the caller reads the clock, the statistics and the
+// readout, and writes the text.
+
+#include <cstdint>
+#include <string>
+
+namespace tarnwick {
+
+inline const std::string kLineEnd = "\r\n";
+
+// The name of a channel mode as the headers write it ("Stereo (Max of L or R)").
+std::string ChannelName(int32_t channel);
+
+// Percentages and maxima: rounded to three significant digits, or to one decimal
+// where that is coarser, written with one decimal (99.96 -> 100.0, -3.46 -> -3.5).
+std::string FormatResultsNumber(double value, char32_t separator);
+
+// A CSV field: written as it is, or between double-quotes with its quotes doubled
+// when it holds a comma or a double-quote.
+std::string CsvField(const std::string& text);
+
+struct TResultsHeader {
+    std::string testName;
+    std::string longDate;  // the date the file is created, regional long format
+    int32_t channel = 0;
+    int32_t displayOffset = 0;
+    int32_t upperVol = -10;
+    int32_t lowerVol = -20;
+};
+
+std::string TextHeader(const TResultsHeader& header);  // six lines
+std::string CsvHeader(const TResultsHeader& header);   // four lines
+
+// What one record describes: the period since the previous save.
+struct TResultsRecord {
+    std::string timeOfDay;      // the save's local time, regional long format
+    uint32_t periodMs = 0;      // length of the period
+    int32_t overTargetMs = 0;   // time at or above target 1
+    int32_t underTargetMs = 0;  // time at or below target 2, above the threshold
+    std::string average;        // the run-time average readout's text, as shown
+    int32_t systemMax = 0;      // amplitude
+    int32_t displayOffset = 0;
+    double calibration = 0.0;
+    char32_t separator = U'.';
+};
+
+// "Time 14:45:00  Duration 00:15:00  Average 78.4dB  Over ... Max Peak 89.5dB"
+std::string TextRecord(const TResultsRecord& record);
+// "14:45:00,00:15:00, 78.4,00:01:23,9.2,00:00:10,1.2,-3.5" (maximum uncalibrated)
+std::string CsvRecord(const TResultsRecord& record);
+
+}  // namespace tarnwick

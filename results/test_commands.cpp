@@ -1,0 +1,107 @@
+// The test clock: starting and stopping a test, the per-block tick that drives
+// the time readouts and makes due saves, and the timers that act on a test.
+
+#include "core/meter_app.h"
+#include "results/duration_format.h"
+#include "results/save_schedule.h"
+
+namespace tarnwick {
+
+void MeterApp::StartStopButtonClick() {
+    if (!run_.TestRunning) {
+        // The stored test audio begins afresh.
+        storePosition_ = 0;
+        run_.TestRunning = true;
+        view_.StartStopButtonDown = true;
+        view_.StartStopPicture = 1;
+        view_.StartStopHint = kStartStopHintRunning;
+        secondTimer_->Arm();
+        ResetPeriod(run_, stats_, ports_.clock.TickCount());
+        ScheduleSaves(run_, ports_.clock.Now(), settings_.SaveMins);
+        ResetForTestStart(graph_);
+        view_.LongAvgDisplay.clear();
+        return;
+    }
+    secondTimer_->Disarm();
+    run_.TestRunning = false;
+    view_.StartStopButtonDown = false;
+    view_.StartStopPicture = 0;
+    view_.StartStopHint = kStartStopHintStopped;
+    if (settings_.SaveOnStop) {
+        SaveResultsNow();
+    }
+}
+
+void MeterApp::SecondTimerTimer() {
+    run_.SecondElapsed = true;
+}
+
+void MeterApp::AutoStartTimerTimer() {
+    if (!run_.TestRunning) {
+        StartStopButtonClick();
+        autoStartTimer_->Disarm();
+    }
+}
+
+void MeterApp::AutoStopTimerTimer() {
+    if (run_.TestRunning) {
+        StartStopButtonClick();
+        autoStopTimer_->Disarm();
+    }
+}
+
+void MeterApp::CheckBox1Click(bool checked) {
+    view_.CheckBox1Checked = checked;
+    settings_.AutoStart = checked;
+}
+
+std::string MeterApp::DateTimeText(LocalDateTime t) {
+    std::string text = ports_.formats.ShortDate(t);
+    if (!IsMidnight(t)) {
+        text += " " + ports_.formats.LongTime(t);
+    }
+    return text;
+}
+
+void MeterApp::UpdateNextSaveLabel(LocalDateTime now) {
+    const bool hours = settings_.SaveOnHours;
+    const bool minutes = settings_.SaveOnMinutes;
+    if (!hours && !minutes) {
+        view_.Label3 = kNotScheduled;
+        return;
+    }
+    LocalDateTime next = run_.NextMinuteSaveTime;
+    if (!minutes || (hours && run_.NextHourSaveTime < run_.NextMinuteSaveTime)) {
+        next = run_.NextHourSaveTime;
+    }
+    view_.Label3 = DateTimeText(next) + "    " + ports_.formats.LongTime(now);
+}
+
+void MeterApp::TestTick() {
+    if (!run_.TestRunning && !replaying_) {
+        return;
+    }
+    view_.OverTimeDisplay = FormatDuration(static_cast<uint32_t>(stats_.OverTargetMs), true);
+    view_.Undertimedisplay = FormatDuration(static_cast<uint32_t>(stats_.UnderTargetMs), true);
+    const uint32_t elapsed = ports_.clock.TickCount() - run_.PeriodStartTick;
+    if (!replaying_) {
+        // A replay lasts as long as the period has.
+        replayTimer_->SetInterval(elapsed);
+    }
+    view_.ElapTimeDisplay = FormatDuration(elapsed, false);
+
+    const LocalDateTime now = ports_.clock.Now();
+    if (settings_.FileOpen) {
+        UpdateNextSaveLabel(now);
+    }
+    if (now > run_.NextHourSaveTime && settings_.FileOpen && settings_.SaveOnHours) {
+        SaveResultsNow();
+        run_.NextHourSaveTime = AddMs(run_.NextHourSaveTime, HourSaveStepMs(settings_.SaveHours));
+    }
+    if (now > run_.NextMinuteSaveTime && settings_.FileOpen && settings_.SaveOnMinutes) {
+        SaveResultsNow();
+        run_.NextMinuteSaveTime = MinutesFromNow(ports_.clock.Now(), settings_.SaveMins);
+    }
+}
+
+}  // namespace tarnwick

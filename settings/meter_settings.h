@@ -1,0 +1,140 @@
+#pragma once
+// TMeterSettings: every user setting of the program, plus the six derived values
+// that are never stored. One instance, owned by MeterApp, touched on the event-loop
+// thread only. Fields carry the names under which the settings are stored.
+
+#include <cstdint>
+#include <string>
+
+namespace tarnwick {
+
+// Colours are 0x00BBGGRR: red in the low byte.
+using Colour = uint32_t;
+
+// Channel modes: how the two channels of a block make one level.
+enum ChannelMode : int32_t {
+    kChannelStereo = 0,
+    kChannelLeft = 1,
+    kChannelRight = 2,
+    kChannelSum = 3,
+    kChannelDifference = 4,
+};
+
+// Meter scale index of "User Full Scale", whose labels carry `Full Scale`.
+constexpr int32_t kUserFullScale = 7;
+constexpr int32_t kDefaultScale = 2;
+
+// Frames per second and bytes per frame of the one capture format.
+constexpr int kSampleRate = 44100;
+constexpr int kBytesPerFrame = 4;
+// Graph columns per sweep: one block per column.
+constexpr int kSweepColumns = 500;
+// Largest block, and the storage every capture block has (one byte more).
+constexpr int32_t kMaxBlockBytes = 64000;
+// The short-term rings have room for this many blocks.
+constexpr int32_t kShortRingCapacity = 1024;
+// A computed average length above the ring's capacity falls back to this.
+constexpr int32_t kAverageLengthOverflow = 1020;
+// The setup dialog keeps the average length at or below this.
+constexpr int32_t kDialogAverageLengthCap = 500;
+
+struct TMeterSettings {
+    // Input and measurement
+    std::string DeviceName;  // `Device Name`
+    int32_t Channel = kChannelStereo;
+    double Calibration = -2.0;
+    bool Integrate = true;
+    double Sweep = 10.0;       // seconds
+    double AverageTime = 0.3;  // `Average Time`, seconds
+
+    // Levels and meter scale (dB relative to the top of the scale)
+    int32_t UpperVol = -10;  // `Upper Vol`: target 1
+    int32_t LowerVol = -20;  // `Lower Vol`: target 2
+    int32_t Threshold = -30;
+    bool ThresholdIgnore = false;
+    bool AutoStart = false;
+    int32_t AutoLevel = -40;  // `Auto Level`; -99 has a meaning of its own
+    int32_t Scale = kDefaultScale;
+    int32_t FullScale = 95;  // `Full Scale`
+
+    // Graph options and colours
+    bool ShowAverage = true;
+    bool ShowPeaks = true;
+    bool FillPeaks = false;
+    bool FillAverage = false;
+    bool ShowGrid = false;
+    Colour Lowcolor = 0x00A400;
+    Colour Midcolor = 0x10DCFF;
+    Colour Topcolor = 0x0000FF;
+    Colour Mcolor = 0x64FA5A;
+    Colour Rcolor = 0x64FA5A;
+    Colour Lavcolor = 0xFFFFFF;
+    Colour Ravcolor = 0xFFFFFF;
+    Colour Scolor = 0x000000;
+
+    // Results and save schedule
+    std::string TestName = "Results ";  // `Test Name`
+    int32_t FileTypes = 1;              // `File Types`: bit 0 text, bit 1 CSV
+    bool SaveOnStop = true;
+    bool SaveOnMinutes = true;
+    int32_t SaveMins = 15;  // `Save Mins`
+    bool SaveOnHours = false;
+    int32_t SaveHours = 1;  // `Save Hours`
+    std::string Folder;     // results folder, ending in a separator
+
+    // Windows and restored state
+    bool OnTop = true;
+    int32_t View = 3;
+    int32_t left = 200;
+    int32_t top = 200;
+    int32_t width = 680;
+    int32_t height = 770;
+    bool BigNumbers = false;
+    int32_t NumWidth = 512;
+    int32_t NumHeight = 256;
+    int32_t NumLeft = 0;
+    int32_t NumTop = 0;
+    bool FileOpen = false;  // `File Open`
+    std::string Filename;
+
+    // Settings lock
+    bool Locked = false;
+    std::string password;
+
+    // Kept values: read and written back, used by nothing else
+    int32_t Version = 0;
+    double Over = -1.0;
+    bool dbScale = true;
+
+    // Derived values (never stored)
+    int32_t BlockBytes = 4400;
+    int32_t AverageLength = 10;
+    double CalibrationFactor = 10.0;
+    int32_t DisplayOffset = 0;
+    int32_t DeviceIndex = 0;
+    int32_t InstanceNumber = 1;
+};
+
+// The record as it stands before anything is loaded (the values that survive
+// only when the store cannot be opened at all).
+TMeterSettings StartSettings();
+// The record of a first start: every setting at its default, derived values
+// computed as loading computes them.
+TMeterSettings DefaultSettings();
+
+// Bytes of one capture block for a sweep time in seconds: 1/500 of the sweep in
+// whole frames, at most kMaxBlockBytes, no lower limit (10 s -> 3528, 1 s -> 352).
+int32_t BlockBytesForSweep(double sweepSeconds);
+
+// Whole blocks of `blockBytes` in `averageSeconds`: at least 1; above 1024 it is
+// 1020. The dialog's extra cap of 500 is the caller's.
+int32_t AverageLengthFor(double averageSeconds, int32_t blockBytes);
+
+// `Full Scale` on the user full-scale scale, else 0.
+int32_t DisplayOffsetFor(int32_t scale, int32_t fullScale);
+
+// Recomputes the derived values as loading does: CalibrationFactor (no floor),
+// BlockBytes from Sweep, AverageLength from Average Time (no 500 cap).
+void DeriveLoadedValues(TMeterSettings& settings);
+
+}  // namespace tarnwick
