@@ -1,0 +1,52 @@
+# Tarnwick: install what is missing, build, run, test and benchmark.
+#   make run    build and run the program
+#   make test   build and run every test, plain and under the sanitizers
+#   make bench  build optimised and print the performance figures
+
+BUILD_DIR      ?= build
+ASAN_BUILD_DIR ?= build-sanitizers
+BENCH_BUILD_DIR?= build-bench
+WARNINGS_FATAL ?= OFF
+JOBS           ?= $(shell nproc)
+CMAKE_FLAGS    := -G Ninja -DWARNINGS_FATAL=$(WARNINGS_FATAL)
+
+.PHONY: all deps build run test test-plain test-sanitizers bench format clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD_DIR) $(CMAKE_FLAGS)
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+# Until the meter window exists, running the program measures the demo
+# recording the build generates and prints the readouts.
+run: build
+	$(BUILD_DIR)/tools/tarnwick-analyse --readouts $(BUILD_DIR)/demo/tarnwick-demo.wav
+
+test: test-plain test-sanitizers
+
+test-plain: build
+	cd $(BUILD_DIR) && ctest --output-on-failure --timeout 120 -j $(JOBS)
+
+test-sanitizers: deps
+	cmake -S . -B $(ASAN_BUILD_DIR) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DSANITIZERS=ON \
+	    -DBUILD_BENCHMARKS=OFF
+	cmake --build $(ASAN_BUILD_DIR) -j $(JOBS)
+	cd $(ASAN_BUILD_DIR) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	    ctest --output-on-failure --timeout 300 -j $(JOBS)
+
+bench: deps
+	cmake -S . -B $(BENCH_BUILD_DIR) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BENCH_BUILD_DIR) -j $(JOBS)
+	$(BENCH_BUILD_DIR)/bench/tarnwick_bench
+	bash bench/analyser_speed.sh $(BENCH_BUILD_DIR)
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf $(BUILD_DIR) $(ASAN_BUILD_DIR) $(BENCH_BUILD_DIR)
