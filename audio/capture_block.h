@@ -21,12 +21,14 @@ struct CaptureBlock {
     int32_t bufferLength = 0;   // bytes the device may fill: BlockBytes when queued
     int32_t bytesRecorded = 0;  // bytes the device filled
     uint32_t flags = 0;
-    std::array<uint8_t, kBlockStorageBytes> storage{};
+    // Left uninitialised: the device fills what it records, and the pipeline
+    // reads silence past that.
+    std::array<uint8_t, kBlockStorageBytes> storage;
 };
 
 using CaptureBlockPtr = std::unique_ptr<CaptureBlock>;
 
-// A zeroed block whose buffer length is `blockBytes`.
+// An empty block whose buffer length is `blockBytes`.
 CaptureBlockPtr NewCaptureBlock(int32_t blockBytes);
 
 }  // namespace tarnwick

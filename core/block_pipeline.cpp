@@ -1,6 +1,8 @@
 // The block pipeline: one pass per filled capture block, in a fixed order.
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "core/level_math.h"
 #include "core/meter_app.h"
@@ -40,6 +42,12 @@ void MeterApp::MMWimData(CaptureBlockPtr block) {
     if (frames < 0) {
         frames = 0;
     }
+    // A block queued before the sweep time grew holds fewer bytes than are read
+    // now, and a block returned by a device reset may be partly filled: what the
+    // device did not fill reads as silence.
+    const int32_t filled = std::clamp(block->bytesRecorded, 0, frames * kBytesPerFrame);
+    std::memset(block->storage.data() + filled, 0,
+                static_cast<size_t>(frames * kBytesPerFrame - filled));
     settings_.CalibrationFactor = PipelineCalibrationFactorFor(settings_.Calibration);
     AnalyseBlockInput input;
     input.bytes = block->storage.data();

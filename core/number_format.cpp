@@ -41,7 +41,7 @@ void RoundDigits(Decimal& d, int count) {
         return;
     }
     if (count < 0) {
-        d.digits = "0";
+        d.digits.assign(1, '0');
         return;
     }
     const bool up = d.digits[static_cast<size_t>(count)] >= '5';
@@ -57,16 +57,18 @@ void RoundDigits(Decimal& d, int count) {
             }
         }
         if (i < 0) {
-            d.digits.insert(d.digits.begin(), '1');
-            d.digits.pop_back();
+            // Every kept digit was a 9 and is now 0: 0.99.. becomes 1.00.., one
+            // place higher.
             if (d.digits.empty()) {
-                d.digits = "1";
+                d.digits.assign(1, '1');
+            } else {
+                d.digits[0] = '1';
             }
             ++d.exponent;
         }
     }
     if (d.digits.empty()) {
-        d.digits = "0";
+        d.digits.assign(1, '0');
     }
 }
 
@@ -156,7 +158,8 @@ std::string FormatGeneral(double value, int precision, char32_t separator) {
         if (d.digits.size() > 1) {
             out += DecimalSeparatorText(separator) + d.digits.substr(1);
         }
-        out += "E" + std::to_string(d.exponent);
+        out.push_back('E');
+        out += std::to_string(d.exponent);
         return out;
     }
     for (int place = d.exponent > 0 ? d.exponent : 0; place >= 0; --place) {
