@@ -8,15 +8,21 @@ trap 'rm -rf "$work"' EXIT
 recording="$work/one-hour.wav"
 "$build/tools/tarnwick-demo-recording" "$recording" 3600
 
+# The best of three runs, in seconds of wall-clock time.
 seconds_of() {
-    local start end
-    start=$(date +%s.%N)
-    "$@" >/dev/null 2>&1
-    end=$(date +%s.%N)
-    awk -v a="$start" -v b="$end" 'BEGIN { printf "%.6f", b - a }' 
+    local best="" start end t
+    for _ in 1 2 3; do
+        start=$(date +%s.%N)
+        "$@" >/dev/null 2>&1
+        end=$(date +%s.%N)
+        t=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.6f", b - a }')
+        best=$(awk -v a="$best" -v b="$t" 'BEGIN { print (a == "" || b < a) ? b : a }')
+    done
+    echo "$best"
 }
 
-# Warm the page cache, then time each once.
+# Let the new file reach the disk, and keep it in the page cache.
+sync
 cat "$recording" >/dev/null
 analyse=$(seconds_of "$build/tools/tarnwick-analyse" --results "$work/results.csv" --save-mins 1 \
     --start 2026-12-08T09:00:00 "$recording")

@@ -148,6 +148,16 @@ private:
     int32_t storePosition_ = 0;
     bool replaying_ = false;
 
+    // The next-save label changes only with the second of the clock or the save
+    // time it shows; formatting dates on every block would cost more than the
+    // measurement.
+    struct NextSaveLabelKey {
+        LocalDateTime next;
+        int64_t second = -1;
+        bool operator==(const NextSaveLabelKey&) const = default;
+    };
+    NextSaveLabelKey nextSaveLabelKey_;
+
     std::unique_ptr<ITimer> secondTimer_;
     std::unique_ptr<ITimer> autoStartTimer_;
     std::unique_ptr<ITimer> autoStopTimer_;

@@ -1,14 +1,21 @@
 #include "platform/qt_regional_formats.h"
 
-#include <QDateTime>
+#include <QDate>
+#include <QTime>
 
 namespace tarnwick {
 namespace {
 
-QDateTime ToQDateTime(LocalDateTime t) {
+// Dates and times are formatted as plain wall-clock fields: going through
+// QDateTime would consult the time zone on every call.
+QDate ToQDate(LocalDateTime t) {
     const CivilDateTime c = ToCivil(t);
-    return QDateTime(QDate(c.year, c.month, c.day),
-                     QTime(c.hour, c.minute, c.second, c.millisecond));
+    return QDate(c.year, c.month, c.day);
+}
+
+QTime ToQTime(LocalDateTime t) {
+    const CivilDateTime c = ToCivil(t);
+    return QTime(c.hour, c.minute, c.second, c.millisecond);
 }
 
 // Qt's long time format names the time zone ("HH:mm:ss t"); the readouts and
@@ -30,15 +37,15 @@ QtRegionalFormats::QtRegionalFormats(const QLocale& locale)
                                                : locale.decimalPoint().toUcs4().value(0, U'.')) {}
 
 std::string QtRegionalFormats::ShortDate(LocalDateTime t) {
-    return locale_.toString(ToQDateTime(t).date(), QLocale::ShortFormat).toStdString();
+    return locale_.toString(ToQDate(t), QLocale::ShortFormat).toStdString();
 }
 
 std::string QtRegionalFormats::LongDate(LocalDateTime t) {
-    return locale_.toString(ToQDateTime(t).date(), QLocale::LongFormat).toStdString();
+    return locale_.toString(ToQDate(t), QLocale::LongFormat).toStdString();
 }
 
 std::string QtRegionalFormats::LongTime(LocalDateTime t) {
-    return locale_.toString(ToQDateTime(t).time(), longTimeFormat_).toStdString();
+    return locale_.toString(ToQTime(t), longTimeFormat_).toStdString();
 }
 
 char32_t QtRegionalFormats::DecimalSeparator() {

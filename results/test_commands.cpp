@@ -68,12 +68,18 @@ void MeterApp::UpdateNextSaveLabel(LocalDateTime now) {
     const bool minutes = settings_.SaveOnMinutes;
     if (!hours && !minutes) {
         view_.Label3 = kNotScheduled;
+        nextSaveLabelKey_ = NextSaveLabelKey{};
         return;
     }
     LocalDateTime next = run_.NextMinuteSaveTime;
     if (!minutes || (hours && run_.NextHourSaveTime < run_.NextMinuteSaveTime)) {
         next = run_.NextHourSaveTime;
     }
+    const NextSaveLabelKey key{next, now.ms / kMsPerSecond};
+    if (key == nextSaveLabelKey_) {
+        return;
+    }
+    nextSaveLabelKey_ = key;
     view_.Label3 = DateTimeText(next) + "    " + ports_.formats.LongTime(now);
 }
 
