@@ -275,7 +275,6 @@ ParsedOptions ParseAnalyserOptions(const std::vector<std::string>& args) {
         s.TestName = "Results ";  // as an empty stored name loads
     }
     s.Calibration = calibration;
-    s.DisplayOffset = DisplayOffsetFor(s.Scale, s.FullScale);
     DeriveLoadedValues(s);
     return o;
 }
