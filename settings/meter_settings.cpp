@@ -60,9 +60,13 @@ int32_t BlockBytesForSweep(double sweepSeconds) {
 }
 
 int32_t AverageLengthFor(double averageSeconds, int32_t blockBytes) {
-    const double blockSeconds = static_cast<double>(blockBytes / kBytesPerFrame) / kSampleRate;
-    const double n = averageSeconds / blockSeconds;
-    if (!(n >= 1.0)) {  // also a zero-length block (n is NaN or infinite)
+    // In extended precision: the quotient of the defaults, 0.3 s over 20 ms
+    // blocks, falls just short of 15 there and gives 14 blocks, where double
+    // arithmetic would round it up to exactly 15.
+    const long double blockSeconds =
+        static_cast<long double>(blockBytes / kBytesPerFrame) / kSampleRate;
+    const long double n = static_cast<long double>(averageSeconds) / blockSeconds;
+    if (!(n >= 1.0L)) {  // also a zero-length block (n is NaN or infinite)
         return std::isinf(n) && n > 0 ? kAverageLengthOverflow : 1;
     }
     if (n > kShortRingCapacity) {
