@@ -1,0 +1,332 @@
+#pragma once
+// Fakes of the ports for tests of the system library, and a harness that runs a
+// real MeterApp on the simulated clock with them. Header-only, so that every core
+// test file can include it.
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/meter_app.h"
+#include "core/simulated_time.h"
+#include "settings/memory_settings_key.h"
+
+namespace tarnwick::fakes {
+
+// One stereo frame of the capture format.
+struct Frame {
+    int16_t left = 0;
+    int16_t right = 0;
+};
+
+// Writes one frame as the device delivers it: left then right, little-endian.
+inline void PutFrame(uint8_t* at, Frame frame) {
+    const auto l = static_cast<uint16_t>(frame.left);
+    const auto r = static_cast<uint16_t>(frame.right);
+    at[0] = static_cast<uint8_t>(l & 0xFF);
+    at[1] = static_cast<uint8_t>(l >> 8);
+    at[2] = static_cast<uint8_t>(r & 0xFF);
+    at[3] = static_cast<uint8_t>(r >> 8);
+}
+
+// Message boxes as shown, and the save dialog with scripted answers.
+class FakeDialogs : public IUserDialogs {
+public:
+    struct Message {
+        std::string text;
+        std::string caption;
+    };
+
+    void MessageBox(const std::string& text, const std::string& caption) override {
+        messages.push_back({text, caption});
+    }
+
+    // Pops the next scripted answer; cancels when none is left.
+    std::optional<SaveFileAnswer> SaveFile(const SaveFileRequest& request) override {
+        saveRequests.push_back(request);
+        if (saveAnswers.empty()) {
+            return std::nullopt;
+        }
+        std::optional<SaveFileAnswer> answer = saveAnswers.front();
+        saveAnswers.pop_front();
+        return answer;
+    }
+
+    std::vector<Message> messages;
+    std::deque<std::optional<SaveFileAnswer>> saveAnswers;
+    std::vector<SaveFileRequest> saveRequests;
+};
+
+// Text files in memory. Appending to a missing file fails with error 2, as on
+// the machine; either operation can be made to fail with a chosen error.
+class FakeTextFiles : public ITextFiles {
+public:
+    FileResult CreateWith(const std::string& path, const std::string& content) override {
+        if (!createFailure.ok()) {
+            return createFailure;
+        }
+        contents[path] = content;
+        return {};
+    }
+
+    FileResult Append(const std::string& path, const std::string& line) override {
+        ++appendCalls;
+        if (!appendFailure.ok()) {
+            return appendFailure;
+        }
+        auto it = contents.find(path);
+        if (it == contents.end()) {
+            return {2, "No such file or directory"};
+        }
+        it->second += line;
+        return {};
+    }
+
+    // The file's lines without their CR LF; a trailing part without CR LF comes
+    // last, so a missing line end shows up.
+    std::vector<std::string> Lines(const std::string& path) const {
+        std::vector<std::string> lines;
+        auto it = contents.find(path);
+        if (it == contents.end()) {
+            return lines;
+        }
+        const std::string& text = it->second;
+        size_t from = 0;
+        for (size_t end = text.find("\r\n"); end != std::string::npos;
+             end = text.find("\r\n", from)) {
+            lines.push_back(text.substr(from, end - from));
+            from = end + 2;
+        }
+        if (from < text.size()) {
+            lines.push_back(text.substr(from));
+        }
+        return lines;
+    }
+
+    bool Exists(const std::string& path) const { return contents.count(path) != 0; }
+
+    std::map<std::string, std::string> contents;
+    FileResult createFailure;  // error != 0: CreateWith fails with it
+    FileResult appendFailure;  // error != 0: Append fails with it
+    int appendCalls = 0;
+};
+
+// dd/MM/yyyy, "dd MMMM yyyy" (08 December 2026), HH:mm:ss and a chosen separator.
+class FixedRegionalFormats : public IRegionalFormats {
+public:
+    std::string ShortDate(LocalDateTime t) override {
+        const CivilDateTime c = ToCivil(t);
+        char buffer[32];
+        std::snprintf(buffer, sizeof buffer, "%02d/%02d/%04d", c.day, c.month, c.year);
+        return buffer;
+    }
+
+    std::string LongDate(LocalDateTime t) override {
+        static const std::array<const char*, 12> kMonths = {
+            "January", "February", "March",     "April",   "May",      "June",
+            "July",    "August",   "September", "October", "November", "December"};
+        const CivilDateTime c = ToCivil(t);
+        char buffer[48];
+        std::snprintf(buffer, sizeof buffer, "%02d %s %04d", c.day,
+                      kMonths[static_cast<size_t>(c.month - 1)], c.year);
+        return buffer;
+    }
+
+    std::string LongTime(LocalDateTime t) override {
+        const CivilDateTime c = ToCivil(t);
+        char buffer[32];
+        std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", c.hour, c.minute, c.second);
+        return buffer;
+    }
+
+    char32_t DecimalSeparator() override { return separator; }
+
+    char32_t separator = U'.';
+};
+
+class RecordingProcess : public IProcessControl {
+public:
+    void EndProgram() override { ++endCalls; }
+    int endCalls = 0;
+};
+
+// A wave-input device that keeps the blocks the engine queues and hands them back
+// one at a time, filled with samples the test chooses. The bytes of a block's
+// storage past what the device recorded get a loud guard pattern, so a pipeline
+// that reads them shows it as a level.
+class ScriptedWaveInput : public IWaveInput {
+public:
+    static constexpr uint8_t kGuardByte = 0x7F;
+
+    int DeviceCount() override { return static_cast<int>(names.size()); }
+    std::string DeviceName(int id) override {
+        return id >= 0 && id < DeviceCount() ? names[static_cast<size_t>(id)] : std::string();
+    }
+    int Query(int, const WaveFormat&) override { return queryResult; }
+    int Open(int id, const WaveFormat&, BlockFilledHandler onFilled) override {
+        if (openResult == kWaveOk) {
+            openedDevice = id;
+            onFilled_ = std::move(onFilled);
+        }
+        return openResult;
+    }
+    int Prepare(CaptureBlock&) override { return prepareResult; }
+    int AddBuffer(CaptureBlockPtr block) override {
+        if (addResult == kWaveOk) {
+            queued.push_back(std::move(block));
+        }
+        return addResult;
+    }
+    int Start() override {
+        started = startResult == kWaveOk;
+        return startResult;
+    }
+    int Unprepare(CaptureBlock&) override { return unprepareResult; }
+    void Reset() override { ++resetCalls; }
+    void Close() override { ++closeCalls; }
+
+    // Hands the oldest queued block back with frame i = frameAt(i), the device
+    // having recorded `bytesRecorded` bytes of it (all of its buffer when
+    // negative). False when nothing is queued.
+    bool Deliver(const std::function<Frame(int32_t)>& frameAt, int32_t bytesRecorded = -1) {
+        if (queued.empty() || !onFilled_) {
+            return false;
+        }
+        CaptureBlockPtr block = std::move(queued.front());
+        queued.pop_front();
+        const int32_t length = bytesRecorded < 0 ? std::max(block->bufferLength, 0)
+                                                 : std::min(bytesRecorded, kBlockStorageBytes);
+        for (int32_t i = 0; i + kBytesPerFrame <= length; i += kBytesPerFrame) {
+            PutFrame(block->storage.data() + i, frameAt(i / kBytesPerFrame));
+        }
+        for (size_t i = static_cast<size_t>(length); i < block->storage.size(); ++i) {
+            block->storage[i] = kGuardByte;
+        }
+        block->bytesRecorded = length;
+        ++delivered;
+        onFilled_(std::move(block));
+        return true;
+    }
+
+    bool DeliverSteady(Frame frame) {
+        return Deliver([frame](int32_t) { return frame; });
+    }
+
+    // The given frames first, silence after them.
+    bool DeliverFrames(const std::vector<Frame>& frames) {
+        return Deliver([&frames](int32_t i) {
+            return static_cast<size_t>(i) < frames.size() ? frames[static_cast<size_t>(i)]
+                                                          : Frame{};
+        });
+    }
+
+    std::vector<std::string> names{"Built-in Audio Analog Stereo"};
+    int queryResult = kWaveOk;
+    int openResult = kWaveOk;
+    int prepareResult = kWaveOk;
+    int addResult = kWaveOk;
+    int startResult = kWaveOk;
+    int unprepareResult = kWaveOk;
+
+    int openedDevice = -1;
+    bool started = false;
+    int resetCalls = 0;
+    int closeCalls = 0;
+    int delivered = 0;
+    std::deque<CaptureBlockPtr> queued;
+
+private:
+    BlockFilledHandler onFilled_;
+};
+
+inline LocalDateTime At(int year, int month, int day, int hour, int minute, int second = 0,
+                        int millisecond = 0) {
+    CivilDateTime c;
+    c.year = year;
+    c.month = month;
+    c.day = day;
+    c.hour = hour;
+    c.minute = minute;
+    c.second = second;
+    c.millisecond = millisecond;
+    return ToLocalDateTime(c);
+}
+
+// 08 December 2026 14:30:00.000, the moment most tests start at.
+inline LocalDateTime TestStartTime() {
+    return At(2026, 12, 8, 14, 30);
+}
+
+// Settings of a first start with integration off, so that a block's level is
+// exactly the largest sample magnitude in it.
+inline TMeterSettings PlainLevelSettings() {
+    TMeterSettings s = DefaultSettings();
+    s.Integrate = false;
+    return s;
+}
+
+// A MeterApp with fake ports on a simulated clock. Blocks are delivered at chosen
+// moments; due timers fire before the block of the same moment.
+class AppHarness {
+public:
+    explicit AppHarness(LocalDateTime start = TestStartTime(), uint32_t tickStart = 5'000'000)
+        : clock(tickStart, start),
+          timers(clock),
+          app(MeterPorts{clock, timers, wave, formats, dialogs, process, store, files}) {}
+
+    // FormCreate and FormShow with `stored` as the loaded settings.
+    void Create(const TMeterSettings& stored) {
+        app.FormCreate(1, stored);
+        app.FormShow();
+    }
+
+    // Moves the clock to `elapsedMs` after the start (firing due timers) and
+    // delivers one block in which every frame is `frame`.
+    void BlockAt(uint64_t elapsedMs, Frame frame) {
+        timers.AdvanceTo(elapsedMs);
+        wave.DeliverSteady(frame);
+    }
+
+    void FramesAt(uint64_t elapsedMs, const std::vector<Frame>& frames) {
+        timers.AdvanceTo(elapsedMs);
+        wave.DeliverFrames(frames);
+    }
+
+    // `count` blocks of `frame`, `stepMs` apart, the first `stepMs` from now.
+    void Blocks(int count, Frame frame, uint64_t stepMs = 20) {
+        for (int i = 0; i < count; ++i) {
+            BlockAt(Elapsed() + stepMs, frame);
+        }
+    }
+
+    // Moves the clock, firing due timers, without a block.
+    void AdvanceTo(uint64_t elapsedMs) { timers.AdvanceTo(elapsedMs); }
+
+    // Answers the save dialog with `path` and `filterIndex` and runs Save As.
+    void SaveAs(const std::string& path, int filterIndex = 1) {
+        dialogs.saveAnswers.push_back(SaveFileAnswer{path, filterIndex});
+        app.SaveAs1Click();
+    }
+
+    uint64_t Elapsed() const { return clock.ElapsedMs(); }
+
+    SimulatedClock clock;
+    SimulatedTimers timers;
+    ScriptedWaveInput wave;
+    FixedRegionalFormats formats;
+    FakeDialogs dialogs;
+    RecordingProcess process;
+    MemorySettingsStore store;
+    FakeTextFiles files;
+    MeterApp app;
+};
+
+}  // namespace tarnwick::fakes
