@@ -27,6 +27,10 @@ char32_t MeterApp::DecimalSeparator() {
 
 bool MeterApp::FormCreate(int32_t instanceNumber, const TMeterSettings& stored) {
     ClearShortRings(stats_);
+    // The first interval over or under a target is measured from the start of
+    // the program, not from whenever the machine's tick counter began.
+    stats_.OverMarkTick = ports_.clock.TickCount();
+    stats_.UnderMarkTick = stats_.OverMarkTick;
     graph_ = TSweepGraph{};
     // The scale is built for the start value of Scale; the loaded one is drawn
     // when the window shows.

@@ -18,12 +18,29 @@ QTime ToQTime(LocalDateTime t) {
     return QTime(c.hour, c.minute, c.second, c.millisecond);
 }
 
-// Qt's long time format names the time zone ("HH:mm:ss t"); the readouts and
-// records show the time of day with seconds only, so the zone is dropped.
+// Qt's long time format names the time zone ("HH:mm:ss t", "HH:mm:ss, t"); the
+// readouts and records show the time of day with seconds only, so the zone and
+// the separators that set it apart are dropped. Quoted literal text is kept.
 QString TimeWithSecondsFormat(const QLocale& locale) {
-    QString format = locale.timeFormat(QLocale::LongFormat);
-    format.remove(QLatin1Char('t'));
-    return format.trimmed();
+    const QString format = locale.timeFormat(QLocale::LongFormat);
+    QString out;
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == QLatin1Char('\'')) {
+            quoted = !quoted;
+        }
+        if (quoted || c != QLatin1Char('t')) {
+            out.append(c);
+        }
+    }
+    auto isSeparator = [](QChar c) { return c.isSpace() || c == QLatin1Char(','); };
+    while (!out.isEmpty() && isSeparator(out.back())) {
+        out.chop(1);
+    }
+    while (!out.isEmpty() && isSeparator(out.front())) {
+        out.remove(0, 1);
+    }
+    return out;
 }
 
 }  // namespace

@@ -113,11 +113,16 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
         static_cast<uint64_t>(app.settings().BlockBytes / kBytesPerFrame);
     bool levelsOk = true;
     for (uint64_t block = 1; framesPerBlock > 0 && !process.ended; ++block) {
-        const uint64_t elapsed = block * framesPerBlock * 1000 / kSampleRate;
-        timers.AdvanceTo(elapsed);
-        if (process.ended || !device.DeliverNext()) {
+        // Only a whole block of the recording moves the clock on: the test ends
+        // at the tick of the last block measured.
+        if (!device.FillNext()) {
             break;
         }
+        timers.AdvanceTo(block * framesPerBlock * 1000 / kSampleRate);
+        if (process.ended) {
+            break;
+        }
+        device.DeliverFilled();
         if (levels && levelsOk) {
             levelsOk = WriteLevelsRow(levels.get(), block, clock.TickCount(), app);
         }

@@ -35,10 +35,14 @@ void FileWaveInput::Reset() {
 
 void FileWaveInput::Close() {
     started_ = false;
+    filled_ = false;
     queued_.clear();
 }
 
-bool FileWaveInput::DeliverNext() {
+bool FileWaveInput::FillNext() {
+    if (filled_) {
+        return true;
+    }
     if (!started_ || queued_.empty()) {
         return false;
     }
@@ -52,10 +56,18 @@ bool FileWaveInput::DeliverNext() {
         return false;
     }
     block.bytesRecorded = static_cast<int32_t>(frames * kBytesPerFrame);
-    CaptureBlockPtr filled = std::move(queued_.front());
-    queued_.pop_front();
-    onFilled_(std::move(filled));
+    filled_ = true;
     return true;
+}
+
+void FileWaveInput::DeliverFilled() {
+    if (!filled_) {
+        return;
+    }
+    filled_ = false;
+    CaptureBlockPtr block = std::move(queued_.front());
+    queued_.pop_front();
+    onFilled_(std::move(block));
 }
 
 }  // namespace tarnwick

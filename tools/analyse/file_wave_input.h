@@ -24,16 +24,18 @@ public:
     void Reset() override;
     void Close() override;
 
-    // Fills the oldest queued block from the recording and hands it to the
-    // pipeline. False, delivering nothing, when no block is queued or the
-    // recording has no whole block left.
-    bool DeliverNext();
+    // Fills the oldest queued block from the recording. False when no block is
+    // queued or the recording has no whole block left for it.
+    bool FillNext();
+    // Hands the block FillNext filled to the pipeline.
+    void DeliverFilled();
 
 private:
     RecordingReader& reader_;
     BlockFilledHandler onFilled_;
     std::deque<CaptureBlockPtr> queued_;
     bool started_ = false;
+    bool filled_ = false;  // the oldest queued block holds its frames
 };
 
 }  // namespace tarnwick
