@@ -65,11 +65,26 @@ class SilentDialogs : public IUserDialogs {
 public:
     void MessageBox(const std::string&, const std::string&) override {}
     std::optional<SaveFileAnswer> SaveFile(const SaveFileRequest&) override { return {}; }
+    std::optional<std::string> ChooseFolder(const std::string&) override { return {}; }
 };
 
 class NoProcess : public IProcessControl {
 public:
     void EndProgram() override {}
+};
+
+class NoShell : public IDesktopShell {
+public:
+    std::optional<std::string> DocumentsPath() override { return std::string("/tmp"); }
+    bool DirectoryExists(const std::string&) override { return false; }
+    int Open(const std::string&) override { return kShellNoAssociation; }
+    int Explore(const std::string&) override { return kShellNoAssociation; }
+};
+
+class NoImages : public IImageWriter {
+public:
+    FileResult WriteJpeg(const std::string&, const RasterImage&, int) override { return {}; }
+    FileResult WritePng(const std::string&, const RasterImage&) override { return {}; }
 };
 
 class NoFiles : public ITextFiles {
@@ -87,7 +102,10 @@ void BM_MMWimData(benchmark::State& state) {
     NoProcess process;
     MemorySettingsStore store;
     NoFiles files;
-    MeterApp app(MeterPorts{clock, timers, input, formats, dialogs, process, store, files});
+    NoShell shell;
+    NoImages images;
+    MeterApp app(MeterPorts{clock, timers, input, formats, dialogs, process, store, files, shell,
+                            images, nullptr});
     TMeterSettings settings = DefaultSettings();
     settings.Sweep = static_cast<double>(state.range(0));
     DeriveLoadedValues(settings);

@@ -24,10 +24,6 @@ int32_t SelectPeak(const TBlockLevels& levels, int32_t channel) {
     }
 }
 
-bool IsStereo(int32_t channel) {
-    return channel < kChannelLeft || channel > kChannelDifference;
-}
-
 }  // namespace
 
 void MeterApp::MMWimData(CaptureBlockPtr block) {
@@ -70,7 +66,7 @@ void MeterApp::MMWimData(CaptureBlockPtr block) {
 
     // 7-8. Short-term average of the selected signal (the left peak in Stereo).
     const int32_t channel = settings_.Channel;
-    const bool stereo = IsStereo(channel);
+    const bool stereo = IsStereoChannel(channel);
     levels.SelectedPeak = SelectPeak(levels, channel);
     if (UpdateShortTermAverage(stats_, settings_.AverageLength, levels.SelectedPeak,
                                levels.RightPeak)) {
@@ -119,6 +115,9 @@ void MeterApp::MMWimData(CaptureBlockPtr block) {
     // 15. Bars, peak hold and the peak readout.
     const TBarFrame bars =
         UpdateBarMeters(bars_, stereo, settings_.Sweep, levelHeight, leftHeight, rightHeight);
+    if (bitmap_ != nullptr) {
+        DrawBars(*bitmap_, bars, target2Height, target1Height, settings_);
+    }
     if (bars.peakReadoutDue) {
         view_.PeakDisplay =
             levels.SelectedPeak > 0
@@ -137,10 +136,9 @@ void MeterApp::MMWimData(CaptureBlockPtr block) {
     column.a2 = average2Height;
     column.t1 = target1Height;
     column.th = thresholdHeight;
-    TGraphOptions options;
-    options.stereo = stereo;
-    options.showPeaks = settings_.ShowPeaks;
-    PlotSweepColumn(graph_, column, options, run_.TestRunning, replaying_, run_.SecondElapsed);
+    const TGraphContext context{settings_, scale_.marks, run_.TestRunning, replaying_,
+                                storePosition_};
+    PlotSweepColumn(bitmap_.get(), graph_, column, context, run_.SecondElapsed);
 
     // 18. Keep three blocks queued.
     capture_.ReissueBlock();

@@ -15,6 +15,9 @@ MeterApp::MeterApp(const MeterPorts& ports)
     autoStopTimer_ = ports_.timers.CreateTimer(kAutoStopTimerMs, [this] { AutoStopTimerTimer(); });
     // Ends a replay; replays come with live audio, so it never fires yet.
     replayTimer_ = ports_.timers.CreateTimer(kReplayTimerInitialMs, [] {});
+    if (ports_.text != nullptr) {
+        bitmap_ = std::make_unique<MeterBitmap>(*ports_.text);
+    }
 }
 
 std::string MeterApp::SettingsSubKey() const {
@@ -27,6 +30,15 @@ char32_t MeterApp::DecimalSeparator() {
 
 bool MeterApp::FormCreate(int32_t instanceNumber, const TMeterSettings& stored) {
     ClearShortRings(stats_);
+    // Both default folders lie in the user's documents folder. Without one the
+    // meter still runs; snapshots then report the missing folder.
+    std::string defaultFolder;
+    if (const std::optional<std::string> documents = ports_.shell.DocumentsPath()) {
+        defaultFolder = *documents + "/Tarnwick/";
+    } else {
+        ports_.dialogs.MessageBox("Could not find MyDocuments folder location.", kApplicationTitle);
+    }
+    snapshotFolder_ = defaultFolder;
     // The first interval over or under a target is measured from the start of
     // the program, not from whenever the machine's tick counter began.
     stats_.OverMarkTick = ports_.clock.TickCount();
@@ -37,6 +49,9 @@ bool MeterApp::FormCreate(int32_t instanceNumber, const TMeterSettings& stored) 
     settings_.DisplayOffset = BuildScale(scale_, settings_.Scale, settings_.FullScale);
     settings_ = stored;
     settings_.InstanceNumber = instanceNumber;
+    if (settings_.Folder.empty()) {
+        settings_.Folder = defaultFolder;
+    }
     ApplyLoadedSettings(stored);
     secondTimer_->Arm();
     if (!capture_.OpenCapture(settings_.DeviceIndex,
@@ -49,9 +64,7 @@ bool MeterApp::FormCreate(int32_t instanceNumber, const TMeterSettings& stored) 
 }
 
 void MeterApp::FormShow() {
-    settings_.DisplayOffset = BuildScale(scale_, settings_.Scale, settings_.FullScale);
-    bars_.HoldHeight1 = 0;
-    bars_.HoldHeight2 = 0;
+    RedrawMeter();
 }
 
 void MeterApp::ApplyLoadedSettings(const TMeterSettings& stored) {

@@ -17,15 +17,19 @@
 #include "core/level_statistics.h"
 #include "core/over_lamp.h"
 #include "core/ports/clock.h"
+#include "core/ports/desktop_shell.h"
+#include "core/ports/image_writer.h"
 #include "core/ports/process_control.h"
 #include "core/ports/regional_formats.h"
 #include "core/ports/settings_key.h"
 #include "core/ports/text_files.h"
+#include "core/ports/text_rasteriser.h"
 #include "core/ports/timers.h"
 #include "core/ports/user_dialogs.h"
 #include "core/ports/wave_device.h"
 #include "core/view_state.h"
 #include "display/bar_meter.h"
+#include "display/meter_bitmap.h"
 #include "display/meter_scale.h"
 #include "display/sweep_graph.h"
 #include "results/test_run.h"
@@ -46,7 +50,15 @@ struct MeterPorts {
     IProcessControl& process;
     ISettingsStore& settingsStore;
     ITextFiles& files;
+    IDesktopShell& shell;
+    IImageWriter& images;
+    // Draws the text of the meter picture. Without one there is no picture: a
+    // headless run that shows nothing measures without drawing.
+    ITextRasteriser* text;
 };
+
+// JPEG quality of snapshots, on the 1 to 100 scale.
+constexpr int kSnapshotJpegQuality = 85;
 
 // Timer intervals of the main window, in milliseconds.
 constexpr uint32_t kSecondTimerMs = 1000;
@@ -69,8 +81,24 @@ public:
     // the program was ended on the way.
     bool FormCreate(int32_t instanceNumber, const TMeterSettings& stored);
 
-    // Showing the main window: draws the loaded scale (which sets DisplayOffset).
+    // Showing the main window: draws the loaded scale (which sets DisplayOffset)
+    // and clears the graph.
     void FormShow();
+
+    // --- The meter picture --------------------------------------------------------
+
+    // Repaints the fixed parts of the picture for the current Scale, Full Scale
+    // and Channel, zeroes the held peaks and clears the graph.
+    void RedrawMeter();
+    void ClearScreen1Click();
+    // Stamps the date and time on the picture and saves it as a JPEG in the
+    // snapshot folder.
+    void TakeSnapshot();
+    void ChooseSnapshotFolder1Click();
+    void ExploreFolder1Click();
+    void ExploreResultsFolder1Click();
+    // False, after telling the user, when the snapshot folder does not exist.
+    bool CheckSnapshotFolder();
 
     // What the settings loader does to the window besides filling the record:
     // Label6, Label14 and the restore of an attached results file.
@@ -112,6 +140,9 @@ public:
     const TBlockLevels& lastLevels() const { return lastLevels_; }
     const TCaptureEngine& captureEngine() const { return capture_; }
     bool Replaying() const { return replaying_; }
+    // The meter picture; null in a run without one.
+    const MeterBitmap* meterBitmap() const { return bitmap_.get(); }
+    const std::string& SnapshotFolder() const { return snapshotFolder_; }
     const ITimer& autoStartTimer() const { return *autoStartTimer_; }
     const ITimer& autoStopTimer() const { return *autoStopTimer_; }
     const ITimer& secondTimer() const { return *secondTimer_; }
@@ -125,6 +156,7 @@ private:
     void TestTick();
     void UpdateNextSaveLabel(LocalDateTime now);
     std::string DateTimeText(LocalDateTime t);
+    bool CheckFolder(const std::string& folder);
     void WriteRecord(bool csv);
     void StoreResultsFileState();
     void AttachResultsFile(const std::string& path);
@@ -142,6 +174,8 @@ private:
     TOverLamp lamp_;
     TBlockLevels lastLevels_;
     TCaptureEngine capture_;
+    std::unique_ptr<MeterBitmap> bitmap_;
+    std::string snapshotFolder_;  // ends in a separator; not kept between runs
 
     // The test sample store arrives with live audio; until then nothing is
     // recorded and no replay runs.

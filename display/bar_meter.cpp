@@ -1,5 +1,6 @@
 #include "display/bar_meter.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace tarnwick {
@@ -76,6 +77,59 @@ TBarFrame UpdateBarMeters(TBarState& bars, bool stereo, double sweepSeconds, int
         frame.mark2 = Hold(bars.HoldHeight2, bars.HoldCount2, rightHeight, bars.RightBar, length);
     }
     return frame;
+}
+
+void DrawBar(MeterBitmap& bitmap, int32_t h, int32_t x, int32_t L, int32_t U,
+             const TMeterSettings& colours) {
+    h = std::max(h, 0);
+    L = std::max(L, 0);
+    // The rows at heights min(a, b) + 1 up to max(a, b).
+    auto band = [&](int32_t a, int32_t b, uint32_t colour) {
+        const int32_t low = std::min(a, b), high = std::max(a, b);
+        bitmap.SetBrushColour(colour);
+        bitmap.FillRect({x, kBarBaseline - high, x + 10, kBarBaseline - low});
+    };
+    // Independent tests: with the targets the wrong way round (U below L) a bar
+    // between them is painted by the first and then by the third.
+    if (h < L) {
+        band(0, h, colours.Lowcolor);
+        band(h, L, colours.Lowcolor & kDarkShadeMask);
+        band(L, U, kUnlitColour);
+        band(U, kBarMaxHeight, kUnlitColour);
+    }
+    if (L <= h && h < U) {
+        band(0, L, colours.Lowcolor);
+        band(L, h, colours.Midcolor);
+        band(h, U, kUnlitColour);
+        band(U, kBarMaxHeight, kUnlitColour);
+    }
+    if (h >= U) {
+        band(0, L, colours.Lowcolor);
+        band(L, U, colours.Midcolor);
+        band(U, h, colours.Topcolor);
+        band(h, kBarMaxHeight, kUnlitColour);
+    }
+}
+
+void DrawBars(MeterBitmap& bitmap, const TBarFrame& frame, int32_t target2Height,
+              int32_t target1Height, const TMeterSettings& colours) {
+    auto mark = [&](int32_t height, int32_t x1, int32_t x2) {
+        if (height > 0) {
+            bitmap.SetPenWidth(2);
+            bitmap.SetPenColour(kHoldMarkColour);
+            bitmap.MoveTo(x1, kBarBaseline - height);
+            bitmap.LineTo(x2, kBarBaseline - height);
+        }
+    };
+    if (!frame.stereo) {
+        DrawBar(bitmap, frame.bar1, 516, target2Height, target1Height, colours);
+        mark(frame.mark1, 517, 525);
+        return;
+    }
+    DrawBar(bitmap, frame.bar1, 512, target2Height, target1Height, colours);
+    DrawBar(bitmap, frame.bar2, 524, target2Height, target1Height, colours);
+    mark(frame.mark1, 512, 521);
+    mark(frame.mark2, 524, 533);
 }
 
 }  // namespace tarnwick

@@ -5,10 +5,14 @@
 
 #include <cstdint>
 
+#include "display/meter_bitmap.h"
+#include "settings/meter_settings.h"
+
 namespace tarnwick {
 
 constexpr int32_t kBarMinHeight = 1;
 constexpr int32_t kBarMaxHeight = 384;
+constexpr int32_t kBarBaseline = 396;  // y of height 0
 
 struct TBarState {
     int32_t MonoBar = 0;  // the single bar, tracked in every mode
@@ -40,5 +44,19 @@ struct TBarFrame {
 // the holds. `stereo` is Channel 0.
 TBarFrame UpdateBarMeters(TBarState& bars, bool stereo, double sweepSeconds, int32_t levelHeight,
                           int32_t leftHeight, int32_t rightHeight);
+
+// Unlit zones: the low colour masked to a dark shade, every other zone dark red.
+constexpr uint32_t kDarkShadeMask = 0x292929;
+constexpr uint32_t kUnlitColour = 0x000029;
+constexpr uint32_t kHoldMarkColour = 0x3EFFFF;
+
+// Paints one bar, 10 columns from x, of height h with its zones split at L
+// (target 2) and U (target 1), all in pixels above the baseline.
+void DrawBar(MeterBitmap& bitmap, int32_t h, int32_t x, int32_t L, int32_t U,
+             const TMeterSettings& colours);
+
+// Paints the bars and hold marks of one block's update.
+void DrawBars(MeterBitmap& bitmap, const TBarFrame& frame, int32_t target2Height,
+              int32_t target1Height, const TMeterSettings& colours);
 
 }  // namespace tarnwick

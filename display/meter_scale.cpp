@@ -190,9 +190,13 @@ void FillHeightSegment(HeightTable& heights, int first, int last, int32_t startU
     }
 }
 
-int32_t BuildScale(TMeterScale& meterScale, int32_t scale, int32_t fullScale) {
+int32_t EffectiveScale(int32_t scale) {
     // Only an edited settings store can hold another value; keep the meter usable.
-    const int32_t used = scale >= 0 && scale <= kUserFullScale ? scale : kDefaultScale;
+    return scale >= 0 && scale <= kUserFullScale ? scale : kDefaultScale;
+}
+
+int32_t BuildScale(TMeterScale& meterScale, int32_t scale, int32_t fullScale) {
+    const int32_t used = EffectiveScale(scale);
     const ScaleDefinition& def = Definition(used);
 
     const Breakpoint* previous = nullptr;

@@ -34,6 +34,9 @@ struct TMeterScale {
 // Names of the scales, as the setup dialog lists them.
 extern const std::array<const char*, 8> kScaleNames;
 
+// The scale built for a `Scale` setting: itself when 0..7, else the default 2.
+int32_t EffectiveScale(int32_t scale);
+
 // Fills heights[first..last] from `startUnits` to `endUnits`, linearly, with the
 // rounding of the original double accumulation (halves to even).
 void FillHeightSegment(HeightTable& heights, int first, int last, int32_t startUnits,

@@ -1,8 +1,14 @@
 #pragma once
-// The sweep graph's state between columns. Each block adds one column at the
-// right edge while a test or a replay runs.
+// The sweep graph: a strip chart in the graph area of the meter picture. While a
+// test or a replay runs, each block scrolls it one column to the left and draws
+// the newest column at the right edge: peaks, fills, averages, target dots, grid
+// and second marks.
 
 #include <cstdint>
+
+#include "display/meter_bitmap.h"
+#include "display/meter_scale.h"
+#include "settings/meter_settings.h"
 
 namespace tarnwick {
 
@@ -29,15 +35,28 @@ struct TSweepColumn {
     int32_t th = 0;  // threshold
 };
 
-struct TGraphOptions {
-    bool stereo = false;
-    bool showPeaks = true;
+// What the column is drawn with besides its heights.
+struct TGraphContext {
+    const TMeterSettings& settings;  // channel mode, graph options and colours
+    const ScaleMarks& marks;         // the grid follows the scale's labels
+    bool testRunning = false;
+    bool replaying = false;
+    int32_t storePosition = 0;  // places the "REPLAY" text
 };
 
-// Adds one column while a test or replay runs: lowers `secondElapsed` (the second
-// mark is drawn) and moves the previous-point values on. Returns false, changing
-// nothing, when neither runs.
-bool PlotSweepColumn(TSweepGraph& graph, const TSweepColumn& column, const TGraphOptions& options,
-                     bool testRunning, bool replaying, bool& secondElapsed);
+// True when (R + G + B) div 3 is 128 or more.
+bool IsLightColour(uint32_t colour);
+
+// Black on a light graph background, white on a dark one.
+uint32_t ContrastColour(uint32_t background);
+
+// Repaints the graph area in the background colour with its three target lines.
+void ClearGraph(MeterBitmap& bitmap, const TMeterSettings& settings, const HeightTable& heights);
+
+// Adds one column while a test or a replay runs, lowering `secondElapsed` when it
+// draws the second mark; returns false, changing nothing, when neither runs.
+// Without a bitmap only the graph state moves on.
+bool PlotSweepColumn(MeterBitmap* bitmap, TSweepGraph& graph, const TSweepColumn& column,
+                     const TGraphContext& context, bool& secondElapsed);
 
 }  // namespace tarnwick

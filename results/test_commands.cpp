@@ -20,6 +20,14 @@ void MeterApp::StartStopButtonClick() {
         ScheduleSaves(run_, ports_.clock.Now(), settings_.SaveMins);
         ResetForTestStart(graph_);
         view_.LongAvgDisplay.clear();
+        if (bitmap_ != nullptr) {
+            // The start of the test, marked at the right edge in the inverse of
+            // the background.
+            bitmap_->SetPenColour(settings_.Scolor ^ 0xFFFFFFu);
+            bitmap_->SetPenWidth(1);
+            bitmap_->MoveTo(509, 392);
+            bitmap_->LineTo(509, 14);
+        }
         return;
     }
     secondTimer_->Disarm();

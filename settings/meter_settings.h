@@ -20,6 +20,12 @@ enum ChannelMode : int32_t {
     kChannelDifference = 4,
 };
 
+// Stereo draws and measures both channels. A mode outside 0..4, which only an
+// edited settings store can hold, counts as Stereo.
+constexpr bool IsStereoChannel(int32_t channel) {
+    return channel < kChannelLeft || channel > kChannelDifference;
+}
+
 // Meter scale index of "User Full Scale", whose labels carry `Full Scale`.
 constexpr int32_t kUserFullScale = 7;
 constexpr int32_t kDefaultScale = 2;

@@ -27,6 +27,9 @@ public:
     virtual void MessageBox(const std::string& text, const std::string& caption) = 0;
     // nullopt when the user cancels.
     virtual std::optional<SaveFileAnswer> SaveFile(const SaveFileRequest& request) = 0;
+    // A folder chosen in the folder dialog opened at `start`, without a trailing
+    // separator; nullopt when the user cancels.
+    virtual std::optional<std::string> ChooseFolder(const std::string& start) = 0;
 };
 
 }  // namespace tarnwick

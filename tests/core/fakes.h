@@ -60,9 +60,17 @@ public:
         return answer;
     }
 
+    // Answers with the scripted folder; nullopt cancels.
+    std::optional<std::string> ChooseFolder(const std::string& start) override {
+        folderStarts.push_back(start);
+        return folderAnswer;
+    }
+
     std::vector<Message> messages;
     std::deque<std::optional<SaveFileAnswer>> saveAnswers;
     std::vector<SaveFileRequest> saveRequests;
+    std::optional<std::string> folderAnswer;
+    std::vector<std::string> folderStarts;
 };
 
 // Text files in memory. Appending to a missing file fails with error 2, as on
@@ -273,6 +281,102 @@ inline TMeterSettings PlainLevelSettings() {
     return s;
 }
 
+// Folders that exist by name, and a record of what was opened.
+class FakeShell : public IDesktopShell {
+public:
+    std::optional<std::string> DocumentsPath() override { return documents; }
+    bool DirectoryExists(const std::string& path) override {
+        return std::find(existing.begin(), existing.end(), path) != existing.end();
+    }
+    int Open(const std::string& target) override {
+        opened.push_back(target);
+        return kShellOk;
+    }
+    int Explore(const std::string& folder) override {
+        explored.push_back(folder);
+        return kShellOk;
+    }
+
+    std::optional<std::string> documents = std::string("/home/operator/Documents");
+    std::vector<std::string> existing = {"/home/operator/Documents/Tarnwick/"};
+    std::vector<std::string> opened;
+    std::vector<std::string> explored;
+};
+
+// Keeps the pictures it is asked to write; can be made to fail.
+class FakeImages : public IImageWriter {
+public:
+    struct Written {
+        std::string path;
+        std::vector<uint32_t> pixels;
+        int quality = 0;
+    };
+    FileResult WriteJpeg(const std::string& path, const RasterImage& image, int quality) override {
+        return Keep(path, image, quality);
+    }
+    FileResult WritePng(const std::string& path, const RasterImage& image) override {
+        return Keep(path, image, 0);
+    }
+
+    std::vector<Written> written;
+    FileResult failure;
+
+private:
+    FileResult Keep(const std::string& path, const RasterImage& image, int quality) {
+        if (!failure.ok()) {
+            return failure;
+        }
+        Written w{path, {}, quality};
+        for (int32_t y = 0; y < image.height; ++y) {
+            w.pixels.insert(w.pixels.end(), image.pixels + y * image.stride,
+                            image.pixels + y * image.stride + image.width);
+        }
+        written.push_back(std::move(w));
+        return {};
+    }
+};
+
+// Text as boxes: each character a filled box of 0.6 x 1.2 the point size, so
+// pixel tests can see where text lands without a font.
+class BoxGlyphText : public ITextRasteriser {
+public:
+    TextSize Measure(const TFont& font, const std::string& text) override {
+        return {CharWidth(font) * static_cast<int32_t>(text.size()), font.pointSize * 12 / 10};
+    }
+    void Draw(const RasterImage& image, int32_t x, int32_t y, const TFont& font,
+              const std::string& text, std::optional<uint32_t> background) override {
+        const TextSize size = Measure(font, text);
+        auto put = [&](int32_t px, int32_t py, uint32_t colour) {
+            if (px >= 0 && py >= 0 && px < image.width && py < image.height) {
+                image.pixels[py * image.stride + px] = ToRgb32(colour);
+            }
+        };
+        if (background) {
+            for (int32_t py = y; py < y + size.height; ++py) {
+                for (int32_t px = x; px < x + size.width; ++px) {
+                    put(px, py, *background);
+                }
+            }
+        }
+        const int32_t w = CharWidth(font);
+        for (size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == ' ') {
+                continue;
+            }
+            // A box inset by one pixel, so neighbouring characters stay apart.
+            for (int32_t py = y + 1; py < y + size.height - 1; ++py) {
+                for (int32_t px = x + static_cast<int32_t>(i) * w + 1;
+                     px < x + static_cast<int32_t>(i + 1) * w - 1; ++px) {
+                    put(px, py, font.colour);
+                }
+            }
+        }
+    }
+
+private:
+    static int32_t CharWidth(const TFont& font) { return std::max(2, font.pointSize * 6 / 10); }
+};
+
 // A MeterApp with fake ports on a simulated clock. Blocks are delivered at chosen
 // moments; due timers fire before the block of the same moment.
 class AppHarness {
@@ -280,7 +384,8 @@ public:
     explicit AppHarness(LocalDateTime start = TestStartTime(), uint32_t tickStart = 5'000'000)
         : clock(tickStart, start),
           timers(clock),
-          app(MeterPorts{clock, timers, wave, formats, dialogs, process, store, files}) {}
+          app(MeterPorts{clock, timers, wave, formats, dialogs, process, store, files, shell,
+                         images, &text}) {}
 
     // FormCreate and FormShow with `stored` as the loaded settings.
     void Create(const TMeterSettings& stored) {
@@ -326,6 +431,9 @@ public:
     RecordingProcess process;
     MemorySettingsStore store;
     FakeTextFiles files;
+    FakeShell shell;
+    FakeImages images;
+    BoxGlyphText text;
     MeterApp app;
 };
 

@@ -92,7 +92,10 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
     RecordingProcessControl process;
     MemorySettingsStore store;
     PosixTextFiles files;
-    MeterApp app(MeterPorts{clock, timers, device, formats, dialogs, process, store, files});
+    HeadlessShell shell;
+    NoImageWriter images;
+    MeterApp app(MeterPorts{clock, timers, device, formats, dialogs, process, store, files, shell,
+                            images, nullptr});
 
     if (!app.FormCreate(1, options.settings)) {
         return kAnalyseFailed;

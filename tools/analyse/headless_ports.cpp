@@ -1,5 +1,7 @@
 #include "tools/analyse/headless_ports.h"
 
+#include <filesystem>
+
 namespace tarnwick {
 
 void ConsoleDialogs::MessageBox(const std::string& text, const std::string& caption) {
@@ -18,6 +20,20 @@ std::optional<SaveFileAnswer> ConsoleDialogs::SaveFile(const SaveFileRequest&) {
         return std::nullopt;
     }
     return SaveFileAnswer{saveFileAnswer, 1};
+}
+
+std::optional<std::string> HeadlessShell::DocumentsPath() {
+    std::error_code error;
+    const std::filesystem::path here = std::filesystem::current_path(error);
+    if (error) {
+        return std::nullopt;
+    }
+    return here.string();
+}
+
+bool HeadlessShell::DirectoryExists(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::is_directory(path, error);
 }
 
 }  // namespace tarnwick

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "core/ports/desktop_shell.h"
+#include "core/ports/image_writer.h"
 #include "core/ports/process_control.h"
 #include "core/ports/user_dialogs.h"
 
@@ -17,6 +19,8 @@ public:
 
     void MessageBox(const std::string& text, const std::string& caption) override;
     std::optional<SaveFileAnswer> SaveFile(const SaveFileRequest& request) override;
+    // Nobody is there to choose: the dialog is cancelled.
+    std::optional<std::string> ChooseFolder(const std::string&) override { return std::nullopt; }
 
     // The path the save-file dialog answers with (filter entry 1, "All results
     // files", so the extension decides the type); empty: the user cancels.
@@ -25,6 +29,22 @@ public:
 
 private:
     std::FILE* out_;
+};
+
+// No desktop: folders are the file system's, and nothing is opened.
+class HeadlessShell : public IDesktopShell {
+public:
+    std::optional<std::string> DocumentsPath() override;
+    bool DirectoryExists(const std::string& path) override;
+    int Open(const std::string&) override { return kShellNoAssociation; }
+    int Explore(const std::string&) override { return kShellNoAssociation; }
+};
+
+// Snapshots are not taken in a headless run.
+class NoImageWriter : public IImageWriter {
+public:
+    FileResult WriteJpeg(const std::string&, const RasterImage&, int) override { return {}; }
+    FileResult WritePng(const std::string&, const RasterImage&) override { return {}; }
 };
 
 class RecordingProcessControl : public IProcessControl {
