@@ -7,7 +7,9 @@ packages=(
   cmake ninja-build g++ clang clang-format pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev
+  libjpeg62-turbo-dev
   libsndfile1-dev
+  fonts-liberation2
   sox
 )
 

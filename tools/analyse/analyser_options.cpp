@@ -1,5 +1,6 @@
 #include "tools/analyse/analyser_options.h"
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -49,6 +50,19 @@ std::optional<LocalDateTime> ParseStart(const std::string& text) {
     return t;
 }
 
+bool EndsWithNoCase(const std::string& text, const std::string& ending) {
+    if (text.size() <= ending.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < ending.size(); ++i) {
+        const char c = text[text.size() - ending.size() + i];
+        if (std::tolower(static_cast<unsigned char>(c)) != ending[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 std::string Range(const char* option, double low, double high) {
     char buffer[160];
     std::snprintf(buffer, sizeof buffer, "%s expects a number from %g to %g", option, low, high);
@@ -56,6 +70,18 @@ std::string Range(const char* option, double low, double high) {
 }
 
 }  // namespace
+
+bool IsSnapshotName(const std::string& path) {
+    return SnapshotIsPng(path) || SnapshotIsJpeg(path);
+}
+
+bool SnapshotIsPng(const std::string& path) {
+    return EndsWithNoCase(path, ".png");
+}
+
+bool SnapshotIsJpeg(const std::string& path) {
+    return EndsWithNoCase(path, ".jpg") || EndsWithNoCase(path, ".jpeg");
+}
 
 std::string AnalyserUsage() {
     return R"(Usage: tarnwick-analyse [OPTIONS] INPUT
@@ -96,6 +122,7 @@ Time and formats:
 Output:
   --levels FILE.csv     one row of levels per block
   --readouts            print the final readouts, one per line: Name<TAB>text
+  --snapshot FILE       the meter picture at the end: .jpg (quality 85) or .png
   --help                show this text
 
 Exit status: 0 done, 1 a save or device failed (a message was printed),
@@ -170,11 +197,12 @@ ParsedOptions ParseAnalyserOptions(const std::vector<std::string>& args) {
         {"--tick-start", text(tickStart)},
         {"--locale", text(locale)},
         {"--levels", text(o.levelsFile)},
+        {"--snapshot", text(o.snapshotFile)},
     };
 
     std::vector<std::string> positional;
     bool sawStart = false, sawTick = false, sawLocale = false, sawChannel = false;
-    bool sawResults = false, sawLevels = false;
+    bool sawResults = false, sawLevels = false, sawSnapshot = false;
     for (size_t i = 0; i < args.size(); ++i) {
         std::string arg = args[i];
         if (arg == "--help" || arg == "-h") {
@@ -220,6 +248,7 @@ ParsedOptions ParseAnalyserOptions(const std::vector<std::string>& args) {
         sawChannel |= arg == "--channel";
         sawResults |= arg == "--results";
         sawLevels |= arg == "--levels";
+        sawSnapshot |= arg == "--snapshot";
         if (arg == "--save-hours") {
             s.SaveOnHours = true;
             s.SaveHours = saveHours;
@@ -270,6 +299,9 @@ ParsedOptions ParseAnalyserOptions(const std::vector<std::string>& args) {
     }
     if (sawLevels && o.levelsFile.empty()) {
         return "--levels expects a file name";
+    }
+    if (sawSnapshot && !IsSnapshotName(o.snapshotFile)) {
+        return "--snapshot expects a file name ending in .jpg, .jpeg or .png";
     }
     if (s.TestName.empty()) {
         s.TestName = "Results ";  // as an empty stored name loads

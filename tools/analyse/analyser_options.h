@@ -21,6 +21,7 @@ struct AnalyserOptions {
     uint32_t tickStart = 0;
     std::optional<std::string> locale;  // default: the user's
     std::string levelsFile;             // per-block level log; empty: none
+    std::string snapshotFile;           // the meter picture at the end (.jpg, .png)
     bool readouts = false;
 };
 
@@ -30,6 +31,11 @@ struct AnalyserHelp {};  // --help was asked for
 using ParsedOptions = std::variant<AnalyserOptions, AnalyserHelp, std::string>;
 
 ParsedOptions ParseAnalyserOptions(const std::vector<std::string>& args);
+
+// Snapshot file names: .png is written lossless, .jpg and .jpeg as JPEG.
+bool IsSnapshotName(const std::string& path);
+bool SnapshotIsPng(const std::string& path);
+bool SnapshotIsJpeg(const std::string& path);
 
 // The text --help prints.
 std::string AnalyserUsage();

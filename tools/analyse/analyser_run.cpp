@@ -1,13 +1,17 @@
 #include "tools/analyse/analyser_run.h"
 
+#include <QGuiApplication>
 #include <QLocale>
 #include <cinttypes>
 #include <memory>
+#include <optional>
 
 #include "core/meter_app.h"
 #include "core/simulated_time.h"
+#include "platform/jpeg_image_writer.h"
 #include "platform/posix_text_files.h"
 #include "platform/qt_regional_formats.h"
+#include "platform/qt_text_rasteriser.h"
 #include "settings/memory_settings_key.h"
 #include "tools/analyse/file_wave_input.h"
 #include "tools/analyse/headless_ports.h"
@@ -15,6 +19,22 @@
 
 namespace tarnwick {
 namespace {
+
+// Text on the picture needs Qt's fonts, which need a GUI application object;
+// the analyser never shows a window, so it asks for the offscreen platform
+// unless the user named one. Made once and kept for the process.
+void EnsureGuiApplication() {
+    if (QCoreApplication::instance() != nullptr) {
+        return;
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    static int argc = 1;
+    static char name[] = "tarnwick-analyse";
+    static char* argv[] = {name, nullptr};
+    static QGuiApplication application(argc, argv);
+}
 
 bool IsKnownLocale(const std::string& name, const QLocale& locale) {
     return locale.language() != QLocale::C || name == "C" || name == "POSIX";
@@ -93,9 +113,15 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
     MemorySettingsStore store;
     PosixTextFiles files;
     HeadlessShell shell;
-    NoImageWriter images;
+    JpegImageWriter images;
+    // The picture is drawn only when it is to be saved.
+    std::optional<QtTextRasteriser> text;
+    if (!options.snapshotFile.empty()) {
+        EnsureGuiApplication();
+        text.emplace();
+    }
     MeterApp app(MeterPorts{clock, timers, device, formats, dialogs, process, store, files, shell,
-                            images, nullptr});
+                            images, text ? &*text : nullptr});
 
     if (!app.FormCreate(1, options.settings)) {
         return kAnalyseFailed;
@@ -142,10 +168,25 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
                          options.levelsFile.c_str());
         }
     }
+    bool snapshotOk = true;
+    if (app.meterBitmap() != nullptr) {
+        const RasterImage picture{const_cast<uint32_t*>(app.meterBitmap()->Picture()), kMeterWidth,
+                                  kMeterHeight, kMeterWidth};
+        const FileResult written =
+            SnapshotIsPng(options.snapshotFile)
+                ? images.WritePng(options.snapshotFile, picture)
+                : images.WriteJpeg(options.snapshotFile, picture, kSnapshotJpegQuality);
+        if (!written.ok()) {
+            snapshotOk = false;
+            std::fprintf(err, "tarnwick-analyse: %s: %s\n", options.snapshotFile.c_str(),
+                         written.message.c_str());
+        }
+    }
     if (options.readouts) {
         PrintReadouts(out, app);
     }
-    return process.ended || dialogs.messages > 0 || !levelsOk ? kAnalyseFailed : kAnalyseOk;
+    return process.ended || dialogs.messages > 0 || !levelsOk || !snapshotOk ? kAnalyseFailed
+                                                                             : kAnalyseOk;
 }
 
 }  // namespace tarnwick

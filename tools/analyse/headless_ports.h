@@ -7,7 +7,6 @@
 #include <string>
 
 #include "core/ports/desktop_shell.h"
-#include "core/ports/image_writer.h"
 #include "core/ports/process_control.h"
 #include "core/ports/user_dialogs.h"
 
@@ -38,13 +37,6 @@ public:
     bool DirectoryExists(const std::string& path) override;
     int Open(const std::string&) override { return kShellNoAssociation; }
     int Explore(const std::string&) override { return kShellNoAssociation; }
-};
-
-// Snapshots are not taken in a headless run.
-class NoImageWriter : public IImageWriter {
-public:
-    FileResult WriteJpeg(const std::string&, const RasterImage&, int) override { return {}; }
-    FileResult WritePng(const std::string&, const RasterImage&) override { return {}; }
 };
 
 class RecordingProcessControl : public IProcessControl {
