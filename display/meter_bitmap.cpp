@@ -130,6 +130,13 @@ void MeterBitmap::LineTo(int32_t x, int32_t y) {
     const bool steep = dy > dx;
     const int32_t major = steep ? dy : dx;
     const int32_t minor = steep ? dx : dy;
+    if (major == 0 && penWidth_ >= 2) {
+        // A wide pen leaves a dot where a line goes nowhere, so a level that
+        // holds still still shows as a line on the graph.
+        Plot(x0, y0, penColour_);
+        Plot(x0 - 1, y0, penColour_);
+        return;
+    }
     // Every pixel from the start up to the end point, which is left out; the
     // minor coordinate steps at the midpoints, halves rounding up.
     for (int32_t k = 0; k < major; ++k) {

@@ -6,6 +6,8 @@
 // 0x00BBGGRR. The canvas follows one set of rules, which decide every pixel:
 // - a rectangle (x1, y1)-(x2, y2) covers columns x1..x2-1 and rows y1..y2-1;
 // - a line paints its start point and every pixel up to its end, not the end;
+//   a line of no length paints nothing, except with a pen of width 2, which
+//   leaves its two pixels at the start point;
 // - a pen of width 2 paints a second pixel beside each one of the line: to the
 //   left on a steep line (vertical included), above on a flat one (horizontal
 //   included);

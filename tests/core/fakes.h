@@ -381,11 +381,14 @@ private:
 // moments; due timers fire before the block of the same moment.
 class AppHarness {
 public:
-    explicit AppHarness(LocalDateTime start = TestStartTime(), uint32_t tickStart = 5'000'000)
+    // `picture` draws the picture's text; box glyphs unless given.
+    explicit AppHarness(LocalDateTime start = TestStartTime(), uint32_t tickStart = 5'000'000,
+                        ITextRasteriser* picture = nullptr, IImageWriter* imageWriter = nullptr)
         : clock(tickStart, start),
           timers(clock),
           app(MeterPorts{clock, timers, wave, formats, dialogs, process, store, files, shell,
-                         images, &text}) {}
+                         imageWriter != nullptr ? *imageWriter : images,
+                         picture != nullptr ? picture : &text}) {}
 
     // FormCreate and FormShow with `stored` as the loaded settings.
     void Create(const TMeterSettings& stored) {
