@@ -22,9 +22,11 @@ build: deps
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 # Until the meter window exists, running the program measures the demo
-# recording the build generates and prints the readouts.
+# recording the build generates, prints the readouts and saves the meter picture.
 run: build
-	$(BUILD_DIR)/tools/tarnwick-analyse --readouts $(BUILD_DIR)/demo/tarnwick-demo.wav
+	$(BUILD_DIR)/tools/tarnwick-analyse --readouts \
+	    --snapshot $(BUILD_DIR)/demo/tarnwick-demo-meter.png $(BUILD_DIR)/demo/tarnwick-demo.wav
+	@echo "Meter picture: $(BUILD_DIR)/demo/tarnwick-demo-meter.png"
 
 test: test-plain test-sanitizers
 
