@@ -21,6 +21,7 @@ struct CaptureBlock {
     int32_t bufferLength = 0;   // bytes the device may fill: BlockBytes when queued
     int32_t bytesRecorded = 0;  // bytes the device filled
     uint32_t flags = 0;
+    uint32_t generation = 0;  // which open of the engine queued it
     // Left uninitialised: the device fills what it records, and the pipeline
     // reads silence past that.
     std::array<uint8_t, kBlockStorageBytes> storage;

@@ -3,22 +3,69 @@
 #include <utility>
 
 namespace tarnwick {
+namespace {
 
-TCaptureEngine::TCaptureEngine(IWaveInput& input, IUserDialogs& dialogs, IProcessControl& process,
-                               std::function<int32_t()> blockBytes,
+std::string WithoutLeadingBlanks(const std::string& name) {
+    const size_t first = name.find_first_not_of(' ');
+    return first == std::string::npos ? std::string() : name.substr(first);
+}
+
+}  // namespace
+
+TCaptureEngine::TCaptureEngine(IWaveInput& input, IWaveOutput& output, IUserDialogs& dialogs,
+                               IProcessControl& process, std::function<int32_t()> blockBytes,
                                std::function<void()> resetDeviceSettings)
     : input_(input),
+      output_(output),
       dialogs_(dialogs),
       process_(process),
       blockBytes_(std::move(blockBytes)),
       resetDeviceSettings_(std::move(resetDeviceSettings)) {}
 
-void TCaptureEngine::Fail(const std::string& text) {
-    dialogs_.MessageBox(text, kTarnwickErrorCaption);
+void TCaptureEngine::Fail(const std::string& text, const std::string& caption) {
+    dialogs_.MessageBox(text, caption);
     process_.EndProgram();
 }
 
-bool TCaptureEngine::OpenCapture(int32_t deviceIndex, BlockFilledHandler onFilled) {
+std::vector<std::string> TCaptureEngine::ListInputDevices() {
+    std::vector<std::string> names;
+    const int count = input_.DeviceCount();
+    for (int id = 0; id < count; ++id) {
+        names.push_back(WithoutLeadingBlanks(input_.DeviceName(id)));
+    }
+    return names;
+}
+
+void TCaptureEngine::FindInputDevice(TMeterSettings& settings) {
+    DeviceList = ListInputDevices();
+    if (DeviceList.size() < 2) {
+        settings.DeviceIndex = 0;
+    }
+    const std::string first = DeviceList.empty() ? std::string() : DeviceList.front();
+    if (settings.DeviceName.empty()) {
+        settings.DeviceIndex = 0;
+        settings.DeviceName = first;
+        return;
+    }
+    int32_t found = -1;
+    for (size_t id = 0; id < DeviceList.size(); ++id) {
+        if (DeviceList[id] == settings.DeviceName) {
+            found = static_cast<int32_t>(id);  // the last one that matches
+        }
+    }
+    if (found >= 0) {
+        settings.DeviceIndex = found;
+        return;
+    }
+    dialogs_.MessageBox("Input device  \"" + settings.DeviceName + "\"  not found.\n\r\n\r" +
+                            "The default device will be used.",
+                        kTarnwickErrorCaption);
+    settings.DeviceIndex = 0;
+    settings.DeviceName = first;
+}
+
+bool TCaptureEngine::OpenCapture(int32_t deviceIndex, TSampleStore& store,
+                                 BlockFilledHandler onFilled, DeviceFailedHandler onFailed) {
     const int query = input_.Query(deviceIndex, kCaptureFormat);
     if (query == kWaveBadFormat) {
         dialogs_.MessageBox(
@@ -34,7 +81,9 @@ bool TCaptureEngine::OpenCapture(int32_t deviceIndex, BlockFilledHandler onFille
         return false;
     }
 
-    if (input_.Open(deviceIndex, kCaptureFormat, std::move(onFilled)) != kWaveOk) {
+    ++generation_;
+    if (input_.Open(deviceIndex, kCaptureFormat, std::move(onFilled), std::move(onFailed)) !=
+        kWaveOk) {
         dialogs_.MessageBox(
             "Soundcard not available, input channel may be in use by another program, or "
             "microphone not plugged in.",
@@ -43,6 +92,7 @@ bool TCaptureEngine::OpenCapture(int32_t deviceIndex, BlockFilledHandler onFille
         process_.EndProgram();
         return false;
     }
+    inputOpen_ = true;
 
     OutstandingBlocks = 0;
     for (int i = 0; i < kBlocksQueued; ++i) {
@@ -54,7 +104,48 @@ bool TCaptureEngine::OpenCapture(int32_t deviceIndex, BlockFilledHandler onFille
         Fail("Start error");
         return false;
     }
+    return OpenPlayback(store);
+}
+
+bool TCaptureEngine::OpenPlayback(TSampleStore& store) {
+    // In the playback failures the specific words are the caption and the text
+    // is "Error".
+    const int query = output_.Query(0, kCaptureFormat);
+    if (query == kWaveBadFormat) {
+        Fail("Error", "Play format not supported");
+        return false;
+    }
+    if (output_.Open(0, kCaptureFormat) != kWaveOk) {
+        Fail("Error", "Problem creating play handle");
+        return false;
+    }
+    if (output_.Prepare(store.data(), store.capacity()) != kWaveOk) {
+        Fail("Out Prepare error", "error");
+        return false;
+    }
     return true;
+}
+
+bool TCaptureEngine::SwitchInputDevice(TMeterSettings& settings, int32_t index,
+                                       const std::string& name, TSampleStore& store,
+                                       BlockFilledHandler onFilled, DeviceFailedHandler onFailed) {
+    bool open = true;
+    if (index != settings.DeviceIndex) {
+        settings.DeviceIndex = index;
+        // The old device gives its queued blocks back; they are recognised as
+        // the old device's and dropped, and the old device is released.
+        input_.Reset();
+        output_.Reset();
+        if (inputOpen_) {
+            input_.Close();
+            output_.Close();
+            inputOpen_ = false;
+        }
+        open = OpenCapture(index, store, std::move(onFilled), std::move(onFailed));
+    }
+    settings.DeviceIndex = index;
+    settings.DeviceName = name;
+    return open;
 }
 
 bool TCaptureEngine::ReleaseBlock(CaptureBlock& block) {
@@ -71,6 +162,7 @@ bool TCaptureEngine::ReissueBlock() {
 
 bool TCaptureEngine::QueueBlock(const char* prepareError, const char* addError) {
     CaptureBlockPtr block = NewCaptureBlock(blockBytes_());
+    block->generation = generation_;
     if (input_.Prepare(*block) != kWaveOk) {
         Fail(prepareError);
         return false;

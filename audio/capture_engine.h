@@ -1,15 +1,21 @@
 #pragma once
 // TCaptureEngine: opens the chosen wave-input device in the one capture format,
 // keeps three blocks queued with it and hands a fresh block back for every block
-// the pipeline has processed. Every failing call ends the program after its
-// message, except the format query's non-format failures.
+// the pipeline has processed. The same opening sequence opens the playback
+// device and prepares the replay block over the test sample store. Every failing
+// call ends the program after its message, except the format query's
+// non-format failures.
 
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <vector>
 
+#include "audio/sample_store.h"
 #include "core/ports/process_control.h"
 #include "core/ports/user_dialogs.h"
 #include "core/ports/wave_device.h"
+#include "settings/meter_settings.h"
 
 namespace tarnwick {
 
@@ -19,12 +25,34 @@ class TCaptureEngine {
 public:
     // `blockBytes` reads the BlockBytes in force when a block is queued.
     // `resetDeviceSettings` runs when the device query or open fails.
-    TCaptureEngine(IWaveInput& input, IUserDialogs& dialogs, IProcessControl& process,
-                   std::function<int32_t()> blockBytes, std::function<void()> resetDeviceSettings);
+    TCaptureEngine(IWaveInput& input, IWaveOutput& output, IUserDialogs& dialogs,
+                   IProcessControl& process, std::function<int32_t()> blockBytes,
+                   std::function<void()> resetDeviceSettings);
 
-    // Opens device `deviceIndex`, queues three blocks and starts recording; filled
-    // blocks go to `onFilled`. False when the program was ended.
-    bool OpenCapture(int32_t deviceIndex, BlockFilledHandler onFilled);
+    // The names of the input devices in device order, leading blanks removed.
+    std::vector<std::string> ListInputDevices();
+
+    // Builds DeviceList and sets DeviceIndex from `Device Name`; a name that is
+    // not found is reported and the first device is used and remembered.
+    void FindInputDevice(TMeterSettings& settings);
+
+    // Opens input `deviceIndex` and output device 0, queues three blocks, starts
+    // recording and prepares the replay block over `store`. Filled blocks go to
+    // `onFilled`, a device that stops working to `onFailed`. False when the
+    // program was ended.
+    bool OpenCapture(int32_t deviceIndex, TSampleStore& store, BlockFilledHandler onFilled,
+                     DeviceFailedHandler onFailed);
+
+    // The setup dialog closed with device `index` named `name` selected: reopens
+    // capture when the device changed, and remembers the choice either way.
+    // False when the program was ended.
+    bool SwitchInputDevice(TMeterSettings& settings, int32_t index, const std::string& name,
+                           TSampleStore& store, BlockFilledHandler onFilled,
+                           DeviceFailedHandler onFailed);
+
+    // True when the block came from the device now open. Blocks that a device
+    // switch returned from the previous device are not measured or queued again.
+    bool IsCurrent(const CaptureBlock& block) const { return block.generation == generation_; }
 
     // Releases a block the device handed back. False when the program was ended.
     bool ReleaseBlock(CaptureBlock& block);
@@ -33,18 +61,25 @@ public:
     // was ended.
     bool ReissueBlock();
 
+    IWaveOutput& output() { return output_; }
+
+    std::vector<std::string> DeviceList;
     // Blocks queued with the device and not yet processed.
     int32_t OutstandingBlocks = 0;
 
 private:
     bool QueueBlock(const char* prepareError, const char* addError);
-    void Fail(const std::string& text);
+    bool OpenPlayback(TSampleStore& store);
+    void Fail(const std::string& text, const std::string& caption = kTarnwickErrorCaption);
 
     IWaveInput& input_;
+    IWaveOutput& output_;
     IUserDialogs& dialogs_;
     IProcessControl& process_;
     std::function<int32_t()> blockBytes_;
     std::function<void()> resetDeviceSettings_;
+    uint32_t generation_ = 0;  // counts the opens
+    bool inputOpen_ = false;
 };
 
 }  // namespace tarnwick

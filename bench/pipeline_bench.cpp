@@ -20,7 +20,7 @@ public:
     int DeviceCount() override { return 1; }
     std::string DeviceName(int) override { return "Loopback"; }
     int Query(int, const WaveFormat&) override { return kWaveOk; }
-    int Open(int, const WaveFormat&, BlockFilledHandler onFilled) override {
+    int Open(int, const WaveFormat&, BlockFilledHandler onFilled, DeviceFailedHandler) override {
         onFilled_ = std::move(onFilled);
         return kWaveOk;
     }
@@ -71,6 +71,17 @@ public:
 class NoProcess : public IProcessControl {
 public:
     void EndProgram() override {}
+    void CloseMainWindow() override {}
+};
+
+class NoOutput : public IWaveOutput {
+public:
+    int Query(int, const WaveFormat&) override { return kWaveOk; }
+    int Open(int, const WaveFormat&) override { return kWaveOk; }
+    int Prepare(const uint8_t*, int64_t) override { return kWaveOk; }
+    int Write() override { return kWaveOk; }
+    void Reset() override {}
+    void Close() override {}
 };
 
 class NoShell : public IDesktopShell {
@@ -103,9 +114,10 @@ void BM_MMWimData(benchmark::State& state) {
     MemorySettingsStore store;
     NoFiles files;
     NoShell shell;
+    NoOutput output;
     NoImages images;
-    MeterApp app(MeterPorts{clock, timers, input, formats, dialogs, process, store, files, shell,
-                            images, nullptr});
+    MeterApp app(MeterPorts{clock, timers, input, output, formats, dialogs, process, store, files,
+                            shell, images, nullptr});
     TMeterSettings settings = DefaultSettings();
     settings.Sweep = static_cast<double>(state.range(0));
     DeriveLoadedValues(settings);

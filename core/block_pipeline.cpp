@@ -27,6 +27,9 @@ int32_t SelectPeak(const TBlockLevels& levels, int32_t channel) {
 }  // namespace
 
 void MeterApp::MMWimData(CaptureBlockPtr block) {
+    if (!capture_.IsCurrent(*block)) {
+        return;  // given back by the device used before a switch
+    }
     // 1-2. The block is back from the device: release it.
     capture_.OutstandingBlocks -= 1;
     if (!capture_.ReleaseBlock(*block)) {
@@ -51,8 +54,9 @@ void MeterApp::MMWimData(CaptureBlockPtr block) {
     input.integrate = settings_.Integrate;
     input.testRunning = run_.TestRunning;
     input.replaying = replaying_;
-    const AnalyseBlockResult analysed =
-        AnalyseBlock(input, SampleStoreAccess{nullptr, 0, &storePosition_}, stats_.SystemMax);
+    const AnalyseBlockResult analysed = AnalyseBlock(
+        input, SampleStoreAccess{store_.data(), store_.capacity(), &store_.StorePosition},
+        stats_.SystemMax);
     TBlockLevels levels = analysed.levels;
     const char32_t separator = DecimalSeparator();
     if (analysed.systemMaxRose) {
@@ -137,7 +141,7 @@ void MeterApp::MMWimData(CaptureBlockPtr block) {
     column.t1 = target1Height;
     column.th = thresholdHeight;
     const TGraphContext context{settings_, scale_.marks, run_.TestRunning, replaying_,
-                                storePosition_};
+                                store_.StorePosition};
     PlotSweepColumn(bitmap_.get(), graph_, column, context, run_.SecondElapsed);
 
     // 18. Keep three blocks queued.

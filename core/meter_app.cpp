@@ -7,14 +7,13 @@ namespace tarnwick {
 MeterApp::MeterApp(const MeterPorts& ports)
     : ports_(ports),
       capture_(
-          ports.waveInput, ports.dialogs, ports.process, [this] { return settings_.BlockBytes; },
-          [this] { ResetDeviceSettings(); }) {
+          ports.waveInput, ports.waveOutput, ports.dialogs, ports.process,
+          [this] { return settings_.BlockBytes; }, [this] { ResetDeviceSettings(); }) {
     secondTimer_ = ports_.timers.CreateTimer(kSecondTimerMs, [this] { SecondTimerTimer(); });
     autoStartTimer_ =
         ports_.timers.CreateTimer(kAutoStartTimerMs, [this] { AutoStartTimerTimer(); });
     autoStopTimer_ = ports_.timers.CreateTimer(kAutoStopTimerMs, [this] { AutoStopTimerTimer(); });
-    // Ends a replay; replays come with live audio, so it never fires yet.
-    replayTimer_ = ports_.timers.CreateTimer(kReplayTimerInitialMs, [] {});
+    replayTimer_ = ports_.timers.CreateTimer(kReplayTimerInitialMs, [this] { ReplayTimerTimer(); });
     if (ports_.text != nullptr) {
         bitmap_ = std::make_unique<MeterBitmap>(*ports_.text);
     }
@@ -54,8 +53,8 @@ bool MeterApp::FormCreate(int32_t instanceNumber, const TMeterSettings& stored) 
     }
     ApplyLoadedSettings(stored);
     secondTimer_->Arm();
-    if (!capture_.OpenCapture(settings_.DeviceIndex,
-                              [this](CaptureBlockPtr block) { MMWimData(std::move(block)); })) {
+    capture_.FindInputDevice(settings_);
+    if (!OpenCapture()) {
         return false;
     }
     view_.CheckBox1Checked = settings_.AutoStart;
@@ -80,6 +79,35 @@ void MeterApp::ApplyLoadedSettings(const TMeterSettings& stored) {
         run_.NextHourSaveTime = NextWholeHour(now);
         AttachResultsFile(settings_.Filename);
     }
+}
+
+bool MeterApp::OpenCapture() {
+    return capture_.OpenCapture(
+        settings_.DeviceIndex, store_,
+        [this](CaptureBlockPtr block) { MMWimData(std::move(block)); },
+        [this](const std::string&) { DeviceFailed(); });
+}
+
+void MeterApp::SwitchInputDevice(int32_t index, const std::string& name) {
+    capture_.SwitchInputDevice(
+        settings_, index, name, store_,
+        [this](CaptureBlockPtr block) { MMWimData(std::move(block)); },
+        [this](const std::string&) { DeviceFailed(); });
+}
+
+void MeterApp::FormClose() {
+    capture_.output().Reset();
+}
+
+void MeterApp::DeviceFailed() {
+    // The meter cannot go on without its input, but nothing measured is lost:
+    // the window closes the normal way, keeping the settings and the attached
+    // results file.
+    ports_.dialogs.MessageBox(
+        "Soundcard not available, input channel may be in use by another program, or "
+        "microphone not plugged in.",
+        kTarnwickErrorCaption);
+    ports_.process.CloseMainWindow();
 }
 
 void MeterApp::ResetDeviceSettings() {

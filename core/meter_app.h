@@ -13,6 +13,7 @@
 #include <string>
 
 #include "audio/capture_engine.h"
+#include "audio/sample_store.h"
 #include "core/block_analyser.h"
 #include "core/level_statistics.h"
 #include "core/over_lamp.h"
@@ -45,6 +46,7 @@ struct MeterPorts {
     IClock& clock;
     ITimerFactory& timers;
     IWaveInput& waveInput;
+    IWaveOutput& waveOutput;
     IRegionalFormats& formats;
     IUserDialogs& dialogs;
     IProcessControl& process;
@@ -118,6 +120,22 @@ public:
     void AutoStopTimerTimer();
     void CheckBox1Click(bool checked);
 
+    // --- Replay -----------------------------------------------------------------
+
+    // Starts a replay of the stored test audio (stopping a running test first),
+    // or ends the one that runs.
+    void ToggleReplay();
+    void TBreplayClick() { ToggleReplay(); }
+    void ReplayTimerTimer() { ToggleReplay(); }
+
+    // --- Devices and closing ------------------------------------------------------
+
+    // The setup dialog closed with input device `index` named `name` selected.
+    void SwitchInputDevice(int32_t index, const std::string& name);
+    // The window closes: playback stops. (The window state is stored by the
+    // caller.)
+    void FormClose();
+
     // --- Results files ----------------------------------------------------------
 
     void SaveAs1Click();
@@ -140,6 +158,7 @@ public:
     const TBlockLevels& lastLevels() const { return lastLevels_; }
     const TCaptureEngine& captureEngine() const { return capture_; }
     bool Replaying() const { return replaying_; }
+    const TSampleStore& sampleStore() const { return store_; }
     // The meter picture; null in a run without one.
     const MeterBitmap* meterBitmap() const { return bitmap_.get(); }
     const std::string& SnapshotFolder() const { return snapshotFolder_; }
@@ -161,6 +180,8 @@ private:
     void StoreResultsFileState();
     void AttachResultsFile(const std::string& path);
     void ResetDeviceSettings();
+    void DeviceFailed();
+    bool OpenCapture();
     char32_t DecimalSeparator();
 
     MeterPorts ports_;
@@ -177,9 +198,7 @@ private:
     std::unique_ptr<MeterBitmap> bitmap_;
     std::string snapshotFolder_;  // ends in a separator; not kept between runs
 
-    // The test sample store arrives with live audio; until then nothing is
-    // recorded and no replay runs.
-    int32_t storePosition_ = 0;
+    TSampleStore store_;
     bool replaying_ = false;
 
     // The next-save label changes only with the second of the clock or the save

@@ -20,6 +20,8 @@ public:
 
     uint32_t TickCount() override { return static_cast<uint32_t>(tickStart_ + elapsedMs_); }
     LocalDateTime Now() override { return AddMs(start_, static_cast<int64_t>(elapsedMs_)); }
+    // Time moves on; timers that fall due meanwhile fire at the next AdvanceTo.
+    void Sleep(uint32_t ms) override { elapsedMs_ += ms; }
 
     // Milliseconds since the clock started.
     uint64_t ElapsedMs() const { return elapsedMs_; }

@@ -49,6 +49,7 @@ struct TMainViewState {
     int32_t StartStopPicture = 0;  // 0 Start, 1 Stop
     std::string StartStopHint = kStartStopHintAtStart;
     bool CheckBox1Checked = false;  // " Auto-Start"
+    int32_t TBreplayImage = 2;      // 2 while no replay runs, 7 during one
 };
 
 }  // namespace tarnwick

@@ -9,8 +9,12 @@ namespace tarnwick {
 
 void MeterApp::StartStopButtonClick() {
     if (!run_.TestRunning) {
+        capture_.output().Reset();
+        if (replaying_) {
+            ToggleReplay();
+        }
         // The stored test audio begins afresh.
-        storePosition_ = 0;
+        store_.StorePosition = 0;
         run_.TestRunning = true;
         view_.StartStopButtonDown = true;
         view_.StartStopPicture = 1;

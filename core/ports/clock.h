@@ -15,6 +15,8 @@ public:
     virtual uint32_t TickCount() = 0;
     // The local date and time now.
     virtual LocalDateTime Now() = 0;
+    // Waits `ms` milliseconds on the calling thread.
+    virtual void Sleep(uint32_t ms) = 0;
 };
 
 }  // namespace tarnwick

@@ -163,7 +163,9 @@ public:
 class RecordingProcess : public IProcessControl {
 public:
     void EndProgram() override { ++endCalls; }
+    void CloseMainWindow() override { ++closeCalls; }
     int endCalls = 0;
+    int closeCalls = 0;
 };
 
 // A wave-input device that keeps the blocks the engine queues and hands them back
@@ -179,12 +181,21 @@ public:
         return id >= 0 && id < DeviceCount() ? names[static_cast<size_t>(id)] : std::string();
     }
     int Query(int, const WaveFormat&) override { return queryResult; }
-    int Open(int id, const WaveFormat&, BlockFilledHandler onFilled) override {
+    int Open(int id, const WaveFormat&, BlockFilledHandler onFilled,
+             DeviceFailedHandler onFailed) override {
         if (openResult == kWaveOk) {
             openedDevice = id;
             onFilled_ = std::move(onFilled);
+            onFailed_ = std::move(onFailed);
         }
         return openResult;
+    }
+
+    // The device stops working, as when the sound server goes away.
+    void Fail(const std::string& reason) {
+        if (onFailed_) {
+            onFailed_(reason);
+        }
     }
     int Prepare(CaptureBlock&) override { return prepareResult; }
     int AddBuffer(CaptureBlockPtr block) override {
@@ -253,6 +264,44 @@ public:
 
 private:
     BlockFilledHandler onFilled_;
+    DeviceFailedHandler onFailed_;
+};
+
+// The playback device: records what is asked of it; any call can be made to fail.
+class FakeWaveOutput : public IWaveOutput {
+public:
+    int Query(int, const WaveFormat&) override { return queryResult; }
+    int Open(int id, const WaveFormat&) override {
+        openedDevice = id;
+        return openResult;
+    }
+    int Prepare(const uint8_t* data, int64_t bytes) override {
+        prepared = data;
+        preparedBytes = bytes;
+        return prepareResult;
+    }
+    int Write() override {
+        ++writes;
+        playing = writeResult == kWaveOk;
+        return writeResult;
+    }
+    void Reset() override {
+        ++resets;
+        playing = false;
+    }
+    void Close() override { ++closes; }
+
+    int queryResult = kWaveOk;
+    int openResult = kWaveOk;
+    int prepareResult = kWaveOk;
+    int writeResult = kWaveOk;
+    int openedDevice = -1;
+    const uint8_t* prepared = nullptr;
+    int64_t preparedBytes = 0;
+    int writes = 0;
+    int resets = 0;
+    int closes = 0;
+    bool playing = false;
 };
 
 inline LocalDateTime At(int year, int month, int day, int hour, int minute, int second = 0,
@@ -386,8 +435,8 @@ public:
                         ITextRasteriser* picture = nullptr, IImageWriter* imageWriter = nullptr)
         : clock(tickStart, start),
           timers(clock),
-          app(MeterPorts{clock, timers, wave, formats, dialogs, process, store, files, shell,
-                         imageWriter != nullptr ? *imageWriter : images,
+          app(MeterPorts{clock, timers, wave, output, formats, dialogs, process, store, files,
+                         shell, imageWriter != nullptr ? *imageWriter : images,
                          picture != nullptr ? picture : &text}) {}
 
     // FormCreate and FormShow with `stored` as the loaded settings.
@@ -429,6 +478,7 @@ public:
     SimulatedClock clock;
     SimulatedTimers timers;
     ScriptedWaveInput wave;
+    FakeWaveOutput output;
     FixedRegionalFormats formats;
     FakeDialogs dialogs;
     RecordingProcess process;

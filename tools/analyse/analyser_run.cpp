@@ -113,6 +113,7 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
     MemorySettingsStore store;
     PosixTextFiles files;
     HeadlessShell shell;
+    SilentWaveOutput output;
     JpegImageWriter images;
     // The picture is drawn only when it is to be saved.
     std::optional<QtTextRasteriser> text;
@@ -120,8 +121,8 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
         EnsureGuiApplication();
         text.emplace();
     }
-    MeterApp app(MeterPorts{clock, timers, device, formats, dialogs, process, store, files, shell,
-                            images, text ? &*text : nullptr});
+    MeterApp app(MeterPorts{clock, timers, device, output, formats, dialogs, process, store, files,
+                            shell, images, text ? &*text : nullptr});
 
     if (!app.FormCreate(1, options.settings)) {
         return kAnalyseFailed;

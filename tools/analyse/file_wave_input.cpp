@@ -11,7 +11,8 @@ int FileWaveInput::Query(int id, const WaveFormat& format) {
                : kWaveBadFormat;
 }
 
-int FileWaveInput::Open(int id, const WaveFormat& format, BlockFilledHandler onFilled) {
+int FileWaveInput::Open(int id, const WaveFormat& format, BlockFilledHandler onFilled,
+                        DeviceFailedHandler) {
     const int result = Query(id, format);
     if (result == kWaveOk) {
         onFilled_ = std::move(onFilled);

@@ -16,7 +16,8 @@ public:
     int DeviceCount() override { return 1; }
     std::string DeviceName(int) override { return "Recording"; }
     int Query(int id, const WaveFormat& format) override;
-    int Open(int id, const WaveFormat& format, BlockFilledHandler onFilled) override;
+    int Open(int id, const WaveFormat& format, BlockFilledHandler onFilled,
+             DeviceFailedHandler onFailed) override;
     int Prepare(CaptureBlock&) override { return kWaveOk; }
     int AddBuffer(CaptureBlockPtr block) override;
     int Start() override;

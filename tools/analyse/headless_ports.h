@@ -9,6 +9,7 @@
 #include "core/ports/desktop_shell.h"
 #include "core/ports/process_control.h"
 #include "core/ports/user_dialogs.h"
+#include "core/ports/wave_device.h"
 
 namespace tarnwick {
 
@@ -30,6 +31,17 @@ private:
     std::FILE* out_;
 };
 
+// Nothing is played in a headless run: the output accepts and discards.
+class SilentWaveOutput : public IWaveOutput {
+public:
+    int Query(int, const WaveFormat&) override { return kWaveOk; }
+    int Open(int, const WaveFormat&) override { return kWaveOk; }
+    int Prepare(const uint8_t*, int64_t) override { return kWaveOk; }
+    int Write() override { return kWaveOk; }
+    void Reset() override {}
+    void Close() override {}
+};
+
 // No desktop: folders are the file system's, and nothing is opened.
 class HeadlessShell : public IDesktopShell {
 public:
@@ -42,6 +54,8 @@ public:
 class RecordingProcessControl : public IProcessControl {
 public:
     void EndProgram() override { ended = true; }
+    // The recording's device cannot fail once open; a close ends the run as well.
+    void CloseMainWindow() override { ended = true; }
     bool ended = false;
 };
 
