@@ -45,6 +45,7 @@ bench: deps
 	cmake -S . -B $(BENCH_BUILD_DIR) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BENCH_BUILD_DIR) -j $(JOBS)
 	$(BENCH_BUILD_DIR)/bench/tarnwick_bench
+	$(BENCH_BUILD_DIR)/bench/tarnwick_store_memory
 	bash bench/analyser_speed.sh $(BENCH_BUILD_DIR)
 
 format:
