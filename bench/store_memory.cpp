@@ -105,7 +105,7 @@ int main() {
     std::printf(
         "resident memory: %.1f MB before a test, %.1f MB after a 60 s test: +%.1f MB "
         "(recorded %.1f MB; the store reserves %.1f MB)\n",
-        before / 1024.0, after / 1024.0, (after - before) / 1024.0,
-        app.sampleStore().StorePosition / 1048576.0, kStoreCapacity / 1048576.0);
+        before * 1024 / 1e6, after * 1024 / 1e6, (after - before) * 1024 / 1e6,
+        app.sampleStore().StorePosition / 1e6, kStoreCapacity / 1e6);
     return 0;
 }
