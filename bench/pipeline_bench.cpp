@@ -10,7 +10,11 @@
 #include "audio/test_signal.h"
 #include "core/meter_app.h"
 #include "core/simulated_time.h"
+#include "platform/jpeg_image_writer.h"
+#include "platform/posix_text_files.h"
+#include "platform/qt_regional_formats.h"
 #include "settings/memory_settings_key.h"
+#include "tools/analyse/headless_ports.h"
 
 namespace tarnwick {
 namespace {
@@ -53,69 +57,18 @@ private:
     std::deque<CaptureBlockPtr> queued_;
 };
 
-class FixedFormats : public IRegionalFormats {
-public:
-    std::string ShortDate(LocalDateTime) override { return "08/12/2026"; }
-    std::string LongDate(LocalDateTime) override { return "08 December 2026"; }
-    std::string LongTime(LocalDateTime) override { return "14:45:00"; }
-    char32_t DecimalSeparator() override { return U'.'; }
-};
-
-class SilentDialogs : public IUserDialogs {
-public:
-    void MessageBox(const std::string&, const std::string&) override {}
-    std::optional<SaveFileAnswer> SaveFile(const SaveFileRequest&) override { return {}; }
-    std::optional<std::string> ChooseFolder(const std::string&) override { return {}; }
-};
-
-class NoProcess : public IProcessControl {
-public:
-    void EndProgram() override {}
-    void CloseMainWindow() override {}
-};
-
-class NoOutput : public IWaveOutput {
-public:
-    int Query(int, const WaveFormat&) override { return kWaveOk; }
-    int Open(int, const WaveFormat&) override { return kWaveOk; }
-    int Prepare(const uint8_t*, int64_t) override { return kWaveOk; }
-    int Write() override { return kWaveOk; }
-    void Reset() override {}
-    void Close() override {}
-};
-
-class NoShell : public IDesktopShell {
-public:
-    std::optional<std::string> DocumentsPath() override { return std::string("/tmp"); }
-    bool DirectoryExists(const std::string&) override { return false; }
-    int Open(const std::string&) override { return kShellNoAssociation; }
-    int Explore(const std::string&) override { return kShellNoAssociation; }
-};
-
-class NoImages : public IImageWriter {
-public:
-    FileResult WriteJpeg(const std::string&, const RasterImage&, int) override { return {}; }
-    FileResult WritePng(const std::string&, const RasterImage&) override { return {}; }
-};
-
-class NoFiles : public ITextFiles {
-public:
-    FileResult CreateWith(const std::string&, const std::string&) override { return {}; }
-    FileResult Append(const std::string&, const std::string&) override { return {}; }
-};
-
 void BM_MMWimData(benchmark::State& state) {
     SimulatedClock clock(0, LocalDateTime{});
     SimulatedTimers timers(clock);
     LoopbackInput input;
-    FixedFormats formats;
-    SilentDialogs dialogs;
-    NoProcess process;
+    QtRegionalFormats formats(QLocale::c());
+    ConsoleDialogs dialogs(stderr);
+    RecordingProcessControl process;
     MemorySettingsStore store;
-    NoFiles files;
-    NoShell shell;
-    NoOutput output;
-    NoImages images;
+    PosixTextFiles files;
+    HeadlessShell shell;
+    SilentWaveOutput output;
+    JpegImageWriter images;
     MeterApp app(MeterPorts{clock, timers, input, output, formats, dialogs, process, store, files,
                             shell, images, nullptr});
     TMeterSettings settings = DefaultSettings();

@@ -9,6 +9,7 @@
 
 #include "core/meter_app.h"
 #include "core/simulated_time.h"
+#include "platform/jpeg_image_writer.h"
 #include "platform/posix_text_files.h"
 #include "platform/qt_regional_formats.h"
 #include "settings/memory_settings_key.h"
@@ -79,11 +80,7 @@ int main() {
     MemorySettingsStore store;
     PosixTextFiles files;
     HeadlessShell shell;
-    class NoImages : public IImageWriter {
-    public:
-        FileResult WriteJpeg(const std::string&, const RasterImage&, int) override { return {}; }
-        FileResult WritePng(const std::string&, const RasterImage&) override { return {}; }
-    } images;
+    JpegImageWriter images;
     MeterApp app(MeterPorts{clock, timers, input, output, formats, dialogs, process, store, files,
                             shell, images, nullptr});
     app.FormCreate(1, DefaultSettings());
