@@ -1,6 +1,8 @@
 #include "core/meter_app.h"
 
 #include "results/save_schedule.h"
+#include "settings/settings_store.h"
+#include "settings/settings_values.h"
 
 namespace tarnwick {
 
@@ -17,10 +19,6 @@ MeterApp::MeterApp(const MeterPorts& ports)
     if (ports_.text != nullptr) {
         bitmap_ = std::make_unique<MeterBitmap>(*ports_.text);
     }
-}
-
-std::string MeterApp::SettingsSubKey() const {
-    return settings_.InstanceNumber == 1 ? "\\Tarnwick" : "\\Tarnwick 2";
 }
 
 char32_t MeterApp::DecimalSeparator() {
@@ -112,20 +110,15 @@ void MeterApp::DeviceFailed() {
 
 void MeterApp::ResetDeviceSettings() {
     std::unique_ptr<ISettingsKey> key =
-        ports_.settingsStore.OpenOrCreate(kSettingsKeyRoot + SettingsSubKey());
+        ports_.settingsStore.OpenOrCreate(SettingsKeyPathFor(settings_.InstanceNumber));
     if (key == nullptr) {
         return;
     }
     ports_.dialogs.MessageBox("The configured device will be reset to the default.",
                               kTarnwickErrorCaption);
-    StoredValue value;
-    value.kind = ValueKind::kDword;
-    value.dword = 0;
-    key->Write("Device", value);
-    value.dword = 32000;
-    key->Write("Volume", value);
-    value.dword = 0;
-    key->Write("Mixer Channel", value);
+    key->Write("Device", IntValue(0));
+    key->Write("Volume", IntValue(32000));
+    key->Write("Mixer Channel", IntValue(0));
 }
 
 }  // namespace tarnwick

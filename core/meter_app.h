@@ -39,7 +39,6 @@
 namespace tarnwick {
 
 inline const std::string kApplicationTitle = "Tarnwick";
-inline const std::string kSettingsKeyRoot = "Software\\Hollowden";
 
 // The machine as the system sees it.
 struct MeterPorts {
@@ -166,10 +165,6 @@ public:
     const ITimer& autoStopTimer() const { return *autoStopTimer_; }
     const ITimer& secondTimer() const { return *secondTimer_; }
     const ITimer& replayTimer() const { return *replayTimer_; }
-
-    // "\Tarnwick" or "\Tarnwick 2": the settings sub-key, also the first part of
-    // the store's error captions.
-    std::string SettingsSubKey() const;
 
 private:
     void TestTick();

@@ -8,6 +8,8 @@
 #include "core/meter_app.h"
 #include "results/results_records.h"
 #include "results/save_schedule.h"
+#include "settings/settings_store.h"
+#include "settings/settings_values.h"
 
 namespace tarnwick {
 namespace {
@@ -163,21 +165,16 @@ void MeterApp::WriteRecord(bool csv) {
 }
 
 void MeterApp::StoreResultsFileState() {
-    const std::string caption = SettingsSubKey() + " Error";
+    const std::string caption = SettingsSubKeyFor(settings_.InstanceNumber) + " Error";
     std::unique_ptr<ISettingsKey> key =
-        ports_.settingsStore.OpenOrCreate(kSettingsKeyRoot + SettingsSubKey());
+        ports_.settingsStore.OpenOrCreate(SettingsKeyPathFor(settings_.InstanceNumber));
     if (key == nullptr) {
-        ports_.dialogs.MessageBox("Unable to create Registry Key ", caption);
+        ports_.dialogs.MessageBox(kCannotCreateKeyMessage, caption);
         return;
     }
-    StoredValue fileOpen;
-    fileOpen.kind = ValueKind::kDword;
-    fileOpen.dword = settings_.FileOpen ? 1 : 0;
-    StoredValue filename;
-    filename.kind = ValueKind::kString;
-    filename.text = settings_.Filename;
-    if (!key->Write("File Open", fileOpen) || !key->Write("Filename", filename)) {
-        ports_.dialogs.MessageBox("Unable to write value to Registry ", caption);
+    if (!key->Write("File Open", BoolValue(settings_.FileOpen)) ||
+        !key->Write("Filename", StringValue(settings_.Filename))) {
+        ports_.dialogs.MessageBox(kCannotWriteValueMessage, caption);
     }
 }
 
