@@ -9,6 +9,8 @@ packages=(
   qt6-base-dev
   libjpeg62-turbo-dev
   libsndfile1-dev
+  # libpulse for the sound devices; the tests start a private daemon and use pactl
+  libpulse-dev pulseaudio pulseaudio-utils
   fonts-liberation2
   sox
 )

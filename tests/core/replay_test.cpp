@@ -137,11 +137,14 @@ TEST(Replay, AFailingOutputEndsTheProgram) {
 
 TEST(Replay, TheStoreHoldsEightMinutes) {
     AppHarness h;
-    h.Create(Plain());
+    // 120 ms blocks, so that eight minutes take 4000 of them.
+    TMeterSettings s = Plain();
+    s.Sweep = 60.0;
+    DeriveLoadedValues(s);
+    h.Create(s);
     h.app.StartStopButtonClick();
-    // 500 s of 20 ms blocks: the store fills at 480 s and the test goes on.
-    for (int i = 0; i < 25000; ++i) {
-        h.BlockAt(h.Elapsed() + 20, Frame{static_cast<int16_t>(i % 1000), 0});
+    for (int i = 0; i < 4100; ++i) {
+        h.BlockAt(h.Elapsed() + 120, Frame{static_cast<int16_t>(i % 1000), 0});
     }
     EXPECT_EQ(h.app.sampleStore().StorePosition, kStoreCapacity);
     EXPECT_TRUE(h.app.testRun().TestRunning);
