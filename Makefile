@@ -46,6 +46,7 @@ bench: deps
 	cmake --build $(BENCH_BUILD_DIR) -j $(JOBS)
 	$(BENCH_BUILD_DIR)/bench/tarnwick_bench
 	$(BENCH_BUILD_DIR)/bench/tarnwick_store_memory
+	$(BENCH_BUILD_DIR)/bench/tarnwick_capture_delivery 60
 	bash bench/analyser_speed.sh $(BENCH_BUILD_DIR)
 
 format:

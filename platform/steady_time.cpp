@@ -1,0 +1,81 @@
+#include "platform/steady_time.h"
+
+#include <QDateTime>
+#include <chrono>
+#include <thread>
+
+namespace tarnwick {
+namespace {
+
+class QtTimer : public ITimer {
+public:
+    QtTimer(uint32_t interval, std::function<void()> onTimer) : interval_(interval) {
+        timer_.setTimerType(Qt::PreciseTimer);
+        timer_.setInterval(static_cast<int>(interval));
+        QObject::connect(&timer_, &QTimer::timeout, std::move(onTimer));
+    }
+
+    void Arm() override {
+        if (armed_) {
+            return;  // the countdown goes on
+        }
+        armed_ = true;
+        if (interval_ > 0) {
+            timer_.start();
+        }
+    }
+    void Disarm() override {
+        armed_ = false;
+        timer_.stop();
+    }
+    bool Armed() const override { return armed_; }
+    void SetInterval(uint32_t ms) override {
+        if (ms == interval_) {
+            return;
+        }
+        interval_ = ms;
+        timer_.setInterval(static_cast<int>(ms));  // restarts an active timer
+        if (armed_ && ms > 0 && !timer_.isActive()) {
+            timer_.start();
+        } else if (ms == 0) {
+            timer_.stop();
+        }
+    }
+    uint32_t Interval() const override { return interval_; }
+
+private:
+    QTimer timer_;
+    uint32_t interval_;
+    bool armed_ = false;
+};
+
+}  // namespace
+
+uint32_t SteadyClock::TickCount() {
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now().time_since_epoch());
+    return static_cast<uint32_t>(ms.count());
+}
+
+LocalDateTime SteadyClock::Now() {
+    const QDateTime now = QDateTime::currentDateTime();
+    CivilDateTime c;
+    c.year = now.date().year();
+    c.month = now.date().month();
+    c.day = now.date().day();
+    c.hour = now.time().hour();
+    c.minute = now.time().minute();
+    c.second = now.time().second();
+    c.millisecond = now.time().msec();
+    return ToLocalDateTime(c);
+}
+
+void SteadyClock::Sleep(uint32_t ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+std::unique_ptr<ITimer> QtTimers::CreateTimer(uint32_t intervalMs, std::function<void()> onTimer) {
+    return std::make_unique<QtTimer>(intervalMs, std::move(onTimer));
+}
+
+}  // namespace tarnwick
