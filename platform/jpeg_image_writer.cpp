@@ -1,5 +1,7 @@
 #include "platform/jpeg_image_writer.h"
 
+#include "platform/posix_io.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -19,28 +21,6 @@
 
 namespace tarnwick {
 namespace {
-
-FileResult Failure(int error) {
-    return FileResult{error, std::strerror(error)};
-}
-
-int WriteAll(int fd, const unsigned char* data, size_t size) {
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::write(fd, data + done, size - done);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return errno;
-        }
-        if (n == 0) {
-            return ENOSPC;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return 0;
-}
 
 // Creates a new, hidden file beside `path` with the user's usual permissions.
 // Returns the descriptor, or -1 with errno set.
@@ -68,7 +48,7 @@ FileResult ReplaceFile(const std::string& path, const unsigned char* data, size_
     std::string temporary;
     const int fd = CreateTemporary(path, temporary);
     if (fd < 0) {
-        return Failure(errno);
+        return FileFailure(errno);
     }
     int error = WriteAll(fd, data, size);
     if (error == 0 && ::fsync(fd) != 0) {
@@ -82,7 +62,7 @@ FileResult ReplaceFile(const std::string& path, const unsigned char* data, size_
     }
     if (error != 0) {
         ::unlink(temporary.c_str());
-        return Failure(error);
+        return FileFailure(error);
     }
     return {};
 }
@@ -161,20 +141,20 @@ bool Usable(const RasterImage& image) {
 FileResult JpegImageWriter::WriteJpeg(const std::string& path, const RasterImage& image,
                                       int quality) {
     if (!Usable(image)) {
-        return Failure(EINVAL);
+        return FileFailure(EINVAL);
     }
     std::vector<JSAMPLE> row(static_cast<size_t>(image.width) * 3);
     unsigned char* encoded = nullptr;
     unsigned long size = 0;
     const int error = EncodeJpeg(image, quality, row.data(), &encoded, &size);
-    const FileResult result = error == 0 ? ReplaceFile(path, encoded, size) : Failure(error);
+    const FileResult result = error == 0 ? ReplaceFile(path, encoded, size) : FileFailure(error);
     std::free(encoded);
     return result;
 }
 
 FileResult JpegImageWriter::WritePng(const std::string& path, const RasterImage& image) {
     if (!Usable(image)) {
-        return Failure(EINVAL);
+        return FileFailure(EINVAL);
     }
     const QImage wrapped(reinterpret_cast<const uchar*>(image.pixels), image.width, image.height,
                          static_cast<qsizetype>(image.stride) * sizeof(uint32_t),
@@ -183,7 +163,7 @@ FileResult JpegImageWriter::WritePng(const std::string& path, const RasterImage&
     QBuffer buffer(&encoded);
     buffer.open(QIODevice::WriteOnly);
     if (!wrapped.save(&buffer, "PNG")) {
-        return Failure(ENOMEM);  // writing to memory fails only for want of it
+        return FileFailure(ENOMEM);  // writing to memory fails only for want of it
     }
     return ReplaceFile(path, reinterpret_cast<const unsigned char*>(encoded.constData()),
                        static_cast<size_t>(encoded.size()));

@@ -1,5 +1,7 @@
 #include "platform/posix_text_files.h"
 
+#include "platform/posix_io.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,45 +10,20 @@
 #include <cstring>
 
 namespace tarnwick {
-namespace {
-
-FileResult Failure(int error) {
-    return FileResult{error, std::strerror(error)};
-}
-
-// Writes everything, retrying after interruptions. Returns 0 or an errno value.
-int WriteAll(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return errno;
-        }
-        if (n == 0) {
-            return ENOSPC;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return 0;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 FileResult PosixTextFiles::CreateWith(const std::string& path, const std::string& content) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) {
-        return Failure(errno);
+        return FileFailure(errno);
     }
     const int writeError = WriteAll(fd, content);
     const int closeError = ::close(fd) != 0 ? errno : 0;
     if (writeError != 0) {
-        return Failure(writeError);
+        return FileFailure(writeError);
     }
     if (closeError != 0) {
-        return Failure(closeError);
+        return FileFailure(closeError);
     }
     return {};
 }
@@ -54,7 +31,7 @@ FileResult PosixTextFiles::CreateWith(const std::string& path, const std::string
 FileResult PosixTextFiles::Append(const std::string& path, const std::string& line) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
     if (fd < 0) {
-        return Failure(errno);
+        return FileFailure(errno);
     }
     struct stat before {};
     const bool sized = ::fstat(fd, &before) == 0;
@@ -73,7 +50,7 @@ FileResult PosixTextFiles::Append(const std::string& path, const std::string& li
     if (::close(fd) != 0 && error == 0) {
         error = errno;
     }
-    return error == 0 ? FileResult{} : Failure(error);
+    return error == 0 ? FileResult{} : FileFailure(error);
 }
 
 }  // namespace tarnwick

@@ -1,5 +1,7 @@
 #include "platform/reg_file_settings_store.h"
 
+#include "platform/posix_io.h"
+
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
@@ -128,24 +130,6 @@ ReadResult ReadWholeFile(const std::string& path, std::string& content) {
     return ReadResult::kRead;
 }
 
-bool WriteAll(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        if (n == 0) {
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 // Replaces the file by `content` so that a crash at any moment leaves the old
 // file or the new one whole. The caller holds the lock, so the temporary name
 // is ours alone.
@@ -155,7 +139,7 @@ bool ReplaceFile(const StoreFiles& files, const std::string& content) {
     if (fd < 0) {
         return false;
     }
-    const bool written = WriteAll(fd, content) && ::fsync(fd) == 0;
+    const bool written = WriteAll(fd, content) == 0 && ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
     if (!written || !closed || ::rename(files.temporary.c_str(), files.path.c_str()) != 0) {
         ::unlink(files.temporary.c_str());
