@@ -64,6 +64,12 @@ void MeterApp::FormShow() {
     RedrawMeter();
 }
 
+void MeterApp::ShowEffectiveAverageTime() {
+    const double seconds = static_cast<double>(settings_.AverageLength) *
+                           (settings_.BlockBytes / kBytesPerFrame) / kSampleRate;
+    view_.Label6 = FormatAverageTime(seconds, DecimalSeparator());
+}
+
 void MeterApp::ApplyLoadedSettings(const TMeterSettings& stored) {
     view_.Label6 = FormatAverageTime(stored.AverageTime, DecimalSeparator());
     view_.Label14Visible = !stored.ThresholdIgnore;

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "audio/capture_engine.h"
 #include "audio/sample_store.h"
@@ -134,6 +135,23 @@ public:
     // The window closes: playback stops. (The window state is stored by the
     // caller.)
     void FormClose();
+
+    // --- For the setup dialogs ----------------------------------------------------
+
+    // Empties both short-term rings (a new sweep or average time).
+    void ClearShortTermAverage() { ClearShortRings(stats_); }
+    // Label6: the length the short-term average really spans, in seconds.
+    void ShowEffectiveAverageTime();
+    // Label14 "THRESHOLD ENABLED" shows exactly while the gate is in force.
+    void ShowThresholdIndicator() { view_.Label14Visible = !settings_.ThresholdIgnore; }
+    // The main window's " Auto-Start" box follows the setting.
+    void ShowAutoStart() { view_.CheckBox1Checked = settings_.AutoStart; }
+    // Both save times from now; or one of them.
+    void ScheduleSaves();
+    void RescheduleMinuteSave();
+    void RescheduleHourSave();
+    // The input devices as the setup dialog lists them.
+    std::vector<std::string> ListInputDevices() { return capture_.ListInputDevices(); }
 
     // --- Results files ----------------------------------------------------------
 

@@ -21,7 +21,7 @@ void MeterApp::StartStopButtonClick() {
         view_.StartStopHint = kStartStopHintRunning;
         secondTimer_->Arm();
         ResetPeriod(run_, stats_, ports_.clock.TickCount());
-        ScheduleSaves(run_, ports_.clock.Now(), settings_.SaveMins);
+        ScheduleSaves();
         ResetForTestStart(graph_);
         view_.LongAvgDisplay.clear();
         if (bitmap_ != nullptr) {
@@ -42,6 +42,18 @@ void MeterApp::StartStopButtonClick() {
     if (settings_.SaveOnStop) {
         SaveResultsNow();
     }
+}
+
+void MeterApp::ScheduleSaves() {
+    tarnwick::ScheduleSaves(run_, ports_.clock.Now(), settings_.SaveMins);
+}
+
+void MeterApp::RescheduleMinuteSave() {
+    run_.NextMinuteSaveTime = MinutesFromNow(ports_.clock.Now(), settings_.SaveMins);
+}
+
+void MeterApp::RescheduleHourSave() {
+    run_.NextHourSaveTime = NextWholeHour(ports_.clock.Now());
 }
 
 void MeterApp::SecondTimerTimer() {
