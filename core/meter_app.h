@@ -76,11 +76,12 @@ public:
 
     // --- Start-up -------------------------------------------------------------
 
-    // Creation of the main window: clears the rings and the graph state, builds
-    // the start scale, takes the instance number, applies the stored settings
-    // (`stored` is the record the settings loader read), opens capture on
-    // `stored.DeviceIndex`, sets the Auto-Start box and the caption. False when
-    // the program was ended on the way.
+    // Creation of the main window: clears the rings and the graph state, sets
+    // the default folders, builds the start scale, takes the instance number,
+    // applies the stored settings (`stored` is the record the settings loader
+    // read), finds the input device by `Device Name` and opens capture, sets the
+    // Auto-Start box and the caption. False when the program was ended on the
+    // way.
     bool FormCreate(int32_t instanceNumber, const TMeterSettings& stored);
 
     // Showing the main window: draws the loaded scale (which sets DisplayOffset)
