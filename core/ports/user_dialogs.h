@@ -2,6 +2,7 @@
 // Port: the modal dialogs the system asks the user through. Each returns only
 // when the user has answered; the event loop keeps running meanwhile.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -30,6 +31,14 @@ public:
     // A folder chosen in the folder dialog opened at `start`, without a trailing
     // separator; nullopt when the user cancels.
     virtual std::optional<std::string> ChooseFolder(const std::string& start) = 0;
+    // The colour dialog, opened at `preset` (0x00BBGGRR) or, without one, at
+    // whatever it showed last. The chosen colour; nullopt when the user cancels.
+    virtual std::optional<uint32_t> ChooseColour(std::optional<uint32_t> preset) = 0;
+    // A one-line input box with OK and Cancel, the text shown as typed. The text
+    // accepted with OK; nullopt when the user cancels.
+    virtual std::optional<std::string> InputBox(const std::string& caption,
+                                                const std::string& prompt,
+                                                const std::string& initial) = 0;
 };
 
 }  // namespace tarnwick

@@ -37,7 +37,8 @@ inline void PutFrame(uint8_t* at, Frame frame) {
     at[3] = static_cast<uint8_t>(r >> 8);
 }
 
-// Message boxes as shown, and the save dialog with scripted answers.
+// Message boxes as shown; the save, colour and input dialogs with scripted
+// answers.
 class FakeDialogs : public IUserDialogs {
 public:
     struct Message {
@@ -66,11 +67,44 @@ public:
         return folderAnswer;
     }
 
+    // Pops the next scripted colour; cancels when none is left.
+    std::optional<uint32_t> ChooseColour(std::optional<uint32_t> preset) override {
+        colourPresets.push_back(preset);
+        if (colourAnswers.empty()) {
+            return std::nullopt;
+        }
+        std::optional<uint32_t> answer = colourAnswers.front();
+        colourAnswers.pop_front();
+        return answer;
+    }
+
+    // Pops the next scripted text; cancels when none is left.
+    std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt,
+                                        const std::string& initial) override {
+        inputRequests.push_back({caption, prompt, initial});
+        if (inputAnswers.empty()) {
+            return std::nullopt;
+        }
+        std::optional<std::string> answer = inputAnswers.front();
+        inputAnswers.pop_front();
+        return answer;
+    }
+
+    struct InputRequest {
+        std::string caption;
+        std::string prompt;
+        std::string initial;
+    };
+
     std::vector<Message> messages;
     std::deque<std::optional<SaveFileAnswer>> saveAnswers;
     std::vector<SaveFileRequest> saveRequests;
     std::optional<std::string> folderAnswer;
     std::vector<std::string> folderStarts;
+    std::deque<std::optional<uint32_t>> colourAnswers;
+    std::vector<std::optional<uint32_t>> colourPresets;
+    std::deque<std::optional<std::string>> inputAnswers;
+    std::vector<InputRequest> inputRequests;
 };
 
 // Text files in memory. Appending to a missing file fails with error 2, as on

@@ -21,6 +21,11 @@ public:
     std::optional<SaveFileAnswer> SaveFile(const SaveFileRequest& request) override;
     // Nobody is there to choose: the dialog is cancelled.
     std::optional<std::string> ChooseFolder(const std::string&) override { return std::nullopt; }
+    std::optional<uint32_t> ChooseColour(std::optional<uint32_t>) override { return std::nullopt; }
+    std::optional<std::string> InputBox(const std::string&, const std::string&,
+                                        const std::string&) override {
+        return std::nullopt;
+    }
 
     // The path the save-file dialog answers with (filter entry 1, "All results
     // files", so the extension decides the type); empty: the user cancels.
