@@ -107,6 +107,7 @@ void MeterBitmap::FillRow(int32_t y, int32_t x1, int32_t x2, uint32_t pixel) {
 }
 
 void MeterBitmap::FillRect(const TRect& r) {
+    ++revision_;
     if (brushStyle_ == BrushStyle::kClear) {
         return;
     }
@@ -122,6 +123,7 @@ void MeterBitmap::MoveTo(int32_t x, int32_t y) {
 }
 
 void MeterBitmap::LineTo(int32_t x, int32_t y) {
+    ++revision_;
     const int32_t x0 = penX_, y0 = penY_;
     penX_ = x;
     penY_ = y;
@@ -155,6 +157,7 @@ void MeterBitmap::LineTo(int32_t x, int32_t y) {
 }
 
 void MeterBitmap::CopyRect(const TRect& dest, const TRect& source) {
+    ++revision_;
     const int32_t w = source.x2 - source.x1, h = source.y2 - source.y1;
     if (w <= 0 || h <= 0) {
         return;
@@ -173,6 +176,7 @@ void MeterBitmap::CopyRect(const TRect& dest, const TRect& source) {
 }
 
 void MeterBitmap::ScrollGraphLeft() {
+    ++revision_;
     if (offset_ + kGraphColumns >= kStripWidth) {
         for (int32_t row = 0; row < kGraphRows; ++row) {
             uint32_t* line = &strip_[static_cast<size_t>(row * kStripWidth)];
@@ -194,6 +198,7 @@ TextSize MeterBitmap::TextExtent(const std::string& text) {
 }
 
 void MeterBitmap::TextOut(int32_t x, int32_t y, const std::string& text) {
+    ++revision_;
     const TextSize size = text_.Measure(font_, text);
     const TRect cell = Clipped(TRect{x, y, x + size.width, y + size.height});
     const int32_t w = cell.x2 - cell.x1, h = cell.y2 - cell.y1;

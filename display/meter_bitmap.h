@@ -87,6 +87,9 @@ public:
     uint32_t Pixel(int32_t x, int32_t y) const;
     // The whole picture, kMeterWidth x kMeterHeight RGB32 pixels, row by row.
     const uint32_t* Picture() const;
+    // Counts the drawing operations, so a window can repaint only when the
+    // picture may have changed.
+    uint64_t Revision() const { return revision_; }
 
 private:
     uint32_t* At(int32_t x, int32_t y);
@@ -110,6 +113,7 @@ private:
     bool clipped_ = false;
     TRect clip_;
     int32_t penX_ = 0, penY_ = 0;
+    uint64_t revision_ = 0;
 };
 
 }  // namespace tarnwick

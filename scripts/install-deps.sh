@@ -7,6 +7,8 @@ packages=(
   cmake ninja-build g++ clang clang-format pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev
+  # the SVG icon engine draws the tool-bar and button pictures
+  libqt6svg6
   libjpeg62-turbo-dev
   libsndfile1-dev
   # libpulse for the sound devices; the tests start a private daemon and use pactl

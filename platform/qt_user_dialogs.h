@@ -1,0 +1,66 @@
+#pragma once
+// The user's dialogs as Qt widgets: QMessageBox, QFileDialog, QColorDialog and
+// QInputDialog. Every dialog is Qt's own widget rather than the desktop's
+// native one, so it looks and behaves the same on every desktop and can be
+// driven under the offscreen platform. Needs a QApplication; call from the GUI
+// thread only.
+
+#include <QColor>
+#include <QString>
+#include <QStringList>
+
+#include "core/ports/user_dialogs.h"
+
+class QDialog;
+class QWidget;
+
+namespace tarnwick {
+
+// The colour dialog opens at black until it has shown another colour.
+inline constexpr uint32_t kFirstDialogColour = 0x00000000;
+
+// "Description|*.A;*.B|Description|*.C|" as Qt name filters, one per entry in
+// the same order: "Description (*.A *.a *.B *.b)". Each pattern is listed as
+// given and then in lower and upper case, because Qt matches name filters
+// case-sensitively on Linux. A description without patterns after it is
+// dropped; an entry with no patterns matches every file.
+QStringList NameFiltersFromFilter(const std::string& filter);
+
+// 0x00BBGGRR (red in the low byte) to a colour and back; the high byte is
+// ignored and returned as 0.
+QColor ColourFromBgr(uint32_t bgr);
+uint32_t BgrFromColour(const QColor& colour);
+
+// Line breaks written as "\r\n", "\n\r", "\n" or "\r" as Qt's "\n".
+QString TextWithLineBreaks(const std::string& text);
+
+class QtUserDialogs : public IUserDialogs {
+public:
+    // `parent` may be null; the dialogs are then application-modal windows of
+    // their own. It must outlive every call.
+    explicit QtUserDialogs(QWidget* parent = nullptr) : parent_(parent) {}
+
+    void MessageBox(const std::string& text, const std::string& caption) override;
+    // The name filters hide their pattern lists, so each entry shows only its
+    // description. The proposed name is filled in after the filter is
+    // selected, so its extension is kept as given. No default suffix is added.
+    std::optional<SaveFileAnswer> SaveFile(const SaveFileRequest& request) override;
+    // "/" stays "/": the root has no other spelling.
+    std::optional<std::string> ChooseFolder(const std::string& start) override;
+    // Without a preset the dialog opens at the colour it last opened at or had
+    // accepted, whichever came later (kFirstDialogColour the first time).
+    std::optional<uint32_t> ChooseColour(std::optional<uint32_t> preset) override;
+    std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt,
+                                        const std::string& initial) override;
+
+protected:
+    // Runs a fully prepared dialog modally and returns its QDialog::DialogCode.
+    // Tests override this to answer the real widget without an event loop.
+    virtual int Exec(QDialog& dialog);
+
+private:
+    QWidget* parent_;
+    uint32_t lastColour_ = kFirstDialogColour;
+};
+
+}  // namespace tarnwick

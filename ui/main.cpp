@@ -1,0 +1,92 @@
+// Tarnwick: the desktop program. Start-up in the meter's order: join the list
+// of running copies, make the application, create the main window (its
+// creation loads the settings and opens capture), show it and run the loop.
+
+#include <QApplication>
+#include <QFileInfo>
+#include <memory>
+
+#include "core/meter_app.h"
+#include "platform/audio_devices.h"
+#include "platform/jpeg_image_writer.h"
+#include "platform/posix_text_files.h"
+#include "platform/qt_desktop_shell.h"
+#include "platform/qt_regional_formats.h"
+#include "platform/qt_text_rasteriser.h"
+#include "platform/qt_user_dialogs.h"
+#include "platform/reg_file_settings_store.h"
+#include "platform/running_copies.h"
+#include "platform/steady_time.h"
+#include "settings/settings_store.h"
+#include "ui/main_window.h"
+
+namespace {
+
+using namespace tarnwick;
+
+// The program file's full path: the key of the running-copies list.
+std::string ProgramPath() {
+    const QFileInfo self("/proc/self/exe");
+    return self.canonicalFilePath().toStdString();
+}
+
+// Ends the program at once, as the sound-device failures at start-up require,
+// or closes the main window the normal way.
+class ApplicationControl : public IProcessControl {
+public:
+    void EndProgram() override { std::_Exit(1); }
+    void CloseMainWindow() override {
+        if (window != nullptr) {
+            window->close();
+        }
+    }
+    QWidget* window = nullptr;
+};
+
+TWindowPlacement PlacementOf(const QWidget& window) {
+    TWindowPlacement placement;
+    const QRect frame = window.frameGeometry();
+    placement.main = {frame.left(), frame.top(), frame.width(), frame.height()};
+    return placement;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    RunningCopies copies(RunningCopies::DefaultFolder(), ProgramPath());
+
+    QApplication application(argc, argv);
+    QApplication::setApplicationName("Tarnwick");
+    QApplication::setApplicationDisplayName("Tarnwick");
+    QApplication::setWindowIcon(QIcon(":/icons/tarnwick.svg"));
+
+    SteadyClock clock;
+    QtTimers timers;
+    SystemWaveInput input;
+    SystemWaveOutput output;
+    QtRegionalFormats formats;
+    QtUserDialogs dialogs(nullptr);
+    ApplicationControl process;
+    RegFileSettingsStore store(DefaultSettingsFilePath());
+    PosixTextFiles files;
+    QtDesktopShell shell;
+    JpegImageWriter images;
+    QtTextRasteriser text;
+    MeterApp app(MeterPorts{clock, timers, input, output, formats, dialogs, process, store, files,
+                            shell, images, &text});
+
+    const int32_t instance = InstanceNumberFor(copies.Count());
+    TSettingsStore settingsStore(store, dialogs);
+    const std::string documents = shell.DocumentsPath().value_or(std::string());
+    const TMeterSettings loaded = settingsStore.LoadSettings(instance, documents, 0, 0);
+
+    auto window = std::make_unique<TForm1>(app, [&](const TForm1& form) {
+        settingsStore.SaveWindowState(app.settings(), PlacementOf(form));
+    });
+    process.window = window.get();
+    if (!app.FormCreate(instance, loaded)) {
+        return 1;
+    }
+    window->FormShow();
+    return QApplication::exec();
+}

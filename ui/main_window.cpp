@@ -1,0 +1,415 @@
+#include "ui/main_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPainter>
+#include <QScreen>
+#include <QWidget>
+#include <array>
+
+#include "display/meter_bitmap.h"
+
+namespace tarnwick {
+namespace {
+
+// 0x00BBGGRR to a Qt colour.
+QColor ToQColor(uint32_t colour) {
+    return QColor(static_cast<int>(colour & 0xFF), static_cast<int>((colour >> 8) & 0xFF),
+                  static_cast<int>((colour >> 16) & 0xFF));
+}
+
+constexpr uint32_t kWindowColour = 0x61554D;
+constexpr uint32_t kPanelColour = 0x7A6B61;
+constexpr int kToolBarHeight = 38;
+
+const std::array<const char*, 8> kToolBarImages = {
+    ":/icons/toolbar-0-open.svg",        ":/icons/toolbar-1-close.svg",
+    ":/icons/toolbar-2-replay.svg",      ":/icons/toolbar-3-snapshot.svg",
+    ":/icons/toolbar-4-log-options.svg", ":/icons/toolbar-5-program-options.svg",
+    ":/icons/toolbar-6-window-size.svg", ":/icons/toolbar-7-replay-running.svg",
+};
+
+void SetBackground(QWidget* widget, uint32_t colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, ToQColor(colour));
+    widget->setAutoFillBackground(true);
+    widget->setPalette(palette);
+}
+
+QLabel* MakeLabel(QWidget* parent, int x, int y, const QString& text, int width = 0) {
+    auto* label = new QLabel(text, parent);
+    label->move(x, y);
+    if (width > 0) {
+        label->setFixedWidth(width);
+    }
+    return label;
+}
+
+// A readout: a sunken white box holding the value text.
+QLabel* MakeReadout(QWidget* parent, int x, int y, int width) {
+    auto* box = new QLabel(parent);
+    box->setGeometry(x, y, width, 26);
+    box->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    box->setAlignment(Qt::AlignCenter);
+    box->setAutoFillBackground(true);
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    palette.setColor(QPalette::WindowText, Qt::black);
+    box->setPalette(palette);
+    return box;
+}
+
+void SetTextIfChanged(QLabel* label, const std::string& text) {
+    const QString value = QString::fromStdString(text);
+    if (label->text() != value) {
+        label->setText(value);
+    }
+}
+
+}  // namespace
+
+// Image1: shows the meter picture, 582 x 406, straight from MeterBitmap's memory.
+class MeterImage : public QWidget {
+public:
+    MeterImage(const MeterApp& app, QWidget* parent) : QWidget(parent), app_(app) {
+        setFixedSize(kMeterWidth, kMeterHeight);
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+
+    // Repaints when the picture changed since it was last shown.
+    void RefreshIfChanged() {
+        const MeterBitmap* bitmap = app_.meterBitmap();
+        if (bitmap != nullptr && bitmap->Revision() != shown_) {
+            shown_ = bitmap->Revision();
+            update();
+        }
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        const MeterBitmap* bitmap = app_.meterBitmap();
+        if (bitmap == nullptr) {
+            return;
+        }
+        const QImage picture(reinterpret_cast<const uchar*>(bitmap->Picture()), kMeterWidth,
+                             kMeterHeight, kMeterWidth * 4, QImage::Format_RGB32);
+        QPainter painter(this);
+        painter.drawImage(0, 0, picture);
+    }
+
+private:
+    const MeterApp& app_;
+    uint64_t shown_ = ~0ull;
+};
+
+// The "Over" lamp: a round shape on a black circle.
+class Lamp : public QWidget {
+public:
+    explicit Lamp(QWidget* parent) : QWidget(parent) { setFixedSize(30, 30); }
+    void SetColour(uint32_t colour) {
+        if (colour != colour_) {
+            colour_ = colour;
+            update();
+        }
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setBrush(Qt::black);
+        painter.setPen(Qt::NoPen);
+        painter.drawEllipse(rect());
+        painter.setBrush(ToQColor(colour_));
+        painter.drawEllipse(rect().adjusted(4, 4, -4, -4));
+    }
+
+private:
+    uint32_t colour_ = kLampDark;
+};
+
+TForm1::TForm1(MeterApp& app, std::function<void(const TForm1&)> saveWindowState)
+    : app_(app), saveWindowState_(std::move(saveWindowState)) {
+    setWindowTitle(QString::fromStdString(app_.view().Caption));
+    setWindowIcon(QIcon(":/icons/tarnwick.svg"));
+    setWindowFlags((windowFlags() | Qt::WindowMinimizeButtonHint) & ~Qt::WindowMaximizeButtonHint);
+    QFont font("Arial");
+    font.setPixelSize(14);
+    setFont(font);
+
+    client_ = new QWidget(this);
+    SetBackground(client_, kWindowColour);
+    setCentralWidget(client_);
+    BuildMenus();
+    BuildToolBar(client_);
+    BuildControls(client_);
+
+    // Key preview: the window sees every key before the focused control.
+    qApp->installEventFilter(this);
+    QObject::connect(&frame_, &QTimer::timeout, [this] { Refresh(); });
+    frame_.start(16);
+    Refresh();
+}
+
+int TForm1::ClientHeightFor(int32_t view) {
+    switch (view) {
+        case 1:
+            return 482;
+        case 2:
+            return 548;
+        default:
+            return 722;
+    }
+}
+
+void TForm1::ApplyViewMode() {
+    const int32_t view = app_.settings().View;
+    if (view >= 1 && view <= 3) {
+        client_->setFixedHeight(ClientHeightFor(view));
+    }
+    client_->setFixedWidth(kClientWidth);
+    adjustSize();
+}
+
+void TForm1::ToolButton1Click() {
+    int32_t& view = app_.settings().View;
+    view = view + 1 > 3 ? 1 : view + 1;
+    ApplyViewMode();
+}
+
+void TForm1::FormShow() {
+    const TMeterSettings& s = app_.settings();
+    if (s.OnTop) {
+        setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    }
+    const QRect desktop = QGuiApplication::primaryScreen() != nullptr
+                              ? QGuiApplication::primaryScreen()->virtualGeometry()
+                              : QRect(0, 0, 1920, 1080);
+    const int left = s.left > desktop.left() && s.left < desktop.left() + desktop.width()
+                         ? s.left
+                         : desktop.left();
+    move(left, s.top);
+    resize(s.width, s.height);
+    ApplyViewMode();
+    app_.FormShow();
+    show();
+}
+
+void TForm1::BuildMenus() {
+    QMenu* file = menuBar()->addMenu("File         ");
+    saveAs1_ = file->addAction("Save As...                            Ctrl+S",
+                               [this] { app_.SaveAs1Click(); });
+    file->addAction(" Explore Results Folder...", [this] { app_.ExploreResultsFolder1Click(); });
+    closeFile1_ = file->addAction("Close File                            Ctrl+F",
+                                  [this] { app_.CloseFile1Click(); });
+    file->addSeparator();
+    file->addAction("Take Screen Shot               Ctrl+C", [this] { app_.TakeSnapshot(); });
+    file->addAction("Choose Snapshot Folder...", [this] { app_.ChooseSnapshotFolder1Click(); });
+    file->addAction("Explore Snapshot Folder...", [this] { app_.ExploreFolder1Click(); });
+    file->addSeparator();
+    file->addAction("Exit program", [this] { close(); });
+    file->addSeparator();
+
+    QMenu* options = menuBar()->addMenu("Options   ");
+    options->addAction("Program Setup", [this] { NotYetAvailable("Program Setup"); });
+    options->addAction("Test Results Setup", [this] { NotYetAvailable("Test Results Setup"); });
+
+    QMenu* view = menuBar()->addMenu("View       ");
+    for (int mode = 1; mode <= 3; ++mode) {
+        static const char* const kNames[] = {"Compact", "Graph and Status", "Full Display"};
+        view->addAction(kNames[mode - 1], [this, mode] {
+            app_.settings().View = mode;
+            ApplyViewMode();
+        });
+    }
+    view->addSeparator();
+    view->addAction("Numeric Display", [this] { NotYetAvailable("Numeric Display"); });
+    view->addSeparator();
+    view->addAction("Clear Screen", QKeySequence("Ctrl+X"), [this] { app_.ClearScreen1Click(); });
+
+    QMenu* help = menuBar()->addMenu("Help");
+    help->addAction("About Tarnwick", [this] { NotYetAvailable("About Tarnwick"); });
+}
+
+void TForm1::NotYetAvailable(const QString& what) {
+    QMessageBox::information(this, "Tarnwick", what + " comes with the next version of Tarnwick.");
+}
+
+void TForm1::BuildToolBar(QWidget* client) {
+    struct Button {
+        int image;
+        const char* hint;
+        std::function<void()> action;
+    };
+    const std::array<Button, 7> buttons = {{
+        {0, "Open new log file", [this] { app_.SaveAs1Click(); }},
+        {1, "Close current log file", [this] { app_.CloseFile1Click(); }},
+        {2, "Replay test sample", [this] { app_.TBreplayClick(); }},
+        {3, "Capture current screen", [this] { app_.TakeSnapshot(); }},
+        {4, "Setup log file options", [this] { NotYetAvailable("Test Results Setup"); }},
+        {5, "Setup program options", [this] { NotYetAvailable("Program Setup"); }},
+        {6, "Window size", [this] { ToolButton1Click(); }},
+    }};
+    int x = 0;
+    for (const Button& b : buttons) {
+        auto* tool = new QToolButton(client);
+        tool->setGeometry(x, 0, 48, kToolBarHeight);
+        tool->setIcon(QIcon(kToolBarImages[static_cast<size_t>(b.image)]));
+        tool->setIconSize(QSize(32, 32));
+        tool->setToolTip(b.hint);
+        tool->setAutoRaise(true);
+        tool->setFocusPolicy(Qt::NoFocus);
+        QObject::connect(tool, &QToolButton::clicked, b.action);
+        x += 48;
+        if (b.image == 0) {
+            tbOpen_ = tool;
+        } else if (b.image == 1) {
+            tbClose_ = tool;
+        } else if (b.image == 2) {
+            tbReplay_ = tool;
+        }
+    }
+}
+
+void TForm1::BuildControls(QWidget* client) {
+    image_ = new MeterImage(app_, client);
+    image_->move(50, 60);
+
+    QPalette light = client->palette();
+    light.setColor(QPalette::WindowText, Qt::white);
+    label1_ = MakeLabel(client, 50, 487, "", 460);
+    label1_->setPalette(light);
+    MakeLabel(client, 48, 516, QString::fromStdString(app_.view().Label2))->setPalette(light);
+    label3_ = MakeLabel(client, 144, 516, "", 360);
+    label3_->setPalette(light);
+
+    checkBox1_ = new QCheckBox(" Auto-Start", client);
+    checkBox1_->move(383, 503);
+    checkBox1_->setPalette(light);
+    checkBox1_->setToolTip("When checked, display starts when audio is present");
+    checkBox1_->setFocusPolicy(Qt::NoFocus);
+    QObject::connect(checkBox1_, &QCheckBox::clicked,
+                     [this](bool checked) { app_.CheckBox1Click(checked); });
+
+    startStop_ = new QPushButton(client);
+    startStop_->setGeometry(525, 487, 108, 44);
+    startStop_->setIconSize(QSize(110, 48));
+    startStop_->setFocusPolicy(Qt::NoFocus);
+    startStop_->setFlat(true);
+    QObject::connect(startStop_, &QPushButton::clicked, [this] { app_.StartStopButtonClick(); });
+
+    auto* panel5 = new QWidget(client);
+    panel5->setGeometry(50, 564, 583, 140);
+    SetBackground(panel5, kPanelColour);
+    QPalette panelText = panel5->palette();
+    panelText.setColor(QPalette::WindowText, Qt::white);
+    auto caption = [&](int x, int y, const char* text) {
+        MakeLabel(panel5, x, y, text)->setPalette(panelText);
+    };
+    caption(12, 8, "Peak level dB");
+    peak_ = MakeReadout(panel5, 12, 28, 110);
+    caption(140, 8, "Short term average  dB");
+    shortAverage_ = MakeReadout(panel5, 140, 28, 110);
+    label6_ = MakeLabel(panel5, 140, 56, "", 170);
+    label6_->setPalette(panelText);
+    caption(320, 8, "Run time average  dB");
+    longAverage_ = MakeReadout(panel5, 320, 28, 110);
+    caption(12, 80, "Run time");
+    elapsed_ = MakeReadout(panel5, 12, 100, 110);
+    caption(140, 80, "Time over target 1");
+    overTime_ = MakeReadout(panel5, 140, 100, 110);
+    caption(320, 80, "Time under target 2");
+    underTime_ = MakeReadout(panel5, 320, 100, 110);
+    label11_ = MakeLabel(panel5, 450, 100, "", 130);
+    label11_->setPalette(panelText);
+    caption(470, 8, "Over");
+    lamp_ = new Lamp(panel5);
+    lamp_->move(510, 4);
+    label14_ = MakeLabel(panel5, 320, 56, "THRESHOLD ENABLED");
+    QPalette red = panel5->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    label14_->setPalette(red);
+    QFont bold = label14_->font();
+    bold.setBold(true);
+    label14_->setFont(bold);
+}
+
+void TForm1::Refresh() {
+    const TMainViewState& v = app_.view();
+    image_->RefreshIfChanged();
+    SetTextIfChanged(peak_, v.PeakDisplay);
+    SetTextIfChanged(shortAverage_, v.ShortAvglDisplay);
+    SetTextIfChanged(longAverage_, v.LongAvgDisplay);
+    SetTextIfChanged(overTime_, v.OverTimeDisplay);
+    SetTextIfChanged(underTime_, v.Undertimedisplay);
+    SetTextIfChanged(elapsed_, v.ElapTimeDisplay);
+    SetTextIfChanged(label11_, v.Label11);
+    SetTextIfChanged(label6_, v.Label6);
+    SetTextIfChanged(label1_, v.Label1);
+    SetTextIfChanged(label3_, v.Label3);
+    label14_->setVisible(v.Label14Visible);
+    lamp_->SetColour(v.tooHigh);
+    checkBox1_->setChecked(v.CheckBox1Checked);
+    tbOpen_->setEnabled(v.TBopenEnabled);
+    tbClose_->setEnabled(v.TBcloseEnabled);
+    saveAs1_->setEnabled(v.SaveAs1Enabled);
+    closeFile1_->setEnabled(v.CloseFile1Enabled);
+    tbReplay_->setIcon(QIcon(kToolBarImages[v.TBreplayImage == 7 ? 7 : 2]));
+    startStop_->setIcon(QIcon(v.StartStopPicture == 1 ? ":/icons/stop.svg" : ":/icons/start.svg"));
+    startStop_->setToolTip(QString::fromStdString(v.StartStopHint));
+    const QString caption = QString::fromStdString(v.Caption);
+    if (windowTitle() != caption) {
+        setWindowTitle(caption);
+    }
+}
+
+bool TForm1::HandleKey(int key) {
+    switch (key) {
+        case Qt::Key_Space:
+            app_.StartStopButtonClick();
+            return true;
+        case Qt::Key_C:
+            app_.TakeSnapshot();
+            return true;
+        case Qt::Key_F:
+            app_.CloseFile1Click();
+            return true;
+        case Qt::Key_S:
+            app_.SaveAs1Click();
+            return true;
+        case Qt::Key_V:
+            ToolButton1Click();
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    // Keys reach the window's handler whatever control has the focus, as long
+    // as no dialog is open over it.
+    if (event->type() == QEvent::KeyPress && QApplication::activeModalWidget() == nullptr &&
+        isActiveWindow()) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (!key->isAutoRepeat() && HandleKey(key->key())) {
+            Refresh();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    app_.FormClose();
+    if (saveWindowState_) {
+        saveWindowState_(*this);
+    }
+    event->accept();
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,76 @@
+#pragma once
+// TForm1: the main window. Thin: it forwards the user's events to MeterApp and
+// renders MeterApp's view state and meter picture. The picture and the
+// readouts are refreshed at most once per screen frame, whatever the block rate.
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QMainWindow>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+#include <functional>
+
+#include "core/meter_app.h"
+
+namespace tarnwick {
+
+class MeterImage;
+class Lamp;
+
+class TForm1 : public QMainWindow {
+public:
+    // `saveWindowState` stores the window state when the window closes.
+    TForm1(MeterApp& app, std::function<void(const TForm1&)> saveWindowState);
+
+    // Places the window from the settings, applies the view mode and draws the
+    // loaded scale.
+    void FormShow();
+
+    // Client heights of the view modes 1 to 3; the client width is always 678.
+    static constexpr int kClientWidth = 678;
+    static int ClientHeightFor(int32_t view);
+    void ApplyViewMode();
+    void ToolButton1Click();
+
+    // The keys the window sees before any control: Space, C, F, S, V.
+    bool HandleKey(int key);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildMenus();
+    void BuildToolBar(QWidget* client);
+    void BuildControls(QWidget* client);
+    void Refresh();
+    void NotYetAvailable(const QString& what);
+
+    MeterApp& app_;
+    std::function<void(const TForm1&)> saveWindowState_;
+    QWidget* client_ = nullptr;
+    MeterImage* image_ = nullptr;
+    QLabel* label1_ = nullptr;
+    QLabel* label3_ = nullptr;
+    QCheckBox* checkBox1_ = nullptr;
+    QPushButton* startStop_ = nullptr;
+    QToolButton* tbOpen_ = nullptr;
+    QToolButton* tbClose_ = nullptr;
+    QToolButton* tbReplay_ = nullptr;
+    QAction* saveAs1_ = nullptr;
+    QAction* closeFile1_ = nullptr;
+    QLabel* peak_ = nullptr;
+    QLabel* shortAverage_ = nullptr;
+    QLabel* longAverage_ = nullptr;
+    QLabel* overTime_ = nullptr;
+    QLabel* underTime_ = nullptr;
+    QLabel* elapsed_ = nullptr;
+    QLabel* label11_ = nullptr;
+    QLabel* label6_ = nullptr;
+    QLabel* label14_ = nullptr;
+    Lamp* lamp_ = nullptr;
+    QTimer frame_;
+};
+
+}  // namespace tarnwick
