@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "core/pixel_checks.h"
 #include "display/meter_bitmap.h"
 #include "fakes.h"
 
@@ -18,24 +19,6 @@ constexpr uint32_t kWhite = 0xFFFFFF;
 constexpr uint32_t kRed = 0x0000FF;
 constexpr uint32_t kBlue = 0xFF0000;
 constexpr uint32_t kGreen = 0x00FF00;
-
-// Every pixel of `r` (right and bottom edges excluded) has `colour`.
-::testing::AssertionResult AllOf(const MeterBitmap& bm, const TRect& r, uint32_t colour) {
-    for (int32_t y = r.y1; y < r.y2; ++y) {
-        for (int32_t x = r.x1; x < r.x2; ++x) {
-            if (bm.PixelColour(x, y) != colour) {
-                return ::testing::AssertionFailure(::testing::Message()
-                                                   << "(" << x << ", " << y << ") is " << std::hex
-                                                   << bm.PixelColour(x, y) << ", not " << colour);
-            }
-        }
-    }
-    return ::testing::AssertionSuccess();
-}
-
-::testing::AssertionResult Is(const MeterBitmap& bm, int32_t x, int32_t y, uint32_t colour) {
-    return AllOf(bm, {x, y, x + 1, y + 1}, colour);
-}
 
 // A plain copy of the picture, RGB32 row by row.
 using Pixels = std::vector<uint32_t>;

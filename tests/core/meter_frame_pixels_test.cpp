@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/pixel_checks.h"
 #include "display/meter_frame.h"
 #include "fakes.h"
 
@@ -21,19 +22,6 @@ constexpr uint32_t kDarkGrey = 0x808080;
 constexpr uint32_t kSilver = 0xC0C0C0;
 constexpr uint32_t kPanel = kMeterPanelColour;
 constexpr uint32_t kGraphBackground = 0x402000;
-
-::testing::AssertionResult AllOf(const MeterBitmap& bm, const TRect& r, uint32_t colour) {
-    for (int32_t y = r.y1; y < r.y2; ++y) {
-        for (int32_t x = r.x1; x < r.x2; ++x) {
-            if (bm.PixelColour(x, y) != colour) {
-                return ::testing::AssertionFailure(::testing::Message()
-                                                   << "(" << x << ", " << y << ") is " << std::hex
-                                                   << bm.PixelColour(x, y) << ", not " << colour);
-            }
-        }
-    }
-    return ::testing::AssertionSuccess();
-}
 
 // Box glyphs that also keep what was drawn. The coordinates MeterBitmap passes
 // are those of its text cell, so only texts and fonts are kept.

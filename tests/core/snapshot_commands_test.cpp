@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/pixel_checks.h"
 #include "fakes.h"
 
 namespace tarnwick {
@@ -17,19 +18,6 @@ namespace {
 constexpr uint32_t kBackground = 0x203040;
 constexpr uint32_t kInverse = 0xDFCFBF;  // kBackground xor 0xFFFFFF
 const std::string kSnapshotFolder = "/home/operator/Documents/Tarnwick/";
-
-::testing::AssertionResult AllOf(const MeterBitmap& bm, const TRect& r, uint32_t colour) {
-    for (int32_t y = r.y1; y < r.y2; ++y) {
-        for (int32_t x = r.x1; x < r.x2; ++x) {
-            if (bm.PixelColour(x, y) != colour) {
-                return ::testing::AssertionFailure(::testing::Message()
-                                                   << "(" << x << ", " << y << ") is " << std::hex
-                                                   << bm.PixelColour(x, y) << ", not " << colour);
-            }
-        }
-    }
-    return ::testing::AssertionSuccess();
-}
 
 struct Meter {
     explicit Meter(LocalDateTime start) : harness(start) {

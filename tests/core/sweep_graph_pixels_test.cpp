@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/pixel_checks.h"
 #include "display/sweep_graph.h"
 #include "fakes.h"
 
@@ -24,23 +25,6 @@ constexpr uint32_t kRAverage = 0xC0C000;  // Ravcolor
 // With every graph option off, a column that draws nothing but its marks: the
 // peaks lie 2 pixels above the averages, which stay where they were.
 constexpr TSweepColumn kQuiet{6, 6, 0, 4, 4, 0, 0};
-
-::testing::AssertionResult AllOf(const MeterBitmap& bm, const TRect& r, uint32_t colour) {
-    for (int32_t y = r.y1; y < r.y2; ++y) {
-        for (int32_t x = r.x1; x < r.x2; ++x) {
-            if (bm.PixelColour(x, y) != colour) {
-                return ::testing::AssertionFailure(::testing::Message()
-                                                   << "(" << x << ", " << y << ") is " << std::hex
-                                                   << bm.PixelColour(x, y) << ", not " << colour);
-            }
-        }
-    }
-    return ::testing::AssertionSuccess();
-}
-
-::testing::AssertionResult Is(const MeterBitmap& bm, int32_t x, int32_t y, uint32_t colour) {
-    return AllOf(bm, {x, y, x + 1, y + 1}, colour);
-}
 
 // Column x from row y1 to row y2, both included.
 ::testing::AssertionResult Rows(const MeterBitmap& bm, int32_t x, int32_t y1, int32_t y2,
