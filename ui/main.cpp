@@ -80,9 +80,12 @@ int main(int argc, char** argv) {
     const std::string documents = shell.DocumentsPath().value_or(std::string());
     const TMeterSettings loaded = settingsStore.LoadSettings(instance, documents, 0, 0);
 
-    auto window = std::make_unique<TForm1>(app, [&](const TForm1& form) {
-        settingsStore.SaveWindowState(app.settings(), PlacementOf(form));
-    });
+    auto window = std::make_unique<TForm1>(
+        app, shell,
+        [&](const TForm1& form) {
+            settingsStore.SaveWindowState(app.settings(), PlacementOf(form));
+        },
+        [&](const TForm1& form) { settingsStore.SaveSettings(app.settings(), PlacementOf(form)); });
     process.window = window.get();
     if (!app.FormCreate(instance, loaded)) {
         return 1;

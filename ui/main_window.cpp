@@ -133,8 +133,17 @@ private:
     uint32_t colour_ = kLampDark;
 };
 
-TForm1::TForm1(MeterApp& app, std::function<void(const TForm1&)> saveWindowState)
-    : app_(app), saveWindowState_(std::move(saveWindowState)) {
+TForm1::TForm1(MeterApp& app, IDesktopShell& shell,
+               std::function<void(const TForm1&)> saveWindowState,
+               std::function<void(const TForm1&)> saveSettings)
+    : app_(app),
+      saveWindowState_(std::move(saveWindowState)),
+      saveSettings_(std::move(saveSettings)),
+      resultsModel_(std::make_unique<TResultsDialog>(app, shell, [this] {
+          if (saveSettings_) {
+              saveSettings_(*this);
+          }
+      })) {
     setWindowTitle(QString::fromStdString(app_.view().Caption));
     setWindowIcon(QIcon(":/icons/tarnwick.svg"));
     setWindowFlags((windowFlags() | Qt::WindowMinimizeButtonHint) & ~Qt::WindowMaximizeButtonHint);
@@ -217,7 +226,7 @@ void TForm1::BuildMenus() {
 
     QMenu* options = menuBar()->addMenu("Options   ");
     options->addAction("Program Setup", [this] { NotYetAvailable("Program Setup"); });
-    options->addAction("Test Results Setup", [this] { NotYetAvailable("Test Results Setup"); });
+    options->addAction("Test Results Setup", [this] { TestResultsSetup1Click(); });
 
     QMenu* view = menuBar()->addMenu("View       ");
     for (int mode = 1; mode <= 3; ++mode) {
@@ -236,6 +245,14 @@ void TForm1::BuildMenus() {
     help->addAction("About Tarnwick", [this] { NotYetAvailable("About Tarnwick"); });
 }
 
+void TForm1::TestResultsSetup1Click() {
+    if (resultsWindow_ == nullptr) {
+        resultsWindow_ = new TForm4(*resultsModel_, this);
+    }
+    resultsWindow_->ShowModal();
+    Refresh();
+}
+
 void TForm1::NotYetAvailable(const QString& what) {
     QMessageBox::information(this, "Tarnwick", what + " comes with the next version of Tarnwick.");
 }
@@ -251,7 +268,7 @@ void TForm1::BuildToolBar(QWidget* client) {
         {1, "Close current log file", [this] { app_.CloseFile1Click(); }},
         {2, "Replay test sample", [this] { app_.TBreplayClick(); }},
         {3, "Capture current screen", [this] { app_.TakeSnapshot(); }},
-        {4, "Setup log file options", [this] { NotYetAvailable("Test Results Setup"); }},
+        {4, "Setup log file options", [this] { TestResultsSetup1Click(); }},
         {5, "Setup program options", [this] { NotYetAvailable("Program Setup"); }},
         {6, "Window size", [this] { ToolButton1Click(); }},
     }};

@@ -10,8 +10,11 @@
 #include <QTimer>
 #include <QToolButton>
 #include <functional>
+#include <memory>
 
 #include "core/meter_app.h"
+#include "results/results_dialog.h"
+#include "ui/results_window.h"
 
 namespace tarnwick {
 
@@ -20,8 +23,13 @@ class Lamp;
 
 class TForm1 : public QMainWindow {
 public:
-    // `saveWindowState` stores the window state when the window closes.
-    TForm1(MeterApp& app, std::function<void(const TForm1&)> saveWindowState);
+    // `saveWindowState` stores the window state when the window closes;
+    // `saveSettings` stores the settings when a setup dialog is confirmed.
+    TForm1(MeterApp& app, IDesktopShell& shell, std::function<void(const TForm1&)> saveWindowState,
+           std::function<void(const TForm1&)> saveSettings);
+
+    // The results setup dialog, modal.
+    void TestResultsSetup1Click();
 
     // Places the window from the settings, applies the view mode and draws the
     // loaded scale.
@@ -49,6 +57,9 @@ private:
 
     MeterApp& app_;
     std::function<void(const TForm1&)> saveWindowState_;
+    std::function<void(const TForm1&)> saveSettings_;
+    std::unique_ptr<TResultsDialog> resultsModel_;
+    TForm4* resultsWindow_ = nullptr;
     QWidget* client_ = nullptr;
     MeterImage* image_ = nullptr;
     QLabel* label1_ = nullptr;
