@@ -43,13 +43,6 @@ public:
     QWidget* window = nullptr;
 };
 
-TWindowPlacement PlacementOf(const QWidget& window) {
-    TWindowPlacement placement;
-    const QRect frame = window.frameGeometry();
-    placement.main = {frame.left(), frame.top(), frame.width(), frame.height()};
-    return placement;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -81,11 +74,11 @@ int main(int argc, char** argv) {
     const TMeterSettings loaded = settingsStore.LoadSettings(instance, documents, 0, 0);
 
     auto window = std::make_unique<TForm1>(
-        app, shell,
+        app, shell, text,
         [&](const TForm1& form) {
-            settingsStore.SaveWindowState(app.settings(), PlacementOf(form));
+            settingsStore.SaveWindowState(app.settings(), form.Placement());
         },
-        [&](const TForm1& form) { settingsStore.SaveSettings(app.settings(), PlacementOf(form)); });
+        [&](const TForm1& form) { settingsStore.SaveSettings(app.settings(), form.Placement()); });
     process.window = window.get();
     if (!app.FormCreate(instance, loaded)) {
         return 1;

@@ -13,6 +13,7 @@
 #include <array>
 
 #include "display/meter_bitmap.h"
+#include "ui/about_box.h"
 
 namespace tarnwick {
 namespace {
@@ -133,17 +134,20 @@ private:
     uint32_t colour_ = kLampDark;
 };
 
-TForm1::TForm1(MeterApp& app, IDesktopShell& shell,
+TForm1::TForm1(MeterApp& app, IDesktopShell& shell, ITextRasteriser& text,
                std::function<void(const TForm1&)> saveWindowState,
                std::function<void(const TForm1&)> saveSettings)
     : app_(app),
       saveWindowState_(std::move(saveWindowState)),
       saveSettings_(std::move(saveSettings)),
-      resultsModel_(std::make_unique<TResultsDialog>(app, shell, [this] {
-          if (saveSettings_) {
-              saveSettings_(*this);
-          }
-      })) {
+      resultsModel_(std::make_unique<TResultsDialog>(app, shell,
+                                                     [this] {
+                                                         if (saveSettings_) {
+                                                             saveSettings_(*this);
+                                                         }
+                                                     })),
+      numeric_(
+          std::make_unique<TForm5>(app, text, [this] { numericDisplay1_->setChecked(false); })) {
     setWindowTitle(QString::fromStdString(app_.view().Caption));
     setWindowIcon(QIcon(":/icons/tarnwick.svg"));
     setWindowFlags((windowFlags() | Qt::WindowMinimizeButtonHint) & ~Qt::WindowMaximizeButtonHint);
@@ -207,6 +211,10 @@ void TForm1::FormShow() {
     ApplyViewMode();
     app_.FormShow();
     show();
+    numericDisplay1_->setChecked(s.BigNumbers);
+    if (s.BigNumbers) {
+        numeric_->FormShow();
+    }
 }
 
 void TForm1::BuildMenus() {
@@ -237,12 +245,43 @@ void TForm1::BuildMenus() {
         });
     }
     view->addSeparator();
-    view->addAction("Numeric Display", [this] { NotYetAvailable("Numeric Display"); });
+    numericDisplay1_ = view->addAction("Numeric Display", [this] { NumericDisplay1Click(); });
+    numericDisplay1_->setCheckable(true);
     view->addSeparator();
     view->addAction("Clear Screen", QKeySequence("Ctrl+X"), [this] { app_.ClearScreen1Click(); });
 
     QMenu* help = menuBar()->addMenu("Help");
-    help->addAction("About Tarnwick", [this] { NotYetAvailable("About Tarnwick"); });
+    help->addAction("About Tarnwick", [this] { About1Click(); });
+}
+
+TForm1::~TForm1() = default;
+
+TWindowPlacement TForm1::Placement() const {
+    TWindowPlacement placement;
+    const QRect frame = frameGeometry();
+    placement.main = {frame.left(), frame.top(), frame.width(), frame.height()};
+    placement.numericVisible = numeric_->isVisible();
+    const QRect numeric = numeric_->frameGeometry();
+    placement.numeric = {numeric.left(), numeric.top(), numeric.width(), numeric.height()};
+    return placement;
+}
+
+void TForm1::NumericDisplay1Click() {
+    TMeterSettings& s = app_.settings();
+    if (s.BigNumbers) {
+        numeric_->close();
+        numericDisplay1_->setChecked(false);
+        s.BigNumbers = false;
+        return;
+    }
+    numericDisplay1_->setChecked(true);
+    numeric_->FormShow();
+    s.BigNumbers = true;
+}
+
+void TForm1::About1Click() {
+    TForm3 about(app_.SnapshotFolder(), this);
+    about.exec();
 }
 
 void TForm1::TestResultsSetup1Click() {
@@ -359,6 +398,7 @@ void TForm1::BuildControls(QWidget* client) {
 void TForm1::Refresh() {
     const TMainViewState& v = app_.view();
     image_->RefreshIfChanged();
+    numeric_->RefreshNumericWindow();
     SetTextIfChanged(peak_, v.PeakDisplay);
     SetTextIfChanged(shortAverage_, v.ShortAvglDisplay);
     SetTextIfChanged(longAverage_, v.LongAvgDisplay);
@@ -426,6 +466,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     if (saveWindowState_) {
         saveWindowState_(*this);
     }
+    numeric_->hide();
     event->accept();
 }
 

@@ -14,6 +14,8 @@
 
 #include "core/meter_app.h"
 #include "results/results_dialog.h"
+#include "settings/settings_store.h"
+#include "ui/numeric_window.h"
 #include "ui/results_window.h"
 
 namespace tarnwick {
@@ -25,8 +27,17 @@ class TForm1 : public QMainWindow {
 public:
     // `saveWindowState` stores the window state when the window closes;
     // `saveSettings` stores the settings when a setup dialog is confirmed.
-    TForm1(MeterApp& app, IDesktopShell& shell, std::function<void(const TForm1&)> saveWindowState,
+    TForm1(MeterApp& app, IDesktopShell& shell, ITextRasteriser& text,
+           std::function<void(const TForm1&)> saveWindowState,
            std::function<void(const TForm1&)> saveSettings);
+    ~TForm1() override;
+
+    // The windows' bounds as the settings store them.
+    TWindowPlacement Placement() const;
+
+    // Shows or closes the numeric window.
+    void NumericDisplay1Click();
+    void About1Click();
 
     // The results setup dialog, modal.
     void TestResultsSetup1Click();
@@ -82,6 +93,8 @@ private:
     QLabel* label14_ = nullptr;
     Lamp* lamp_ = nullptr;
     QTimer frame_;
+    std::unique_ptr<TForm5> numeric_;
+    QAction* numericDisplay1_ = nullptr;
 };
 
 }  // namespace tarnwick

@@ -1,0 +1,53 @@
+#include "ui/about_box.h"
+
+#include <QIcon>
+#include <QLabel>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSysInfo>
+#include <QVBoxLayout>
+
+namespace tarnwick {
+
+std::string OperatingSystemText() {
+    // "6.1.0-18-amd64" gives 6, 1 and 0.
+    const QRegularExpressionMatch version =
+        QRegularExpression(R"((\d+)\.(\d+)(?:\.(\d+))?)").match(QSysInfo::kernelVersion());
+    const QString major = version.hasMatch() ? version.captured(1) : "0";
+    const QString minor = version.hasMatch() ? version.captured(2) : "0";
+    const QString build =
+        version.hasMatch() && !version.captured(3).isEmpty() ? version.captured(3) : "0";
+    return (" " + QSysInfo::prettyProductName() + " - " + major + "." + minor + "." + build)
+        .toStdString();
+}
+
+TForm3::TForm3(const std::string& dataPath, QWidget* parent) : QDialog(parent) {
+    setWindowTitle("About");
+    QPalette sky = palette();
+    sky.setColor(QPalette::Window, QColor(0xA6, 0xCA, 0xF0));
+    setPalette(sky);
+    setAutoFillBackground(true);
+
+    auto* layout = new QVBoxLayout(this);
+    auto* icon = new QLabel(this);
+    icon->setPixmap(QIcon(":/icons/tarnwick.svg").pixmap(64, 64));
+    icon->setAlignment(Qt::AlignCenter);
+    layout->addWidget(icon);
+    auto* label1 = new QLabel("Tarnwick  V.1.40", this);
+    QFont title = label1->font();
+    title.setPointSize(16);
+    title.setBold(true);
+    label1->setFont(title);
+    label1->setAlignment(Qt::AlignCenter);
+    layout->addWidget(label1);
+    layout->addWidget(new QLabel("A sound level meter and logger", this), 0, Qt::AlignCenter);
+    layout->addWidget(
+        new QLabel(QString::fromStdString("Application Data Path:       " + dataPath), this));
+    layout->addWidget(new QLabel(QString::fromStdString(OperatingSystemText()), this));
+    auto* close = new QPushButton("Close", this);
+    close->setToolTip("Close this window");
+    QObject::connect(close, &QPushButton::clicked, this, &QDialog::accept);
+    layout->addWidget(close, 0, Qt::AlignCenter);
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,59 @@
+#include "ui/numeric_window.h"
+
+#include <QCloseEvent>
+#include <QPainter>
+
+#include "display/numeric_figures.h"
+
+namespace tarnwick {
+
+TForm5::TForm5(MeterApp& app, ITextRasteriser& text, std::function<void()> onClosed)
+    : QWidget(nullptr, Qt::Window | Qt::WindowStaysOnTopHint | Qt::WindowCloseButtonHint |
+                           Qt::WindowTitleHint),
+      app_(app),
+      text_(text),
+      onClosed_(std::move(onClosed)) {
+    setWindowTitle("Peak Level dB");
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void TForm5::FormShow() {
+    const TMeterSettings& s = app_.settings();
+    resize(s.NumWidth, s.NumHeight);
+    move(s.NumLeft, s.NumTop);
+    show();
+    raise();
+}
+
+void TForm5::resizeEvent(QResizeEvent*) {
+    // The image follows the client area and starts white.
+    image_ = QImage(width(), height(), QImage::Format_RGB32);
+    image_.fill(Qt::white);
+}
+
+void TForm5::RefreshNumericWindow() {
+    if (!isVisible() || image_.isNull()) {
+        return;
+    }
+    const RasterImage target{reinterpret_cast<uint32_t*>(image_.bits()), image_.width(),
+                             image_.height(), static_cast<int32_t>(image_.bytesPerLine() / 4)};
+    DrawNumericFigures(text_, target, width(), height(), app_.view().PeakDisplay);
+    update();
+}
+
+void TForm5::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.drawImage(0, 0, image_);
+}
+
+void TForm5::closeEvent(QCloseEvent* event) {
+    if (app_.settings().BigNumbers) {
+        app_.settings().BigNumbers = false;
+        if (onClosed_) {
+            onClosed_();
+        }
+    }
+    event->accept();
+}
+
+}  // namespace tarnwick
