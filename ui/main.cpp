@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
     const TMeterSettings loaded = settingsStore.LoadSettings(instance, documents, 0, 0);
 
     auto window = std::make_unique<TForm1>(
-        app, shell, text,
+        app, dialogs, shell, text,
         [&](const TForm1& form) {
             settingsStore.SaveWindowState(app.settings(), form.Placement());
         },

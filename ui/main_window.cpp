@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
@@ -134,18 +135,24 @@ private:
     uint32_t colour_ = kLampDark;
 };
 
-TForm1::TForm1(MeterApp& app, IDesktopShell& shell, ITextRasteriser& text,
+namespace {
+
+char32_t UserDecimalSeparator() {
+    const QString point = QLocale().decimalPoint();
+    return point.isEmpty() ? U'.' : point.toUcs4().value(0, U'.');
+}
+
+}  // namespace
+
+TForm1::TForm1(MeterApp& app, IUserDialogs& dialogs, IDesktopShell& shell, ITextRasteriser& text,
                std::function<void(const TForm1&)> saveWindowState,
                std::function<void(const TForm1&)> saveSettings)
     : app_(app),
       saveWindowState_(std::move(saveWindowState)),
       saveSettings_(std::move(saveSettings)),
-      resultsModel_(std::make_unique<TResultsDialog>(app, shell,
-                                                     [this] {
-                                                         if (saveSettings_) {
-                                                             saveSettings_(*this);
-                                                         }
-                                                     })),
+      resultsModel_(std::make_unique<TResultsDialog>(app, shell, [this] { SaveSettingsNow(); })),
+      configModel_(std::make_unique<TConfigDialog>(
+          app, dialogs, [this] { SaveSettingsNow(); }, UserDecimalSeparator())),
       numeric_(
           std::make_unique<TForm5>(app, text, [this] { numericDisplay1_->setChecked(false); })) {
     setWindowTitle(QString::fromStdString(app_.view().Caption));
@@ -233,7 +240,7 @@ void TForm1::BuildMenus() {
     file->addSeparator();
 
     QMenu* options = menuBar()->addMenu("Options   ");
-    options->addAction("Program Setup", [this] { NotYetAvailable("Program Setup"); });
+    options->addAction("Program Setup", [this] { ProgramSetup1Click(); });
     options->addAction("Test Results Setup", [this] { TestResultsSetup1Click(); });
 
     QMenu* view = menuBar()->addMenu("View       ");
@@ -292,8 +299,28 @@ void TForm1::TestResultsSetup1Click() {
     Refresh();
 }
 
-void TForm1::NotYetAvailable(const QString& what) {
-    QMessageBox::information(this, "Tarnwick", what + " comes with the next version of Tarnwick.");
+void TForm1::SaveSettingsNow() {
+    if (saveSettings_) {
+        saveSettings_(*this);
+    }
+}
+
+void TForm1::ProgramSetup1Click() {
+    if (configWindow_ == nullptr) {
+        configWindow_ = new TForm2(*configModel_, this);
+    }
+    configWindow_->ShowModal(this);
+    // Always on top follows the setting, and no control keeps the focus, so
+    // the keys reach the window.
+    const bool onTop = app_.settings().OnTop;
+    if (((windowFlags() & Qt::WindowStaysOnTopHint) != 0) != onTop) {
+        setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
+        show();
+    }
+    if (QWidget* focused = focusWidget()) {
+        focused->clearFocus();
+    }
+    Refresh();
 }
 
 void TForm1::BuildToolBar(QWidget* client) {
@@ -308,7 +335,7 @@ void TForm1::BuildToolBar(QWidget* client) {
         {2, "Replay test sample", [this] { app_.TBreplayClick(); }},
         {3, "Capture current screen", [this] { app_.TakeSnapshot(); }},
         {4, "Setup log file options", [this] { TestResultsSetup1Click(); }},
-        {5, "Setup program options", [this] { NotYetAvailable("Program Setup"); }},
+        {5, "Setup program options", [this] { ProgramSetup1Click(); }},
         {6, "Window size", [this] { ToolButton1Click(); }},
     }};
     int x = 0;

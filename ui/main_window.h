@@ -14,9 +14,11 @@
 
 #include "core/meter_app.h"
 #include "results/results_dialog.h"
+#include "settings/config_dialog.h"
 #include "settings/settings_store.h"
 #include "ui/numeric_window.h"
 #include "ui/results_window.h"
+#include "ui/setup_window.h"
 
 namespace tarnwick {
 
@@ -27,7 +29,7 @@ class TForm1 : public QMainWindow {
 public:
     // `saveWindowState` stores the window state when the window closes;
     // `saveSettings` stores the settings when a setup dialog is confirmed.
-    TForm1(MeterApp& app, IDesktopShell& shell, ITextRasteriser& text,
+    TForm1(MeterApp& app, IUserDialogs& dialogs, IDesktopShell& shell, ITextRasteriser& text,
            std::function<void(const TForm1&)> saveWindowState,
            std::function<void(const TForm1&)> saveSettings);
     ~TForm1() override;
@@ -41,6 +43,8 @@ public:
 
     // The results setup dialog, modal.
     void TestResultsSetup1Click();
+    // The program setup dialog, modal; starts a test if none runs.
+    void ProgramSetup1Click();
 
     // Places the window from the settings, applies the view mode and draws the
     // loaded scale.
@@ -64,12 +68,14 @@ private:
     void BuildToolBar(QWidget* client);
     void BuildControls(QWidget* client);
     void Refresh();
-    void NotYetAvailable(const QString& what);
+    void SaveSettingsNow();
 
     MeterApp& app_;
     std::function<void(const TForm1&)> saveWindowState_;
     std::function<void(const TForm1&)> saveSettings_;
     std::unique_ptr<TResultsDialog> resultsModel_;
+    std::unique_ptr<TConfigDialog> configModel_;
+    TForm2* configWindow_ = nullptr;
     TForm4* resultsWindow_ = nullptr;
     QWidget* client_ = nullptr;
     MeterImage* image_ = nullptr;

@@ -3,6 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
 #include "core/fakes.h"
 #include "ui/main_window.h"
 
@@ -13,7 +19,7 @@ struct Window {
     explicit Window(int instance = 1) {
         harness.app.FormCreate(instance, DefaultSettings());
         form = std::make_unique<TForm1>(
-            harness.app, harness.shell, harness.text,
+            harness.app, harness.dialogs, harness.shell, harness.text,
             [this](const TForm1& f) {
                 ++windowStateSaves;
                 saved = f.Placement();
@@ -73,6 +79,52 @@ TEST(MainWindow, NumericWindowOpensAtItsBoundsAndClosingIsRemembered) {
     w.form->close();
     EXPECT_EQ(w.windowStateSaves, 1);
     EXPECT_EQ(w.saved.main.width > 0, true);
+}
+
+}  // namespace
+}  // namespace tarnwick
+
+namespace tarnwick {
+namespace {
+
+TEST(SetupWindow, OpensWithATestRunningAndAppliesItsFields) {
+    Window w;
+    ASSERT_FALSE(w.harness.app.testRun().TestRunning);
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) {
+            ADD_FAILURE() << "the setup dialog did not open";
+            return;
+        }
+        EXPECT_EQ(dialog->windowTitle(), "Ombrix Setup");
+        // The first opening re-applies the sweep and the average time.
+        EXPECT_EQ(w.harness.app.view().Label6, "Time 0.28 Secs");
+        QLineEdit* calibration = nullptr;
+        for (QLineEdit* field : dialog->findChildren<QLineEdit*>()) {
+            if (field->text() == "-2") {
+                calibration = field;
+            }
+        }
+        if (calibration != nullptr) {
+            calibration->setText("abc");
+            EXPECT_EQ(w.harness.app.settings().Calibration, 0.0);
+            EXPECT_NE(calibration->styleSheet(), "");
+        } else {
+            ADD_FAILURE() << "no calibration field showing -2";
+        }
+        for (QPushButton* button : dialog->findChildren<QPushButton*>()) {
+            if (button->text() == "Save and Close") {
+                button->click();
+                return;
+            }
+        }
+        dialog->reject();
+    });
+    w.form->ProgramSetup1Click();
+    EXPECT_TRUE(w.harness.app.testRun().TestRunning);
+    // Save and Close takes an unreadable calibration as -2 and stores once.
+    EXPECT_EQ(w.harness.app.settings().Calibration, -2.0);
+    EXPECT_EQ(w.settingsSaves, 1);
 }
 
 }  // namespace

@@ -1,0 +1,346 @@
+#include "ui/setup_window.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+
+#include "display/meter_scale.h"
+
+namespace tarnwick {
+namespace {
+
+QColor ToQColor(uint32_t colour) {
+    return QColor(static_cast<int>(colour & 0xFF), static_cast<int>((colour >> 8) & 0xFF),
+                  static_cast<int>((colour >> 16) & 0xFF));
+}
+
+QLabel* Label(QWidget* parent, const char* text, int x, int y) {
+    auto* label = new QLabel(text, parent);
+    label->move(x, y);
+    return label;
+}
+
+QWidget* Panel(QWidget* parent, int x, int y, int w, int h) {
+    auto* panel = new QFrame(parent);
+    panel->setGeometry(x, y, w, h);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    return panel;
+}
+
+void SetFieldText(QLineEdit* field, const std::string& text) {
+    const QString value = QString::fromStdString(text);
+    if (field->text() != value) {
+        const QSignalBlocker block(field);
+        field->setText(value);
+    }
+}
+
+void SetFill(QWidget* widget, uint32_t colour) {
+    widget->setStyleSheet(
+        QString("background-color: %1; border: 1px solid #404040;").arg(ToQColor(colour).name()));
+}
+
+void SetFrame(QFrame* frame, uint32_t colour) {
+    frame->setStyleSheet(
+        QString("border: 2px solid %1; background: transparent;").arg(ToQColor(colour).name()));
+}
+
+}  // namespace
+
+TForm2::TForm2(TConfigDialog& model, QWidget* parent) : QDialog(parent), model_(model) {
+    setWindowTitle(QString::fromStdString(kConfigDialogCaption));
+    setFixedSize(561, 656);
+    QFont font("Arial");
+    font.setPixelSize(13);
+    setFont(font);
+
+    // Input selection and channel.
+    QWidget* panel4 = Panel(this, 8, 8, 265, 136);
+    Label(panel4, "Input Selection", 8, 6);
+    comboBox1_ = new QComboBox(panel4);
+    comboBox1_->setGeometry(8, 26, 249, 24);
+    QObject::connect(comboBox1_, &QComboBox::activated,
+                     [this](int index) { model_.ComboBox1Change(index); });
+    Label(panel4, "Channel", 8, 66);
+    comboBox2_ = new QComboBox(panel4);
+    comboBox2_->setGeometry(8, 86, 160, 24);
+    comboBox2_->addItems({"Stereo", "Left", "Right", "Sum", "Difference"});
+    QObject::connect(comboBox2_, &QComboBox::activated, [this](int index) {
+        model_.ComboBox2Change(index);
+        Render();
+    });
+
+    // Graph options and colours.
+    QWidget* panel7 = Panel(this, 8, 150, 265, 359);
+    Label(panel7, "Graph Options", 8, 6);
+    Check(panel7, " Average Lines", 8, 28, [this](bool c) { model_.cbShowAverageClick(c); });
+    Check(panel7, " Peaks and Troughs", 8, 50, [this](bool c) { model_.cbShowPeaksClick(c); });
+    Check(panel7, " Fill Average with solid colour", 8, 72,
+          [this](bool c) { model_.cbFillAverageClick(c); });
+    Check(panel7, " Fill Peaks and Troughs", 8, 94, [this](bool c) { model_.cbFillPeaksClick(c); });
+    Check(panel7, " Fill Average to Peak/Trough", 8, 116,
+          [this](bool c) { model_.cbFifthOptionClick(c); });
+    Check(panel7, " Show Grid Lines", 8, 138, [this](bool c) { model_.cbShowGridClick(c); });
+    Label(panel7, "Colours", 8, 170);
+    Label(panel7, "Click block to change", 8, 188);
+    ColourBlock(panel7, "bgnd", 8, 212, 120, 136, [this] { model_.SbarClick(); });
+    ColourBlock(panel7, "pk", 16, 240, 44, 30, [this] { model_.RBarClick(); });
+    ColourBlock(panel7, "avg", 70, 240, 44, 30, [this] { model_.RavgBarClick(); });
+    ColourBlock(panel7, "pk ", 16, 290, 44, 30, [this] { model_.MbarClick(); });
+    ColourBlock(panel7, "avg ", 70, 290, 44, 30, [this] { model_.LavgBarClick(); });
+    Label(panel7, "Meter and", 150, 212);
+    Label(panel7, "Target Lines", 150, 228);
+    ColourBlock(panel7, "", 150, 250, 40, 28, [this] { model_.BbarClick(); });
+    ColourBlock(panel7, "", 150, 282, 40, 28, [this] { model_.CBarClick(); });
+    ColourBlock(panel7, "", 150, 314, 40, 28, [this] { model_.AbarClick(); });
+
+    // The lock, always-on-top and Save and Close.
+    lockSet_ = new QCheckBox("LockSettings", this);
+    lockSet_->move(99, 528);
+    lockSet_->setFocusPolicy(Qt::NoFocus);  // the lock answers the mouse only
+    QObject::connect(lockSet_, &QCheckBox::clicked, [this] {
+        model_.LockSetMouseUp();
+        Render();
+    });
+    checkBox2_ = new QCheckBox("Always on top", this);
+    checkBox2_->move(98, 551);
+    QObject::connect(checkBox2_, &QCheckBox::clicked,
+                     [this](bool checked) { model_.CheckBox2Click(checked); });
+    staticText4_ = Label(this, "Settings are locked", 64, 551);
+    auto* save = new QPushButton("Save and Close", this);
+    save->setGeometry(84, 593, 137, 44);
+    QFont bold = save->font();
+    bold.setBold(true);
+    bold.setPixelSize(16);
+    save->setFont(bold);
+    QObject::connect(save, &QPushButton::clicked, this, &QDialog::accept);
+
+    // Calibration and timing.
+    QWidget* panel1 = Panel(this, 285, 8, 265, 257);
+    Label(panel1, "Calibration", 8, 6);
+    Label(panel1, "Graph Top =", 8, 30);
+    edit1_ = Field(panel1, 96, 27, 60, [this](const std::string& t) { model_.Edit1Change(t); });
+    Label(panel1, "dB", 162, 30);
+    Label(panel1, " below fsd eg.  -4", 8, 54);
+    Label(panel1, "Headroom", 8, 76);
+    label14_ = Label(panel1, "", 96, 76);
+    label14_->setFixedWidth(100);
+    Label(panel1, "Timing", 8, 104);
+    Check(panel1, "Apply Integration", 8, 124, [this](bool c) { model_.CBintegrateClick(c); });
+    Label(panel1, "5 ms approx", 160, 127);
+    Label(panel1, "Average Time", 8, 160);
+    editAvgTime_ =
+        Field(panel1, 100, 157, 50, [this](const std::string& t) { model_.EditAvgTimeChange(t); });
+    Label(panel1, "Secs", 156, 160);
+    Label(panel1, "( 0.025 to 10 secs )", 100, 182);
+    Label(panel1, "Sweep Time", 8, 210);
+    edit3_ = Field(panel1, 100, 207, 50, [this](const std::string& t) { model_.Edit3Change(t); });
+    edit3_->installEventFilter(this);
+    Label(panel1, "Secs", 156, 210);
+    Label(panel1, "(1 to 60 secs )", 100, 232);
+
+    // Meter scale, targets and automatic start.
+    QWidget* panel2 = Panel(this, 288, 271, 265, 371);
+    Label(panel2, "Meter Scale", 8, 6);
+    scaleSelect_ = new QComboBox(panel2);
+    scaleSelect_->setGeometry(8, 26, 200, 24);
+    for (const char* name : kScaleNames) {
+        scaleSelect_->addItem(name);
+    }
+    QObject::connect(scaleSelect_, &QComboBox::activated, [this](int index) {
+        model_.scaleSelectChange(index);
+        Render();
+    });
+    fullScaleControls_.push_back(Label(panel2, "User Full Scale", 8, 60));
+    editFullScale_ =
+        Field(panel2, 112, 57, 50, [this](const std::string& t) { model_.EditFullScaleChange(t); });
+    fullScaleControls_.push_back(editFullScale_);
+    fullScaleControls_.push_back(Label(panel2, "dB", 168, 60));
+    Label(panel2, "Target Levels", 8, 92);
+    struct Row {
+        const char* caption;
+        int y;
+        std::function<void()> dec, inc;
+        QLabel** value;
+        QFrame** frame;
+    };
+    const std::vector<Row> rows = {
+        {"Target 1", 116, [this] { model_.DecUpperVolClick(); },
+         [this] { model_.IncUpperVolClick(); }, &label25_, &shape2_},
+        {"Target 2", 152, [this] { model_.DecVolClick(); }, [this] { model_.IncVolClick(); },
+         &label27_, &shape1_},
+        {"Threshold", 188, [this] { model_.DecThresholdClick(); },
+         [this] { model_.IncThresholdClick(); }, &label16_, &shape3_},
+    };
+    for (const Row& row : rows) {
+        QLabel* caption = Label(panel2, row.caption, 8, row.y + 4);
+        if (row.value == &label16_) {
+            thresholdLabel_ = caption;
+        }
+        auto* minus = new QPushButton("-", panel2);
+        minus->setGeometry(90, row.y, 26, 26);
+        QObject::connect(minus, &QPushButton::clicked, [this, f = row.dec] {
+            f();
+            Render();
+        });
+        *row.frame = new QFrame(panel2);
+        (*row.frame)->setGeometry(122, row.y, 70, 26);
+        *row.value = Label(panel2, "", 128, row.y + 4);
+        (*row.value)->setFixedWidth(58);
+        auto* plus = new QPushButton("+", panel2);
+        plus->setGeometry(198, row.y, 26, 26);
+        QObject::connect(plus, &QPushButton::clicked, [this, f = row.inc] {
+            f();
+            Render();
+        });
+    }
+    Check(panel2, "Enable Threshold in average calculation", 8, 226,
+          [this](bool c) { model_.cbignorethresholdClick(c); });
+    Check(panel2, "Auto Start", 8, 270, [this](bool c) { model_.CheckBox5Click(c); });
+    Label(panel2, "at", 110, 273);
+    editAutoStart_ = Field(panel2, 130, 270, 44,
+                           [this](const std::string& t) { model_.EditAutoStartChange(t); });
+    Label(panel2, "dB", 180, 273);
+    Label(panel2, "below Full Scale", 110, 296);
+
+    panels_ = {panel1, panel2, panel4, panel7};
+}
+
+QCheckBox* TForm2::Check(QWidget* parent, const char* caption, int x, int y,
+                         std::function<void(bool)> onClick) {
+    auto* box = new QCheckBox(caption, parent);
+    box->move(x, y);
+    QObject::connect(box, &QCheckBox::clicked, [this, onClick](bool checked) {
+        onClick(checked);
+        Render();
+    });
+    checks_[caption] = box;
+    return box;
+}
+
+QPushButton* TForm2::ColourBlock(QWidget* parent, const char* caption, int x, int y, int w, int h,
+                                 std::function<void()> onClick) {
+    auto* block = new QPushButton(caption, parent);
+    block->setGeometry(x, y, w, h);
+    QObject::connect(block, &QPushButton::clicked, [this, onClick] {
+        onClick();
+        Render();
+    });
+    blocks_[std::string(caption) + std::to_string(x) + "," + std::to_string(y)] = block;
+    return block;
+}
+
+QLineEdit* TForm2::Field(QWidget* parent, int x, int y, int width,
+                         std::function<void(const std::string&)> onChange) {
+    auto* field = new QLineEdit(parent);
+    field->setGeometry(x, y, width, 22);
+    QObject::connect(field, &QLineEdit::textChanged, [this, onChange](const QString& text) {
+        onChange(text.toStdString());
+        Render();
+    });
+    return field;
+}
+
+bool TForm2::eventFilter(QObject* watched, QEvent* event) {
+    // The sweep field takes digits, "." and backspace only.
+    if (watched == edit3_ && event->type() == QEvent::KeyPress) {
+        const QString typed = static_cast<QKeyEvent*>(event)->text();
+        if (typed.size() == 1 && typed[0].unicode() < 128 && typed[0].isPrint() &&
+            !TConfigDialog::Edit3KeyPress(static_cast<char>(typed[0].unicode()))) {
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TForm2::Render() {
+    const TConfigViewState& v = model_.view();
+    {
+        const QSignalBlocker block(comboBox1_);
+        comboBox1_->clear();
+        for (const std::string& item : v.ComboBox1Items) {
+            comboBox1_->addItem(QString::fromStdString(item));
+        }
+        comboBox1_->setCurrentIndex(v.ComboBox1Index);
+        if (v.ComboBox1Items.empty()) {
+            comboBox1_->setPlaceholderText(QString::fromStdString(v.ComboBox1Text));
+        }
+    }
+    {
+        const QSignalBlocker a(comboBox2_), b(scaleSelect_);
+        comboBox2_->setCurrentIndex(v.ComboBox2Index);
+        scaleSelect_->setCurrentIndex(v.scaleSelectIndex);
+    }
+    SetFieldText(edit1_, v.Edit1);
+    edit1_->setStyleSheet(v.Edit1Red ? "background-color: #ff0000;" : "");
+    SetFieldText(edit3_, v.Edit3);
+    SetFieldText(editAvgTime_, v.EditAvgTime);
+    SetFieldText(editFullScale_, v.EditFullScale);
+    SetFieldText(editAutoStart_, v.EditAutoStart);
+    for (QWidget* w : fullScaleControls_) {
+        w->setEnabled(v.EditFullScaleEnabled);
+    }
+    label14_->setText(QString::fromStdString(v.Label14));
+    label25_->setText(QString::fromStdString(v.Label25 + "dB"));
+    label27_->setText(QString::fromStdString(v.Label27 + "dB"));
+    label16_->setText(QString::fromStdString(v.Label16 + "dB"));
+    thresholdLabel_->setEnabled(v.ThresholdLabelsEnabled);
+    label16_->setEnabled(v.ThresholdLabelsEnabled);
+    SetFrame(shape2_, v.Shape2);
+    SetFrame(shape1_, v.Shape1);
+    SetFrame(shape3_, v.Shape3);
+    shape3_->setVisible(v.Shape3Visible);
+
+    const std::pair<const char*, bool> checks[] = {
+        {" Average Lines", v.cbShowAverageChecked},
+        {" Peaks and Troughs", v.cbShowPeaksChecked},
+        {" Fill Average with solid colour", v.cbFillAverageChecked},
+        {" Fill Peaks and Troughs", v.cbFillPeaksChecked},
+        {" Fill Average to Peak/Trough", v.cbFifthOptionChecked},
+        {" Show Grid Lines", v.cbShowGridChecked},
+        {"Apply Integration", v.CBintegrateChecked},
+        {"Enable Threshold in average calculation", v.cbignorethresholdChecked},
+        {"Auto Start", v.CheckBox5Checked},
+    };
+    for (const auto& [caption, checked] : checks) {
+        QCheckBox* box = checks_.at(caption);
+        const QSignalBlocker block(box);
+        box->setChecked(checked);
+    }
+    const std::pair<const char*, uint32_t> blocks[] = {
+        {"bgnd8,212", v.Sbar}, {"pk16,240", v.RBar},      {"avg70,240", v.RavgBar},
+        {"pk 16,290", v.Mbar}, {"avg 70,290", v.LavgBar}, {"150,250", v.Bbar},
+        {"150,282", v.CBar},   {"150,314", v.Abar},
+    };
+    for (const auto& [key, colour] : blocks) {
+        SetFill(blocks_.at(key), colour);
+    }
+    {
+        const QSignalBlocker a(lockSet_), b(checkBox2_);
+        lockSet_->setChecked(v.LockSetChecked);
+        checkBox2_->setChecked(v.CheckBox2Checked);
+    }
+    for (QWidget* panel : panels_) {
+        panel->setEnabled(v.PanelsEnabled);
+    }
+    checkBox2_->setEnabled(v.PanelsEnabled);
+    checkBox2_->setVisible(!v.StaticText4Visible);
+    staticText4_->setVisible(v.StaticText4Visible);
+}
+
+void TForm2::ShowModal(QWidget* mainWindow) {
+    model_.Open();
+    Render();
+    if (mainWindow != nullptr) {
+        move(mainWindow->x() + kConfigDialogOffsetX, mainWindow->y() + kConfigDialogOffsetY);
+    }
+    const bool ok = exec() == QDialog::Accepted;
+    model_.Close(ok);
+}
+
+}  // namespace tarnwick
