@@ -68,6 +68,9 @@ constexpr uint32_t kAutoStartTimerMs = 100;
 constexpr uint32_t kAutoStopTimerMs = 500;
 constexpr uint32_t kReplayTimerInitialMs = 2000;
 
+// The user guide beside the program.
+std::string HelpPagePath(const std::string& programFolder);
+
 class MeterApp {
 public:
     explicit MeterApp(const MeterPorts& ports);
@@ -136,6 +139,10 @@ public:
     // The window closes: playback stops. (The window state is stored by the
     // caller.)
     void FormClose();
+
+    // Opens the user guide, Help/index.html in `programFolder`, with the
+    // desktop's handler; a failure is reported with its code and the path.
+    void Help2Click(const std::string& programFolder);
 
     // --- For the setup dialogs ----------------------------------------------------
 

@@ -258,6 +258,9 @@ void TForm1::BuildMenus() {
     view->addAction("Clear Screen", QKeySequence("Ctrl+X"), [this] { app_.ClearScreen1Click(); });
 
     QMenu* help = menuBar()->addMenu("Help");
+    help->addAction("Help with the Program", QKeySequence(Qt::Key_F1), [this] {
+        app_.Help2Click(QCoreApplication::applicationDirPath().toStdString());
+    });
     help->addAction("About Tarnwick", [this] { About1Click(); });
 }
 
