@@ -1,4 +1,5 @@
 #include "ui/main_window.h"
+#include "platform/qt_user_dialogs.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -19,12 +20,6 @@
 namespace tarnwick {
 namespace {
 
-// 0x00BBGGRR to a Qt colour.
-QColor ToQColor(uint32_t colour) {
-    return QColor(static_cast<int>(colour & 0xFF), static_cast<int>((colour >> 8) & 0xFF),
-                  static_cast<int>((colour >> 16) & 0xFF));
-}
-
 constexpr uint32_t kWindowColour = 0x61554D;
 constexpr uint32_t kPanelColour = 0x7A6B61;
 constexpr int kToolBarHeight = 38;
@@ -38,7 +33,7 @@ const std::array<const char*, 8> kToolBarImages = {
 
 void SetBackground(QWidget* widget, uint32_t colour) {
     QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, ToQColor(colour));
+    palette.setColor(QPalette::Window, ColourFromBgr(colour));
     widget->setAutoFillBackground(true);
     widget->setPalette(palette);
 }
@@ -127,7 +122,7 @@ protected:
         painter.setBrush(Qt::black);
         painter.setPen(Qt::NoPen);
         painter.drawEllipse(rect());
-        painter.setBrush(ToQColor(colour_));
+        painter.setBrush(ColourFromBgr(colour_));
         painter.drawEllipse(rect().adjusted(4, 4, -4, -4));
     }
 

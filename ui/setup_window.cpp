@@ -1,4 +1,5 @@
 #include "ui/setup_window.h"
+#include "platform/qt_user_dialogs.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -13,11 +14,6 @@
 
 namespace tarnwick {
 namespace {
-
-QColor ToQColor(uint32_t colour) {
-    return QColor(static_cast<int>(colour & 0xFF), static_cast<int>((colour >> 8) & 0xFF),
-                  static_cast<int>((colour >> 16) & 0xFF));
-}
 
 QLabel* Label(QWidget* parent, const char* text, int x, int y) {
     auto* label = new QLabel(text, parent);
@@ -41,13 +37,13 @@ void SetFieldText(QLineEdit* field, const std::string& text) {
 }
 
 void SetFill(QWidget* widget, uint32_t colour) {
-    widget->setStyleSheet(
-        QString("background-color: %1; border: 1px solid #404040;").arg(ToQColor(colour).name()));
+    widget->setStyleSheet(QString("background-color: %1; border: 1px solid #404040;")
+                              .arg(ColourFromBgr(colour).name()));
 }
 
 void SetFrame(QFrame* frame, uint32_t colour) {
-    frame->setStyleSheet(
-        QString("border: 2px solid %1; background: transparent;").arg(ToQColor(colour).name()));
+    frame->setStyleSheet(QString("border: 2px solid %1; background: transparent;")
+                             .arg(ColourFromBgr(colour).name()));
 }
 
 }  // namespace
