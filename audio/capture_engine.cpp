@@ -66,6 +66,31 @@ void TCaptureEngine::FindInputDevice(TMeterSettings& settings) {
 
 bool TCaptureEngine::OpenCapture(int32_t deviceIndex, TSampleStore& store,
                                  BlockFilledHandler onFilled, DeviceFailedHandler onFailed) {
+    // The messages of the query and the open must not be hidden behind the
+    // program's always-on-top windows. The windows go back on top however the
+    // open ends.
+    dialogs_.NormalizeTopMosts();
+    const bool opened = OpenInput(deviceIndex, std::move(onFilled), std::move(onFailed));
+    dialogs_.RestoreTopMosts();
+    if (!opened) {
+        return false;
+    }
+
+    OutstandingBlocks = 0;
+    for (int i = 0; i < kBlocksQueued; ++i) {
+        if (!QueueBlock("InPrepare error", "Add buffer error")) {
+            return false;
+        }
+    }
+    if (input_.Start() != kWaveOk) {
+        Fail("Start error");
+        return false;
+    }
+    return OpenPlayback(store);
+}
+
+bool TCaptureEngine::OpenInput(int32_t deviceIndex, BlockFilledHandler onFilled,
+                               DeviceFailedHandler onFailed) {
     const int query = input_.Query(deviceIndex, kCaptureFormat);
     if (query == kWaveBadFormat) {
         dialogs_.MessageBox(
@@ -93,18 +118,7 @@ bool TCaptureEngine::OpenCapture(int32_t deviceIndex, TSampleStore& store,
         return false;
     }
     inputOpen_ = true;
-
-    OutstandingBlocks = 0;
-    for (int i = 0; i < kBlocksQueued; ++i) {
-        if (!QueueBlock("InPrepare error", "Add buffer error")) {
-            return false;
-        }
-    }
-    if (input_.Start() != kWaveOk) {
-        Fail("Start error");
-        return false;
-    }
-    return OpenPlayback(store);
+    return true;
 }
 
 bool TCaptureEngine::OpenPlayback(TSampleStore& store) {

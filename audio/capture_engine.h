@@ -69,6 +69,8 @@ public:
 
 private:
     bool QueueBlock(const char* prepareError, const char* addError);
+    // The format query and the real open; false when the program was ended.
+    bool OpenInput(int32_t deviceIndex, BlockFilledHandler onFilled, DeviceFailedHandler onFailed);
     bool OpenPlayback(TSampleStore& store);
     void Fail(const std::string& text, const std::string& caption = kTarnwickErrorCaption);
 

@@ -1,5 +1,6 @@
-// The help command: the user guide beside the program, opened with the
-// desktop's handler, and the message for each way that can fail.
+// The Help menu's commands: the user guide beside the program and the maker's
+// web site, opened with the desktop's handlers, and what the user is told when
+// they cannot be opened.
 
 #include <map>
 
@@ -57,6 +58,13 @@ void MeterApp::Help2Click(const std::string& programFolder) {
     const std::string text = message != HelpMessages().end() ? message->second : std::string();
     ports_.dialogs.MessageBox(text + " (" + std::to_string(result) + ") - " + path,
                               kHelpErrorCaption);
+}
+
+void MeterApp::Website1Click() {
+    if (ports_.shell.Open(kWebSiteAddress) < 32) {
+        ports_.dialogs.MessageBox(std::string("Web site not found: ") + kWebSiteAddress,
+                                  kHelpErrorCaption);
+    }
 }
 
 }  // namespace tarnwick

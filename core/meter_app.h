@@ -71,6 +71,9 @@ constexpr uint32_t kReplayTimerInitialMs = 2000;
 // The user guide beside the program.
 std::string HelpPagePath(const std::string& programFolder);
 
+// The maker's web site, opened by the Help menu.
+inline constexpr char kWebSiteAddress[] = "https://www.hollowden.example/tarnwick/";
+
 class MeterApp {
 public:
     explicit MeterApp(const MeterPorts& ports);
@@ -143,6 +146,8 @@ public:
     // Opens the user guide, Help/index.html in `programFolder`, with the
     // desktop's handler; a failure is reported with its code and the path.
     void Help2Click(const std::string& programFolder);
+    // Opens the maker's web site in the browser; says so when it cannot.
+    void Website1Click();
 
     // --- For the setup dialogs ----------------------------------------------------
 

@@ -6,6 +6,8 @@
 // thread only.
 
 #include <QColor>
+#include <QList>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -13,6 +15,7 @@
 
 class QDialog;
 class QWidget;
+class QWindow;
 
 namespace tarnwick {
 
@@ -52,6 +55,11 @@ public:
     std::optional<uint32_t> ChooseColour(std::optional<uint32_t> preset) override;
     std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt,
                                         const std::string& initial) override;
+    // Clears the stays-on-top flag of every visible top-level window that has it,
+    // on the native window only, so the windows are not hidden and shown again;
+    // RestoreTopMosts sets it back on the same windows.
+    void NormalizeTopMosts() override;
+    void RestoreTopMosts() override;
 
 protected:
     // Runs a fully prepared dialog modally and returns its QDialog::DialogCode.
@@ -61,6 +69,8 @@ protected:
 private:
     QWidget* parent_;
     uint32_t lastColour_ = kFirstDialogColour;
+    int normalizeDepth_ = 0;
+    QList<QPointer<QWindow>> madeOrdinary_;
 };
 
 }  // namespace tarnwick

@@ -253,6 +253,7 @@ void TForm1::BuildMenus() {
     view->addAction("Clear Screen", QKeySequence("Ctrl+X"), [this] { app_.ClearScreen1Click(); });
 
     QMenu* help = menuBar()->addMenu("Help");
+    help->addAction("Tarnwick on the Web", [this] { app_.Website1Click(); });
     help->addAction("Help with the Program", QKeySequence(Qt::Key_F1), [this] {
         app_.Help2Click(QCoreApplication::applicationDirPath().toStdString());
     });

@@ -39,6 +39,12 @@ public:
     virtual std::optional<std::string> InputBox(const std::string& caption,
                                                 const std::string& prompt,
                                                 const std::string& initial) = 0;
+    // Makes the program's always-on-top windows ordinary for a while, so that a
+    // message about the sound card is not hidden behind them, and puts them back
+    // on top. Calls may nest; only the outermost pair acts. A program without
+    // windows has nothing to do.
+    virtual void NormalizeTopMosts() {}
+    virtual void RestoreTopMosts() {}
 };
 
 }  // namespace tarnwick

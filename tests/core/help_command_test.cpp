@@ -1,5 +1,5 @@
-// The help command: the guide beside the program, and what the user is told
-// when it cannot be opened.
+// The Help menu's commands: the guide beside the program and the web site, and
+// what the user is told when they cannot be opened.
 
 #include <gtest/gtest.h>
 
@@ -45,6 +45,27 @@ TEST(HelpCommand, FailuresShowTheCodeAndThePath) {
         app.Help2Click("/p");
         ASSERT_EQ(h.dialogs.messages.size(), 1u);
         EXPECT_EQ(h.dialogs.messages[0].text, c.text);
+        EXPECT_EQ(h.dialogs.messages[0].caption, " Tarnwick Error");
+    }
+}
+
+TEST(HelpCommand, WebSiteOpensInTheBrowserOrNamesTheAddress) {
+    for (const int code : {kShellOk, kShellNoAssociation, 0}) {
+        SCOPED_TRACE(code);
+        RefusingShell shell;
+        shell.result = code;
+        fakes::AppHarness h;
+        MeterApp app(MeterPorts{h.clock, h.timers, h.wave, h.output, h.formats, h.dialogs,
+                                h.process, h.store, h.files, shell, h.images, nullptr});
+        app.Website1Click();
+        ASSERT_EQ(shell.opened, std::vector<std::string>{kWebSiteAddress});
+        if (code == kShellOk) {
+            EXPECT_TRUE(h.dialogs.messages.empty());
+            continue;
+        }
+        ASSERT_EQ(h.dialogs.messages.size(), 1u);
+        EXPECT_EQ(h.dialogs.messages[0].text,
+                  "Web site not found: https://www.hollowden.example/tarnwick/");
         EXPECT_EQ(h.dialogs.messages[0].caption, " Tarnwick Error");
     }
 }
