@@ -49,6 +49,7 @@ int main(int argc, char** argv) {
     RunningCopies copies(RunningCopies::DefaultFolder(), ProgramPath());
 
     QApplication application(argc, argv);
+    Q_INIT_RESOURCE(icons);  // the artwork, compiled into the windows' library
     QApplication::setApplicationName("Tarnwick");
     QApplication::setApplicationDisplayName("Tarnwick");
     QApplication::setWindowIcon(QIcon(":/icons/tarnwick.svg"));

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QPainter>
+#include <algorithm>
 
 #include "display/numeric_figures.h"
 
@@ -20,9 +21,21 @@ TForm5::TForm5(MeterApp& app, ITextRasteriser& text, std::function<void()> onClo
 void TForm5::FormShow() {
     const TMeterSettings& s = app_.settings();
     resize(s.NumWidth, s.NumHeight);
+    outerSize_ = QSize(s.NumWidth, s.NumHeight);
     move(s.NumLeft, s.NumTop);
     show();
     raise();
+    FitOuterSize();
+}
+
+void TForm5::FitOuterSize() {
+    const QSize frame = frameGeometry().size() - size();
+    if (!outerSize_.isValid() || frame.isNull()) {
+        return;  // nothing to reach, or the frame is not known yet
+    }
+    const QSize client = outerSize_ - frame;
+    outerSize_ = QSize();
+    resize(std::max(1, client.width()), std::max(1, client.height()));
 }
 
 void TForm5::resizeEvent(QResizeEvent*) {
@@ -42,11 +55,14 @@ void TForm5::RefreshNumericWindow() {
 }
 
 void TForm5::paintEvent(QPaintEvent*) {
+    // A window is exposed only after the desktop has framed it.
+    FitOuterSize();
     QPainter painter(this);
     painter.drawImage(0, 0, image_);
 }
 
 void TForm5::closeEvent(QCloseEvent* event) {
+    outerSize_ = QSize();
     if (app_.settings().BigNumbers) {
         app_.settings().BigNumbers = false;
         if (onClosed_) {

@@ -4,6 +4,7 @@
 // its size and place in the settings.
 
 #include <QImage>
+#include <QSize>
 #include <QWidget>
 
 #include "core/meter_app.h"
@@ -16,7 +17,10 @@ public:
     TForm5(MeterApp& app, ITextRasteriser& text, std::function<void()> onClosed);
 
     // Places and sizes the window from NumLeft, NumTop, NumWidth, NumHeight and
-    // shows it.
+    // shows it. The stored size is the outer size, frame included, as the
+    // window state is saved; once the desktop has framed the window its client
+    // area is made smaller by the frame, so that the window does not grow by
+    // its frame at every start of the program.
     void FormShow();
     // Redraws the figures from the peak readout; nothing while hidden.
     void RefreshNumericWindow();
@@ -27,10 +31,14 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Makes the outer size the stored one, once the frame is known.
+    void FitOuterSize();
+
     MeterApp& app_;
     ITextRasteriser& text_;
     std::function<void()> onClosed_;
     QImage image_;
+    QSize outerSize_;  // to be reached once the frame is known; empty when done
 };
 
 }  // namespace tarnwick

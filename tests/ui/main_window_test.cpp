@@ -1,8 +1,10 @@
-// The main window on real widgets: keys, view modes, caption, the numeric
-// window and the window state handed to the settings store.
+// The main window on real widgets: keys, view modes, caption and settings key
+// of a second copy, the numeric window, help, and the window state handed to
+// the settings store.
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QDialog>
 #include <QLineEdit>
@@ -10,31 +12,51 @@
 #include <QTimer>
 
 #include "core/fakes.h"
+#include "platform/qt_desktop_shell.h"
 #include "ui/main_window.h"
 
 namespace tarnwick {
 namespace {
 
+// The main window over the fakes, its window state stored through the real
+// settings store into `harness.store`.
 struct Window {
-    explicit Window(int instance = 1) {
-        harness.app.FormCreate(instance, DefaultSettings());
+    explicit Window(int instance = 1, std::optional<TMeterSettings> stored = std::nullopt)
+        : settingsStore(harness.store, harness.dialogs) {
+        harness.app.FormCreate(instance, stored.value_or(DefaultSettings()));
         form = std::make_unique<TForm1>(
             harness.app, harness.dialogs, harness.shell, harness.text,
             [this](const TForm1& f) {
                 ++windowStateSaves;
                 saved = f.Placement();
+                settingsStore.SaveWindowState(harness.app.settings(), saved);
             },
             [this](const TForm1&) { ++settingsSaves; });
         form->FormShow();
     }
     ~Window() { form->hide(); }
 
+    // The settings as the next start of the program would load them.
+    TMeterSettings Reloaded(int instance = 1) {
+        return settingsStore.LoadSettings(instance, "/home/operator/Documents", 0, 0);
+    }
+
     fakes::AppHarness harness;
+    TSettingsStore settingsStore;
     std::unique_ptr<TForm1> form;
     int windowStateSaves = 0;
     int settingsSaves = 0;
     TWindowPlacement saved;
 };
+
+QAction* MenuAction(QWidget& window, const QString& caption) {
+    for (QAction* action : window.findChildren<QAction*>()) {
+        if (action->text() == caption) {
+            return action;
+        }
+    }
+    return nullptr;
+}
 
 TEST(MainWindow, KeysReachTheCommandsAndViewModesCutTheClientArea) {
     Window w;
@@ -53,32 +75,95 @@ TEST(MainWindow, KeysReachTheCommandsAndViewModesCutTheClientArea) {
     EXPECT_TRUE(w.harness.app.settings().FileOpen);
     EXPECT_TRUE(w.form->HandleKey(Qt::Key_F));
     EXPECT_FALSE(w.harness.app.settings().FileOpen);
+    EXPECT_TRUE(w.form->HandleKey(Qt::Key_C));
+    ASSERT_EQ(w.harness.images.written.size(), 1u);
+    EXPECT_EQ(w.harness.images.written[0].path.rfind("/home/operator/Documents/Tarnwick/", 0), 0u);
     EXPECT_FALSE(w.form->HandleKey(Qt::Key_Q));
+    EXPECT_TRUE(w.form->HandleKey(Qt::Key_Space));
+    EXPECT_FALSE(w.harness.app.testRun().TestRunning);
 }
 
-TEST(MainWindow, TheSecondCopyCarriesItsNumberInTheCaption) {
+TEST(MainWindow, TheSecondCopyHasItsOwnCaptionAndSettingsKey) {
     Window first(1);
     EXPECT_EQ(first.form->windowTitle(), "Tarnwick  V.1.40");
+    first.form->close();
+    EXPECT_TRUE(first.harness.store.Value("Software\\Hollowden\\Tarnwick", "width"));
+
     Window second(2);
     EXPECT_EQ(second.form->windowTitle(), "Tarnwick - 2   V.1.40");
+    second.form->close();
+    EXPECT_TRUE(second.harness.store.Value("Software\\Hollowden\\Tarnwick 2", "width"));
+    EXPECT_FALSE(second.harness.store.Value("Software\\Hollowden\\Tarnwick", "width"));
 }
 
-TEST(MainWindow, NumericWindowOpensAtItsBoundsAndClosingIsRemembered) {
+TEST(MainWindow, NumericWindowOpensClosesAndReturnsWhereItWasLeft) {
     Window w;
-    w.form->NumericDisplay1Click();
+    QAction* menu = MenuAction(*w.form, "Numeric Display");
+    ASSERT_NE(menu, nullptr);
+    menu->trigger();
     EXPECT_TRUE(w.harness.app.settings().BigNumbers);
+    EXPECT_TRUE(menu->isChecked());
     TWindowPlacement placement = w.form->Placement();
-    EXPECT_TRUE(placement.numericVisible);
-    EXPECT_EQ(placement.numeric.width >= 512, true);
+    ASSERT_TRUE(placement.numericVisible);
+    EXPECT_EQ(placement.numeric.width, 512);
+    EXPECT_EQ(placement.numeric.height, 256);
 
-    w.form->NumericDisplay1Click();
+    // Closed from the menu and again from its own close box.
+    menu->trigger();
     EXPECT_FALSE(w.harness.app.settings().BigNumbers);
     EXPECT_FALSE(w.form->Placement().numericVisible);
+    menu->trigger();
+    QWidget* numeric = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top->isVisible() && top->windowTitle() == "Peak Level dB") {
+            numeric = top;
+        }
+    }
+    ASSERT_NE(numeric, nullptr);
+    numeric->close();
+    EXPECT_FALSE(w.harness.app.settings().BigNumbers);
+    EXPECT_FALSE(menu->isChecked());
 
-    // Closing the main window stores the window state once.
+    // Left open, moved and resized: the next start opens it there, at the same
+    // outer size (the platform's frame is not added again).
+    menu->trigger();
+    numeric->move(300, 200);
+    numeric->resize(QSize(640, 300) - (numeric->frameGeometry().size() - numeric->size()));
     w.form->close();
     EXPECT_EQ(w.windowStateSaves, 1);
-    EXPECT_EQ(w.saved.main.width > 0, true);
+    const TMeterSettings next = w.Reloaded();
+    EXPECT_TRUE(next.BigNumbers);
+    EXPECT_EQ(next.NumLeft, 300);
+    EXPECT_EQ(next.NumTop, 200);
+    EXPECT_EQ(next.NumWidth, 640);
+    EXPECT_EQ(next.NumHeight, 300);
+
+    Window again(1, next);
+    EXPECT_TRUE(again.form->Placement().numericVisible);
+    EXPECT_EQ(again.form->Placement().numeric.left, 300);
+    EXPECT_EQ(again.form->Placement().numeric.width, 640);
+    EXPECT_EQ(again.form->Placement().numeric.height, 300);
+}
+
+TEST(MainWindow, HelpWithoutItsPageSaysWhatIsMissing) {
+    // The real desktop shell, with no Help folder beside the test program.
+    fakes::AppHarness h;
+    QtDesktopShell shell;
+    MeterApp app(MeterPorts{h.clock, h.timers, h.wave, h.output, h.formats, h.dialogs, h.process,
+                            h.store, h.files, shell, h.images, &h.text});
+    app.FormCreate(1, DefaultSettings());
+    TForm1 form(app, h.dialogs, shell, h.text, nullptr, nullptr);
+    form.FormShow();
+    QAction* help = MenuAction(form, "Help with the Program");
+    ASSERT_NE(help, nullptr);
+    EXPECT_EQ(help->shortcut(), QKeySequence(Qt::Key_F1));
+    help->trigger();
+    ASSERT_EQ(h.dialogs.messages.size(), 1u);
+    EXPECT_EQ(h.dialogs.messages[0].caption, " Tarnwick Error");
+    EXPECT_EQ(h.dialogs.messages[0].text, "The specified file was not found (2) - " +
+                                              QCoreApplication::applicationDirPath().toStdString() +
+                                              "/Help/index.html");
+    form.hide();
 }
 
 }  // namespace

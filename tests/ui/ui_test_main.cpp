@@ -13,5 +13,6 @@ int main(int argc, char** argv) {
         return RUN_ALL_TESTS();
     }
     QApplication app(argc, argv);
+    Q_INIT_RESOURCE(icons);  // the windows' artwork, as the program registers it
     return RUN_ALL_TESTS();
 }
