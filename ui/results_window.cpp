@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QWidget>
+#include <algorithm>
 
 namespace tarnwick {
 namespace {
@@ -119,10 +120,15 @@ void TForm4::FromControls() {
 bool TForm4::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         // The typing filter: only digits and backspace go into the period boxes.
+        // Any other printable character is dropped, accented letters and
+        // superscripts included; keys that type nothing printable go through.
         const auto* key = static_cast<QKeyEvent*>(event);
         const QString typed = key->text();
-        if (typed.size() == 1 && typed[0].unicode() < 128 && typed[0].isPrint() &&
-            !model_.EditMinutesKeyPress(static_cast<char>(typed[0].unicode()))) {
+        const bool printable =
+            std::any_of(typed.begin(), typed.end(), [](QChar c) { return c.isPrint(); });
+        const bool admitted = typed.size() == 1 && typed[0].unicode() < 128 &&
+                              model_.EditMinutesKeyPress(static_cast<char>(typed[0].unicode()));
+        if (printable && !admitted) {
             return true;
         }
     } else if (event->type() == QEvent::KeyRelease) {

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <algorithm>
 
 #include "display/meter_scale.h"
 
@@ -243,11 +244,16 @@ QLineEdit* TForm2::Field(QWidget* parent, int x, int y, int width,
 }
 
 bool TForm2::eventFilter(QObject* watched, QEvent* event) {
-    // The sweep field takes digits, "." and backspace only.
+    // The sweep field takes digits, "." and backspace only. Any other printable
+    // character is dropped, accented letters and superscripts included; keys
+    // that type nothing printable (the arrows, Tab, shortcuts) go through.
     if (watched == edit3_ && event->type() == QEvent::KeyPress) {
         const QString typed = static_cast<QKeyEvent*>(event)->text();
-        if (typed.size() == 1 && typed[0].unicode() < 128 && typed[0].isPrint() &&
-            !TConfigDialog::Edit3KeyPress(static_cast<char>(typed[0].unicode()))) {
+        const bool printable =
+            std::any_of(typed.begin(), typed.end(), [](QChar c) { return c.isPrint(); });
+        const bool admitted = typed.size() == 1 && typed[0].unicode() < 128 &&
+                              TConfigDialog::Edit3KeyPress(static_cast<char>(typed[0].unicode()));
+        if (printable && !admitted) {
             return true;
         }
     }
