@@ -38,6 +38,7 @@ test-sanitizers: deps
 	    -DBUILD_BENCHMARKS=OFF
 	cmake --build $(ASAN_BUILD_DIR) -j $(JOBS)
 	cd $(ASAN_BUILD_DIR) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	    LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan-suppressions.txt \
 	    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	    ctest --output-on-failure --timeout 300 -j $(JOBS)
 

@@ -15,6 +15,9 @@ packages=(
   libpulse-dev pulseaudio pulseaudio-utils
   fonts-liberation2
   sox
+  # the end-to-end test runs the program on a virtual screen, drives it with
+  # xdotool and reads its screenshots with ImageMagick
+  xvfb xdotool imagemagick
 )
 
 missing=()

@@ -3,6 +3,7 @@
 // creation loads the settings and opens capture), show it and run the loop.
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <memory>
 
@@ -72,6 +73,12 @@ int main(int argc, char** argv) {
     const int32_t instance = InstanceNumberFor(copies.Count());
     TSettingsStore settingsStore(store, dialogs);
     const std::string documents = shell.DocumentsPath().value_or(std::string());
+    if (!documents.empty()) {
+        // The program's own folder in the documents folder is where snapshots
+        // and results go until the user chooses others; it is made here, as an
+        // installer would, so that the first snapshot of a new user works.
+        QDir().mkpath(QString::fromStdString(DefaultResultsFolder(documents)));
+    }
     const TMeterSettings loaded = settingsStore.LoadSettings(instance, documents, 0, 0);
 
     auto window = std::make_unique<TForm1>(

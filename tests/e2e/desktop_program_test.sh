@@ -1,0 +1,114 @@
+#!/bin/bash
+# The desktop program end to end on a virtual screen, as a new user meets it:
+# a fresh settings file and documents folder, no sound server (so the meter
+# listens to its built-in "Test Signal"). Space starts a test; after a few
+# seconds the graph must hold a trace in the peak colour and the readouts must
+# show figures that move; C must write a JPEG snapshot into the documents
+# folder; closing from the File menu must store the window state.
+#
+# Usage: desktop_program_test.sh PROGRAM
+set -euo pipefail
+source "$(dirname "$0")/virtual_screen.sh"
+
+program=$1
+work=$(mktemp -d)
+xvfb_pid=
+program_pid=
+
+cleanup() {
+    [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    if [ "${keep_work:-}" = 1 ]; then
+        echo "files kept in $work"
+    else
+        rm -rf "$work"
+    fi
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*"
+    echo "--- program output:"
+    cat "$work/program.log" 2>/dev/null || true
+    keep_work=1
+    exit 1
+}
+
+# The number of pixels of `colour` in a region (W H X Y) of a picture.
+count_colour() {
+    convert "$1" -crop "$3x$4+$5+$6" +repage -fill black +opaque "$2" -fill white -opaque "$2" \
+        -colorspace Gray -format '%[fx:round(mean*w*h)]' info:
+}
+
+# The number of dark (text) pixels in a region (W H X Y) of a picture.
+count_dark() {
+    convert "$1" -crop "$2x$3+$4+$5" +repage -colorspace Gray -threshold 40% -negate \
+        -format '%[fx:round(mean*w*h)]' info:
+}
+
+start_virtual_screen || fail "Xvfb did not start"
+new_user_environment "$work"
+
+"$program" >"$work/program.log" 2>&1 &
+program_pid=$!
+window=$(meter_window) || fail "the meter window did not appear"
+
+xdotool windowfocus --sync "$window" || true
+xdotool key --window "$window" space
+sleep 4
+import -window "$window" "$work/running.png"
+sleep 1.5
+import -window "$window" "$work/later.png"
+
+# The graph area, well inside the frame of the picture.
+peak_colour='#5AFA64'
+trace=$(count_colour "$work/running.png" "$peak_colour" 480 360 70 100)
+[ "$trace" -ge 100 ] || fail "the graph holds $trace pixels of the peak colour"
+
+# The readouts in the lower panel: the peak level and the run time, whose
+# figures must change while the test runs.
+peak_text=$(count_dark "$work/running.png" 100 20 67 616)
+run_time_text=$(count_dark "$work/running.png" 100 20 67 688)
+[ "$peak_text" -ge 15 ] || fail "the peak readout shows no figures ($peak_text dark pixels)"
+[ "$run_time_text" -ge 15 ] || fail "the run time shows no figures ($run_time_text dark pixels)"
+convert "$work/running.png" -crop 100x20+67+688 +repage "$work/run-time-1.png"
+convert "$work/later.png" -crop 100x20+67+688 +repage "$work/run-time-2.png"
+changed=$(compare -metric AE "$work/run-time-1.png" "$work/run-time-2.png" null: 2>&1 || true)
+[ "${changed%% *}" != 0 ] || fail "the run time did not move while the test ran"
+
+# C writes a snapshot of the meter picture into the documents folder.
+xdotool key --window "$window" c
+snapshot=
+for _ in $(seq 50); do
+    snapshot=$(find "$HOME/Documents/Tarnwick" -name '*.jpg' 2>/dev/null | head -n 1)
+    [ -n "$snapshot" ] && break
+    sleep 0.1
+done
+[ -n "$snapshot" ] || fail "no JPEG in the snapshot folder after C"
+sleep 0.5  # written through a temporary file and renamed: complete once seen
+[ "$(identify -format '%m %wx%h' "$snapshot")" = "JPEG 582x406" ] ||
+    fail "the snapshot is not a 582x406 JPEG: $(identify "$snapshot")"
+
+# Close from the File menu: its last item is "Exit program".
+xdotool mousemove --window "$window" 20 9 click 1
+sleep 0.5
+xdotool key Up Return
+for _ in $(seq 100); do
+    kill -0 "$program_pid" 2>/dev/null || break
+    sleep 0.1
+done
+if kill -0 "$program_pid" 2>/dev/null; then
+    fail "the program did not end after Exit program"
+fi
+status=0
+wait "$program_pid" || status=$?
+program_pid=
+[ "$status" = 0 ] || fail "the program ended with status $status"
+
+settings="$XDG_CONFIG_HOME/Hollowden/Tarnwick.reg"
+[ -f "$settings" ] || fail "no settings file"
+for name in left top width height View; do
+    grep -q "^\"$name\"=dword:" "$settings" || fail "the settings file lacks \"$name\""
+done
+grep -q '^"width"=dword:000002a6$' "$settings" || fail "the stored width is not 678"
+echo "PASS: trace $trace px, readouts $peak_text and $run_time_text px, snapshot $(basename "$snapshot")"
