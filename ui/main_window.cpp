@@ -12,10 +12,13 @@
 #include <QPainter>
 #include <QScreen>
 #include <QWidget>
+#include <algorithm>
 #include <array>
+#include <cmath>
 
 #include "display/meter_bitmap.h"
 #include "ui/about_box.h"
+#include "ui/paint_log.h"
 
 namespace tarnwick {
 namespace {
@@ -61,13 +64,6 @@ QLabel* MakeReadout(QWidget* parent, int x, int y, int width) {
     return box;
 }
 
-void SetTextIfChanged(QLabel* label, const std::string& text) {
-    const QString value = QString::fromStdString(text);
-    if (label->text() != value) {
-        label->setText(value);
-    }
-}
-
 }  // namespace
 
 // Image1: shows the meter picture, 582 x 406, straight from MeterBitmap's memory.
@@ -97,11 +93,13 @@ protected:
                              kMeterHeight, kMeterWidth * 4, QImage::Format_RGB32);
         QPainter painter(this);
         painter.drawImage(0, 0, picture);
+        log_.Painted();
     }
 
 private:
     const MeterApp& app_;
     uint64_t shown_ = ~0ull;
+    PaintLog log_;
 };
 
 // The "Over" lamp: a round shape on a black circle.
@@ -167,8 +165,18 @@ TForm1::TForm1(MeterApp& app, IUserDialogs& dialogs, IDesktopShell& shell, IText
     // Key preview: the window sees every key before the focused control.
     qApp->installEventFilter(this);
     QObject::connect(&frame_, &QTimer::timeout, [this] { Refresh(); });
-    frame_.start(16);
+    frame_.start(FrameIntervalMs());
     Refresh();
+}
+
+int TForm1::FrameIntervalMs() const {
+    // The picture and readouts are brought up to date once per frame of the
+    // screen the window is on; blocks arriving faster are shown together.
+    constexpr qreal kDefaultRate = 60.0;
+    const QScreen* display = screen();
+    const qreal rate =
+        display != nullptr && display->refreshRate() >= 1.0 ? display->refreshRate() : kDefaultRate;
+    return std::max(1, static_cast<int>(std::ceil(1000.0 / rate)));
 }
 
 int TForm1::ClientHeightFor(int32_t view) {
@@ -421,20 +429,36 @@ void TForm1::BuildControls(QWidget* client) {
     label14_->setFont(bold);
 }
 
+void TForm1::ShowText(QLabel* label, const std::string& text) {
+    std::string& shown = shownText_[label];
+    if (shown != text) {
+        shown = text;
+        label->setText(QString::fromStdString(text));
+    }
+}
+
+void TForm1::ShowHint(QWidget* widget, const std::string& hint) {
+    std::string& shown = shownText_[widget];
+    if (shown != hint) {
+        shown = hint;
+        widget->setToolTip(QString::fromStdString(hint));
+    }
+}
+
 void TForm1::Refresh() {
     const TMainViewState& v = app_.view();
     image_->RefreshIfChanged();
     numeric_->RefreshNumericWindow();
-    SetTextIfChanged(peak_, v.PeakDisplay);
-    SetTextIfChanged(shortAverage_, v.ShortAvglDisplay);
-    SetTextIfChanged(longAverage_, v.LongAvgDisplay);
-    SetTextIfChanged(overTime_, v.OverTimeDisplay);
-    SetTextIfChanged(underTime_, v.Undertimedisplay);
-    SetTextIfChanged(elapsed_, v.ElapTimeDisplay);
-    SetTextIfChanged(label11_, v.Label11);
-    SetTextIfChanged(label6_, v.Label6);
-    SetTextIfChanged(label1_, v.Label1);
-    SetTextIfChanged(label3_, v.Label3);
+    ShowText(peak_, v.PeakDisplay);
+    ShowText(shortAverage_, v.ShortAvglDisplay);
+    ShowText(longAverage_, v.LongAvgDisplay);
+    ShowText(overTime_, v.OverTimeDisplay);
+    ShowText(underTime_, v.Undertimedisplay);
+    ShowText(elapsed_, v.ElapTimeDisplay);
+    ShowText(label11_, v.Label11);
+    ShowText(label6_, v.Label6);
+    ShowText(label1_, v.Label1);
+    ShowText(label3_, v.Label3);
     label14_->setVisible(v.Label14Visible);
     lamp_->SetColour(v.tooHigh);
     checkBox1_->setChecked(v.CheckBox1Checked);
@@ -442,9 +466,20 @@ void TForm1::Refresh() {
     tbClose_->setEnabled(v.TBcloseEnabled);
     saveAs1_->setEnabled(v.SaveAs1Enabled);
     closeFile1_->setEnabled(v.CloseFile1Enabled);
-    tbReplay_->setIcon(QIcon(kToolBarImages[v.TBreplayImage == 7 ? 7 : 2]));
-    startStop_->setIcon(QIcon(v.StartStopPicture == 1 ? ":/icons/stop.svg" : ":/icons/start.svg"));
-    startStop_->setToolTip(QString::fromStdString(v.StartStopHint));
+    // Pictures and hints are set only when they change: setting one makes the
+    // button parse and repaint it, which at the frame rate cost more than all
+    // of the meter's own work.
+    const bool replayRunning = v.TBreplayImage == 7;
+    if (replayRunning != shownReplayRunning_) {
+        shownReplayRunning_ = replayRunning;
+        tbReplay_->setIcon(replayRunning ? replayRunningIcon_ : replayIcon_);
+    }
+    const bool stopShown = v.StartStopPicture == 1;
+    if (stopShown != shownStop_) {
+        shownStop_ = stopShown;
+        startStop_->setIcon(stopShown ? stopIcon_ : startIcon_);
+    }
+    ShowHint(startStop_, v.StartStopHint);
     const QString caption = QString::fromStdString(v.Caption);
     if (windowTitle() != caption) {
         setWindowTitle(caption);

@@ -4,6 +4,7 @@
 // readouts are refreshed at most once per screen frame, whatever the block rate.
 
 #include <QCheckBox>
+#include <QIcon>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPushButton>
@@ -11,6 +12,9 @@
 #include <QToolButton>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
 
 #include "core/meter_app.h"
 #include "results/results_dialog.h"
@@ -68,7 +72,13 @@ private:
     void BuildToolBar(QWidget* client);
     void BuildControls(QWidget* client);
     void Refresh();
+    // Sets a label's text or a widget's hint when it differs from what was
+    // set last.
+    void ShowText(QLabel* label, const std::string& text);
+    void ShowHint(QWidget* widget, const std::string& hint);
     void SaveSettingsNow();
+    // The screen's frame time, rounded up, in milliseconds.
+    int FrameIntervalMs() const;
 
     MeterApp& app_;
     std::function<void(const TForm1&)> saveWindowState_;
@@ -101,6 +111,15 @@ private:
     QTimer frame_;
     std::unique_ptr<TForm5> numeric_;
     QAction* numericDisplay1_ = nullptr;
+
+    // What the window shows now, so that Refresh changes only what differs.
+    std::unordered_map<const QWidget*, std::string> shownText_;
+    const QIcon startIcon_{":/icons/start.svg"};
+    const QIcon stopIcon_{":/icons/stop.svg"};
+    const QIcon replayIcon_{":/icons/toolbar-2-replay.svg"};
+    const QIcon replayRunningIcon_{":/icons/toolbar-7-replay-running.svg"};
+    std::optional<bool> shownReplayRunning_;
+    std::optional<bool> shownStop_;
 };
 
 }  // namespace tarnwick

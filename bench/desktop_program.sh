@@ -1,0 +1,102 @@
+#!/bin/bash
+# The desktop program's running cost on a virtual screen, on the built-in
+# "Test Signal" with a test running:
+#   - start to first painted meter, over five starts;
+#   - the whole process's CPU over 30 s at the default settings and at Sweep 1 s,
+#     read from /proc (user + system time of every thread);
+#   - how often the meter picture was repainted, against the screen's rate.
+#
+# Usage: desktop_program.sh BUILD_DIR [SECONDS]
+set -euo pipefail
+source "$(dirname "$0")/../tests/e2e/virtual_screen.sh"
+
+program=$1/tarnwick
+seconds=${2:-30}
+work=$(mktemp -d)
+xvfb_pid=
+program_pid=
+
+cleanup() {
+    [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+start_virtual_screen || { echo "Xvfb did not start"; exit 1; }
+export QT_LOGGING_RULES="tarnwick.paint.debug=true"
+ticks_per_second=$(getconf CLK_TCK)
+
+# CPU ticks (user + system) the process has used so far.
+cpu_ticks() {
+    local stat
+    stat=$(cat "/proc/$1/stat")
+    # Fields after the command name: state is the first, utime the 12th.
+    echo "${stat##*) }" | awk '{ print $12 + $13 }'
+}
+
+# Starts a new user's program in "$work/$1" with the settings file `$2` (may be
+# empty) and sets program_pid; the log is "$work/$1/program.log".
+launch() {
+    local home=$work/$1
+    mkdir -p "$home"
+    new_user_environment "$home"
+    if [ -n "$2" ]; then
+        mkdir -p "$XDG_CONFIG_HOME/Hollowden"
+        printf '%s\n' "$2" >"$XDG_CONFIG_HOME/Hollowden/Tarnwick.reg"
+    fi
+    : >"$home/program.log"  # exists before the program's shell opens it
+    "$program" >"$home/program.log" 2>&1 &
+    program_pid=$!
+}
+
+stop() {
+    kill "$program_pid" 2>/dev/null || true
+    wait "$program_pid" 2>/dev/null || true
+    program_pid=
+}
+
+echo "== start to first painted meter (ms)"
+startups=()
+for run in 1 2 3 4 5; do
+    started=$(date +%s%3N)
+    launch "start-$run" ""
+    painted=
+    for _ in $(seq 200); do
+        painted=$(sed -n 's/.*first meter painted at \([0-9]*\) ms.*/\1/p' "$work/start-$run/program.log")
+        [ -n "$painted" ] && break
+        sleep 0.05
+    done
+    stop
+    [ -n "$painted" ] || { echo "run $run: no first paint within 10 s"; exit 1; }
+    startups+=($((painted - started)))
+done
+echo "runs: ${startups[*]}  (target: under 1000)"
+
+# Runs a test for `seconds` and prints the CPU share and the repaint rate.
+measure() {
+    local name=$1 settings=$2 window before after paints
+    launch "$name" "$settings"
+    window=$(meter_window) || { echo "$name: no window"; exit 1; }
+    xdotool key --window "$window" space
+    sleep 2  # past start-up
+    before=$(cpu_ticks "$program_pid")
+    sleep "$seconds"
+    after=$(cpu_ticks "$program_pid")
+    paints=$(sed -n 's/.* \([0-9]*\) meter paints in \([0-9]*\) ms.*/\1 \2/p' \
+        "$work/$name/program.log" | awk '{ p += $1; t += $2 } END { if (t) printf "%.1f", p * 1000 / t }')
+    stop
+    awk -v used="$((after - before))" -v hz="$ticks_per_second" -v s="$seconds" \
+        -v name="$name" -v paints="$paints" 'BEGIN {
+            printf "%-18s CPU %.2f s in %d s = %.2f %% of one core; meter repainted %s times/s\n",
+                name, used / hz, s, 100 * used / hz / s, paints
+        }'
+}
+
+echo "== whole process over $seconds s, a test running on the Test Signal"
+echo "   (targets: 2 % at the defaults, 6 % at Sweep 1 s; repaints at most the screen's 60 Hz)"
+measure "defaults" ""
+measure "sweep-1s" 'Windows Registry Editor Version 5.00
+
+[HKEY_CURRENT_USER\Software\Hollowden\Tarnwick]
+"Sweep"=hex:00,00,00,00,00,00,f0,3f'
