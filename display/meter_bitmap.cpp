@@ -106,12 +106,34 @@ void MeterBitmap::FillRow(int32_t y, int32_t x1, int32_t x2, uint32_t pixel) {
     }
 }
 
+void MeterBitmap::Touch(const TRect& r) {
+    const TRect c{std::max(r.x1, 0), std::max(r.y1, 0), std::min(r.x2, kMeterWidth),
+                  std::min(r.y2, kMeterHeight)};
+    if (c.x1 >= c.x2 || c.y1 >= c.y2) {
+        return;
+    }
+    if (dirty_.x1 >= dirty_.x2 || dirty_.y1 >= dirty_.y2) {
+        dirty_ = c;
+        return;
+    }
+    dirty_ = {std::min(dirty_.x1, c.x1), std::min(dirty_.y1, c.y1), std::max(dirty_.x2, c.x2),
+              std::max(dirty_.y2, c.y2)};
+}
+
+PictureChanges MeterBitmap::TakeChanges() const {
+    const PictureChanges changes{scrolled_, dirty_};
+    scrolled_ = 0;
+    dirty_ = {};
+    return changes;
+}
+
 void MeterBitmap::FillRect(const TRect& r) {
     ++revision_;
     if (brushStyle_ == BrushStyle::kClear) {
         return;
     }
     const TRect c = Clipped(r);
+    Touch(c);
     for (int32_t y = c.y1; y < c.y2; ++y) {
         FillRow(y, c.x1, c.x2, brushColour_);
     }
@@ -127,6 +149,9 @@ void MeterBitmap::LineTo(int32_t x, int32_t y) {
     const int32_t x0 = penX_, y0 = penY_;
     penX_ = x;
     penY_ = y;
+    // The line's box, with the wide pen's pixel to the left and above.
+    Touch(Clipped(
+        TRect{std::min(x0, x) - 1, std::min(y0, y) - 1, std::max(x0, x) + 1, std::max(y0, y) + 1}));
     const int32_t dx = std::abs(x - x0), dy = std::abs(y - y0);
     const int32_t sx = x > x0 ? 1 : -1, sy = y > y0 ? 1 : -1;
     const bool steep = dy > dx;
@@ -162,6 +187,7 @@ void MeterBitmap::CopyRect(const TRect& dest, const TRect& source) {
     if (w <= 0 || h <= 0) {
         return;
     }
+    Touch(Clipped(TRect{dest.x1, dest.y1, dest.x1 + w, dest.y1 + h}));
     std::vector<uint32_t> copy(static_cast<size_t>(w) * h);
     for (int32_t y = 0; y < h; ++y) {
         for (int32_t x = 0; x < w; ++x) {
@@ -177,6 +203,14 @@ void MeterBitmap::CopyRect(const TRect& dest, const TRect& source) {
 
 void MeterBitmap::ScrollGraphLeft() {
     ++revision_;
+    ++scrolled_;
+    // Changed pixels inside the moving columns move one column to the left.
+    const bool overlapsGraph = dirty_.x1 < dirty_.x2 && dirty_.y1 < dirty_.y2 &&
+                               dirty_.x2 > kGraphLeft + 1 && dirty_.x1 <= kGraphArea.x2 - 1 &&
+                               dirty_.y1 < kGraphArea.y2 && dirty_.y2 > kGraphArea.y1;
+    if (overlapsGraph && dirty_.x1 > kGraphLeft) {
+        dirty_.x1 = std::max(dirty_.x1 - 1, kGraphLeft);
+    }
     if (offset_ + kGraphColumns >= kStripWidth) {
         for (int32_t row = 0; row < kGraphRows; ++row) {
             uint32_t* line = &strip_[static_cast<size_t>(row * kStripWidth)];
@@ -205,6 +239,7 @@ void MeterBitmap::TextOut(int32_t x, int32_t y, const std::string& text) {
     if (w <= 0 || h <= 0) {
         return;
     }
+    Touch(cell);
     // The text is drawn on a copy of the pixels under its visible part, which
     // then goes back: glyphs are blended with what lies beneath them.
     std::vector<uint32_t> area(static_cast<size_t>(w) * h);
@@ -224,6 +259,14 @@ void MeterBitmap::TextOut(int32_t x, int32_t y, const std::string& text) {
             *At(cell.x1 + col, cell.y1 + row) = area[static_cast<size_t>(row * w + col)];
         }
     }
+}
+
+const uint32_t* MeterBitmap::GraphPixels() const {
+    return &strip_[static_cast<size_t>(offset_)];
+}
+
+int32_t MeterBitmap::GraphStride() {
+    return kStripWidth;
 }
 
 const uint32_t* MeterBitmap::Picture() const {

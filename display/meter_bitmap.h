@@ -43,6 +43,16 @@ constexpr TRect kGraphArea{11, 12, 511, 396};
 
 enum class BrushStyle { kSolid, kClear };
 
+// What changed in the picture since a window last showed it: the graph moved
+// left by `scrolledColumns` (as ScrollGraphLeft does, that many times), and
+// every other pixel that may differ lies inside `dirty` (empty when x1 >= x2).
+// A window that scrolls its copy of the graph area and then repaints `dirty`
+// from Picture() shows the picture exactly.
+struct PictureChanges {
+    int32_t scrolledColumns = 0;
+    TRect dirty;
+};
+
 // 0x00BBGGRR to RGB32, and back.
 constexpr uint32_t ToRgb32(uint32_t colour) {
     return 0xFF000000u | ((colour & 0xFFu) << 16) | (colour & 0xFF00u) | ((colour >> 16) & 0xFFu);
@@ -87,9 +97,20 @@ public:
     uint32_t Pixel(int32_t x, int32_t y) const;
     // The whole picture, kMeterWidth x kMeterHeight RGB32 pixels, row by row.
     const uint32_t* Picture() const;
+    // The same pixels without laying the graph out, for a window that repaints
+    // a few columns at a time: the picture outside the graph area (inside it
+    // the rows may be stale), and the graph area where it lives, its pixel
+    // (kGraphArea.x1, kGraphArea.y1) first and `GraphStride()` pixels a row.
+    // Both stay valid until the next drawing.
+    const uint32_t* PictureAroundGraph() const { return pixels_.data(); }
+    const uint32_t* GraphPixels() const;
+    static int32_t GraphStride();
     // Counts the drawing operations, so a window can repaint only when the
     // picture may have changed.
     uint64_t Revision() const { return revision_; }
+    // The changes since the last call (the first call: the whole picture), so a
+    // window can move and repaint only what changed. One window may take them.
+    PictureChanges TakeChanges() const;
 
 private:
     uint32_t* At(int32_t x, int32_t y);
@@ -98,6 +119,8 @@ private:
     void Plot(int32_t x, int32_t y, uint32_t pixel);
     void FillRow(int32_t y, int32_t x1, int32_t x2, uint32_t pixel);
     TRect Clipped(const TRect& r) const;
+    // Adds a rectangle (already clipped, or not) to the changed area.
+    void Touch(const TRect& r);
 
     ITextRasteriser& text_;
     mutable std::vector<uint32_t> pixels_;  // the picture; the graph area laid out on demand
@@ -114,6 +137,10 @@ private:
     TRect clip_;
     int32_t penX_ = 0, penY_ = 0;
     uint64_t revision_ = 0;
+    // Bookkeeping for the window that shows the picture, not the picture's
+    // state, hence mutable.
+    mutable TRect dirty_{0, 0, kMeterWidth, kMeterHeight};
+    mutable int32_t scrolled_ = 0;
 };
 
 }  // namespace tarnwick

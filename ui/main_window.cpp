@@ -9,6 +9,7 @@
 #include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QWidget>
@@ -74,31 +75,53 @@ public:
         setAttribute(Qt::WA_OpaquePaintEvent);
     }
 
-    // Repaints when the picture changed since it was last shown.
+    // Brings the window's copy of the picture up to date: the graph area is
+    // scrolled where it lies on the screen and only what else changed is
+    // repainted, so a frame costs a few columns rather than the whole picture.
     void RefreshIfChanged() {
-        const MeterBitmap* bitmap = app_.meterBitmap();
-        if (bitmap != nullptr && bitmap->Revision() != shown_) {
-            shown_ = bitmap->Revision();
-            update();
-        }
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
         const MeterBitmap* bitmap = app_.meterBitmap();
         if (bitmap == nullptr) {
             return;
         }
-        const QImage picture(reinterpret_cast<const uchar*>(bitmap->Picture()), kMeterWidth,
-                             kMeterHeight, kMeterWidth * 4, QImage::Format_RGB32);
+        const PictureChanges changes = bitmap->TakeChanges();
+        if (changes.scrolledColumns > 0) {
+            scroll(-changes.scrolledColumns, 0,
+                   QRect(kGraphArea.x1, kGraphArea.y1, kGraphArea.x2 - kGraphArea.x1,
+                         kGraphArea.y2 - kGraphArea.y1));
+        }
+        const TRect& d = changes.dirty;
+        if (d.x1 < d.x2 && d.y1 < d.y2) {
+            update(QRect(d.x1, d.y1, d.x2 - d.x1, d.y2 - d.y1));
+        }
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        const MeterBitmap* bitmap = app_.meterBitmap();
+        if (bitmap == nullptr) {
+            return;
+        }
+        // Only the region Qt asks for is copied, the graph straight from where
+        // the picture keeps it, so nothing is laid out first.
+        const QRect graphArea(kGraphArea.x1, kGraphArea.y1, kGraphArea.x2 - kGraphArea.x1,
+                              kGraphArea.y2 - kGraphArea.y1);
+        const QImage around(reinterpret_cast<const uchar*>(bitmap->PictureAroundGraph()),
+                            kMeterWidth, kMeterHeight, kMeterWidth * 4, QImage::Format_RGB32);
+        const QImage graph(reinterpret_cast<const uchar*>(bitmap->GraphPixels()), graphArea.width(),
+                           graphArea.height(), MeterBitmap::GraphStride() * 4,
+                           QImage::Format_RGB32);
         QPainter painter(this);
-        painter.drawImage(0, 0, picture);
+        for (const QRect& r : event->region() - QRegion(graphArea)) {
+            painter.drawImage(r.topLeft(), around, r);
+        }
+        for (const QRect& r : event->region() & QRegion(graphArea)) {
+            painter.drawImage(r.topLeft(), graph, r.translated(-graphArea.topLeft()));
+        }
         log_.Painted();
     }
 
 private:
     const MeterApp& app_;
-    uint64_t shown_ = ~0ull;
     PaintLog log_;
 };
 

@@ -277,5 +277,115 @@ TEST(GraphScroll, MatchesAPlainCopyAcrossManyScrolls) {
     }
 }
 
+// A window's copy of the picture, kept up to date the way the meter window
+// does it: scroll its graph area by the columns the picture scrolled (what
+// moves in from beyond the area is taken from the picture), then copy the
+// dirty rectangle.
+void ApplyChanges(Pixels& screen, const MeterBitmap& bm, const PictureChanges& changes) {
+    const uint32_t* picture = bm.Picture();
+    const int32_t n = changes.scrolledColumns;
+    if (n > 0) {
+        for (int32_t y = kGraphArea.y1; y < kGraphArea.y2; ++y) {
+            for (int32_t x = kGraphArea.x1; x < kGraphArea.x2; ++x) {
+                screen[Index(x, y)] =
+                    x + n < kGraphArea.x2 ? screen[Index(x + n, y)] : picture[Index(x, y)];
+            }
+        }
+    }
+    for (int32_t y = changes.dirty.y1; y < changes.dirty.y2; ++y) {
+        for (int32_t x = changes.dirty.x1; x < changes.dirty.x2; ++x) {
+            screen[Index(x, y)] = picture[Index(x, y)];
+        }
+    }
+}
+
+TEST(PictureChanges, AWindowThatScrollsAndRepaintsOnlyTheChangesShowsThePicture) {
+    fakes::BoxGlyphText text;
+    MeterBitmap bm(text);
+    std::mt19937 random(20261209);
+    auto coordinate = [&](int32_t limit) {
+        return std::uniform_int_distribution<int32_t>(-20, limit + 20)(random);
+    };
+    Pixels screen(static_cast<size_t>(kMeterWidth) * kMeterHeight, 0);
+    ApplyChanges(screen, bm, bm.TakeChanges());  // the first showing: everything
+    int64_t repainted = 0;
+    for (int step = 0; step < 4000; ++step) {
+        const uint32_t colour = random() & 0xFFFFFF;
+        switch (random() % 10) {
+            case 0: {
+                bm.SetBrushColour(colour);
+                bm.FillRect({coordinate(kMeterWidth), coordinate(kMeterHeight),
+                             coordinate(kMeterWidth), coordinate(kMeterHeight)});
+                break;
+            }
+            case 1:
+            case 2: {
+                bm.SetPenColour(colour);
+                bm.SetPenWidth(1 + static_cast<int32_t>(random() % 2));
+                bm.MoveTo(coordinate(kMeterWidth), coordinate(kMeterHeight));
+                bm.LineTo(coordinate(kMeterWidth), coordinate(kMeterHeight));
+                break;
+            }
+            case 3: {
+                const int32_t x = coordinate(kMeterWidth), y = coordinate(kMeterHeight);
+                const int32_t w = static_cast<int32_t>(random() % 60) + 1;
+                const int32_t h = static_cast<int32_t>(random() % 60) + 1;
+                const int32_t tx = coordinate(kMeterWidth), ty = coordinate(kMeterHeight);
+                bm.CopyRect({tx, ty, tx + w, ty + h}, {x, y, x + w, y + h});
+                break;
+            }
+            case 4: {
+                bm.SetBrushStyle(random() % 2 == 0 ? BrushStyle::kSolid : BrushStyle::kClear);
+                bm.Font().colour = colour;
+                bm.TextOut(coordinate(kMeterWidth), coordinate(kMeterHeight), "-12.3");
+                bm.SetBrushStyle(BrushStyle::kSolid);
+                break;
+            }
+            case 5: {
+                if (random() % 4 == 0) {
+                    bm.RemoveClip();
+                } else {
+                    bm.SetClip({coordinate(kMeterWidth), coordinate(kMeterHeight),
+                                coordinate(kMeterWidth), coordinate(kMeterHeight)});
+                }
+                break;
+            }
+            default:
+                bm.ScrollGraphLeft();
+                break;
+        }
+        // The window catches up now and then, as at each screen frame.
+        if (random() % 7 == 0) {
+            const PictureChanges changes = bm.TakeChanges();
+            repainted += std::max(0, changes.dirty.x2 - changes.dirty.x1) *
+                         std::max(0, changes.dirty.y2 - changes.dirty.y1);
+            ApplyChanges(screen, bm, changes);
+            ASSERT_EQ(screen, Snapshot(bm)) << "after step " << step;
+        }
+    }
+    // Changes stay local: far less than the whole picture is repainted.
+    EXPECT_LT(repainted, 600LL * kMeterWidth * kMeterHeight / 4);
+}
+
+TEST(PictureChanges, ScrollingTheGraphAloneRepaintsNothing) {
+    fakes::BoxGlyphText text;
+    MeterBitmap bm(text);
+    bm.TakeChanges();
+    bm.ScrollGraphLeft();
+    bm.ScrollGraphLeft();
+    const PictureChanges changes = bm.TakeChanges();
+    EXPECT_EQ(changes.scrolledColumns, 2);
+    EXPECT_GE(changes.dirty.x1, changes.dirty.x2);
+    // A new column at the right edge: only it is dirty, and it moves with the
+    // graph.
+    bm.SetPenColour(kRed);
+    bm.MoveTo(509, 100);
+    bm.LineTo(509, 200);
+    bm.ScrollGraphLeft();
+    const PictureChanges column = bm.TakeChanges();
+    EXPECT_EQ(column.scrolledColumns, 1);
+    EXPECT_LE(column.dirty.x2 - column.dirty.x1, 4);
+}
+
 }  // namespace
 }  // namespace tarnwick
