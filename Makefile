@@ -1,5 +1,6 @@
 # Tarnwick: install what is missing, build, run, test and benchmark.
-#   make run    build and run the program
+#   make run    build and open the meter window
+#   make demo   build and measure the demo recording, without a display
 #   make test   build and run every test, plain and under the sanitizers
 #   make bench  build optimised and print the performance figures
 
@@ -10,7 +11,7 @@ WARNINGS_FATAL ?= OFF
 JOBS           ?= $(shell nproc)
 CMAKE_FLAGS    := -G Ninja -DWARNINGS_FATAL=$(WARNINGS_FATAL)
 
-.PHONY: all deps build run test test-plain test-sanitizers bench format clean
+.PHONY: all deps build run demo test test-plain test-sanitizers bench format clean
 
 all: build
 
@@ -21,9 +22,14 @@ build: deps
 	cmake -S . -B $(BUILD_DIR) $(CMAKE_FLAGS)
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
-# Until the meter window exists, running the program measures the demo
-# recording the build generates, prints the readouts and saves the meter picture.
+# Opens the meter window on the default input, or on the built-in
+# "Test Signal" where the machine has no sound server or input.
 run: build
+	$(BUILD_DIR)/tarnwick
+
+# Measures the demo recording the build generates, prints the readouts and
+# saves the meter picture, without a display.
+demo: build
 	$(BUILD_DIR)/tools/tarnwick-analyse --readouts \
 	    --snapshot $(BUILD_DIR)/demo/tarnwick-demo-meter.png $(BUILD_DIR)/demo/tarnwick-demo.wav
 	@echo "Meter picture: $(BUILD_DIR)/demo/tarnwick-demo-meter.png"
@@ -49,6 +55,7 @@ bench: deps
 	$(BENCH_BUILD_DIR)/bench/tarnwick_store_memory
 	$(BENCH_BUILD_DIR)/bench/tarnwick_capture_delivery 60
 	bash bench/analyser_speed.sh $(BENCH_BUILD_DIR)
+	bash bench/desktop_program.sh $(BENCH_BUILD_DIR)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
