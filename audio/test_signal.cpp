@@ -18,6 +18,23 @@ int16_t Clip(double v) {
     return static_cast<int16_t>(r > 32767.0 ? 32767.0 : r < -32768.0 ? -32768.0 : r);
 }
 
+// The levels the signal uses, worked out once: a power per sample cost more
+// than the meter's own work on each block.
+struct Amplitudes {
+    double tone20 = Amplitude(-20.0);
+    double tone10 = Amplitude(-10.0);
+    double tone05 = Amplitude(-0.5);
+    double left24 = Amplitude(-24.0);
+    double right8 = Amplitude(-8.0);
+    double syllable[5] = {Amplitude(-36.0), Amplitude(-30.0), Amplitude(-24.0), Amplitude(-18.0),
+                          Amplitude(-12.0)};
+};
+
+const Amplitudes& Levels() {
+    static const Amplitudes kLevels;
+    return kLevels;
+}
+
 void Put(uint8_t* p, int16_t left, int16_t right) {
     const auto l = static_cast<uint16_t>(left);
     const auto r = static_cast<uint16_t>(right);
@@ -32,6 +49,7 @@ void Put(uint8_t* p, int16_t left, int16_t right) {
 void TestSignal::Fill(uint8_t* out, int64_t frames) {
     constexpr double kTwoPi = 2.0 * std::numbers::pi;
     const int64_t cycle = static_cast<int64_t>(kTestSignalCycleSeconds) * kSampleRate;
+    const Amplitudes& level = Levels();
     for (int64_t i = 0; i < frames; ++i, ++position_, out += 4) {
         const int64_t inCycle = position_ % cycle;
         const double t = static_cast<double>(inCycle) / kSampleRate;
@@ -39,24 +57,25 @@ void TestSignal::Fill(uint8_t* out, int64_t frames) {
         if (t < 3.0) {
             // silence
         } else if (t < 16.0) {
-            const double db = t < 8.0 ? -20.0 : t < 13.0 ? -10.0 : -0.5;
-            left = right = Amplitude(db) * std::sin(kTwoPi * 1000.0 * t);
+            const double amplitude = t < 8.0    ? level.tone20
+                                     : t < 13.0 ? level.tone10
+                                                : level.tone05;
+            left = right = amplitude * std::sin(kTwoPi * 1000.0 * t);
         } else if (t < 23.0) {
             const double s = std::sin(kTwoPi * 440.0 * t);
-            left = Amplitude(-24.0) * s;
-            right = Amplitude(-8.0) * s;
+            left = level.left24 * s;
+            right = level.right8 * s;
         } else {
             // Syllables of 250 ms with a raised-cosine envelope, their levels
             // stepping through -36..-12 dB.
             const double syllable = (t - 23.0) / 0.25;
             const int index = static_cast<int>(syllable);
             const double phase = syllable - index;
-            const double db = -36.0 + 6.0 * ((index * 7) % 5);
             const double envelope = 0.5 - 0.5 * std::cos(kTwoPi * phase);
             noise_ = noise_ * 1664525u + 1013904223u;
             const double n = (static_cast<double>(noise_ >> 8) / (1u << 24)) * 2.0 - 1.0;
             const double voice = 0.6 * std::sin(kTwoPi * 180.0 * t) + 0.4 * n;
-            left = Amplitude(db) * envelope * voice;
+            left = level.syllable[(index * 7) % 5] * envelope * voice;
             right = 0.8 * left;
         }
         Put(out, Clip(left), Clip(right));

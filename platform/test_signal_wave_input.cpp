@@ -1,5 +1,6 @@
 #include "platform/test_signal_wave_input.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "platform/wave_device_rules.h"
@@ -22,7 +23,7 @@ constexpr std::chrono::milliseconds kEmptyBlockPause{1};
 }  // namespace
 
 TestSignalWaveInput::~TestSignalWaveInput() {
-    StopWorker();
+    timer_.stop();
 }
 
 std::string TestSignalWaveInput::DeviceName(int id) {
@@ -46,6 +47,10 @@ int TestSignalWaveInput::Open(int id, const WaveFormat& format, BlockFilledHandl
     }
     onFilled_ = std::make_shared<BlockFilledHandler>(std::move(onFilled));
     signal_ = TestSignal();
+    timer_.setSingleShot(true);
+    timer_.setTimerType(Qt::PreciseTimer);
+    QObject::disconnect(&timer_, nullptr, nullptr, nullptr);
+    QObject::connect(&timer_, &QTimer::timeout, [this] { Deliver(); });
     open_ = true;
     return kWaveOk;
 }
@@ -65,11 +70,10 @@ int TestSignalWaveInput::AddBuffer(CaptureBlockPtr block) {
     if (const int r = ReadyCaptureBlockForQueue(*block); r != kWaveOk) {
         return r;
     }
-    {
-        std::lock_guard lock(mutex_);
-        queue_.push_back(std::move(block));
+    queue_.push_back(std::move(block));
+    if (running_ && !timer_.isActive()) {
+        Schedule();
     }
-    wake_.notify_one();
     return kWaveOk;
 }
 
@@ -77,37 +81,21 @@ int TestSignalWaveInput::Start() {
     if (!open_) {
         return kWaveError;
     }
-    if (!worker_.joinable()) {
-        {
-            std::lock_guard lock(mutex_);
-            stop_ = false;
-        }
-        worker_ = std::thread([this] { Run(); });
+    if (!running_) {
+        running_ = true;
+        origin_ = Clock::now();
+        lastDelivery_ = origin_ - kShortestPeriod;
+        framesDelivered_ = 0;
+        Schedule();
     }
     return kWaveOk;
 }
 
-void TestSignalWaveInput::StopWorker() {
-    if (!worker_.joinable()) {
-        return;
-    }
-    {
-        std::lock_guard lock(mutex_);
-        stop_ = true;
-    }
-    wake_.notify_one();
-    worker_.join();
-}
-
 void TestSignalWaveInput::Reset() {
-    // Joined first, so a block the worker was filling is posted before the
-    // returned ones and the order holds.
-    StopWorker();
+    running_ = false;
+    timer_.stop();
     std::deque<CaptureBlockPtr> returned;
-    {
-        std::lock_guard lock(mutex_);
-        returned.swap(queue_);
-    }
+    returned.swap(queue_);
     for (CaptureBlockPtr& block : returned) {
         HandBack(std::move(block));
     }
@@ -128,39 +116,48 @@ void TestSignalWaveInput::HandBack(CaptureBlockPtr block) {
     poster_.Post([handler = onFilled_, holder] { (*handler)(std::move(*holder)); });
 }
 
-void TestSignalWaveInput::Run() {
-    // The signal's frame n is due at origin + n / 44100 s.
-    Clock::time_point origin = Clock::now();
-    int64_t framesDelivered = 0;
-    std::unique_lock lock(mutex_);
-    for (;;) {
-        wake_.wait(lock, [this] { return stop_ || !queue_.empty(); });
-        if (stop_) {
-            return;
-        }
-        const int64_t frames = queue_.front()->bufferLength / kBytesPerFrame;
-        Clock::time_point due = origin + FramesToDuration(framesDelivered + frames);
-        const Clock::time_point now = Clock::now();
-        if (now - due > kMaxLag) {
-            origin = now - FramesToDuration(framesDelivered + frames);
-            due = now;
-        }
-        if (frames == 0) {
-            due = now + kEmptyBlockPause;
-        }
-        // Blocks are only appended while the worker waits, so the front stays.
-        if (wake_.wait_until(lock, due, [this] { return stop_; })) {
-            return;
-        }
+Clock::time_point TestSignalWaveInput::FrontDue(Clock::time_point now) {
+    const int64_t frames = queue_.front()->bufferLength / kBytesPerFrame;
+    if (frames == 0) {
+        return lastDelivery_ + kEmptyBlockPause;
+    }
+    Clock::time_point due = origin_ + FramesToDuration(framesDelivered_ + frames);
+    if (now - due > kMaxLag) {
+        // Fallen too far behind: time is skipped, the signal is not.
+        origin_ = now - FramesToDuration(framesDelivered_ + frames);
+        due = now;
+    }
+    return due;
+}
+
+void TestSignalWaveInput::Deliver() {
+    const Clock::time_point now = Clock::now();
+    // The handler queues the next block, and may reset or close the device.
+    const std::shared_ptr<BlockFilledHandler> handler = onFilled_;
+    while (running_ && !queue_.empty() && FrontDue(now) <= now) {
+        lastDelivery_ = now;
         CaptureBlockPtr block = std::move(queue_.front());
         queue_.pop_front();
-        lock.unlock();
+        const int64_t frames = block->bufferLength / kBytesPerFrame;
         signal_.Fill(block->storage.data(), frames);
         block->bytesRecorded = static_cast<int32_t>(frames * kBytesPerFrame);
-        framesDelivered += frames;
-        HandBack(std::move(block));
-        lock.lock();
+        block->flags |= kBlockDone;
+        framesDelivered_ += frames;
+        (*handler)(std::move(block));
     }
+    if (running_ && !timer_.isActive()) {
+        Schedule();
+    }
+}
+
+void TestSignalWaveInput::Schedule() {
+    if (!running_ || queue_.empty()) {
+        return;  // the next AddBuffer schedules
+    }
+    const Clock::time_point now = Clock::now();
+    const Clock::time_point wake = std::max(FrontDue(now), lastDelivery_ + kShortestPeriod);
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(wake - now);
+    timer_.start(static_cast<int>(std::max<int64_t>(0, wait.count())));
 }
 
 }  // namespace tarnwick

@@ -1,20 +1,20 @@
 #pragma once
 // The built-in input device "Test Signal": the programme-like signal of
 // TestSignal, delivered in real time, so that the meter runs on a machine
-// without a sound card or sound server. A worker thread fills the queued blocks
-// in order, each when its last frame is due by a steady clock, and hands each
-// to the event loop as one queued event.
+// without a sound card or sound server. The queued blocks are filled in order
+// on the event loop itself, each once its last frame is due by a steady clock:
+// there is no thread to wake and hand over to, which at hundreds of blocks a
+// second cost more than filling them. Short blocks are delivered together, at
+// most every kShortestPeriod, as a sound server delivers its periods.
 //
 // All calls are made on the event-loop thread, which must run a
 // QCoreApplication.
 
+#include <QTimer>
 #include <chrono>
-#include <condition_variable>
 #include <deque>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 
 #include "audio/test_signal.h"
 #include "core/ports/wave_device.h"
@@ -48,23 +48,31 @@ public:
     // When the pipeline fell behind by more than this, the signal's clock moves
     // on instead of catching up in a burst: time is skipped, the signal is not.
     static constexpr std::chrono::milliseconds kMaxLag{1000};
+    // The device wakes at most this often; blocks due in between wait for it.
+    static constexpr std::chrono::milliseconds kShortestPeriod{10};
 
 private:
-    void Run();
-    void StopWorker();
+    using Clock = std::chrono::steady_clock;
+
+    // Delivers every block that is due, then sets the timer for the next.
+    void Deliver();
+    void Schedule();
+    // When the front block's last frame is due.
+    Clock::time_point FrontDue(Clock::time_point now);
+    // An unfilled block goes back as a queued event, never from inside a call.
     void HandBack(CaptureBlockPtr block);
 
     EventLoopPoster poster_;
     bool open_ = false;
+    bool running_ = false;
     std::shared_ptr<BlockFilledHandler> onFilled_;
-    TestSignal signal_;  // the worker's alone while it runs
-    std::thread worker_;
-
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    // Guarded by mutex_.
+    TestSignal signal_;
     std::deque<CaptureBlockPtr> queue_;
-    bool stop_ = false;
+    QTimer timer_;
+    // The signal's frame n is due at origin_ + n / 44100 s.
+    Clock::time_point origin_;
+    int64_t framesDelivered_ = 0;
+    Clock::time_point lastDelivery_;  // when the device last delivered
 };
 
 }  // namespace tarnwick

@@ -76,6 +76,35 @@ TEST(TestSignalWaveInput, DeliversTheSignalInOrderAtRealTimePace) {
     EXPECT_TRUE(recorded == expected);
 }
 
+TEST(TestSignalWaveInput, ShortBlocksComeTogetherAtMostEveryShortestPeriod) {
+    // 2 ms blocks, as at the shortest sweep: all of them, in real time, but the
+    // device wakes about a hundred times a second rather than five hundred.
+    TestSignalWaveInput device;
+    BlockCollector collector(device, 352);
+    ASSERT_EQ(device.Open(0, kCaptureFormat, collector.OnFilled(), collector.OnFailed()), kWaveOk);
+    ASSERT_TRUE(collector.QueueInitial());
+    ASSERT_EQ(device.Start(), kWaveOk);
+    RunEventLoopFor(1s);
+    device.Close();
+
+    const size_t blocks = collector.arrivals.size();
+    EXPECT_GT(blocks, 440u);
+    EXPECT_LT(blocks, 510u);
+    size_t wakes = 1;
+    for (size_t i = 1; i < blocks; ++i) {
+        if (collector.arrivals[i].at - collector.arrivals[i - 1].at > 1ms) {
+            ++wakes;
+        }
+    }
+    std::printf("%zu blocks of 2 ms in %zu wakes\n", blocks, wakes);
+    EXPECT_LE(wakes, 110u);
+    const std::vector<uint8_t> recorded = collector.Recorded();
+    std::vector<uint8_t> expected(recorded.size());
+    TestSignal signal;
+    signal.Fill(expected.data(), static_cast<int64_t>(expected.size() / kBytesPerFrame));
+    EXPECT_TRUE(recorded == expected);
+}
+
 TEST(TestSignalWaveInput, ResetReturnsTheQueuedBlocksInOrderAndStops) {
     TestSignalWaveInput device;
     std::vector<CaptureBlockPtr> returned;
