@@ -88,14 +88,21 @@ void MeterApp::ApplyLoadedSettings(const TMeterSettings& stored) {
 bool MeterApp::OpenCapture() {
     return capture_.OpenCapture(
         settings_.DeviceIndex, store_,
-        [this](CaptureBlockPtr block) { MMWimData(std::move(block)); },
+        [this](CaptureBlockPtr block) { BlockFilled(std::move(block)); },
         [this](const std::string&) { DeviceFailed(); });
+}
+
+void MeterApp::BlockFilled(CaptureBlockPtr block) {
+    MMWimData(std::move(block));
+    if (blockObserver_) {
+        blockObserver_();
+    }
 }
 
 void MeterApp::SwitchInputDevice(int32_t index, const std::string& name) {
     capture_.SwitchInputDevice(
         settings_, index, name, store_,
-        [this](CaptureBlockPtr block) { MMWimData(std::move(block)); },
+        [this](CaptureBlockPtr block) { BlockFilled(std::move(block)); },
         [this](const std::string&) { DeviceFailed(); });
 }
 

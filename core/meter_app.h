@@ -9,6 +9,7 @@
 // time by the event loop.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -118,6 +119,10 @@ public:
     // One filled capture block: measures it, updates statistics, readouts, test
     // clock and display, and queues a fresh block.
     void MMWimData(CaptureBlockPtr block);
+    // Called after each block from the device has been processed, so that a
+    // window can show the new state as it comes instead of polling for it.
+    // Null: nobody is told.
+    void SetBlockObserver(std::function<void()> observer) { blockObserver_ = std::move(observer); }
 
     // --- Test commands and timers -----------------------------------------------
 
@@ -208,6 +213,8 @@ private:
     void ResetDeviceSettings();
     void DeviceFailed();
     bool OpenCapture();
+    // A block from the device: processed, then the observer is told.
+    void BlockFilled(CaptureBlockPtr block);
     char32_t DecimalSeparator();
 
     MeterPorts ports_;
@@ -241,6 +248,7 @@ private:
     std::unique_ptr<ITimer> autoStartTimer_;
     std::unique_ptr<ITimer> autoStopTimer_;
     std::unique_ptr<ITimer> replayTimer_;
+    std::function<void()> blockObserver_;
 };
 
 }  // namespace tarnwick

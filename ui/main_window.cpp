@@ -187,14 +187,40 @@ TForm1::TForm1(MeterApp& app, IUserDialogs& dialogs, IDesktopShell& shell, IText
 
     // Key preview: the window sees every key before the focused control.
     qApp->installEventFilter(this);
+    // The window follows the blocks: each one is shown at once, or at the
+    // next screen frame when the last frame was shown less than a frame ago.
+    // What timers change between blocks is picked up by a slow idle refresh.
+    frame_.setSingleShot(true);
     QObject::connect(&frame_, &QTimer::timeout, [this] { Refresh(); });
-    frame_.start(FrameIntervalMs());
+    QObject::connect(&idle_, &QTimer::timeout, [this] {
+        // Not while blocks are being shown: that would add frames.
+        if (!frame_.isActive() &&
+            !(sinceRefresh_.isValid() && sinceRefresh_.elapsed() < kIdleRefreshMs)) {
+            Refresh();
+        }
+    });
+    idle_.start(kIdleRefreshMs);
+    app_.SetBlockObserver([this] { BlockShown(); });
     Refresh();
 }
 
+void TForm1::BlockShown() {
+    if (frame_.isActive()) {
+        return;  // this block is shown with the next frame
+    }
+    const int frameMs = FrameIntervalMs();
+    const qint64 since = sinceRefresh_.isValid() ? sinceRefresh_.elapsed() : frameMs;
+    if (since >= frameMs) {
+        Refresh();
+    } else {
+        frame_.start(static_cast<int>(frameMs - since));
+    }
+}
+
 int TForm1::FrameIntervalMs() const {
-    // The picture and readouts are brought up to date once per frame of the
-    // screen the window is on; blocks arriving faster are shown together.
+    // The picture and readouts are brought up to date at most once per frame
+    // of the screen the window is on; blocks arriving faster are shown
+    // together.
     constexpr qreal kDefaultRate = 60.0;
     const QScreen* display = screen();
     const qreal rate =
@@ -291,7 +317,9 @@ void TForm1::BuildMenus() {
     help->addAction("About Tarnwick", [this] { About1Click(); });
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+    app_.SetBlockObserver(nullptr);
+}
 
 TWindowPlacement TForm1::Placement() const {
     TWindowPlacement placement;
@@ -469,6 +497,7 @@ void TForm1::ShowHint(QWidget* widget, const std::string& hint) {
 }
 
 void TForm1::Refresh() {
+    sinceRefresh_.start();
     const TMainViewState& v = app_.view();
     image_->RefreshIfChanged();
     numeric_->RefreshNumericWindow();

@@ -4,6 +4,7 @@
 // readouts are refreshed at most once per screen frame, whatever the block rate.
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QLabel>
 #include <QMainWindow>
@@ -108,7 +109,12 @@ private:
     QLabel* label6_ = nullptr;
     QLabel* label14_ = nullptr;
     Lamp* lamp_ = nullptr;
+    // Refreshing: at the next frame after a block, and now and then when idle.
+    static constexpr int kIdleRefreshMs = 100;
+    void BlockShown();
     QTimer frame_;
+    QTimer idle_;
+    QElapsedTimer sinceRefresh_;
     std::unique_ptr<TForm5> numeric_;
     QAction* numericDisplay1_ = nullptr;
 
