@@ -1,6 +1,11 @@
-// The window's timers on the Qt event loop keep the rules the meter relies on.
+// The window's timers on the Qt event loop keep the rules the meter relies on,
+// and the clock reads the local wall-clock time.
 
 #include <gtest/gtest.h>
+
+#include <QDateTime>
+#include <cstdlib>
+#include <ctime>
 
 #include "platform/steady_time.h"
 #include "tests/audio/audio_test_support.h"
@@ -9,6 +14,26 @@ namespace tarnwick {
 namespace {
 
 using std::chrono::milliseconds;
+
+TEST(SteadyClock, NowIsTheLocalWallClockInAnOddZone) {
+    // A zone 13 h 45 min ahead of UTC catches a clock that reads UTC or drops
+    // the minutes of the offset.
+    const char* saved = std::getenv("TZ");
+    const std::string previous = saved != nullptr ? saved : "";
+    setenv("TZ", "Pacific/Chatham", 1);
+    tzset();
+    SteadyClock clock;
+    const LocalDateTime now = clock.Now();
+    const QDateTime qt = QDateTime::currentDateTime();
+    const qint64 wall = qt.toMSecsSinceEpoch() + qt.offsetFromUtc() * 1000LL;
+    EXPECT_LT(std::llabs(now.ms - wall), 1000) << "offset " << qt.offsetFromUtc() << " s";
+    if (saved != nullptr) {
+        setenv("TZ", previous.c_str(), 1);
+    } else {
+        unsetenv("TZ");
+    }
+    tzset();
+}
 
 TEST(QtTimers, ArmingAnArmedTimerKeepsItsCountdown) {
     QtTimers timers;
