@@ -7,8 +7,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include "core/fakes.h"
@@ -81,6 +84,34 @@ TEST(MainWindow, KeysReachTheCommandsAndViewModesCutTheClientArea) {
     EXPECT_FALSE(w.form->HandleKey(Qt::Key_Q));
     EXPECT_TRUE(w.form->HandleKey(Qt::Key_Space));
     EXPECT_FALSE(w.harness.app.testRun().TestRunning);
+}
+
+bool ShowsText(QWidget& window, const std::string& text) {
+    for (QLabel* label : window.findChildren<QLabel*>()) {
+        if (label->text().toStdString() == text) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST(MainWindow, ABlockIsShownAtOnceAndFasterBlocksAtTheNextFrame) {
+    Window w;
+    QTest::qWait(40);  // a frame since the window last refreshed
+    QElapsedTimer sinceFirst;
+    sinceFirst.start();
+    w.harness.wave.DeliverSteady(fakes::Frame{1642, 1642});
+    const std::string first = w.harness.app.view().PeakDisplay;
+    EXPECT_TRUE(ShowsText(*w.form, first)) << "the block was not shown at once";
+
+    // The next block within the same frame waits for the frame.
+    w.harness.wave.DeliverSteady(fakes::Frame{16422, 16422});
+    const std::string second = w.harness.app.view().PeakDisplay;
+    ASSERT_NE(second, first);
+    if (sinceFirst.elapsed() < 10) {  // unless a slow machine took a frame already
+        EXPECT_FALSE(ShowsText(*w.form, second));
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ShowsText(*w.form, second); }, 200));
 }
 
 TEST(MainWindow, TheSecondCopyHasItsOwnCaptionAndSettingsKey) {
