@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <vector>
 
 #include "core/level_math.h"
 #include "settings/meter_settings.h"
@@ -35,6 +36,26 @@ const Amplitudes& Levels() {
     return kLevels;
 }
 
+// sin(2 pi k / 44100) for k = 0..44099. Every tone of the signal is a whole
+// number of hertz, so its phase at frame n is step f * n mod 44100 of this
+// table: no sine is worked out per sample, and the phase does not lose
+// precision as n grows.
+const std::vector<double>& SineTable() {
+    static const std::vector<double> kTable = [] {
+        std::vector<double> table(static_cast<size_t>(kSampleRate));
+        for (size_t k = 0; k < table.size(); ++k) {
+            table[k] = std::sin(2.0 * std::numbers::pi * static_cast<double>(k) / kSampleRate);
+        }
+        return table;
+    }();
+    return kTable;
+}
+
+// sin(2 pi f n / 44100) for a whole frequency f and frame n >= 0.
+double Sine(int64_t frequency, int64_t frame) {
+    return SineTable()[static_cast<size_t>((frequency * frame) % kSampleRate)];
+}
+
 void Put(uint8_t* p, int16_t left, int16_t right) {
     const auto l = static_cast<uint16_t>(left);
     const auto r = static_cast<uint16_t>(right);
@@ -47,8 +68,9 @@ void Put(uint8_t* p, int16_t left, int16_t right) {
 }  // namespace
 
 void TestSignal::Fill(uint8_t* out, int64_t frames) {
-    constexpr double kTwoPi = 2.0 * std::numbers::pi;
     const int64_t cycle = static_cast<int64_t>(kTestSignalCycleSeconds) * kSampleRate;
+    constexpr int64_t kSpeechStart = 23LL * kSampleRate;
+    constexpr int64_t kSyllableFrames = kSampleRate / 4;  // 250 ms
     const Amplitudes& level = Levels();
     for (int64_t i = 0; i < frames; ++i, ++position_, out += 4) {
         const int64_t inCycle = position_ % cycle;
@@ -60,21 +82,22 @@ void TestSignal::Fill(uint8_t* out, int64_t frames) {
             const double amplitude = t < 8.0    ? level.tone20
                                      : t < 13.0 ? level.tone10
                                                 : level.tone05;
-            left = right = amplitude * std::sin(kTwoPi * 1000.0 * t);
+            left = right = amplitude * Sine(1000, inCycle);
         } else if (t < 23.0) {
-            const double s = std::sin(kTwoPi * 440.0 * t);
+            const double s = Sine(440, inCycle);
             left = level.left24 * s;
             right = level.right8 * s;
         } else {
             // Syllables of 250 ms with a raised-cosine envelope, their levels
             // stepping through -36..-12 dB.
-            const double syllable = (t - 23.0) / 0.25;
-            const int index = static_cast<int>(syllable);
-            const double phase = syllable - index;
-            const double envelope = 0.5 - 0.5 * std::cos(kTwoPi * phase);
+            const int64_t index = (inCycle - kSpeechStart) / kSyllableFrames;
+            const int64_t step = (inCycle - kSpeechStart) % kSyllableFrames;
+            // cos(2 pi step / 11025) is a quarter-cycle ahead on the table.
+            const double cosine = Sine(1, (4 * step + kSampleRate / 4) % kSampleRate);
+            const double envelope = 0.5 - 0.5 * cosine;
             noise_ = noise_ * 1664525u + 1013904223u;
             const double n = (static_cast<double>(noise_ >> 8) / (1u << 24)) * 2.0 - 1.0;
-            const double voice = 0.6 * std::sin(kTwoPi * 180.0 * t) + 0.4 * n;
+            const double voice = 0.6 * Sine(180, inCycle) + 0.4 * n;
             left = level.syllable[(index * 7) % 5] * envelope * voice;
             right = 0.8 * left;
         }

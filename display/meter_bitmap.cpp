@@ -134,6 +134,20 @@ void MeterBitmap::FillRect(const TRect& r) {
     }
     const TRect c = Clipped(r);
     Touch(c);
+    if (c.x1 >= c.x2 || c.y1 >= c.y2) {
+        return;
+    }
+    const bool besideGraph = c.x2 <= kGraphArea.x1 || c.x1 >= kGraphArea.x2 ||
+                             c.y2 <= kGraphArea.y1 || c.y1 >= kGraphArea.y2;
+    if (besideGraph) {
+        // The bars and the frame: plain rows of the picture, filled without
+        // asking for each row where it lives.
+        uint32_t* row = &pixels_[static_cast<size_t>(c.y1 * kMeterWidth + c.x1)];
+        for (int32_t y = c.y1; y < c.y2; ++y, row += kMeterWidth) {
+            std::fill_n(row, c.x2 - c.x1, brushColour_);
+        }
+        return;
+    }
     for (int32_t y = c.y1; y < c.y2; ++y) {
         FillRow(y, c.x1, c.x2, brushColour_);
     }
