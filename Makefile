@@ -49,7 +49,7 @@ test-sanitizers: deps
 	    ctest --output-on-failure --timeout 300 -j $(JOBS)
 
 bench: deps
-	cmake -S . -B $(BENCH_BUILD_DIR) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(BENCH_BUILD_DIR) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTS=OFF
 	cmake --build $(BENCH_BUILD_DIR) -j $(JOBS)
 	$(BENCH_BUILD_DIR)/bench/tarnwick_bench
 	$(BENCH_BUILD_DIR)/bench/tarnwick_store_memory
