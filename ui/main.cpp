@@ -18,6 +18,7 @@
 #include "platform/reg_file_settings_store.h"
 #include "platform/running_copies.h"
 #include "platform/steady_time.h"
+#include "platform/termination_signals.h"
 #include "settings/settings_store.h"
 #include "ui/main_window.h"
 
@@ -95,6 +96,9 @@ int main(int argc, char** argv) {
         },
         [&](const TForm1& form) { settingsStore.SaveSettings(app.settings(), form.Placement()); });
     process.window = window.get();
+    // The end of the session, a shutdown or Ctrl+C close the window as the
+    // user would, so the test's results and the window state are kept.
+    TerminationSignals termination([&window] { window->close(); });
     if (!app.FormCreate(instance, loaded)) {
         return 1;
     }

@@ -4,7 +4,8 @@
 # listens to its built-in "Test Signal"). Space starts a test; after a few
 # seconds the graph must hold a trace in the peak colour and the readouts must
 # show figures that move; C must write a JPEG snapshot into the documents
-# folder; closing from the File menu must store the window state.
+# folder; closing from the File menu, or by SIGTERM as when the session ends,
+# must store the window state.
 #
 # Usage: desktop_program_test.sh PROGRAM
 set -euo pipefail
@@ -32,6 +33,19 @@ fail() {
     cat "$work/program.log" 2>/dev/null || true
     keep_work=1
     exit 1
+}
+
+# Waits up to 10 s for the program to end, which it must do with status 0.
+wait_for_exit() {
+    for _ in $(seq 100); do
+        kill -0 "$program_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -0 "$program_pid" 2>/dev/null && fail "the program did not end $1"
+    local status=0
+    wait "$program_pid" || status=$?
+    program_pid=
+    [ "$status" = 0 ] || fail "the program ended with status $status $1"
 }
 
 # The number of pixels of `colour` in a region (W H X Y) of a picture.
@@ -93,17 +107,7 @@ sleep 0.5  # written through a temporary file and renamed: complete once seen
 xdotool mousemove --window "$window" 20 9 click 1
 sleep 0.5
 xdotool key Up Return
-for _ in $(seq 100); do
-    kill -0 "$program_pid" 2>/dev/null || break
-    sleep 0.1
-done
-if kill -0 "$program_pid" 2>/dev/null; then
-    fail "the program did not end after Exit program"
-fi
-status=0
-wait "$program_pid" || status=$?
-program_pid=
-[ "$status" = 0 ] || fail "the program ended with status $status"
+wait_for_exit "after Exit program"
 
 settings="$XDG_CONFIG_HOME/Hollowden/Tarnwick.reg"
 [ -f "$settings" ] || fail "no settings file"
@@ -111,4 +115,17 @@ for name in left top width height View; do
     grep -q "^\"$name\"=dword:" "$settings" || fail "the settings file lacks \"$name\""
 done
 grep -q '^"width"=dword:000002a6$' "$settings" || fail "the stored width is not 678"
+grep -q '^"View"=dword:00000003$' "$settings" || fail "the stored view is not Full Display"
+
+# Again, and ended by the session (SIGTERM) after V made the view Compact: the
+# window closes the normal way and the new view is stored.
+"$program" >>"$work/program.log" 2>&1 &
+program_pid=$!
+window=$(meter_window) || fail "the meter window did not appear a second time"
+xdotool windowfocus --sync "$window" || true
+xdotool key --window "$window" v
+sleep 0.5
+kill -TERM "$program_pid"
+wait_for_exit "after SIGTERM"
+grep -q '^"View"=dword:00000001$' "$settings" || fail "SIGTERM lost the window state"
 echo "PASS: trace $trace px, readouts $peak_text and $run_time_text px, snapshot $(basename "$snapshot")"
