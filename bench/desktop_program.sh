@@ -78,6 +78,7 @@ measure() {
     local name=$1 settings=$2 window before after paints
     launch "$name" "$settings"
     window=$(meter_window) || { echo "$name: no window"; exit 1; }
+    xdotool windowfocus --sync "$window" 2>/dev/null || true
     xdotool key --window "$window" space
     sleep 2  # past start-up
     before=$(cpu_ticks "$program_pid")
