@@ -22,6 +22,12 @@ constexpr std::chrono::milliseconds kEmptyBlockPause{1};
 
 }  // namespace
 
+TestSignalWaveInput::TestSignalWaveInput() {
+    timer_.setSingleShot(true);
+    timer_.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer_, &QTimer::timeout, [this] { Deliver(); });
+}
+
 TestSignalWaveInput::~TestSignalWaveInput() {
     timer_.stop();
 }
@@ -47,10 +53,6 @@ int TestSignalWaveInput::Open(int id, const WaveFormat& format, BlockFilledHandl
     }
     onFilled_ = std::make_shared<BlockFilledHandler>(std::move(onFilled));
     signal_ = TestSignal();
-    timer_.setSingleShot(true);
-    timer_.setTimerType(Qt::PreciseTimer);
-    QObject::disconnect(&timer_, nullptr, nullptr, nullptr);
-    QObject::connect(&timer_, &QTimer::timeout, [this] { Deliver(); });
     open_ = true;
     return kWaveOk;
 }

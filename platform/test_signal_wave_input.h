@@ -26,7 +26,7 @@ inline const std::string kTestSignalDeviceName = "Test Signal";
 
 class TestSignalWaveInput : public IWaveInput {
 public:
-    TestSignalWaveInput() = default;
+    TestSignalWaveInput();
     ~TestSignalWaveInput() override;
 
     // One device, id 0.

@@ -170,7 +170,11 @@ TForm1::TForm1(MeterApp& app, IUserDialogs& dialogs, IDesktopShell& shell, IText
       configModel_(std::make_unique<TConfigDialog>(
           app, dialogs, [this] { SaveSettingsNow(); }, UserDecimalSeparator())),
       numeric_(
-          std::make_unique<TForm5>(app, text, [this] { numericDisplay1_->setChecked(false); })) {
+          std::make_unique<TForm5>(app, text, [this] { numericDisplay1_->setChecked(false); })),
+      startIcon_(":/icons/start.svg"),
+      stopIcon_(":/icons/stop.svg"),
+      replayIcon_(kToolBarImages[2]),
+      replayRunningIcon_(kToolBarImages[7]) {
     setWindowTitle(QString::fromStdString(app_.view().Caption));
     setWindowIcon(QIcon(":/icons/tarnwick.svg"));
     setWindowFlags((windowFlags() | Qt::WindowMinimizeButtonHint) & ~Qt::WindowMaximizeButtonHint);
@@ -208,12 +212,11 @@ void TForm1::BlockShown() {
     if (frame_.isActive()) {
         return;  // this block is shown with the next frame
     }
-    const int frameMs = FrameIntervalMs();
-    const qint64 since = sinceRefresh_.isValid() ? sinceRefresh_.elapsed() : frameMs;
-    if (since >= frameMs) {
+    const qint64 since = sinceRefresh_.isValid() ? sinceRefresh_.elapsed() : frameMs_;
+    if (since >= frameMs_) {
         Refresh();
     } else {
-        frame_.start(static_cast<int>(frameMs - since));
+        frame_.start(static_cast<int>(frameMs_ - since));
     }
 }
 
@@ -270,6 +273,7 @@ void TForm1::FormShow() {
     ApplyViewMode();
     app_.FormShow();
     show();
+    frameMs_ = FrameIntervalMs();  // the screen is known once the window shows
     numericDisplay1_->setChecked(s.BigNumbers);
     if (s.BigNumbers) {
         numeric_->FormShow();

@@ -112,6 +112,7 @@ private:
     // Refreshing: at the next frame after a block, and now and then when idle.
     static constexpr int kIdleRefreshMs = 100;
     void BlockShown();
+    int frameMs_ = 17;  // FrameIntervalMs() of the screen the window was shown on
     QTimer frame_;
     QTimer idle_;
     QElapsedTimer sinceRefresh_;
@@ -120,10 +121,10 @@ private:
 
     // What the window shows now, so that Refresh changes only what differs.
     std::unordered_map<const QWidget*, std::string> shownText_;
-    const QIcon startIcon_{":/icons/start.svg"};
-    const QIcon stopIcon_{":/icons/stop.svg"};
-    const QIcon replayIcon_{":/icons/toolbar-2-replay.svg"};
-    const QIcon replayRunningIcon_{":/icons/toolbar-7-replay-running.svg"};
+    QIcon startIcon_;
+    QIcon stopIcon_;
+    QIcon replayIcon_;
+    QIcon replayRunningIcon_;
     std::optional<bool> shownReplayRunning_;
     std::optional<bool> shownStop_;
 };

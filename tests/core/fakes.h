@@ -37,6 +37,21 @@ inline void PutFrame(uint8_t* at, Frame frame) {
     at[3] = static_cast<uint8_t>(r >> 8);
 }
 
+// Stored values of the kinds the settings code only reads.
+inline StoredValue Binary(std::vector<uint8_t> bytes) {
+    StoredValue value;
+    value.kind = ValueKind::kBinary;
+    value.bytes = std::move(bytes);
+    return value;
+}
+
+inline StoredValue ExpandString(const std::string& text) {
+    StoredValue value;
+    value.kind = ValueKind::kExpandString;
+    value.text = text;
+    return value;
+}
+
 // Message boxes as shown; the save, colour and input dialogs with scripted
 // answers.
 class FakeDialogs : public IUserDialogs {

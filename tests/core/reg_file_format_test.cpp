@@ -16,22 +16,11 @@
 namespace tarnwick {
 namespace {
 
+using fakes::Binary;
+using fakes::ExpandString;
+
 const std::string kFirst = "HKEY_CURRENT_USER\\Software\\Hollowden\\Tarnwick";
 const std::string kSecond = "HKEY_CURRENT_USER\\Software\\Hollowden\\Tarnwick 2";
-
-StoredValue Binary(std::vector<uint8_t> bytes) {
-    StoredValue value;
-    value.kind = ValueKind::kBinary;
-    value.bytes = std::move(bytes);
-    return value;
-}
-
-StoredValue ExpandString(const std::string& text) {
-    StoredValue value;
-    value.kind = ValueKind::kExpandString;
-    value.text = text;
-    return value;
-}
 
 RegFile Parsed(const std::string& text) {
     RegParseError error;

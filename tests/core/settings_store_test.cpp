@@ -18,6 +18,9 @@
 namespace tarnwick {
 namespace {
 
+using fakes::Binary;
+using fakes::ExpandString;
+
 const std::string kFirstKey = "Software\\Hollowden\\Tarnwick";
 const std::string kSecondKey = "Software\\Hollowden\\Tarnwick 2";
 const std::string kDocuments = "/home/op/Documents";
@@ -60,20 +63,6 @@ private:
         std::unique_ptr<ISettingsKey> key_;
     };
 };
-
-StoredValue Binary(std::vector<uint8_t> bytes) {
-    StoredValue value;
-    value.kind = ValueKind::kBinary;
-    value.bytes = std::move(bytes);
-    return value;
-}
-
-StoredValue ExpandString(const std::string& text) {
-    StoredValue value;
-    value.kind = ValueKind::kExpandString;
-    value.text = text;
-    return value;
-}
 
 // Every field, derived values included.
 void ExpectSameSettings(const TMeterSettings& a, const TMeterSettings& b) {
