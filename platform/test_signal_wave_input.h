@@ -4,8 +4,8 @@
 // without a sound card or sound server. The queued blocks are filled in order
 // on the event loop itself, each once its last frame is due by a steady clock:
 // there is no thread to wake and hand over to, which at hundreds of blocks a
-// second cost more than filling them. Short blocks are delivered together, at
-// most every kShortestPeriod, as a sound server delivers its periods.
+// second cost more than filling them. Blocks are delivered together, at most
+// every kShortestPeriod, as a sound server delivers its periods.
 //
 // All calls are made on the event-loop thread, which must run a
 // QCoreApplication.
@@ -49,7 +49,9 @@ public:
     // on instead of catching up in a burst: time is skipped, the signal is not.
     static constexpr std::chrono::milliseconds kMaxLag{1000};
     // The device wakes at most this often; blocks due in between wait for it.
-    static constexpr std::chrono::milliseconds kShortestPeriod{10};
+    // It is the meter window's frame time, so each wake brings one frame's
+    // worth of signal and the window paints it without waking again.
+    static constexpr std::chrono::milliseconds kShortestPeriod{40};
 
 private:
     using Clock = std::chrono::steady_clock;

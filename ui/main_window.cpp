@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 
 #include "display/meter_bitmap.h"
 #include "ui/about_box.h"
@@ -191,9 +192,8 @@ TForm1::TForm1(MeterApp& app, IUserDialogs& dialogs, IDesktopShell& shell, IText
 
     // Key preview: the window sees every key before the focused control.
     qApp->installEventFilter(this);
-    // The window follows the blocks: each one is shown at once, or at the
-    // next screen frame when the last frame was shown less than a frame ago.
-    // What timers change between blocks is picked up by a slow idle refresh.
+    // The window follows the blocks, a frame at a time (see BlockShown). What
+    // timers change between blocks is picked up by a slow idle refresh.
     frame_.setSingleShot(true);
     QObject::connect(&frame_, &QTimer::timeout, [this] { Refresh(); });
     QObject::connect(&idle_, &QTimer::timeout, [this] {
@@ -209,26 +209,28 @@ TForm1::TForm1(MeterApp& app, IUserDialogs& dialogs, IDesktopShell& shell, IText
 }
 
 void TForm1::BlockShown() {
-    if (frame_.isActive()) {
-        return;  // this block is shown with the next frame
-    }
-    const qint64 since = sinceRefresh_.isValid() ? sinceRefresh_.elapsed() : frameMs_;
-    if (since >= frameMs_) {
-        Refresh();
-    } else {
-        frame_.start(static_cast<int>(frameMs_ - since));
+    // Blocks come on the device's clock. A frame is due with the first block
+    // that finds the last frame at least earliestFrameMs_ old: waiting for an
+    // exact frame time would cost a wake-up of its own. The frame is painted
+    // once the blocks that came together have all been taken in. When no
+    // further block comes, the frame is painted latestFrameMs_ after the last.
+    const qint64 since =
+        sinceRefresh_.isValid() ? sinceRefresh_.elapsed() : std::numeric_limits<qint64>::max();
+    const qint64 wait = since >= earliestFrameMs_ ? 0 : latestFrameMs_ - since;
+    if (!frame_.isActive() || frame_.remainingTime() > wait) {
+        frame_.start(static_cast<int>(wait));
     }
 }
 
-int TForm1::FrameIntervalMs() const {
-    // The picture and readouts are brought up to date at most once per frame
-    // of the screen the window is on; blocks arriving faster are shown
-    // together.
+void TForm1::SetFrameTimes() {
+    // The screen's frame time, rounded up.
     constexpr qreal kDefaultRate = 60.0;
     const QScreen* display = screen();
     const qreal rate =
         display != nullptr && display->refreshRate() >= 1.0 ? display->refreshRate() : kDefaultRate;
-    return std::max(1, static_cast<int>(std::ceil(1000.0 / rate)));
+    const int screenFrameMs = std::max(1, static_cast<int>(std::ceil(1000.0 / rate)));
+    earliestFrameMs_ = std::max(kFrameMs - kFrameSlackMs, screenFrameMs);
+    latestFrameMs_ = earliestFrameMs_ + 2 * kFrameSlackMs;
 }
 
 int TForm1::ClientHeightFor(int32_t view) {
@@ -273,7 +275,7 @@ void TForm1::FormShow() {
     ApplyViewMode();
     app_.FormShow();
     show();
-    frameMs_ = FrameIntervalMs();  // the screen is known once the window shows
+    SetFrameTimes();  // the screen is known once the window shows
     numericDisplay1_->setChecked(s.BigNumbers);
     if (s.BigNumbers) {
         numeric_->FormShow();

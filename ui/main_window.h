@@ -1,7 +1,8 @@
 #pragma once
 // TForm1: the main window. Thin: it forwards the user's events to MeterApp and
 // renders MeterApp's view state and meter picture. The picture and the
-// readouts are refreshed at most once per screen frame, whatever the block rate.
+// readouts are refreshed about 25 times a second, and never faster than the
+// screen shows frames, whatever the block rate.
 
 #include <QCheckBox>
 #include <QElapsedTimer>
@@ -78,8 +79,8 @@ private:
     void ShowText(QLabel* label, const std::string& text);
     void ShowHint(QWidget* widget, const std::string& hint);
     void SaveSettingsNow();
-    // The screen's frame time, rounded up, in milliseconds.
-    int FrameIntervalMs() const;
+    // Sets the frame times for the screen the window is on.
+    void SetFrameTimes();
 
     MeterApp& app_;
     std::function<void(const TForm1&)> saveWindowState_;
@@ -109,10 +110,17 @@ private:
     QLabel* label6_ = nullptr;
     QLabel* label14_ = nullptr;
     Lamp* lamp_ = nullptr;
-    // Refreshing: at the next frame after a block, and now and then when idle.
+    // Refreshing: a frame follows the blocks, and now and then when idle.
+    // 25 frames a second show every movement of the bars the eye can follow,
+    // and move the graph evenly: two columns a frame at the default sweep.
+    static constexpr int kFrameMs = 40;
+    static constexpr int kFrameSlackMs = 10;
     static constexpr int kIdleRefreshMs = 100;
     void BlockShown();
-    int frameMs_ = 17;  // FrameIntervalMs() of the screen the window was shown on
+    // A frame follows the last one no sooner than earliestFrameMs_, and no
+    // later than latestFrameMs_ while blocks are being shown.
+    int earliestFrameMs_ = kFrameMs - kFrameSlackMs;
+    int latestFrameMs_ = kFrameMs + kFrameSlackMs;
     QTimer frame_;
     QTimer idle_;
     QElapsedTimer sinceRefresh_;
