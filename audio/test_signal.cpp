@@ -51,11 +51,6 @@ const std::vector<double>& SineTable() {
     return kTable;
 }
 
-// sin(2 pi f n / 44100) for a whole frequency f and frame n >= 0.
-double Sine(int64_t frequency, int64_t frame) {
-    return SineTable()[static_cast<size_t>((frequency * frame) % kSampleRate)];
-}
-
 void Put(uint8_t* p, int16_t left, int16_t right) {
     const auto l = static_cast<uint16_t>(left);
     const auto r = static_cast<uint16_t>(right);
@@ -68,23 +63,34 @@ void Put(uint8_t* p, int16_t left, int16_t right) {
 }  // namespace
 
 void TestSignal::Fill(uint8_t* out, int64_t frames) {
-    const int64_t cycle = static_cast<int64_t>(kTestSignalCycleSeconds) * kSampleRate;
+    constexpr int64_t kCycle = int64_t{kTestSignalCycleSeconds} * kSampleRate;
+    constexpr int64_t kToneStart = 3LL * kSampleRate;
+    constexpr int64_t kTone10Start = 8LL * kSampleRate;
+    constexpr int64_t kTone05Start = 13LL * kSampleRate;
+    constexpr int64_t kTwoLevelStart = 16LL * kSampleRate;
     constexpr int64_t kSpeechStart = 23LL * kSampleRate;
     constexpr int64_t kSyllableFrames = kSampleRate / 4;  // 250 ms
     const Amplitudes& level = Levels();
-    for (int64_t i = 0; i < frames; ++i, ++position_, out += 4) {
-        const int64_t inCycle = position_ % cycle;
-        const double t = static_cast<double>(inCycle) / kSampleRate;
+    // sin(2 pi f n / 44100) for a whole frequency f and frame n >= 0.
+    const double* table = SineTable().data();
+    auto sine = [table](int64_t frequency, int64_t frame) {
+        return table[(frequency * frame) % kSampleRate];
+    };
+    // The place in the cycle is carried from frame to frame: a division per
+    // frame cost as much as the rest of the signal.
+    int64_t inCycle = position_ % kCycle;
+    position_ += frames;
+    for (int64_t i = 0; i < frames; ++i, out += 4) {
         double left = 0.0, right = 0.0;
-        if (t < 3.0) {
+        if (inCycle < kToneStart) {
             // silence
-        } else if (t < 16.0) {
-            const double amplitude = t < 8.0    ? level.tone20
-                                     : t < 13.0 ? level.tone10
-                                                : level.tone05;
-            left = right = amplitude * Sine(1000, inCycle);
-        } else if (t < 23.0) {
-            const double s = Sine(440, inCycle);
+        } else if (inCycle < kTwoLevelStart) {
+            const double amplitude = inCycle < kTone10Start   ? level.tone20
+                                     : inCycle < kTone05Start ? level.tone10
+                                                              : level.tone05;
+            left = right = amplitude * sine(1000, inCycle);
+        } else if (inCycle < kSpeechStart) {
+            const double s = sine(440, inCycle);
             left = level.left24 * s;
             right = level.right8 * s;
         } else {
@@ -93,15 +99,18 @@ void TestSignal::Fill(uint8_t* out, int64_t frames) {
             const int64_t index = (inCycle - kSpeechStart) / kSyllableFrames;
             const int64_t step = (inCycle - kSpeechStart) % kSyllableFrames;
             // cos(2 pi step / 11025) is a quarter-cycle ahead on the table.
-            const double cosine = Sine(1, (4 * step + kSampleRate / 4) % kSampleRate);
+            const double cosine = sine(1, (4 * step + kSampleRate / 4) % kSampleRate);
             const double envelope = 0.5 - 0.5 * cosine;
             noise_ = noise_ * 1664525u + 1013904223u;
             const double n = (static_cast<double>(noise_ >> 8) / (1u << 24)) * 2.0 - 1.0;
-            const double voice = 0.6 * Sine(180, inCycle) + 0.4 * n;
+            const double voice = 0.6 * sine(180, inCycle) + 0.4 * n;
             left = level.syllable[(index * 7) % 5] * envelope * voice;
             right = 0.8 * left;
         }
         Put(out, Clip(left), Clip(right));
+        if (++inCycle == kCycle) {
+            inCycle = 0;
+        }
     }
 }
 
