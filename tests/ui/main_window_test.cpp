@@ -116,6 +116,49 @@ TEST(MainWindow, ABlockIsShownAtOnceAndFasterBlocksAtTheNextFrame) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return ShowsText(*w.form, second); }, 200));
 }
 
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        paints += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+};
+
+TEST(MainWindow, BlocksFasterThanTheFramesArePaintedTogether) {
+    Window w;
+    QWidget* meter = nullptr;
+    for (QWidget* child : w.form->findChildren<QWidget*>()) {
+        meter = child->size() == QSize(kMeterWidth, kMeterHeight) ? child : meter;
+    }
+    ASSERT_NE(meter, nullptr);
+    w.form->HandleKey(Qt::Key_Space);  // every block moves the graph
+    QTest::qWait(60);
+    PaintCounter counter;
+    meter->installEventFilter(&counter);
+
+    // A block every 2 ms, as at the shortest sweep.
+    QElapsedTimer clock;
+    clock.start();
+    int16_t level = 1000;
+    while (clock.elapsed() < 300) {
+        w.harness.wave.DeliverSteady(fakes::Frame{level, level});
+        level = static_cast<int16_t>(level + 97);
+        QTest::qWait(2);
+    }
+    const qint64 elapsed = clock.elapsed();
+    EXPECT_GE(counter.paints, 1);
+    EXPECT_LE(counter.paints, elapsed / 30 + 2) << "a paint for each block";
+
+    // The last block is on the screen a frame after the blocks stop.
+    const std::string last = w.harness.app.view().PeakDisplay;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ShowsText(*w.form, last); }, 200));
+    meter->removeEventFilter(&counter);
+}
+
 TEST(MainWindow, TheSecondCopyHasItsOwnCaptionAndSettingsKey) {
     Window first(1);
     EXPECT_EQ(first.form->windowTitle(), "Tarnwick  V.1.40");
