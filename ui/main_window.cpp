@@ -197,15 +197,12 @@ TForm1::TForm1(MeterApp& app, IUserDialogs& dialogs, IDesktopShell& shell, IText
     frame_.setSingleShot(true);
     QObject::connect(&frame_, &QTimer::timeout, [this] { Refresh(); });
     QObject::connect(&idle_, &QTimer::timeout, [this] {
-        // Not while blocks are being shown: that would add frames.
-        if (!frame_.isActive() &&
-            !(sinceRefresh_.isValid() && sinceRefresh_.elapsed() < kIdleRefreshMs)) {
+        if (!frame_.isActive()) {  // else a frame is coming anyway
             Refresh();
         }
     });
-    idle_.start(kIdleRefreshMs);
     app_.SetBlockObserver([this] { BlockShown(); });
-    Refresh();
+    Refresh();  // and the idle refresh starts counting
 }
 
 void TForm1::BlockShown() {
@@ -504,6 +501,9 @@ void TForm1::ShowHint(QWidget* widget, const std::string& hint) {
 
 void TForm1::Refresh() {
     sinceRefresh_.start();
+    // The idle refresh waits a full period from here: while frames follow
+    // the blocks it never fires, and the window does not wake for it.
+    idle_.start(kIdleRefreshMs);
     const TMainViewState& v = app_.view();
     image_->RefreshIfChanged();
     numeric_->RefreshNumericWindow();

@@ -159,6 +159,19 @@ TEST(MainWindow, BlocksFasterThanTheFramesArePaintedTogether) {
     meter->removeEventFilter(&counter);
 }
 
+TEST(MainWindow, WithoutBlocksWhatChangesIsShownByTheIdleRefresh) {
+    Window w;
+    QPushButton* startStop = nullptr;
+    for (QPushButton* button : w.form->findChildren<QPushButton*>()) {
+        startStop = button->iconSize() == QSize(110, 48) ? button : startStop;
+    }
+    ASSERT_NE(startStop, nullptr);
+    QTest::qWait(20);
+    const QString hint = startStop->toolTip();
+    w.harness.app.StartStopButtonClick();  // not through the window, and no block comes
+    EXPECT_TRUE(QTest::qWaitFor([&] { return startStop->toolTip() != hint; }, 500));
+}
+
 TEST(MainWindow, TheSecondCopyHasItsOwnCaptionAndSettingsKey) {
     Window first(1);
     EXPECT_EQ(first.form->windowTitle(), "Tarnwick  V.1.40");
