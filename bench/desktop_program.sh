@@ -50,6 +50,14 @@ launch() {
     program_pid=$!
 }
 
+# Wake-ups of the main thread so far: "voluntary involuntary". Involuntary
+# ones mean other work took the processor away, and the CPU figure of that run
+# is inflated by what it did to the caches.
+switches() {
+    awk '/^voluntary_ctxt_switches/ { v = $2 } /^nonvoluntary_ctxt_switches/ { n = $2 }
+         END { print v, n }' "/proc/$1/status"
+}
+
 stop() {
     kill "$program_pid" 2>/dev/null || true
     wait "$program_pid" 2>/dev/null || true
@@ -75,22 +83,28 @@ echo "runs: ${startups[*]}  (target: under 1000)"
 
 # Runs a test for `seconds` and prints the CPU share and the repaint rate.
 measure() {
-    local name=$1 settings=$2 window before after paints
+    local name=$1 settings=$2 window before after paints switches_before switches_after
     launch "$name" "$settings"
     window=$(meter_window) || { echo "$name: no window"; exit 1; }
     xdotool windowfocus --sync "$window" 2>/dev/null || true
     xdotool key --window "$window" space
     sleep 2  # past start-up
     before=$(cpu_ticks "$program_pid")
+    switches_before=$(switches "$program_pid")
     sleep "$seconds"
     after=$(cpu_ticks "$program_pid")
+    switches_after=$(switches "$program_pid")
     paints=$(sed -n 's/.* \([0-9]*\) meter paints in \([0-9]*\) ms.*/\1 \2/p' \
         "$work/$name/program.log" | awk '{ p += $1; t += $2 } END { if (t) printf "%.1f", p * 1000 / t }')
     stop
     awk -v used="$((after - before))" -v hz="$ticks_per_second" -v s="$seconds" \
-        -v name="$name" -v paints="$paints" 'BEGIN {
-            printf "%-18s CPU %.2f s in %d s = %.2f %% of one core; meter repainted %s times/s\n",
+        -v name="$name" -v paints="$paints" -v before="$switches_before" \
+        -v after="$switches_after" 'BEGIN {
+            split(before, b); split(after, a)
+            printf "%-18s CPU %.2f s in %d s = %.2f %% of one core; meter repainted %s times/s;\n",
                 name, used / hz, s, 100 * used / hz / s, paints
+            printf "%-18s main thread woke %.1f times/s, preempted %.1f times/s\n",
+                "", (a[1] - b[1]) / s, (a[2] - b[2]) / s
         }'
 }
 
