@@ -17,8 +17,7 @@ xvfb_pid=
 program_pid=
 
 cleanup() {
-    [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    end_program_and_screen
     if [ "${keep_work:-}" = 1 ]; then
         echo "files kept in $work"
     else

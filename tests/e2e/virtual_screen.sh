@@ -1,6 +1,13 @@
 # Sourced by the scripts that run the desktop program on a virtual screen.
 # Needs: Xvfb, and a variable `work` naming a scratch folder the caller owns.
 
+# Ends the program (`program_pid`) and the screen (`xvfb_pid`) where they run;
+# for the callers' exit traps.
+end_program_and_screen() {
+    [ -n "${program_pid:-}" ] && kill "$program_pid" 2>/dev/null || true
+    [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true
+}
+
 # Starts Xvfb on a free display number, exports DISPLAY and sets xvfb_pid.
 # Returns non-zero when no screen could be started.
 start_virtual_screen() {

@@ -8,12 +8,14 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <array>
 #include <optional>
 #include <ostream>
 #include <string>
 
 #include "core/fakes.h"
 #include "results/save_schedule.h"
+#include "ui/key_typing.h"
 #include "ui/results_window.h"
 
 namespace tarnwick {
@@ -28,17 +30,9 @@ QLineEdit* EditAt(QWidget& window, int x, int y) {
     return nullptr;
 }
 
-// Types `text` key by key. A character beyond ASCII comes with the key code a
-// keyboard that has it sends (the code of its capital in Latin-1).
-void TypeKeys(QWidget& widget, const QString& text) {
-    for (const QChar c : text) {
-        if (c.unicode() < 128) {
-            QTest::keyClick(&widget, static_cast<char>(c.unicode()));
-        } else {
-            QTest::sendKeyEvent(QTest::Click, &widget, static_cast<Qt::Key>(c.toUpper().unicode()),
-                                QString(c), Qt::NoModifier);
-        }
-    }
+// The hours, minutes and on-the-hour boxes; null where a box is missing.
+std::array<QLineEdit*, 3> PeriodBoxes(QWidget& window) {
+    return {EditAt(window, 208, 181), EditAt(window, 288, 181), EditAt(window, 208, 245)};
 }
 
 TEST(ResultsWindow, PeriodBoxesApplyOnEveryKeyAndFilterWhatIsTyped) {
@@ -50,9 +44,7 @@ TEST(ResultsWindow, PeriodBoxesApplyOnEveryKeyAndFilterWhatIsTyped) {
     model.FormShow();
     // What FormShow loaded reaches the widgets when the window opens.
     QTimer::singleShot(0, &window, [&] {
-        QLineEdit* hours = EditAt(window, 208, 181);
-        QLineEdit* minutes = EditAt(window, 288, 181);
-        QLineEdit* onTheHour = EditAt(window, 208, 245);
+        auto [hours, minutes, onTheHour] = PeriodBoxes(window);
         if (hours == nullptr || minutes == nullptr || onTheHour == nullptr) {
             ADD_FAILURE() << "the period boxes are not where they belong";
             window.reject();
@@ -143,9 +135,7 @@ TEST_P(PeriodRows, KeyReleaseAppliesTheRowAndTheCloseBoxKeepsIt) {
     TForm4 window(model, nullptr);
 
     QTimer::singleShot(0, &window, [&] {
-        QLineEdit* hours = EditAt(window, 208, 181);
-        QLineEdit* minutes = EditAt(window, 288, 181);
-        QLineEdit* onTheHour = EditAt(window, 208, 245);
+        auto [hours, minutes, onTheHour] = PeriodBoxes(window);
         if (hours == nullptr || minutes == nullptr || onTheHour == nullptr) {
             ADD_FAILURE() << "the period boxes are not where they belong";
             window.close();
@@ -185,9 +175,7 @@ TEST_P(PeriodRows, KeyReleaseAppliesTheRowAndTheCloseBoxKeepsIt) {
 
     // The next showing splits the period afresh, whatever was typed.
     QTimer::singleShot(0, &window, [&] {
-        QLineEdit* hours = EditAt(window, 208, 181);
-        QLineEdit* minutes = EditAt(window, 288, 181);
-        QLineEdit* onTheHour = EditAt(window, 208, 245);
+        auto [hours, minutes, onTheHour] = PeriodBoxes(window);
         if (hours != nullptr && minutes != nullptr && onTheHour != nullptr) {
             EXPECT_EQ(hours->text().toInt(), row.saveMins / 60);
             EXPECT_EQ(minutes->text().toInt(), row.saveMins % 60);

@@ -20,6 +20,7 @@
 #include <string>
 
 #include "core/fakes.h"
+#include "ui/key_typing.h"
 #include "ui/setup_window.h"
 
 namespace tarnwick {
@@ -71,19 +72,6 @@ QFrame* PanelAt(QWidget& window, QPoint where) {
 std::string FillOf(QLineEdit& field) {
     const QImage image = field.grab().toImage();
     return image.pixelColor(image.width() - 6, image.height() / 2).name().toStdString();
-}
-
-// Types `text` key by key. A character beyond ASCII comes with the key code a
-// keyboard that has it sends (the code of its capital in Latin-1).
-void TypeKeys(QWidget& widget, const QString& text) {
-    for (const QChar c : text) {
-        if (c.unicode() < 128) {
-            QTest::keyClick(&widget, static_cast<char>(c.unicode()));
-        } else {
-            QTest::sendKeyEvent(QTest::Click, &widget, static_cast<Qt::Key>(c.toUpper().unicode()),
-                                QString(c), Qt::NoModifier);
-        }
-    }
 }
 
 // Replaces the field's text by typing `keys` over all of it.
