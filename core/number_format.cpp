@@ -1,5 +1,6 @@
 #include "core/number_format.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -107,23 +108,14 @@ std::string DecimalSeparatorText(char32_t c) {
     return out;
 }
 
-std::string FormatFixed(double value, int precision, int decimals, char32_t separator) {
-    if (!std::isfinite(value)) {
-        return std::isnan(value) ? "NAN" : (value < 0 ? "-INF" : "INF");
-    }
-    if (value == 0.0) {
-        value = 0.0;  // drop the sign of -0.0
-    }
-    Decimal d = ToDecimal(value);
-    if (d.exponent >= precision && d.exponent >= 15) {
-        char buffer[64];
-        std::snprintf(buffer, sizeof buffer, "%.*E", precision - 1, value);
-        return buffer;
-    }
-    RoundDigits(d, precision);
-    // Then to `decimals` places: keep the digits down to 10^-decimals.
-    RoundDigits(d, d.exponent + decimals + 1);
+namespace {
 
+std::string NonFiniteText(double value) {
+    return std::isnan(value) ? "NAN" : (value < 0 ? "-INF" : "INF");
+}
+
+// `d`, already rounded, with exactly `decimals` decimals.
+std::string FixedText(const Decimal& d, int decimals, char32_t separator) {
     std::string out;
     if (d.negative && !IsZero(d)) {
         out.push_back('-');
@@ -140,9 +132,41 @@ std::string FormatFixed(double value, int precision, int decimals, char32_t sepa
     return out;
 }
 
+}  // namespace
+
+std::string FormatFixed(double value, int precision, int decimals, char32_t separator) {
+    if (!std::isfinite(value)) {
+        return NonFiniteText(value);
+    }
+    if (value == 0.0) {
+        value = 0.0;  // drop the sign of -0.0
+    }
+    Decimal d = ToDecimal(value);
+    if (d.exponent >= precision && d.exponent >= 15) {
+        char buffer[64];
+        std::snprintf(buffer, sizeof buffer, "%.*E", precision - 1, value);
+        return buffer;
+    }
+    RoundDigits(d, precision);
+    // Then to `decimals` places: keep the digits down to 10^-decimals.
+    RoundDigits(d, d.exponent + decimals + 1);
+    return FixedText(d, decimals, separator);
+}
+
+std::string FormatCoarser(double value, int precision, int decimals, char32_t separator) {
+    if (!std::isfinite(value)) {
+        return NonFiniteText(value);
+    }
+    Decimal d = ToDecimal(value);
+    // One rounding, at whichever place lies higher: rounding to the digits first
+    // and then to the decimals would turn 3.846 into 3.85 and then 3.9.
+    RoundDigits(d, std::min(precision, d.exponent + decimals + 1));
+    return FixedText(d, decimals, separator);
+}
+
 std::string FormatGeneral(double value, int precision, char32_t separator) {
     if (!std::isfinite(value)) {
-        return std::isnan(value) ? "NAN" : (value < 0 ? "-INF" : "INF");
+        return NonFiniteText(value);
     }
     if (value == 0.0) {
         return "0";

@@ -9,7 +9,7 @@ std::string FormatLevelReadout(double db, char32_t separator) {
 }
 
 std::string FormatSystemMax(double db, char32_t separator) {
-    return "System Max " + FormatFixed(db, 3, 1, separator);
+    return "System Max " + FormatCoarser(db, 3, 1, separator);
 }
 
 std::string FormatAverageTime(double seconds, char32_t separator) {

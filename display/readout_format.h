@@ -14,8 +14,8 @@ inline const std::string kSystemMaxCaption = "System Max";
 // decimal, in fixed notation: -23.456 -> " -23.5", 95 -> " 95.0".
 std::string FormatLevelReadout(double db, char32_t separator);
 
-// "System Max " and the value rounded to 3 significant digits and then to one
-// decimal: -6.0206 -> "System Max -6.0".
+// "System Max " and the value rounded once, to 3 significant digits or one
+// decimal, whichever is coarser: -6.0206 -> "System Max -6.0".
 std::string FormatSystemMax(double db, char32_t separator);
 
 // Label6: "Time " + seconds with 2 significant digits + " Secs" ("Time 0.28 Secs").

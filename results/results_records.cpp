@@ -39,7 +39,7 @@ std::string ChannelName(int32_t channel) {
 }
 
 std::string FormatResultsNumber(double value, char32_t separator) {
-    return FormatFixed(value, 3, 1, separator);
+    return FormatCoarser(value, 3, 1, separator);
 }
 
 std::string CsvField(const std::string& text) {

@@ -31,6 +31,7 @@ TEST(ReadoutFormat, SystemMax) {
     EXPECT_EQ(FormatSystemMax(AmplitudeToDb(1, 0.0), U'.'), "System Max -90.3");
     EXPECT_EQ(FormatSystemMax(-12.36, U'.'), "System Max -12.4");
     EXPECT_EQ(FormatSystemMax(-6.0206, U','), "System Max -6,0");
+    EXPECT_EQ(FormatSystemMax(-3.4487, U'.'), "System Max -3.4");
     // 32767 is 0.00027 dB below full scale.
     const std::string nearTop = FormatSystemMax(AmplitudeToDb(32767, 0.0), U'.');
     EXPECT_TRUE(nearTop == "System Max 0.0" || nearTop == "System Max -0.0") << nearTop;
@@ -52,10 +53,28 @@ TEST(NumberFormat, ResultsNumbers) {
         const char* text;
     };
     const Case cases[] = {
-        {9.17, "9.2"},     {12.34, "12.3"},    {99.96, "100.0"}, {100.4, "100.0"},
-        {105.37, "105.0"}, {-3.46, "-3.5"},    {0.0, "0.0"},     {100.0, "100.0"},
-        {-99.0, "-99.0"},  {-101.0, "-101.0"}, {0.04, "0.0"},    {89.539, "89.5"},
-        {1.1666, "1.2"},   {9.2222, "9.2"},    {0.123, "0.1"},   {999.6, "1000.0"},
+        {9.17, "9.2"},
+        {12.34, "12.3"},
+        {99.96, "100.0"},
+        {100.4, "100.0"},
+        {105.37, "105.0"},
+        {-3.46, "-3.5"},
+        {0.0, "0.0"},
+        {100.0, "100.0"},
+        {-99.0, "-99.0"},
+        {-101.0, "-101.0"},
+        {0.04, "0.0"},
+        {89.539, "89.5"},
+        {1.1666, "1.2"},
+        {9.2222, "9.2"},
+        {0.123, "0.1"},
+        {999.6, "1000.0"},
+        // Rounded once: to three digits first and then to one decimal would
+        // give 3.9, -3.5 and 9.2.
+        {3.846, "3.8"},
+        {-3.4487, "-3.4"},
+        {9.149, "9.1"},
+        {-0.049, "0.0"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(FormatResultsNumber(c.value, U'.'), c.text) << c.value;
