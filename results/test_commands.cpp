@@ -20,7 +20,13 @@ void MeterApp::StartStopButtonClick() {
         view_.StartStopPicture = 1;
         view_.StartStopHint = kStartStopHintRunning;
         secondTimer_->Arm();
-        ResetPeriod(run_, stats_, ports_.clock.TickCount());
+        const uint32_t start = ports_.clock.TickCount();
+        ResetPeriod(run_, stats_, start);
+        // The first interval over or under a target is counted from the start,
+        // never from a block before it: a stall of the loop just before START
+        // would otherwise give more than 100 % of the period.
+        stats_.OverMarkTick = start;
+        stats_.UnderMarkTick = start;
         ScheduleSaves();
         ResetForTestStart(graph_);
         view_.LongAvgDisplay.clear();
@@ -49,11 +55,13 @@ void MeterApp::ScheduleSaves() {
 }
 
 void MeterApp::RescheduleMinuteSave() {
-    run_.NextMinuteSaveTime = MinutesFromNow(ports_.clock.Now(), settings_.SaveMins);
+    run_.ScheduledFrom = ports_.clock.Now();
+    run_.NextMinuteSaveTime = MinutesFromNow(run_.ScheduledFrom, settings_.SaveMins);
 }
 
 void MeterApp::RescheduleHourSave() {
-    run_.NextHourSaveTime = NextWholeHour(ports_.clock.Now());
+    run_.ScheduledFrom = ports_.clock.Now();
+    run_.NextHourSaveTime = NextWholeHour(run_.ScheduledFrom);
 }
 
 void MeterApp::SecondTimerTimer() {
@@ -121,16 +129,25 @@ void MeterApp::TestTick() {
     view_.ElapTimeDisplay = FormatDuration(elapsed, false);
 
     const LocalDateTime now = ports_.clock.Now();
+    if (now < run_.ScheduledFrom) {
+        // The clock was set back past the last save (the end of daylight saving
+        // time, say): waiting for it to pass the old save times again would
+        // leave up to an hour without records. A clock set forward keeps its
+        // catch-up below.
+        ScheduleSaves();
+    }
     if (settings_.FileOpen) {
         UpdateNextSaveLabel(now);
     }
     if (now > run_.NextHourSaveTime && settings_.FileOpen && settings_.SaveOnHours) {
         SaveResultsNow();
         run_.NextHourSaveTime = AddMs(run_.NextHourSaveTime, HourSaveStepMs(settings_.SaveHours));
+        run_.ScheduledFrom = now;
     }
     if (now > run_.NextMinuteSaveTime && settings_.FileOpen && settings_.SaveOnMinutes) {
         SaveResultsNow();
-        run_.NextMinuteSaveTime = MinutesFromNow(ports_.clock.Now(), settings_.SaveMins);
+        run_.ScheduledFrom = ports_.clock.Now();
+        run_.NextMinuteSaveTime = MinutesFromNow(run_.ScheduledFrom, settings_.SaveMins);
     }
 }
 

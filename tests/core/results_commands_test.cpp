@@ -376,5 +376,25 @@ TEST_F(ResultsCommands, StartEmptiesTheRunTimeAverage) {
     EXPECT_EQ(h.app.view().LongAvgDisplay, "low ");
 }
 
+TEST_F(ResultsCommands, APeriodNeverCountsTimeFromBeforeItsStart) {
+    settings.SaveOnStop = false;
+    Create();
+    const Frame loud{30000, 30000};  // over target 1
+    const Frame band{1500, 1500};    // under target 2, above the threshold
+    // Each time the loop stalls for two seconds just before START.
+    h.Blocks(5, band);
+    h.AdvanceTo(h.Elapsed() + 2000);
+    h.app.StartStopButtonClick();
+    h.Blocks(1, loud);
+    EXPECT_EQ(h.app.statistics().OverTargetMs, 20);
+
+    h.app.StartStopButtonClick();
+    h.Blocks(5, band);
+    h.AdvanceTo(h.Elapsed() + 2000);
+    h.app.StartStopButtonClick();
+    h.Blocks(1, band);
+    EXPECT_EQ(h.app.statistics().UnderTargetMs, 20);
+}
+
 }  // namespace
 }  // namespace tarnwick
