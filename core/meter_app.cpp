@@ -78,9 +78,7 @@ void MeterApp::ApplyLoadedSettings(const TMeterSettings& stored) {
         view_.TBcloseEnabled = true;
         view_.SaveAs1Enabled = false;
         view_.TBopenEnabled = false;
-        const LocalDateTime now = ports_.clock.Now();
-        run_.NextMinuteSaveTime = MinutesFromNow(now, settings_.SaveMins);
-        run_.NextHourSaveTime = NextWholeHour(now);
+        ScheduleSaves();
         AttachResultsFile(settings_.Filename);
     }
 }

@@ -111,8 +111,7 @@ void MeterApp::SaveAs1Click() {
     view_.SaveAs1Enabled = false;
     view_.TBopenEnabled = false;
     // The period is not reset: the first record may cover time before the file.
-    run_.NextMinuteSaveTime = MinutesFromNow(now, settings_.SaveMins);
-    run_.NextHourSaveTime = NextWholeHour(now);
+    tarnwick::ScheduleSaves(run_, now, settings_.SaveMins);
     AttachResultsFile(settings_.Filename);
     StoreResultsFileState();
 }

@@ -16,6 +16,7 @@ void ResetPeriod(TTestRun& run, TLevelStatistics& stats, uint32_t now) {
 void ScheduleSaves(TTestRun& run, LocalDateTime now, int32_t saveMins) {
     run.NextHourSaveTime = NextWholeHour(now);
     run.NextMinuteSaveTime = MinutesFromNow(now, saveMins);
+    run.ScheduledFrom = now;
 }
 
 }  // namespace tarnwick

@@ -15,7 +15,10 @@ struct TTestRun {
     uint32_t PeriodStartTick = 0;      // tick at which the current period began
     LocalDateTime NextHourSaveTime;    // the hourly save falls due after this
     LocalDateTime NextMinuteSaveTime;  // the minutes save falls due after this
-    bool SecondElapsed = false;        // raised by SecondTimer, lowered by the graph
+    // The clock reading the save times were last set from, at scheduling or at a
+    // save. A clock that reads earlier than this was set back.
+    LocalDateTime ScheduledFrom;
+    bool SecondElapsed = false;  // raised by SecondTimer, lowered by the graph
 };
 
 // Begins a new period: clears the period's totals and accumulators (SquareCount

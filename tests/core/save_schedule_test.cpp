@@ -184,6 +184,23 @@ TEST_F(ScheduledSaves, ClockJumpMakesOneHourlySavePerBlock) {
     EXPECT_EQ(DurationOf(Records()[3]), "00:00:00");
 }
 
+TEST_F(ScheduledSaves, ClockSetBackPastTheLastSaveSchedulesFromTheNewTime) {
+    // The night daylight saving time ends: 03:00 becomes 02:00 again.
+    Create(At(2026, 10, 25, 2, 50), true, 1, true, 10);
+    h().app.StartStopButtonClick();
+    Block(10 * kMinute + 20);
+    ASSERT_EQ(Records().size(), 2u);  // the 03:00 hourly save and the minutes save
+
+    h().clock.JumpWallClock(-kHour);
+    Block(10 * kMinute + 40);
+    EXPECT_EQ(h().app.testRun().NextMinuteSaveTime, At(2026, 10, 25, 2, 10, 0, 40));
+    EXPECT_EQ(h().app.testRun().NextHourSaveTime, At(2026, 10, 25, 3, 0));
+    Block(20 * kMinute + 60);
+    ASSERT_EQ(Records().size(), 3u);
+    EXPECT_EQ(TimeOf(Records()[2]), "02:10:00");
+    EXPECT_EQ(DurationOf(Records()[2]), "00:10:00");
+}
+
 TEST_F(ScheduledSaves, NoSaveWhileNoTestRuns) {
     Create(At(2026, 12, 8, 14, 30), true, 1, true, 15);
     h().app.StartStopButtonClick();
