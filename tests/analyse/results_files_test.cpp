@@ -27,7 +27,7 @@ std::string ResultsOf(const std::string& recording, const std::string& results,
 const std::string kTextHeaderResults = Joined(
     {
         "Test Name    Results ",
-        "Start Date   Tuesday, 8 December 2026",
+        "Start Date   08 December 2026",
         "Channel      Stereo (Max of L or R)",
         "Full Scale   0dB",
         "Target 1    -10dB",
@@ -56,7 +56,7 @@ TEST(AnalyserResultsFiles, BothFormatsByteForByte) {
               Joined(
                   {
                       "Test Name    Hall A",
-                      "Start Date   Tuesday, 8 December 2026",
+                      "Start Date   08 December 2026",
                       "Channel      Stereo (Max of L or R)",
                       "Full Scale   0dB",
                       "Target 1    -10dB",
@@ -69,7 +69,7 @@ TEST(AnalyserResultsFiles, BothFormatsByteForByte) {
               Joined(
                   {
                       "Test Name,\"Hall A\"",
-                      "Start Date,\"Tuesday, 8 December 2026\"",
+                      "Start Date,\"08 December 2026\"",
                       "Channel,Stereo (Max of L or R)",
                       kCsvColumns,
                       "14:30:02,00:00:02, -7.2,00:00:01,50.0,00:00:01,50.0,-4.3",
@@ -101,7 +101,7 @@ TEST(AnalyserResultsFiles, FieldsWithTheSeparatorOrQuotesAreQuotedInCsvOnly) {
               Joined(
                   {
                       "Test Name,\"Hall \"\"A\"\", east\"",
-                      "Start Date,\"Dienstag, 8. Dezember 2026\"",
+                      "Start Date,\"08. Dezember 2026\"",
                       "Channel,Stereo (Max of L or R)",
                       kCsvColumns,
                       "14:30:01,00:00:01,\" -10,4\",00:00:00,\"0,0\",00:00:00,\"0,0\",\"-10,3\"",

@@ -23,7 +23,7 @@ const LocalDateTime kSave = At(2026, 12, 8, 14, 45, 0);
 TEST(QtRegionalFormats, BritishFormats) {
     QtRegionalFormats gb(QLocale("en_GB"));
     EXPECT_EQ(gb.ShortDate(kSave), "08/12/2026");
-    EXPECT_NE(gb.LongDate(kSave).find("December 2026"), std::string::npos) << gb.LongDate(kSave);
+    EXPECT_EQ(gb.LongDate(kSave), "08 December 2026");
     EXPECT_EQ(gb.LongTime(kSave), "14:45:00");
     EXPECT_EQ(gb.DecimalSeparator(), U'.');
     // Milliseconds are not shown; the time is not rounded up.
@@ -34,7 +34,8 @@ TEST(QtRegionalFormats, GermanDecimalComma) {
     QtRegionalFormats de(QLocale("de_DE"));
     EXPECT_EQ(de.DecimalSeparator(), U',');
     EXPECT_EQ(de.LongTime(kSave), "14:45:00");
-    EXPECT_NE(de.LongDate(kSave).find("Dezember 2026"), std::string::npos) << de.LongDate(kSave);
+    EXPECT_EQ(de.LongDate(kSave), "08. Dezember 2026");
+    EXPECT_EQ(QtRegionalFormats(QLocale("en_US")).LongDate(kSave), "December 08, 2026");
 }
 
 TEST(QtRegionalFormats, LongTimeNamesNoTimeZoneInAnyLocale) {
