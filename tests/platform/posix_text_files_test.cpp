@@ -10,6 +10,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 namespace tarnwick {
@@ -93,20 +94,24 @@ TEST(PosixTextFiles, AppendToAFullDeviceFailsWithNoSpace) {
     EXPECT_FALSE(result.message.empty());
 }
 
-// Appends `line` in a child process whose files may not grow beyond `limit`
-// bytes; returns the error the append reported.
-int AppendWithFileSizeLimit(const std::string& path, const std::string& line, rlim_t limit) {
+// Runs `write` in a child process whose files may not grow beyond `limit`
+// bytes; returns the error it reported.
+int WithFileSizeLimit(rlim_t limit, const std::function<FileResult(PosixTextFiles&)>& write) {
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails with EFBIG instead
         const rlimit l{limit, limit};
         ::setrlimit(RLIMIT_FSIZE, &l);
         PosixTextFiles files;
-        ::_exit(files.Append(path, line).error);
+        ::_exit(write(files).error);
     }
     int status = 0;
     ::waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int AppendWithFileSizeLimit(const std::string& path, const std::string& line, rlim_t limit) {
+    return WithFileSizeLimit(limit, [&](PosixTextFiles& f) { return f.Append(path, line); });
 }
 
 TEST_F(PosixTextFilesTest, AFailedAppendLeavesNoPartialLine) {
@@ -124,6 +129,12 @@ TEST_F(PosixTextFilesTest, AFailedAppendLeavesNoPartialLine) {
     // Room enough: the file goes on growing after the failures.
     EXPECT_EQ(AppendWithFileSizeLimit(path, record, header.size() + record.size()), 0);
     EXPECT_EQ(Contents(path), header + record);
+
+    // A header that does not fit leaves no empty results file behind.
+    const std::string other = Path("other.txt");
+    EXPECT_EQ(WithFileSizeLimit(10, [&](PosixTextFiles& f) { return f.CreateWith(other, header); }),
+              EFBIG);
+    EXPECT_FALSE(std::filesystem::exists(other));
 }
 
 }  // namespace
