@@ -214,8 +214,11 @@ inline AnalyserRun Analyse(const std::vector<std::string>& args) {
 
 // Runs the built tarnwick-analyse with `args`. With `fileSizeLimit` the program
 // may not grow any file beyond that many bytes (writes past it fail with EFBIG).
+// `environment` ("NAME=value", or "NAME" to remove it) changes the program's
+// environment.
 inline AnalyserRun RunProgram(const std::vector<std::string>& args, const ScratchFolder& folder,
-                              rlim_t fileSizeLimit = RLIM_INFINITY) {
+                              rlim_t fileSizeLimit = RLIM_INFINITY,
+                              const std::vector<std::string>& environment = {}) {
     std::vector<std::string> strings = {TARNWICK_ANALYSE_BINARY};
     strings.insert(strings.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -223,6 +226,22 @@ inline AnalyserRun RunProgram(const std::vector<std::string>& args, const Scratc
         argv.push_back(s.data());
     }
     argv.push_back(nullptr);
+    std::vector<std::string> variables;
+    for (char** v = environ; *v != nullptr; ++v) {
+        variables.emplace_back(*v);
+    }
+    for (const std::string& change : environment) {
+        const std::string name = change.substr(0, change.find('='));
+        std::erase_if(variables, [&](const std::string& v) { return v.rfind(name + "=", 0) == 0; });
+        if (change.find('=') != std::string::npos) {
+            variables.push_back(change);
+        }
+    }
+    std::vector<char*> envp;
+    for (std::string& v : variables) {
+        envp.push_back(v.data());
+    }
+    envp.push_back(nullptr);
     const std::string outPath = folder.Path("program-stdout.txt");
     int errPipe[2];
     if (::pipe2(errPipe, O_CLOEXEC) != 0) {
@@ -242,7 +261,7 @@ inline AnalyserRun RunProgram(const std::vector<std::string>& args, const Scratc
             const rlimit limit{fileSizeLimit, fileSizeLimit};
             ::setrlimit(RLIMIT_FSIZE, &limit);
         }
-        ::execv(argv[0], argv.data());
+        ::execve(argv[0], argv.data(), envp.data());
         ::_exit(127);
     }
     ::close(errPipe[1]);

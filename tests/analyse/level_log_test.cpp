@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+
 #include "analyse/analyse_test_support.h"
 
 namespace tarnwick::analyse_test {
@@ -180,6 +183,49 @@ TEST(AnalyserLevelLog, TheTickCounterAtTheFirstFrameDoesNotChangeTheMeasurement)
             ASSERT_EQ(Measured(rows[i]), Measured(reference[i]))
                 << "--tick-start " << tickStart << ", block " << i + 1;
         }
+    }
+}
+
+// In a German session the program's own locale writes decimal commas; the
+// level log keeps its points, also when the picture is drawn, and the toolkit
+// says nothing about the missing session folder.
+TEST(AnalyserLevelLog, NumbersKeepTheirPointInAnyLocaleAndNothingElseIsSaid) {
+    ScratchFolder folder;
+    const std::string locales = folder.Path("locales");
+    std::filesystem::create_directory(locales);
+    const std::string make = "localedef -i de_DE -f UTF-8 " + locales + "/de_DE.UTF-8 2>/dev/null";
+    if (std::system(make.c_str()) != 0) {
+        GTEST_SKIP() << "no German locale can be made here";
+    }
+    const std::string path = folder.Path("tone.wav");
+    const std::string levels = folder.Path("levels.csv");
+    WriteRecording(path, Signal().Square(10 * kBlockFrames, 10000, 10000));
+    const AnalyserRun run =
+        RunProgram({"--snapshot", folder.Path("end.png"), "--levels", levels, path}, folder,
+                   RLIM_INFINITY, {"LOCPATH=" + locales, "LC_ALL=de_DE.UTF-8", "XDG_RUNTIME_DIR"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    const auto rows = LevelRows(levels);
+    ASSERT_EQ(rows.size(), 10u);
+    EXPECT_EQ(rows[0].size(), static_cast<size_t>(kLevelColumns));
+    EXPECT_EQ(rows[0][kShortAverage1], "711.500000");
+}
+
+TEST(AnalyserLevelLog, AFullDiskEndsTheLogAfterAWholeRow) {
+    ScratchFolder folder;
+    const std::string path = folder.Path("tone.wav");
+    const std::string levels = folder.Path("levels.csv");
+    WriteRecording(path, Signal().Square(kRate * 60, 10000, 10000));
+    // Room for the header and about a hundred rows of the three thousand.
+    const AnalyserRun run = RunProgram({"--levels", levels, path}, folder, 8000);
+    EXPECT_EQ(run.status, kAnalyseFailed);
+    EXPECT_NE(run.err.find("writing the level log failed"), std::string::npos) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    const std::string written = ReadFile(levels);
+    ASSERT_FALSE(written.empty());
+    EXPECT_EQ(written.back(), '\n');
+    for (const std::vector<std::string>& row : LevelRows(levels)) {
+        EXPECT_EQ(row.size(), static_cast<size_t>(kLevelColumns));
     }
 }
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "analyse/analyse_test_support.h"
 
 namespace tarnwick::analyse_test {
@@ -38,6 +40,24 @@ const std::string kSteadyToneReadouts = Joined(
     },
     "\n");
 
+// A floating-point WAV of `signal`, each sample divided by 32768 and
+// multiplied by `gain`, as other programs write them (1.0 is full scale).
+void WriteFloatRecording(const std::string& path, const Signal& signal, int encoding,
+                         double gain = 1.0) {
+    SF_INFO info{};
+    info.samplerate = kRate;
+    info.channels = signal.channels;
+    info.format = SF_FORMAT_WAV | encoding;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+    std::vector<double> samples;
+    for (const int16_t sample : signal.samples) {
+        samples.push_back(sample / 32768.0 * gain);
+    }
+    EXPECT_EQ(sf_writef_double(file, samples.data(), signal.Frames()), signal.Frames());
+    sf_close(file);
+}
+
 TEST(AnalyserReadouts, SilenceReadsLowAndCountsNoTargetTime) {
     ScratchFolder folder;
     const std::string path = folder.Path("silence.wav");
@@ -68,16 +88,37 @@ TEST(AnalyserReadouts, SteadyToneReadsTheSameFromEveryContainerAndFromMono) {
     const std::string flac = folder.Path("tone.flac");
     const std::string aiff = folder.Path("tone.aiff");
     const std::string mono = folder.Path("tone-mono.wav");
+    const std::string floats = folder.Path("tone-float.wav");
+    const std::string doubles = folder.Path("tone-double.wav");
     const Signal stereo = Signal().Square(kRate, 16384, 16384);
     WriteRecording(wav, stereo);
     WriteRecording(flac, stereo, kRate, SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
     WriteRecording(aiff, stereo, kRate, SF_FORMAT_AIFF | SF_FORMAT_PCM_16);
     WriteRecording(mono, Mono().Square(kRate, 16384, 0));
+    // Floating point, 0.5 where the 16-bit recording holds 16384.
+    WriteFloatRecording(floats, stereo, SF_FORMAT_FLOAT);
+    WriteFloatRecording(doubles, stereo, SF_FORMAT_DOUBLE);
 
-    EXPECT_EQ(ReadoutsOf(wav), kSteadyToneReadouts);
-    EXPECT_EQ(ReadoutsOf(flac), kSteadyToneReadouts);
-    EXPECT_EQ(ReadoutsOf(aiff), kSteadyToneReadouts);
-    EXPECT_EQ(ReadoutsOf(mono), kSteadyToneReadouts);
+    for (const std::string& path : {wav, flac, aiff, mono, floats, doubles}) {
+        EXPECT_EQ(ReadoutsOf(path), kSteadyToneReadouts) << path;
+    }
+}
+
+TEST(AnalyserReadouts, FloatsBeyondFullScaleClipAndACutRecordingIsMeasuredWithAWarning) {
+    ScratchFolder folder;
+    const std::string loud = folder.Path("loud.wav");
+    const std::string clipped = folder.Path("clipped.wav");
+    WriteRecording(loud, Signal().Constant(kRate, 32767, 32767));
+    WriteFloatRecording(clipped, Signal().Constant(kRate, 32767, 32767), SF_FORMAT_FLOAT, 1.5);
+    EXPECT_EQ(ReadoutsOf(clipped), ReadoutsOf(loud));
+
+    // Half a second of the file's one second is gone, its header unchanged.
+    std::filesystem::resize_file(loud, std::filesystem::file_size(loud) - kRate * 2);
+    const AnalyserRun run = Analyse({"--readouts", loud});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Readouts(run.out)["ElapTimeDisplay"], "0:00:00");
+    EXPECT_NE(run.err.find("warning"), std::string::npos) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
 }
 
 TEST(AnalyserReadouts, TargetTimesCountTheBlocksOverAndUnderTheTargets) {

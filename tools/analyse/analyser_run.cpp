@@ -2,7 +2,6 @@
 
 #include <QGuiApplication>
 #include <QLocale>
-#include <cinttypes>
 #include <memory>
 #include <optional>
 
@@ -15,6 +14,7 @@
 #include "settings/memory_settings_key.h"
 #include "tools/analyse/file_wave_input.h"
 #include "tools/analyse/headless_ports.h"
+#include "tools/analyse/level_log.h"
 #include "tools/analyse/recording_reader.h"
 
 namespace tarnwick {
@@ -30,6 +30,10 @@ void EnsureGuiApplication() {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+    // Standard error carries the analyser's own messages, one line each; the
+    // toolkit's remarks about the session (no XDG_RUNTIME_DIR, say) are not
+    // about the measurement.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     static int argc = 1;
     static char name[] = "tarnwick-analyse";
     static char* argv[] = {name, nullptr};
@@ -38,18 +42,6 @@ void EnsureGuiApplication() {
 
 bool IsKnownLocale(const std::string& name, const QLocale& locale) {
     return locale.language() != QLocale::C || name == "C" || name == "POSIX";
-}
-
-// Writes one row of the level log. Returns false when the write failed.
-bool WriteLevelsRow(std::FILE* file, uint64_t block, uint32_t tick, const MeterApp& app) {
-    const TBlockLevels& l = app.lastLevels();
-    const TLevelStatistics& s = app.statistics();
-    return std::fprintf(
-               file, "%" PRIu64 ",%" PRIu32 ",%d,%d,%d,%d,%d,%d,%d,%d,%.6f,%.6f,%d,%d,%d,%d,%u\n",
-               block, tick, app.testRun().TestRunning ? 1 : 0, l.LeftPeak, l.RightPeak, l.SumPeak,
-               l.DifferencePeak, l.LeftOverCandidate, l.RightOverCandidate, l.Level,
-               s.ShortAverage1, s.ShortAverage2, s.RunTimeAverage, s.OverTargetMs, s.UnderTargetMs,
-               s.SystemMax, app.view().tooHigh) > 0;
 }
 
 void PrintReadouts(std::FILE* out, const MeterApp& app) {
@@ -88,19 +80,11 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
         return kAnalyseBadInput;
     }
 
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> levels(nullptr, &std::fclose);
-    if (!options.levelsFile.empty()) {
-        levels.reset(std::fopen(options.levelsFile.c_str(), "w"));
-        if (!levels) {
-            std::fprintf(err, "tarnwick-analyse: %s: cannot create the level log\n",
-                         options.levelsFile.c_str());
-            return kAnalyseFailed;
-        }
-        std::fputs(
-            "block,tick,test_running,left_peak,right_peak,sum_peak,difference_peak,"
-            "left_over_candidate,right_over_candidate,level,short_average1,short_average2,"
-            "run_time_average,over_target_ms,under_target_ms,system_max,lamp\n",
-            levels.get());
+    LevelLog levels;
+    if (!options.levelsFile.empty() && !levels.Open(options.levelsFile)) {
+        std::fprintf(err, "tarnwick-analyse: %s: cannot create the level log (%s)\n",
+                     options.levelsFile.c_str(), levels.Error().c_str());
+        return kAnalyseFailed;
     }
 
     SimulatedClock clock(options.tickStart, options.start.value_or(now));
@@ -141,7 +125,6 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
     // Every block holds the frames of the block size loaded at the start.
     const uint64_t framesPerBlock =
         static_cast<uint64_t>(app.settings().BlockBytes / kBytesPerFrame);
-    bool levelsOk = true;
     for (uint64_t block = 1; framesPerBlock > 0 && !process.ended; ++block) {
         // Only a whole block of the recording moves the clock on: the test ends
         // at the tick of the last block measured.
@@ -153,21 +136,23 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
             break;
         }
         device.DeliverFilled();
-        if (levels && levelsOk) {
-            levelsOk = WriteLevelsRow(levels.get(), block, clock.TickCount(), app);
-        }
+        levels.AddRow(block, clock.TickCount(), app);
     }
     if (!process.ended && app.testRun().TestRunning) {
         app.StartStopButtonClick();
     }
+    if (reader.EndedEarly()) {
+        std::fprintf(err,
+                     "tarnwick-analyse: %s: warning: the recording ends before its header says; "
+                     "its %lld frames were measured\n",
+                     options.input.c_str(), static_cast<long long>(reader.FramesRead()));
+    }
 
-    if (levels) {
-        levelsOk = levelsOk && std::fflush(levels.get()) == 0;
-        levelsOk = std::fclose(levels.release()) == 0 && levelsOk;
-        if (!levelsOk) {
-            std::fprintf(err, "tarnwick-analyse: %s: writing the level log failed\n",
-                         options.levelsFile.c_str());
-        }
+    bool levelsOk = true;
+    if (levels.IsOpen() && !levels.Close()) {
+        levelsOk = false;
+        std::fprintf(err, "tarnwick-analyse: %s: writing the level log failed (%s)\n",
+                     options.levelsFile.c_str(), levels.Error().c_str());
     }
     bool snapshotOk = true;
     if (app.meterBitmap() != nullptr) {
