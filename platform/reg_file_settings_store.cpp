@@ -155,8 +155,32 @@ bool ReplaceFile(const StoreFiles& files, const std::string& content) {
     return true;
 }
 
+// Keeps a file that is no settings file under the first free name of
+// "<file>.bad", "<file>.bad.2", "<file>.bad.3" ..., so that an earlier one is
+// never overwritten. A hard link claims the name atomically; where the file
+// system has none, the file is renamed to a name that was free a moment ago.
+void MoveAside(const StoreFiles& files) {
+    constexpr int kMostKeptAside = 1000;
+    for (int n = 1; n <= kMostKeptAside; ++n) {
+        const std::string name = n == 1 ? files.bad : files.bad + "." + std::to_string(n);
+        if (::link(files.path.c_str(), name.c_str()) == 0) {
+            ::unlink(files.path.c_str());
+            return;
+        }
+        if (errno == EEXIST) {
+            continue;
+        }
+        struct stat taken {};
+        if (::lstat(name.c_str(), &taken) != 0 && errno == ENOENT) {
+            ::rename(files.path.c_str(), name.c_str());
+            return;
+        }
+    }
+}
+
 // The file as it stands; empty when missing. A file that does not parse is
-// moved aside when `mayMoveAside` (the caller holds the lock) and read as empty.
+// moved aside when `mayMoveAside` (the caller holds the lock) and read as empty;
+// one that parses with lines it cannot read keeps every value it could.
 // nullopt when the file cannot be read.
 std::optional<RegFile> LoadFile(const StoreFiles& files, bool mayMoveAside) {
     std::string content;
@@ -171,7 +195,7 @@ std::optional<RegFile> LoadFile(const StoreFiles& files, bool mayMoveAside) {
     std::optional<RegFile> file = ParseRegFile(content);
     if (!file) {
         if (mayMoveAside) {
-            ::rename(files.path.c_str(), files.bad.c_str());
+            MoveAside(files);
         }
         return RegFile{};
     }

@@ -8,8 +8,9 @@
 // "<file>.lock", re-reads the file, applies its one change, writes
 // "<file>.tmp", syncs it, renames it over the file and syncs the folder: a crash
 // or power cut leaves either the old file or the new one, and two copies writing
-// at once lose neither's values. A file that does not parse is moved aside to
-// "<file>.bad" and read as empty, so the settings take their defaults.
+// at once lose neither's values. A file that is no settings file at all is
+// moved aside to "<file>.bad" (or "<file>.bad.2" and on, never overwriting an
+// earlier one) and read as empty, so the settings take their defaults.
 //
 // The file holds the settings password in plain text, so it and the folders the
 // store creates are private to the user (modes 0600 and 0700).

@@ -314,41 +314,32 @@ std::optional<StoredValue> ParseData(std::string_view data, std::string& message
         message = "unknown value type";
         return std::nullopt;
     }
-    if (type != kTypeString && type != kTypeExpandString && type != kTypeBinary &&
-        type != kTypeDword) {
-        message = "unsupported value type";
-        return std::nullopt;
-    }
     std::vector<uint8_t> bytes;
     if (!ParseHexBytes(list, bytes, message)) {
         return std::nullopt;
     }
-    switch (type) {
-        case kTypeString:
-        case kTypeExpandString:
-            if (bytes.size() % 2 != 0) {
-                message = "odd number of bytes in a UTF-16 string";
-                return std::nullopt;
-            }
-            value.kind = type == kTypeString ? ValueKind::kString : ValueKind::kExpandString;
-            value.text = Utf16LeToUtf8(
-                std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), true);
-            return value;
-        case kTypeDword:
-            if (bytes.size() != kDwordBytes) {
-                message = "a hex(4) dword takes 4 bytes";
-                return std::nullopt;
-            }
-            value.kind = ValueKind::kDword;
-            value.dword = static_cast<int32_t>(
-                static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-                static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24);
-            return value;
-        default:
-            value.kind = ValueKind::kBinary;
-            value.bytes = std::move(bytes);
-            return value;
+    const bool text = (type == kTypeString || type == kTypeExpandString) && bytes.size() % 2 == 0;
+    if (text) {
+        value.kind = type == kTypeString ? ValueKind::kString : ValueKind::kExpandString;
+        value.text = Utf16LeToUtf8(
+            std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), true);
+    } else if (type == kTypeDword && bytes.size() == kDwordBytes) {
+        value.kind = ValueKind::kDword;
+        value.dword = static_cast<int32_t>(
+            static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+            static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24);
+    } else if (type == kTypeBinary) {
+        value.kind = ValueKind::kBinary;
+        value.bytes = std::move(bytes);
+    } else {
+        // Every other type (and a string or dword of the wrong size) is kept as
+        // it was written, so that a rewrite of the file loses nothing; no
+        // setting reads it, so that setting takes its default.
+        value.kind = ValueKind::kOther;
+        value.type = type;
+        value.bytes = std::move(bytes);
     }
+    return value;
 }
 
 // Splits the text into lines, joining a value line that ends in a backslash with
@@ -479,6 +470,13 @@ void AppendValue(std::string& out, const RegValue& entry) {
             out += "hex(2):";
             AppendHexBytes(out, lineStart, Utf8ToUtf16Le(value.text));
             break;
+        case ValueKind::kOther: {
+            char type[24];
+            std::snprintf(type, sizeof type, "hex(%x):", value.type);
+            out += type;
+            AppendHexBytes(out, lineStart, value.bytes);
+            break;
+        }
     }
     out += '\n';
 }
@@ -502,6 +500,8 @@ bool SameValue(const StoredValue& a, const StoredValue& b) {
         case ValueKind::kString:
         case ValueKind::kExpandString:
             return a.text == b.text;
+        case ValueKind::kOther:
+            return a.type == b.type && a.bytes == b.bytes;
     }
     return false;
 }
@@ -522,10 +522,12 @@ bool RegKey::Set(const std::string& name, const StoredValue& value) {
             kept.dword = value.dword;
             break;
         case ValueKind::kBinary:
+        case ValueKind::kOther:
             if (value.bytes.size() > kRegMaxValueBytes) {
                 return false;
             }
             kept.bytes = value.bytes;
+            kept.type = value.kind == ValueKind::kOther ? value.type : 0;
             break;
         case ValueKind::kString:
         case ValueKind::kExpandString:
@@ -587,9 +589,13 @@ std::optional<RegFile> ParseRegFile(std::string_view text, RegParseError* error)
     std::string converted;
     if (text.starts_with(kUtf8Bom)) {
         text.remove_prefix(kUtf8Bom.size());
-    } else if (text.starts_with(kUtf16LeBom)) {
-        // As a registry editor exports it.
-        text.remove_prefix(kUtf16LeBom.size());
+    } else if (text.starts_with(kUtf16LeBom) ||
+               (text.size() >= 2 && text[0] != '\0' && text[1] == '\0')) {
+        // As a registry editor exports it, with its byte-order mark, or as a
+        // tool writes it without one.
+        if (text.starts_with(kUtf16LeBom)) {
+            text.remove_prefix(kUtf16LeBom.size());
+        }
         if (text.size() % 2 != 0) {
             return fail("odd number of bytes in a UTF-16 file");
         }
@@ -598,6 +604,8 @@ std::optional<RegFile> ParseRegFile(std::string_view text, RegParseError* error)
     }
 
     RegFile file;
+    // Null before the first key and in a key that cannot be held: the values
+    // there are passed over.
     RegKey* key = nullptr;
     bool headerSeen = false;
     LineReader reader(text);
@@ -619,50 +627,41 @@ std::optional<RegFile> ParseRegFile(std::string_view text, RegParseError* error)
             headerSeen = true;
             continue;
         }
+        // From here on each line stands on its own: one that cannot be read
+        // costs that key or value only, as each setting is read on its own.
         const char first = line->front();
         if (first == ';') {
             continue;
         }
         if (first == '[') {
-            if (line->back() != ']' || line->size() < 2) {
-                return fail("unterminated key name");
-            }
-            const std::string path = line->substr(1, line->size() - 2);
-            if (!path.empty() && path.front() == '-') {
-                return fail("deleting keys is not supported");
-            }
-            key = file.AddKey(path);
-            if (key == nullptr) {
-                return fail(ValidPath(path) ? "too many keys" : "bad key name");
-            }
+            const bool closed = line->size() >= 2 && line->back() == ']';
+            const std::string path = closed ? line->substr(1, line->size() - 2) : std::string();
+            // A deletion ("[-...]") deletes nothing here.
+            key = closed && ValidPath(path) ? file.AddKey(path) : nullptr;
             continue;
         }
-        if (first != '"' && first != '@') {
-            return fail("not a key, value or comment");
-        }
-        if (key == nullptr) {
-            return fail("value before the first key");
+        if ((first != '"' && first != '@') || key == nullptr) {
+            continue;
         }
         std::string name;
         size_t pos = 1;
         if (first == '"') {
             pos = 0;
             std::optional<std::string> quoted = ParseQuoted(*line, pos, message);
+            message.clear();
             if (!quoted) {
-                return fail(message);
+                continue;
             }
             name = std::move(*quoted);
         }
         const std::string_view rest = TrimLeft(std::string_view(*line).substr(pos));
         if (rest.empty() || rest.front() != '=') {
-            return fail("missing '=' after the value name");
+            continue;
         }
         std::optional<StoredValue> value = ParseData(TrimLeft(rest.substr(1)), message);
-        if (!value) {
-            return fail(message);
-        }
-        if (!key->Set(name, *value)) {
-            return fail("value name or data too long, or too many values in the key");
+        message.clear();
+        if (value) {
+            key->Set(name, *value);
         }
     }
     return file;

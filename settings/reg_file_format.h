@@ -10,22 +10,27 @@
 //   "Device Name"="Built-in Audio Analog Stereo"
 //   "Folder"=hex(2):2f,00,68,00,00,00
 //
-// Reading accepts what a person or another tool may write: a UTF-8 or UTF-16LE
-// byte-order mark, CR LF or LF line ends, blank lines and ';' comments, lines
-// continued by a final backslash, spaces around '=', any letter case in the type
-// words and hex digits, dwords of 1 to 8 digits, the default value written as @,
-// "hex(1):" (a string as UTF-16LE bytes), "hex(3):" (binary) and "hex(4):" (a
-// dword as 4 bytes). Strings escape only '\' and '"'.
+// Reading accepts what a person or another tool may write: UTF-8 or UTF-16LE,
+// with or without a byte-order mark, CR LF or LF line ends, blank lines and ';'
+// comments, lines continued by a final backslash, spaces around '=', any letter
+// case in the type words and hex digits, dwords of 1 to 8 digits, the default
+// value written as @, and every value type: "hex:" and "hex(3):" (binary),
+// "hex(1):" and "hex(2):" (strings as UTF-16LE bytes), "hex(4):" (a dword as 4
+// bytes) and any other "hex(n):" (kept as ValueKind::kOther with its type and
+// bytes). Strings escape only '\' and '"'.
 //
-// Anything else is a parse error: deletions ("[-key]", "=-"), other value types,
-// unknown escapes, control characters inside quotes, a value before the first
-// key, input beyond the limits below. Parsing never throws, runs in time linear
-// in the input, and keeps memory within a small multiple of the input size.
+// Only a file whose first line is not the header, or that goes beyond the
+// limits below, is not a settings file. In a settings file a line that cannot
+// be read (a deletion, an unknown escape, a control character inside quotes, a
+// value before the first key, a bad key name) is passed over, and with it the
+// one key or value it held: every other value is read. Parsing never throws,
+// runs in time linear in the input, and keeps memory within a small multiple of
+// the input size.
 //
 // Writing produces what reading accepts: LF line ends, no byte-order mark, each
 // key followed by a blank line, hex data wrapped at 80 columns. A string holding
 // control characters is written as hex(1) (a line break inside quotes would end
-// the line); expandable strings as hex(2).
+// the line); expandable strings as hex(2); other types as hex(n).
 
 #include <cstddef>
 #include <functional>
@@ -109,8 +114,8 @@ struct RegParseError {
     std::string message;
 };
 
-// The file, or nullopt with `error` filled when the text does not parse. Empty
-// text (or only blank lines) is an empty file.
+// The file, or nullopt with `error` filled when the text is not a settings file
+// at all. Empty text (or only blank lines) is an empty file.
 std::optional<RegFile> ParseRegFile(std::string_view text, RegParseError* error = nullptr);
 
 std::string FormatRegFile(const RegFile& file);

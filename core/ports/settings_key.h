@@ -15,13 +15,15 @@ enum class ValueKind {
     kBinary,        // bytes; doubles are 8 bytes, little-endian IEEE 754
     kString,        // text
     kExpandString,  // text, accepted on reading, never expanded
+    kOther,         // any other type (`type`), kept as its bytes; no setting reads it
 };
 
 struct StoredValue {
     ValueKind kind = ValueKind::kDword;
     int32_t dword = 0;
-    std::vector<uint8_t> bytes;
+    std::vector<uint8_t> bytes;  // kBinary and kOther
     std::string text;
+    uint32_t type = 0;  // kOther: the registry's type number (0 none, 7 multi-string, 11 qword...)
 };
 
 class ISettingsKey {

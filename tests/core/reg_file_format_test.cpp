@@ -245,8 +245,100 @@ TEST(RegFileFormat, HandEditedValuesLoadByTheReadingRules) {
     EXPECT_EQ(second.BlockBytes, 64000);
 }
 
-TEST(RegFileFormat, RefusesWhatItCannotRead) {
+// Every value type a registry export can hold, in one file: each is read and
+// written back as it was, and a setting stored with a type it does not take
+// gets its default while every other setting is kept.
+TEST(RegFileFormat, EveryValueTypeIsReadAndOnlyItsOwnSettingFallsBack) {
+    const std::string text = kHeader + "[" + kFirst +
+                             "]\n"
+                             "\"Calibration\"=hex(b):00,00,00,00,00,00,10,c0\n"  // a qword
+                             "\"Test Name\"=hex(7):48,00,00,00,00,00\n"          // multi-string
+                             "\"Channel\"=hex(5):00,00,00,03\n"                  // big-endian dword
+                             "\"None\"=hex(0):\n"
+                             "\"Link\"=hex(6):61,00\n"
+                             "\"Resources\"=hex(8):01\n"
+                             "\"Descriptor\"=hex(9):02\n"
+                             "\"Requirements\"=hex(a):03\n"
+                             "\"Upper Vol\"=dword:fffffffa\n"
+                             "\"Lower Vol\"=hex(4):e2,ff,ff,ff\n"
+                             "\"Sweep\"=hex:00,00,00,00,00,00,14,40\n"
+                             "\"Over\"=hex(3):00,00,00,00,00,00,f0,bf\n"
+                             "\"Device Name\"=\"Line In\"\n"
+                             "\"Folder\"=hex(2):2f,00,6c,00,2f,00,00,00\n"
+                             "\"password\"=hex(1):6b,00,00,00\n";
+    const RegFile file = Parsed(text);
+    EXPECT_EQ(ValueOf(file, kFirst, "Calibration").kind, ValueKind::kOther);
+    EXPECT_EQ(ValueOf(file, kFirst, "Calibration").type, 0xBu);
+    EXPECT_EQ(ValueOf(file, kFirst, "Requirements").type, 0xAu);
+    // Written and read again, nothing is lost.
+    ExpectSameFile(Parsed(FormatRegFile(file)), file);
+    // The same file as a registry editor exports it, in UTF-16 with its mark.
+    std::string utf16 = "\xFF\xFE";
+    for (const char c : text) {
+        utf16 += c;
+        utf16 += '\0';
+    }
+    ExpectSameFile(Parsed(utf16), file);
+
+    MemorySettingsStore memory;
+    std::unique_ptr<ISettingsKey> into = memory.OpenOrCreate("Software\\Hollowden\\Tarnwick");
+    for (const RegValue& value : file.FindKey(kFirst)->values()) {
+        into->Write(value.name, value.value);
+    }
+    fakes::FakeDialogs dialogs;
+    const TMeterSettings loaded = TSettingsStore(memory, dialogs).LoadSettings(1, "/home/op", 0, 0);
+    EXPECT_EQ(loaded.Calibration, -2.0);
+    EXPECT_EQ(loaded.TestName, "Results ");
+    EXPECT_EQ(loaded.Channel, 0);
+    EXPECT_EQ(loaded.UpperVol, -6);
+    EXPECT_EQ(loaded.LowerVol, -30);
+    EXPECT_EQ(loaded.Sweep, 5.0);
+    EXPECT_EQ(loaded.Over, -1.0);
+    EXPECT_EQ(loaded.DeviceName, "Line In");
+    EXPECT_EQ(loaded.Folder, "/l/");
+    EXPECT_EQ(loaded.password, "k");
+}
+
+// A line that cannot be read costs its own key or value and nothing else.
+TEST(RegFileFormat, PassesOverLinesItCannotReadAndKeepsTheRest) {
     const std::string key = "[" + kFirst + "]\n";
+    const std::vector<std::string> damaged = {
+        "\"a\"=dword:123456789\n",
+        "\"a\"=dword:\n",
+        "\"a\"=dword:12g4\n",
+        "\"a\"=hex:1,,2\n",
+        "\"a\"=hex:123\n",
+        "\"a\"=hex:,\n",
+        "\"a\"=hex(:00\n",
+        "\"a\"=-\n",
+        "\"a\"=\"b\n",
+        "\"a\"=\"b\\n\"\n",
+        "\"a\"=\"b\"c\n",
+        "\"a\"=\"b\x01\"\n",
+        "\"a\"dword:1\n",
+        "\"a\"=text\n",
+        "a=dword:1\n",
+        "\"a\"=hex:01,\\\n  02,\\\n  zz\n",
+    };
+    for (const std::string& line : damaged) {
+        const RegFile file =
+            Parsed(kHeader + key + "\"before\"=dword:1\n" + line + "\"after\"=dword:2\n");
+        const RegKey* k = file.FindKey(kFirst);
+        ASSERT_NE(k, nullptr) << line;
+        EXPECT_EQ(k->Find("a"), nullptr) << line;
+        EXPECT_EQ(ValueOf(file, kFirst, "before").dword, 1) << line;
+        EXPECT_EQ(ValueOf(file, kFirst, "after").dword, 2) << line;
+    }
+    // Values before any key, under a deleted or unreadable key, go with it.
+    const RegFile keys =
+        Parsed(kHeader + "\"a\"=dword:1\n[-" + kFirst + "]\n\"b\"=dword:1\n[" + kFirst +
+               "\n\"c\"=dword:1\n[]\n\"d\"=dword:1\n" + key + "\"e\"=dword:1\n");
+    ASSERT_EQ(keys.keys().size(), 1u);
+    ASSERT_EQ(keys.keys()[0].values().size(), 1u);
+    EXPECT_EQ(keys.keys()[0].values()[0].name, "e");
+}
+
+TEST(RegFileFormat, RefusesWhatIsNoSettingsFile) {
     struct Case {
         std::string text;
         size_t line;
@@ -254,29 +346,10 @@ TEST(RegFileFormat, RefusesWhatItCannotRead) {
     const std::vector<Case> cases = {
         {"REGEDIT4\n", 1},
         {"\n\nWindows Registry Editor Version 5.01\n", 3},
-        {kHeader + "\"a\"=dword:1\n", 3},  // before any key
-        {kHeader + key + "\"a\"=dword:123456789\n", 4},
-        {kHeader + key + "\"a\"=dword:\n", 4},
-        {kHeader + key + "\"a\"=dword:12g4\n", 4},
-        {kHeader + key + "\"a\"=hex:1,,2\n", 4},
-        {kHeader + key + "\"a\"=hex:123\n", 4},
-        {kHeader + key + "\"a\"=hex:,\n", 4},
-        {kHeader + key + "\"a\"=hex(7):00,00\n", 4},
-        {kHeader + key + "\"a\"=hex(2):41,00,00\n", 4},
-        {kHeader + key + "\"a\"=hex(4):01,02\n", 4},
-        {kHeader + key + "\"a\"=hex(:00\n", 4},
-        {kHeader + key + "\"a\"=-\n", 4},
-        {kHeader + "[-" + kFirst + "]\n", 3},
-        {kHeader + "[" + kFirst + "\n", 3},
-        {kHeader + "[]\n", 3},
-        {kHeader + key + "\"a\"=\"b\n", 4},
-        {kHeader + key + "\"a\"=\"b\\n\"\n", 4},
-        {kHeader + key + "\"a\"=\"b\"c\n", 4},
-        {kHeader + key + "\"a\"=\"b\x01\"\n", 4},
-        {kHeader + key + "\"a\"dword:1\n", 4},
-        {kHeader + key + "\"a\"=text\n", 4},
-        {kHeader + key + "a=dword:1\n", 4},
-        {kHeader + key + "\n\n\"a\"=hex:01,\\\n  02,\\\n  zz\n", 6},
+        {"[" + kFirst + "]\n", 1},
+        {"\x7f"
+         "ELF\x02\x01",
+         1},
         {"\xFF\xFEW", 0},
     };
     for (const Case& c : cases) {
@@ -316,17 +389,18 @@ TEST(RegFileFormat, LimitsBoundWhatIsHeld) {
     EXPECT_EQ(keys.AddKey("-k"), nullptr);
     EXPECT_EQ(RegFile().AddKey(""), nullptr);
 
+    // Keys and values beyond the limits are passed over.
     std::string tooManyKeys = kHeader;
     for (size_t i = 0; i <= kRegMaxKeys; ++i) {
         tooManyKeys += "[k" + std::to_string(i) + "]\n";
     }
-    EXPECT_EQ(Refused(tooManyKeys).line, kRegMaxKeys + 3);
-    Refused(kHeader + "[k]\n\"a\"=\"" + std::string(kRegMaxLineBytes, 'x') + "\"\n");
+    EXPECT_EQ(Parsed(tooManyKeys).keys().size(), kRegMaxKeys);
     std::string hex;
     for (size_t i = 0; i <= kRegMaxValueBytes; ++i) {
         hex += "01,";
     }
-    EXPECT_EQ(Refused(kHeader + "[k]\n\"a\"=hex:" + hex + "\n").message, "hex data too long");
+    EXPECT_EQ(Parsed(kHeader + "[k]\n\"a\"=hex:" + hex + "\n").FindKey("k")->Find("a"), nullptr);
+    Refused(kHeader + "[k]\n\"a\"=\"" + std::string(kRegMaxLineBytes, 'x') + "\"\n");
     Refused(std::string(kRegMaxFileBytes + 1, '\n'));
 }
 

@@ -177,32 +177,37 @@ TEST_F(RegFileStoreTest, AWriteKeepsWhatOtherWritersStoredMeanwhile) {
     EXPECT_NE(key->Find("From B"), nullptr);
 }
 
-TEST_F(RegFileStoreTest, AFileThatDoesNotParseIsKeptAsideAndReadAsEmpty) {
-    const std::string garbage = "Windows Registry Editor Version 5.00\n\n[" + kFileKey +
-                                "]\n\"Upper Vol\"=dword:fffffffa\n\"Test Name\"=\"cut sh";
-    WriteText(file_, garbage);
+TEST_F(RegFileStoreTest, ADamagedValueCostsOnlyItselfAndOtherFilesAreKeptAsideInTurn) {
+    // A settings file with a value of a type no setting takes and a line cut
+    // off: those two settings take their defaults, the rest is read, and the
+    // file stays where it is.
+    WriteText(file_, "Windows Registry Editor Version 5.00\n\n[" + kFileKey +
+                         "]\n\"Upper Vol\"=dword:fffffffa\n\"Calibration\"=hex(b):00,00,00,00,"
+                         "00,00,10,c0\n\"Test Name\"=\"cut sh");
     RegFileSettingsStore store(file_);
     RecordingDialogs dialogs;
     TSettingsStore settings(store, dialogs);
-
     const TMeterSettings loaded = settings.LoadSettings(1, "/home/op", 0, 0);
-    EXPECT_EQ(loaded.UpperVol, -10);
+    EXPECT_EQ(loaded.UpperVol, -6);
+    EXPECT_EQ(loaded.Calibration, -2.0);
     EXPECT_EQ(loaded.TestName, "Results ");
-    EXPECT_EQ(Contents(file_ + ".bad"), garbage);
-    EXPECT_EQ(FileNow().keys().size(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(file_ + ".bad"));
     EXPECT_TRUE(dialogs.messages.empty());
 
-    // Binary noise, met by a write this time.
+    // Binary noise twice, met by a write each time: the second is kept beside
+    // the first, not over it.
     std::unique_ptr<ISettingsKey> key = store.OpenOrCreate(kKey);
     ASSERT_NE(key, nullptr);
-    WriteText(file_, std::string("\x7f"
-                                 "ELF\x02\x01\x01\x00\xff\xfe",
-                                 10));
-    ASSERT_TRUE(key->Write("Channel", IntValue(3)));
-    EXPECT_EQ(Contents(file_ + ".bad").substr(0, 4),
-              "\x7f"
-              "ELF");
-    EXPECT_EQ(FileNow().FindKey(kFileKey)->Find("Channel")->dword, 3);
+    const std::string noise(
+        "\x7f"
+        "ELF\x02\x01\x01\x00\xff\xfe",
+        10);
+    for (const std::string& kept : {file_ + ".bad", file_ + ".bad.2"}) {
+        WriteText(file_, noise + kept);
+        ASSERT_TRUE(key->Write("Channel", IntValue(3)));
+        EXPECT_EQ(Contents(kept), noise + kept);
+        EXPECT_EQ(FileNow().FindKey(kFileKey)->Find("Channel")->dword, 3);
+    }
 }
 
 TEST_F(RegFileStoreTest, AFolderThatCannotBeCreatedFailsTheOpen) {
