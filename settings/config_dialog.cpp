@@ -141,6 +141,15 @@ void TConfigDialog::Open() {
     if (view_.ComboBox1Items.size() < 2) {
         s.DeviceIndex = 0;
     }
+    // The device in use is marked by its name, not by the position it had when
+    // it was opened: the server's default source comes first, so positions
+    // shift when the user picks another default. With the same name twice the
+    // last is taken, as when the device was looked up.
+    const auto inUse =
+        std::find(view_.ComboBox1Items.rbegin(), view_.ComboBox1Items.rend(), s.DeviceName);
+    if (!s.DeviceName.empty() && inUse != view_.ComboBox1Items.rend()) {
+        s.DeviceIndex = static_cast<int32_t>(view_.ComboBox1Items.rend() - inUse) - 1;
+    }
     const bool listed =
         s.DeviceIndex >= 0 && static_cast<size_t>(s.DeviceIndex) < view_.ComboBox1Items.size();
     view_.ComboBox1Index = listed ? s.DeviceIndex : -1;

@@ -14,10 +14,14 @@
 #include <numbers>
 #include <thread>
 
+#include "core/meter_app.h"
 #include "platform/audio_devices.h"
+#include "platform/steady_time.h"
 #include "platform/wave_device_rules.h"
+#include "settings/config_dialog.h"
 #include "tests/audio/audio_test_support.h"
 #include "tests/audio/private_pulse_server.h"
+#include "tests/core/fakes.h"
 
 namespace tarnwick::test {
 namespace {
@@ -502,6 +506,43 @@ TEST_F(PulseDevices, OpensAndTearsDownRepeatedlyWhileBlocksFlow) {
         EXPECT_GT(received, 0u) << "round " << round;
         EXPECT_FALSE(writer.Done()) << "the server stopped reading";
     }
+}
+
+// The device in use is kept by its name: the server's default source is device
+// 0, so the positions shift when the user picks another default.
+TEST_F(PulseDevices, TheSetupKeepsTheDeviceInUseWhenAnotherBecomesTheDefault) {
+    ASSERT_TRUE(server_.Pactl("set-default-source tone_in"));
+    SystemWaveInput input(server_.Address());
+    SystemWaveOutput output(server_.Address());
+    SteadyClock clock;
+    QtTimers timers;
+    fakes::FixedRegionalFormats formats;
+    fakes::FakeDialogs dialogs;
+    fakes::RecordingProcess process;
+    MemorySettingsStore store;
+    fakes::FakeTextFiles files;
+    fakes::FakeShell shell;
+    fakes::FakeImages images;
+    MeterApp app(MeterPorts{clock, timers, input, output, formats, dialogs, process, store, files,
+                            shell, images, nullptr});
+    TMeterSettings stored = DefaultSettings();
+    stored.DeviceName = "Tone In";
+    ASSERT_TRUE(app.FormCreate(1, stored)) << server_.Log();
+    ASSERT_EQ(app.settings().DeviceIndex, 0);
+
+    ASSERT_TRUE(server_.Pactl("set-default-source second_in"));
+    TConfigDialog setup(
+        app, dialogs, [] {}, U'.');
+    setup.Open();
+    EXPECT_EQ(setup.view().ComboBox1Text, "Tone In");
+    setup.Close(true);
+    EXPECT_EQ(app.settings().DeviceName, "Tone In");
+
+    // The tone written into "Tone In" still reaches the meter.
+    ToneWriter writer(server_.TonePipe(), kSampleRate);
+    ASSERT_TRUE(writer.Opened());
+    EXPECT_TRUE(RunEventLoopUntil([&] { return app.lastLevels().LeftPeak > 10000; }, 5s));
+    EXPECT_TRUE(dialogs.messages.empty());
 }
 
 TEST(PulseDevicesWithoutServer, ListNothingAndRefuseToOpen) {
