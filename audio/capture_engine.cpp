@@ -130,7 +130,7 @@ bool TCaptureEngine::OpenPlayback(TSampleStore& store) {
         return false;
     }
     if (output_.Open(0, kCaptureFormat) != kWaveOk) {
-        Fail("Error", "Problem creating play handle");
+        Fail(kPlaybackErrorText, kNoPlayHandleCaption);
         return false;
     }
     if (output_.Prepare(store.data(), store.capacity()) != kWaveOk) {

@@ -20,6 +20,9 @@
 namespace tarnwick {
 
 inline const std::string kTarnwickErrorCaption = "Tarnwick Error";
+// The playback failures name the failure in the caption; the text is "Error".
+inline const std::string kPlaybackErrorText = "Error";
+inline const std::string kNoPlayHandleCaption = "Problem creating play handle";
 
 class TCaptureEngine {
 public:

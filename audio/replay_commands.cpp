@@ -40,6 +40,12 @@ void MeterApp::ToggleReplay() {
         ports_.process.EndProgram();
         return;
     }
+    if (!capture_.output().Audible() && !silentReplayReported_) {
+        // No playback device could be opened: the replay is measured but not
+        // heard. Said once, and the meter goes on.
+        silentReplayReported_ = true;
+        ports_.dialogs.MessageBox(kPlaybackErrorText, kNoPlayHandleCaption);
+    }
     ports_.clock.Sleep(kReplayStartWaitMs);
     // The replay lasts as long as the last period of the last test did.
     replayTimer_->Arm();

@@ -233,6 +233,7 @@ private:
 
     TSampleStore store_;
     bool replaying_ = false;
+    bool silentReplayReported_ = false;  // a replay that could not be heard was reported
 
     // The next-save label changes only with the second of the clock or the save
     // time it shows; formatting dates on every block would cost more than the

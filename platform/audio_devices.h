@@ -63,7 +63,7 @@ public:
     void Close() override;
 
     // Whether replays are heard (the server's sink is open).
-    bool Audible() const { return serverOpen_; }
+    bool Audible() const override { return serverOpen_; }
 
 private:
     PulseWaveOutput server_;

@@ -73,6 +73,9 @@ public:
     // Stops playing at once.
     virtual void Reset() = 0;
     virtual void Close() = 0;
+    // Whether what is played is heard. An output that accepts replays without
+    // a sound device to play them on says false.
+    virtual bool Audible() const { return true; }
 };
 
 }  // namespace tarnwick

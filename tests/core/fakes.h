@@ -344,7 +344,9 @@ public:
         playing = false;
     }
     void Close() override { ++closes; }
+    bool Audible() const override { return audible; }
 
+    bool audible = true;
     int queryResult = kWaveOk;
     int openResult = kWaveOk;
     int prepareResult = kWaveOk;

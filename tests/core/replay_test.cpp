@@ -135,6 +135,21 @@ TEST(Replay, AFailingOutputEndsTheProgram) {
     EXPECT_EQ(h.process.endCalls, 1);
 }
 
+TEST(Replay, OneThatCannotBeHeardIsMeasuredAndSaidOnce) {
+    AppHarness h;
+    h.Create(Plain());
+    RecordTest(h, 10, Frame{5000, 5000});
+    h.output.audible = false;
+    for (int press = 0; press < 3; ++press) {
+        h.app.TBreplayClick();
+    }
+    EXPECT_TRUE(h.app.Replaying());
+    ASSERT_EQ(h.dialogs.messages.size(), 1u);
+    EXPECT_EQ(h.dialogs.messages[0].text, "Error");
+    EXPECT_EQ(h.dialogs.messages[0].caption, "Problem creating play handle");
+    EXPECT_EQ(h.process.endCalls, 0);
+}
+
 TEST(Replay, TheStoreHoldsEightMinutes) {
     AppHarness h;
     // 120 ms blocks, so that eight minutes take 4000 of them.
