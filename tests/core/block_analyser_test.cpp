@@ -157,16 +157,19 @@ TEST(BlockAnalyser, OverCandidatesWithoutIntegration) {
     UpdateOverLamp(lamp, twice);
     EXPECT_EQ(lamp.colour, kLampLit);
 
-    // The right channel counts alike; a candidate of exactly 29205 is not over.
-    GuardedBytes atThreshold = BlockOf({{0, kOverThreshold}, {0, 32000}});
-    const TBlockLevels right = Analyse(atThreshold, {false}).levels;
-    EXPECT_EQ(right.RightOverCandidate, kOverThreshold);
-    TOverLamp fresh;
-    UpdateOverLamp(fresh, right);
-    EXPECT_EQ(fresh.colour, kLampDark);
-    GuardedBytes aboveThreshold = BlockOf({{0, kOverThreshold + 1}, {0, 32000}});
-    UpdateOverLamp(fresh, Analyse(aboveThreshold, {false}).levels);
-    EXPECT_EQ(fresh.colour, kLampLit);
+    // Each channel counts alike; a candidate of exactly 29205 is not over.
+    for (const bool left : {true, false}) {
+        auto frame = [left](int16_t v) { return left ? Frame{v, 0} : Frame{0, v}; };
+        GuardedBytes atThreshold = BlockOf({frame(kOverThreshold), frame(32000)});
+        const TBlockLevels at = Analyse(atThreshold, {false}).levels;
+        EXPECT_EQ(left ? at.LeftOverCandidate : at.RightOverCandidate, kOverThreshold);
+        TOverLamp fresh;
+        UpdateOverLamp(fresh, at);
+        EXPECT_EQ(fresh.colour, kLampDark) << (left ? "left" : "right");
+        GuardedBytes aboveThreshold = BlockOf({frame(kOverThreshold + 1), frame(32000)});
+        UpdateOverLamp(fresh, Analyse(aboveThreshold, {false}).levels);
+        EXPECT_EQ(fresh.colour, kLampLit) << (left ? "left" : "right");
+    }
 }
 
 TEST(BlockAnalyser, IntegrationBallistics) {
