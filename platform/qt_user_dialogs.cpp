@@ -8,6 +8,8 @@
 #include <QMessageBox>
 #include <QWindow>
 
+#include "platform/window_stacking.h"
+
 namespace tarnwick {
 namespace {
 
@@ -104,24 +106,51 @@ QString TextWithLineBreaks(const std::string& text) {
     return result;
 }
 
+QWidget* QtUserDialogs::Owner() const {
+    return DialogOwner(mainWindow_);
+}
+
 int QtUserDialogs::Exec(QDialog& dialog) {
+    KeepAboveOwner(dialog);
     return dialog.exec();
 }
 
 void QtUserDialogs::MessageBox(const std::string& text, const std::string& caption) {
-    QMessageBox box(parent_);
-    box.setWindowTitle(QString::fromStdString(caption));
+    std::erase_if(standing_, [](const StandingMessage& m) { return m.box.isNull(); });
+    for (const StandingMessage& m : standing_) {
+        if (m.text == text && m.caption == caption) {
+            m.box->raise();
+            return;
+        }
+    }
+    auto* box = new QMessageBox(Owner());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::ApplicationModal);
+    box->setWindowTitle(QString::fromStdString(caption));
     // Messages carry paths and device names, never markup.
-    box.setTextFormat(Qt::PlainText);
-    box.setText(TextWithLineBreaks(text));
-    box.setStandardButtons(QMessageBox::Ok);
-    box.setDefaultButton(QMessageBox::Ok);
-    box.setEscapeButton(QMessageBox::Ok);
-    Exec(box);
+    box->setTextFormat(Qt::PlainText);
+    box->setText(TextWithLineBreaks(text));
+    box->setStandardButtons(QMessageBox::Ok);
+    box->setDefaultButton(QMessageBox::Ok);
+    box->setEscapeButton(QMessageBox::Ok);
+    KeepAboveOwner(*box);
+    standing_.push_back({box, text, caption});
+    box->show();
+    box->raise();
+    box->activateWindow();
+}
+
+void QtUserDialogs::AnswerStandingMessages() {
+    for (const StandingMessage& m : std::vector<StandingMessage>(standing_)) {
+        if (!m.box.isNull()) {
+            m.box->exec();
+        }
+    }
+    standing_.clear();
 }
 
 std::optional<SaveFileAnswer> QtUserDialogs::SaveFile(const SaveFileRequest& request) {
-    QFileDialog dialog(parent_);
+    QFileDialog dialog(Owner());
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.promptOverwrite);
@@ -155,7 +184,7 @@ std::optional<SaveFileAnswer> QtUserDialogs::SaveFile(const SaveFileRequest& req
 }
 
 std::optional<std::string> QtUserDialogs::ChooseFolder(const std::string& start) {
-    QFileDialog dialog(parent_, QString(), QString::fromStdString(start));
+    QFileDialog dialog(Owner(), QString(), QString::fromStdString(start));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::ShowDirsOnly);
     dialog.setFileMode(QFileDialog::Directory);
@@ -175,7 +204,7 @@ std::optional<uint32_t> QtUserDialogs::ChooseColour(std::optional<uint32_t> pres
     if (preset) {
         lastColour_ = BgrFromColour(ColourFromBgr(*preset));
     }
-    QColorDialog dialog(ColourFromBgr(lastColour_), parent_);
+    QColorDialog dialog(ColourFromBgr(lastColour_), Owner());
     dialog.setOption(QColorDialog::DontUseNativeDialog);
     if (Exec(dialog) != QDialog::Accepted) {
         return std::nullopt;
@@ -187,7 +216,7 @@ std::optional<uint32_t> QtUserDialogs::ChooseColour(std::optional<uint32_t> pres
 std::optional<std::string> QtUserDialogs::InputBox(const std::string& caption,
                                                    const std::string& prompt,
                                                    const std::string& initial) {
-    QInputDialog dialog(parent_);
+    QInputDialog dialog(Owner());
     dialog.setWindowTitle(QString::fromStdString(caption));
     dialog.setLabelText(QString::fromStdString(prompt));
     dialog.setInputMode(QInputDialog::TextInput);

@@ -2,14 +2,16 @@
 // The user's dialogs as Qt widgets: QMessageBox, QFileDialog, QColorDialog and
 // QInputDialog. Every dialog is Qt's own widget rather than the desktop's
 // native one, so it looks and behaves the same on every desktop and can be
-// driven under the offscreen platform. Needs a QApplication; call from the GUI
-// thread only.
+// driven under the offscreen platform. Each is owned by the window it serves
+// and comes up above it (platform/window_stacking.h). Needs a QApplication;
+// call from the GUI thread only.
 
 #include <QColor>
 #include <QList>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 #include "core/ports/user_dialogs.h"
 
@@ -39,11 +41,20 @@ QString TextWithLineBreaks(const std::string& text);
 
 class QtUserDialogs : public IUserDialogs {
 public:
-    // `parent` may be null; the dialogs are then application-modal windows of
-    // their own. It must outlive every call.
-    explicit QtUserDialogs(QWidget* parent = nullptr) : parent_(parent) {}
+    // `mainWindow` owns the dialogs asked for while no other dialog of the
+    // program is open; it may be null, or set later, and must outlive every
+    // call.
+    explicit QtUserDialogs(QWidget* mainWindow = nullptr) : mainWindow_(mainWindow) {}
+    void SetMainWindow(QWidget* mainWindow) { mainWindow_ = mainWindow; }
 
+    // Shows the message, modal to the program, and returns at once: whatever
+    // raised it (a save that failed while blocks are measured, say) goes on
+    // while it stands. A message with the same text and caption as one still
+    // standing is not shown a second time.
     void MessageBox(const std::string& text, const std::string& caption) override;
+    // Waits until every message still standing has been answered, for a
+    // program about to end or to close its window after its message.
+    void AnswerStandingMessages();
     // The name filters hide their pattern lists, so each entry shows only its
     // description. The proposed name is filled in after the filter is
     // selected, so its extension is kept as given. No default suffix is added.
@@ -67,10 +78,21 @@ protected:
     virtual int Exec(QDialog& dialog);
 
 private:
-    QWidget* parent_;
+    // The window the next dialog belongs to: the dialog open now, else the
+    // main window.
+    QWidget* Owner() const;
+
+    struct StandingMessage {
+        QPointer<QDialog> box;
+        std::string text;
+        std::string caption;
+    };
+
+    QWidget* mainWindow_;
     uint32_t lastColour_ = kFirstDialogColour;
     int normalizeDepth_ = 0;
     QList<QPointer<QWindow>> madeOrdinary_;
+    std::vector<StandingMessage> standing_;
 };
 
 }  // namespace tarnwick

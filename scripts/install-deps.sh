@@ -15,9 +15,10 @@ packages=(
   libpulse-dev pulseaudio pulseaudio-utils
   fonts-liberation2
   sox
-  # the end-to-end test runs the program on a virtual screen, drives it with
-  # xdotool and reads its screenshots with ImageMagick
-  xvfb xdotool imagemagick
+  # the end-to-end tests run the program on a virtual screen, under a real
+  # window manager (openbox), drive it with xdotool and wmctrl, read the
+  # stacking with xprop and xwininfo and the screenshots with ImageMagick
+  xvfb xdotool imagemagick openbox wmctrl x11-utils
 )
 
 missing=()

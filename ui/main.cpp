@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QTimer>
 #include <memory>
 
 #include "core/meter_app.h"
@@ -32,17 +33,39 @@ std::string ProgramPath() {
     return self.canonicalFilePath().toStdString();
 }
 
-// Ends the program at once, as the sound-device failures at start-up require,
-// or closes the main window the normal way.
+// Ends the program at once, as the sound-device failures require, or closes
+// the main window the normal way; either once the user has read the message
+// that says why.
 class ApplicationControl : public IProcessControl {
 public:
-    void EndProgram() override { std::_Exit(1); }
+    explicit ApplicationControl(QtUserDialogs& dialogs) : dialogs_(dialogs) {}
+    void EndProgram() override {
+        dialogs_.AnswerStandingMessages();
+        std::_Exit(1);
+    }
     void CloseMainWindow() override {
+        dialogs_.AnswerStandingMessages();
         if (window != nullptr) {
             window->close();
         }
     }
     QWidget* window = nullptr;
+
+private:
+    QtUserDialogs& dialogs_;
+};
+
+// The program ends when its main window closes, whatever else stands open: a
+// message, the setup dialog or the Save As dialog each run or wait in an event
+// loop of their own, and every one of those loops is left.
+class EndWithMainWindow : public QObject {
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Close) {
+            QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+        }
+        return false;
+    }
 };
 
 }  // namespace
@@ -59,8 +82,9 @@ int main(int argc, char** argv) {
     }
     QApplication application(argc, argv);
     Q_INIT_RESOURCE(icons);  // the artwork, compiled into the windows' library
+    // The application's name only: a display name would be added to every
+    // window title (" — Tarnwick"), and the titles are the windows' own.
     QApplication::setApplicationName("Tarnwick");
-    QApplication::setApplicationDisplayName("Tarnwick");
     QApplication::setWindowIcon(QIcon(":/icons/tarnwick.svg"));
 
     SteadyClock clock;
@@ -68,8 +92,8 @@ int main(int argc, char** argv) {
     SystemWaveInput input;
     SystemWaveOutput output;
     QtRegionalFormats formats;
-    QtUserDialogs dialogs(nullptr);
-    ApplicationControl process;
+    QtUserDialogs dialogs;
+    ApplicationControl process(dialogs);
     RegFileSettingsStore store(DefaultSettingsFilePath());
     PosixTextFiles files;
     QtDesktopShell shell;
@@ -87,7 +111,7 @@ int main(int argc, char** argv) {
         // installer would, so that the first snapshot of a new user works.
         QDir().mkpath(QString::fromStdString(DefaultResultsFolder(documents)));
     }
-    const TMeterSettings loaded = settingsStore.LoadSettings(instance, documents, 0, 0);
+    const TMeterSettings loaded = settingsStore.LoadSettings(instance, documents);
 
     auto window = std::make_unique<TForm1>(
         app, dialogs, shell, text,
@@ -96,6 +120,9 @@ int main(int argc, char** argv) {
         },
         [&](const TForm1& form) { settingsStore.SaveSettings(app.settings(), form.Placement()); });
     process.window = window.get();
+    dialogs.SetMainWindow(window.get());
+    EndWithMainWindow endWithWindow;
+    window->installEventFilter(&endWithWindow);
     // The end of the session, a shutdown or Ctrl+C close the window as the
     // user would, so the test's results and the window state are kept.
     TerminationSignals termination([&window] { window->close(); });

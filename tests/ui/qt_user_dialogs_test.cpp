@@ -80,24 +80,40 @@ Dialog& As(QDialog& dialog) {
     return *typed;
 }
 
-TEST(QtUserDialogsTest, MessageBoxShowsCaptionTextAndOneOkButton) {
+// A message returns at once and stands until answered, owned by the window
+// it serves; the same message is not stacked a second time while it stands.
+TEST(QtUserDialogsTest, MessageStandsWithoutBlockingAndIsNotShownTwice) {
     QWidget owner;
     QtUserDialogs dialogs(&owner);
-    bool answered = false;
-    AnswerNextModal([&](QWidget& modal) {
-        auto* box = qobject_cast<QMessageBox*>(&modal);
-        ASSERT_NE(box, nullptr);
-        answered = true;
-        EXPECT_EQ(box->parentWidget(), &owner);
-        EXPECT_EQ(box->windowTitle(), QStringLiteral(" Tarnwick Error"));
-        EXPECT_EQ(box->text(), QStringLiteral("No device.\n\nCheck <the> cable."));
-        EXPECT_EQ(box->textFormat(), Qt::PlainText);
-        ASSERT_EQ(box->buttons().size(), 1);
-        EXPECT_EQ(box->standardButton(box->buttons().first()), QMessageBox::Ok);
-        box->buttons().first()->click();
-    });
     dialogs.MessageBox("No device.\n\r\n\rCheck <the> cable.", " Tarnwick Error");
-    EXPECT_TRUE(answered);
+    dialogs.MessageBox("No device.\n\r\n\rCheck <the> cable.", " Tarnwick Error");
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(owner.findChildren<QMessageBox*>().size(), 1);
+    EXPECT_EQ(box->parentWidget(), &owner);
+    EXPECT_EQ(box->windowTitle(), QStringLiteral(" Tarnwick Error"));
+    EXPECT_EQ(box->text(), QStringLiteral("No device.\n\nCheck <the> cable."));
+    EXPECT_EQ(box->textFormat(), Qt::PlainText);
+    ASSERT_EQ(box->buttons().size(), 1);
+    EXPECT_EQ(box->standardButton(box->buttons().first()), QMessageBox::Ok);
+
+    // Another message while the first stands belongs to it.
+    dialogs.MessageBox("Disk full", "Tarnwick");
+    auto* second = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->parentWidget(), box);
+    second->buttons().first()->click();
+    box->buttons().first()->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(owner.findChildren<QMessageBox*>().empty());
+
+    // Answered, the same message shows again the next time.
+    dialogs.MessageBox("Disk full", "Tarnwick");
+    EXPECT_EQ(owner.findChildren<QMessageBox*>().size(), 1);
+    AnswerNextModal([](QWidget& modal) { static_cast<QDialog&>(modal).accept(); });
+    dialogs.AnswerStandingMessages();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(owner.findChildren<QMessageBox*>().empty());
 }
 
 TEST(QtUserDialogsTest, LineBreaksInEveryOrderBecomeNewlines) {
