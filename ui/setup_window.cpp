@@ -7,11 +7,14 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <algorithm>
 
 #include "display/meter_scale.h"
+#include "platform/window_stacking.h"
 
 namespace tarnwick {
 namespace {
@@ -37,17 +40,67 @@ void SetFieldText(QLineEdit* field, const std::string& text) {
     }
 }
 
-void SetFill(QWidget* widget, uint32_t colour) {
-    widget->setStyleSheet(QString("background-color: %1; border: 1px solid #404040;")
-                              .arg(ColourFromBgr(colour).name()));
-}
-
 void SetFrame(QFrame* frame, uint32_t colour) {
     frame->setStyleSheet(QString("border: 2px solid %1; background: transparent;")
                              .arg(ColourFromBgr(colour).name()));
 }
 
+// Black text on a light colour, white on a dark one (ITU-R BT.601 luma).
+QColor CaptionColourOn(const QColor& fill) {
+    constexpr int kLightFrom = 128;
+    const int luma = (299 * fill.red() + 587 * fill.green() + 114 * fill.blue()) / 1000;
+    return luma >= kLightFrom ? Qt::black : Qt::white;
+}
+
 }  // namespace
+
+// A colour block: a panel filled with its setting's colour and captioned in
+// whichever of black and white reads on it. A click opens the colour dialog.
+// It is a panel, not a button, so it never becomes the dialog's default:
+// Enter in a field neither opens the colour dialog nor recolours anything.
+class ColourBlock : public QFrame {
+public:
+    ColourBlock(const char* caption, Qt::Alignment captionAlignment, std::function<void()> onClick,
+                QWidget* parent)
+        : QFrame(parent),
+          caption_(caption),
+          alignment_(captionAlignment),
+          onClick_(std::move(onClick)) {
+        setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        setCursor(Qt::PointingHandCursor);
+    }
+
+    void SetColour(uint32_t bgr) {
+        const QColor colour = ColourFromBgr(bgr);
+        if (colour != colour_) {
+            colour_ = colour;
+            update();
+        }
+    }
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
+            onClick_();
+        }
+    }
+
+    void paintEvent(QPaintEvent* event) override {
+        {
+            QPainter painter(this);
+            painter.fillRect(contentsRect(), colour_);
+            painter.setPen(CaptionColourOn(colour_));
+            painter.drawText(contentsRect().adjusted(0, 2, 0, -2), alignment_, caption_);
+        }
+        QFrame::paintEvent(event);
+    }
+
+private:
+    QString caption_;
+    Qt::Alignment alignment_;
+    std::function<void()> onClick_;
+    QColor colour_ = Qt::black;
+};
 
 TForm2::TForm2(TConfigDialog& model, QWidget* parent) : QDialog(parent), model_(model) {
     setWindowTitle(QString::fromStdString(kConfigDialogCaption));
@@ -85,16 +138,28 @@ TForm2::TForm2(TConfigDialog& model, QWidget* parent) : QDialog(parent), model_(
     Check(panel7, " Show Grid Lines", 8, 138, [this](bool c) { model_.cbShowGridClick(c); });
     Label(panel7, "Colours", 8, 170);
     Label(panel7, "Click block to change", 8, 188);
-    ColourBlock(panel7, "bgnd", 8, 212, 120, 136, [this] { model_.SbarClick(); });
-    ColourBlock(panel7, "pk", 16, 240, 44, 30, [this] { model_.RBarClick(); });
-    ColourBlock(panel7, "avg", 70, 240, 44, 30, [this] { model_.RavgBarClick(); });
-    ColourBlock(panel7, "pk ", 16, 290, 44, 30, [this] { model_.MbarClick(); });
-    ColourBlock(panel7, "avg ", 70, 290, 44, 30, [this] { model_.LavgBarClick(); });
+    // The background block holds the right channel's pair; the left channel's
+    // pair lies below it.
+    constexpr Qt::Alignment kOnTop = Qt::AlignHCenter | Qt::AlignTop;
+    constexpr Qt::Alignment kCentred = Qt::AlignCenter;
+    ColourBlock* sbar = AddColourBlock("Sbar", "bgnd", kOnTop, panel7, QRect(8, 212, 120, 72),
+                                       [this] { model_.SbarClick(); });
+    AddColourBlock("RBar", "pk", kCentred, sbar, QRect(8, 24, 48, 38),
+                   [this] { model_.RBarClick(); });
+    AddColourBlock("RavgBar", "avg", kCentred, sbar, QRect(64, 24, 48, 38),
+                   [this] { model_.RavgBarClick(); });
+    AddColourBlock("Mbar", "pk", kCentred, panel7, QRect(16, 296, 48, 38),
+                   [this] { model_.MbarClick(); });
+    AddColourBlock("LavgBar", "avg", kCentred, panel7, QRect(72, 296, 48, 38),
+                   [this] { model_.LavgBarClick(); });
     Label(panel7, "Meter and", 150, 212);
     Label(panel7, "Target Lines", 150, 228);
-    ColourBlock(panel7, "", 150, 250, 40, 28, [this] { model_.BbarClick(); });
-    ColourBlock(panel7, "", 150, 282, 40, 28, [this] { model_.CBarClick(); });
-    ColourBlock(panel7, "", 150, 314, 40, 28, [this] { model_.AbarClick(); });
+    AddColourBlock("Bbar", "", kCentred, panel7, QRect(150, 250, 40, 28),
+                   [this] { model_.BbarClick(); });
+    AddColourBlock("CBar", "", kCentred, panel7, QRect(150, 282, 40, 28),
+                   [this] { model_.CBarClick(); });
+    AddColourBlock("Abar", "", kCentred, panel7, QRect(150, 314, 40, 28),
+                   [this] { model_.AbarClick(); });
 
     // The lock, always-on-top and Save and Close.
     lockSet_ = new QCheckBox("LockSettings", this);
@@ -206,6 +271,11 @@ TForm2::TForm2(TConfigDialog& model, QWidget* parent) : QDialog(parent), model_(
     Label(panel2, "below Full Scale", 110, 296);
 
     panels_ = {panel1, panel2, panel4, panel7};
+    // Enter in a field does only what that field does: no button is ever the
+    // dialog's default, "Save and Close" included.
+    for (QPushButton* button : findChildren<QPushButton*>()) {
+        button->setAutoDefault(false);
+    }
 }
 
 QCheckBox* TForm2::Check(QWidget* parent, const char* caption, int x, int y,
@@ -220,15 +290,18 @@ QCheckBox* TForm2::Check(QWidget* parent, const char* caption, int x, int y,
     return box;
 }
 
-QPushButton* TForm2::ColourBlock(QWidget* parent, const char* caption, int x, int y, int w, int h,
-                                 std::function<void()> onClick) {
-    auto* block = new QPushButton(caption, parent);
-    block->setGeometry(x, y, w, h);
-    QObject::connect(block, &QPushButton::clicked, [this, onClick] {
-        onClick();
-        Render();
-    });
-    blocks_[std::string(caption) + std::to_string(x) + "," + std::to_string(y)] = block;
+ColourBlock* TForm2::AddColourBlock(const char* name, const char* caption, Qt::Alignment alignment,
+                                    QWidget* parent, const QRect& place,
+                                    std::function<void()> onClick) {
+    auto* block = new ColourBlock(
+        caption, alignment,
+        [this, onClick = std::move(onClick)] {
+            onClick();
+            Render();
+        },
+        parent);
+    block->setGeometry(place);
+    blocks_[name] = block;
     return block;
 }
 
@@ -315,12 +388,11 @@ void TForm2::Render() {
         box->setChecked(checked);
     }
     const std::pair<const char*, uint32_t> blocks[] = {
-        {"bgnd8,212", v.Sbar}, {"pk16,240", v.RBar},      {"avg70,240", v.RavgBar},
-        {"pk 16,290", v.Mbar}, {"avg 70,290", v.LavgBar}, {"150,250", v.Bbar},
-        {"150,282", v.CBar},   {"150,314", v.Abar},
+        {"Sbar", v.Sbar},       {"RBar", v.RBar}, {"RavgBar", v.RavgBar}, {"Mbar", v.Mbar},
+        {"LavgBar", v.LavgBar}, {"Bbar", v.Bbar}, {"CBar", v.CBar},       {"Abar", v.Abar},
     };
-    for (const auto& [key, colour] : blocks) {
-        SetFill(blocks_.at(key), colour);
+    for (const auto& [name, colour] : blocks) {
+        blocks_.at(name)->SetColour(colour);
     }
     {
         const QSignalBlocker a(lockSet_), b(checkBox2_);
@@ -341,6 +413,7 @@ void TForm2::ShowModal(QWidget* mainWindow) {
     if (mainWindow != nullptr) {
         move(mainWindow->x() + kConfigDialogOffsetX, mainWindow->y() + kConfigDialogOffsetY);
     }
+    KeepAboveOwner(*this);
     const bool ok = exec() == QDialog::Accepted;
     model_.Close(ok);
 }

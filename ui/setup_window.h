@@ -15,9 +15,12 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QFrame;
+class QRect;
 class QWidget;
 
 namespace tarnwick {
+
+class ColourBlock;
 
 class TForm2 : public QDialog {
 public:
@@ -36,8 +39,9 @@ protected:
 private:
     QCheckBox* Check(QWidget* parent, const char* caption, int x, int y,
                      std::function<void(bool)> onClick);
-    QPushButton* ColourBlock(QWidget* parent, const char* caption, int x, int y, int w, int h,
-                             std::function<void()> onClick);
+    // The colour block of setting control `name`, at `place` within `parent`.
+    ColourBlock* AddColourBlock(const char* name, const char* caption, Qt::Alignment alignment,
+                                QWidget* parent, const QRect& place, std::function<void()> onClick);
     QLineEdit* Field(QWidget* parent, int x, int y, int width,
                      std::function<void(const std::string&)> onChange);
 
@@ -61,7 +65,7 @@ private:
     QFrame* shape3_ = nullptr;
     std::vector<QWidget*> fullScaleControls_;
     std::map<std::string, QCheckBox*> checks_;
-    std::map<std::string, QPushButton*> blocks_;
+    std::map<std::string, ColourBlock*> blocks_;
     QCheckBox* lockSet_ = nullptr;
     QCheckBox* checkBox2_ = nullptr;
     QLabel* staticText4_ = nullptr;
