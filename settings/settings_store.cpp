@@ -95,8 +95,7 @@ TSettingsStore::TSettingsStore(ISettingsStore& store, IUserDialogs& dialogs)
     : store_(store), dialogs_(dialogs) {}
 
 TMeterSettings TSettingsStore::LoadSettings(int32_t instanceNumber,
-                                            const std::string& documentsFolder, int32_t mainLeft,
-                                            int32_t mainTop) {
+                                            const std::string& documentsFolder) {
     TMeterSettings s = StartSettings();
     s.InstanceNumber = instanceNumber;
     const std::string defaultFolder = DefaultResultsFolder(documentsFolder);
@@ -179,8 +178,9 @@ TMeterSettings TSettingsStore::LoadSettings(int32_t instanceNumber,
     s.BigNumbers = ReadBool(key, "BigNumbers").value_or(d.BigNumbers);
     s.NumWidth = ReadInt(key, "NumWidth").value_or(d.NumWidth);
     s.NumHeight = ReadInt(key, "NumHeight").value_or(d.NumHeight);
-    s.NumLeft = ReadInt(key, "NumLeft").value_or(mainLeft);
-    s.NumTop = ReadInt(key, "NumTop").value_or(mainTop);
+    // A numeric window never opened before comes up where the main window does.
+    s.NumLeft = ReadInt(key, "NumLeft").value_or(s.left);
+    s.NumTop = ReadInt(key, "NumTop").value_or(s.top);
     s.FileOpen = ReadBool(key, "File Open").value_or(d.FileOpen);
     const std::optional<std::string> filename = ReadString(key, "Filename");
     s.Filename = filename.value_or(d.Filename);

@@ -51,7 +51,7 @@ public:
 
     // The record as stored under the key of `instanceNumber`. Every value missing
     // or of the wrong kind takes its default; `NumLeft` and `NumTop` default to
-    // the main window's edges `mainLeft` and `mainTop`, an empty `Folder` to
+    // the main window's stored `left` and `top`, an empty `Folder` to
     // DefaultResultsFolder(`documentsFolder`). The derived values BlockBytes,
     // AverageLength and CalibrationFactor are computed from what was read;
     // DisplayOffset keeps its start value until the scale is first drawn.
@@ -59,8 +59,7 @@ public:
     // result is StartSettings() with the instance number and that Folder.
     // Two values are mended: a `Sweep` below 1 s (or not a number) becomes 1 s,
     // and a `Channel` outside 0..4 becomes 0 (Stereo).
-    TMeterSettings LoadSettings(int32_t instanceNumber, const std::string& documentsFolder,
-                                int32_t mainLeft, int32_t mainTop);
+    TMeterSettings LoadSettings(int32_t instanceNumber, const std::string& documentsFolder);
 
     // Writes the settings the setup dialogs change, into the key of
     // settings.InstanceNumber, stopping at the first failed write with the

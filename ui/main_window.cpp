@@ -1,5 +1,6 @@
 #include "ui/main_window.h"
 #include "platform/qt_user_dialogs.h"
+#include "platform/window_stacking.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -16,7 +17,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <limits>
 
 #include "display/meter_bitmap.h"
 #include "ui/about_box.h"
@@ -183,6 +183,9 @@ TForm1::TForm1(MeterApp& app, IUserDialogs& dialogs, IDesktopShell& shell, IText
     font.setPixelSize(14);
     setFont(font);
 
+    // Where a desktop makes the window larger than its client area after all,
+    // the area beyond the meter is the window's own colour too.
+    SetBackground(this, kWindowColour);
     client_ = new QWidget(this);
     SetBackground(client_, kWindowColour);
     setCentralWidget(client_);
@@ -190,6 +193,7 @@ TForm1::TForm1(MeterApp& app, IUserDialogs& dialogs, IDesktopShell& shell, IText
     BuildToolBar(client_);
     BuildControls(client_);
 
+    clock_.start();
     // Key preview: the window sees every key before the focused control.
     qApp->installEventFilter(this);
     // The window follows the blocks, a frame at a time (see BlockShown). What
@@ -206,14 +210,8 @@ TForm1::TForm1(MeterApp& app, IUserDialogs& dialogs, IDesktopShell& shell, IText
 }
 
 void TForm1::BlockShown() {
-    // Blocks come on the device's clock. A frame is due with the first block
-    // that finds the last frame at least earliestFrameMs_ old: waiting for an
-    // exact frame time would cost a wake-up of its own. The frame is painted
-    // once the blocks that came together have all been taken in. When no
-    // further block comes, the frame is painted latestFrameMs_ after the last.
-    const qint64 since =
-        sinceRefresh_.isValid() ? sinceRefresh_.elapsed() : std::numeric_limits<qint64>::max();
-    const qint64 wait = since >= earliestFrameMs_ ? 0 : latestFrameMs_ - since;
+    const qint64 now = clock_.elapsed();
+    const qint64 wait = pacer_.BlockShown(now) - now;
     if (!frame_.isActive() || frame_.remainingTime() > wait) {
         frame_.start(static_cast<int>(wait));
     }
@@ -226,8 +224,8 @@ void TForm1::SetFrameTimes() {
     const qreal rate =
         display != nullptr && display->refreshRate() >= 1.0 ? display->refreshRate() : kDefaultRate;
     const int screenFrameMs = std::max(1, static_cast<int>(std::ceil(1000.0 / rate)));
-    earliestFrameMs_ = std::max(kFrameMs - kFrameSlackMs, screenFrameMs);
-    latestFrameMs_ = earliestFrameMs_ + 2 * kFrameSlackMs;
+    const int earliest = std::max(kFrameMs - kFrameSlackMs, screenFrameMs);
+    pacer_.SetFrameTimes(earliest, earliest + 2 * kFrameSlackMs);
 }
 
 int TForm1::ClientHeightFor(int32_t view) {
@@ -349,6 +347,9 @@ void TForm1::NumericDisplay1Click() {
 
 void TForm1::About1Click() {
     TForm3 about(app_.SnapshotFolder(), this);
+    about.adjustSize();
+    CentreOnScreen(about);
+    KeepAboveOwner(about);
     about.exec();
 }
 
@@ -371,6 +372,9 @@ void TForm1::ProgramSetup1Click() {
         configWindow_ = new TForm2(*configModel_, this);
     }
     configWindow_->ShowModal(this);
+    if (!isVisible()) {
+        return;  // the program ended while the dialog was open
+    }
     // Always on top follows the setting, and no control keeps the focus, so
     // the keys reach the window.
     const bool onTop = app_.settings().OnTop;
@@ -445,6 +449,12 @@ void TForm1::BuildControls(QWidget* client) {
     startStop_->setIconSize(QSize(110, 48));
     startStop_->setFocusPolicy(Qt::NoFocus);
     startStop_->setFlat(true);
+    // Shown pressed while a test runs (the state comes from the meter): the
+    // picture sinks by the width of a shadow drawn above and left of it.
+    startStop_->setCheckable(true);
+    startStop_->setStyleSheet(
+        "QPushButton { border: none; }"
+        "QPushButton:checked { border-top: 2px solid #161616; border-left: 2px solid #161616; }");
     QObject::connect(startStop_, &QPushButton::clicked, [this] { app_.StartStopButtonClick(); });
 
     auto* panel5 = new QWidget(client);
@@ -465,6 +475,7 @@ void TForm1::BuildControls(QWidget* client) {
     longAverage_ = MakeReadout(panel5, 320, 28, 110);
     caption(12, 80, "Run time");
     elapsed_ = MakeReadout(panel5, 12, 100, 110);
+    elapsed_->setToolTip("Elapsed time since start of test");
     caption(140, 80, "Time over target 1");
     overTime_ = MakeReadout(panel5, 140, 100, 110);
     caption(320, 80, "Time under target 2");
@@ -500,7 +511,7 @@ void TForm1::ShowHint(QWidget* widget, const std::string& hint) {
 }
 
 void TForm1::Refresh() {
-    sinceRefresh_.start();
+    pacer_.FramePainted(clock_.elapsed());
     // The idle refresh waits a full period from here: while frames follow
     // the blocks it never fires, and the window does not wake for it.
     idle_.start(kIdleRefreshMs);
@@ -532,6 +543,7 @@ void TForm1::Refresh() {
         shownReplayRunning_ = replayRunning;
         tbReplay_->setIcon(replayRunning ? replayRunningIcon_ : replayIcon_);
     }
+    startStop_->setChecked(v.StartStopButtonDown);
     const bool stopShown = v.StartStopPicture == 1;
     if (stopShown != shownStop_) {
         shownStop_ = stopShown;
@@ -568,9 +580,10 @@ bool TForm1::HandleKey(int key) {
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     // Keys reach the window's handler whatever control has the focus, as long
-    // as no dialog is open over it.
+    // as no dialog is open over it and no menu is pulled down (its own keys
+    // apply then).
     if (event->type() == QEvent::KeyPress && QApplication::activeModalWidget() == nullptr &&
-        isActiveWindow()) {
+        QApplication::activePopupWidget() == nullptr && isActiveWindow()) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (!key->isAutoRepeat() && HandleKey(key->key())) {
             Refresh();
@@ -578,6 +591,16 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::WindowStateChange &&
+        (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) != 0) {
+        QTimer::singleShot(0, this, [this] {
+            setWindowState(windowState() & ~(Qt::WindowMaximized | Qt::WindowFullScreen));
+        });
+    }
+    QMainWindow::changeEvent(event);
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

@@ -22,6 +22,7 @@
 #include "results/results_dialog.h"
 #include "settings/config_dialog.h"
 #include "settings/settings_store.h"
+#include "ui/frame_pacer.h"
 #include "ui/numeric_window.h"
 #include "ui/results_window.h"
 #include "ui/setup_window.h"
@@ -67,6 +68,9 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // The window has no maximise; a desktop that maximises it anyway (from
+    // its own menu or a key) finds it restored at once.
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -117,13 +121,10 @@ private:
     static constexpr int kFrameSlackMs = 10;
     static constexpr int kIdleRefreshMs = 100;
     void BlockShown();
-    // A frame follows the last one no sooner than earliestFrameMs_, and no
-    // later than latestFrameMs_ while blocks are being shown.
-    int earliestFrameMs_ = kFrameMs - kFrameSlackMs;
-    int latestFrameMs_ = kFrameMs + kFrameSlackMs;
+    QElapsedTimer clock_;  // the frames' milliseconds
+    FramePacer pacer_{kFrameMs - kFrameSlackMs, kFrameMs + kFrameSlackMs};
     QTimer frame_;
     QTimer idle_;
-    QElapsedTimer sinceRefresh_;
     std::unique_ptr<TForm5> numeric_;
     QAction* numericDisplay1_ = nullptr;
 

@@ -57,8 +57,11 @@ void TForm5::RefreshNumericWindow() {
 void TForm5::paintEvent(QPaintEvent*) {
     // A window is exposed only after the desktop has framed it.
     FitOuterSize();
+    // The picture sits one row down, as on the form: the window's own colour
+    // shows above it and its last row lies below the client area.
     QPainter painter(this);
-    painter.drawImage(0, 0, image_);
+    painter.fillRect(0, 0, width(), 1, palette().window());
+    painter.drawImage(0, 1, image_);
 }
 
 void TForm5::closeEvent(QCloseEvent* event) {

@@ -7,6 +7,8 @@
 #include <QWidget>
 #include <algorithm>
 
+#include "platform/window_stacking.h"
+
 namespace tarnwick {
 namespace {
 
@@ -88,6 +90,8 @@ TForm4::TForm4(TResultsDialog& model, QWidget* parent) : QDialog(parent), model_
 void TForm4::ShowModal() {
     model_.FormShow();
     ToControls();
+    CentreOnScreen(*this);
+    KeepAboveOwner(*this);
     exec();
 }
 

@@ -231,7 +231,7 @@ TEST(RegFileFormat, HandEditedValuesLoadByTheReadingRules) {
     fakes::FakeDialogs dialogs;
     TSettingsStore store(memory, dialogs);
 
-    const TMeterSettings first = store.LoadSettings(1, "/home/op", 0, 0);
+    const TMeterSettings first = store.LoadSettings(1, "/home/op");
     EXPECT_EQ(first.Sweep, 10.0);  // a dword is no double
     EXPECT_EQ(first.Channel, 0);
     EXPECT_EQ(first.Calibration, -4.0);
@@ -240,7 +240,7 @@ TEST(RegFileFormat, HandEditedValuesLoadByTheReadingRules) {
     EXPECT_EQ(first.Folder, "/l/");
     EXPECT_FALSE(first.OnTop);
 
-    const TMeterSettings second = store.LoadSettings(2, "/home/op", 0, 0);
+    const TMeterSettings second = store.LoadSettings(2, "/home/op");
     EXPECT_EQ(second.Sweep, 200.0);
     EXPECT_EQ(second.BlockBytes, 64000);
 }
@@ -286,7 +286,7 @@ TEST(RegFileFormat, EveryValueTypeIsReadAndOnlyItsOwnSettingFallsBack) {
         into->Write(value.name, value.value);
     }
     fakes::FakeDialogs dialogs;
-    const TMeterSettings loaded = TSettingsStore(memory, dialogs).LoadSettings(1, "/home/op", 0, 0);
+    const TMeterSettings loaded = TSettingsStore(memory, dialogs).LoadSettings(1, "/home/op");
     EXPECT_EQ(loaded.Calibration, -2.0);
     EXPECT_EQ(loaded.TestName, "Results ");
     EXPECT_EQ(loaded.Channel, 0);

@@ -25,6 +25,7 @@ const std::string kFirstKey = "Software\\Hollowden\\Tarnwick";
 const std::string kSecondKey = "Software\\Hollowden\\Tarnwick 2";
 const std::string kDocuments = "/home/op/Documents";
 const std::string kDefaultFolder = "/home/op/Documents/Tarnwick/";
+// The main window's stored edges, where a numeric window never placed opens.
 constexpr int32_t kMainLeft = 120;
 constexpr int32_t kMainTop = 80;
 
@@ -139,9 +140,7 @@ TWindowPlacement Windows(bool numericVisible) {
 
 class SettingsStoreTest : public ::testing::Test {
 protected:
-    TMeterSettings Load(int32_t instance = 1) {
-        return store.LoadSettings(instance, kDocuments, kMainLeft, kMainTop);
-    }
+    TMeterSettings Load(int32_t instance = 1) { return store.LoadSettings(instance, kDocuments); }
 
     // Loads from a first-copy key holding only `values`.
     TMeterSettings LoadWith(const std::vector<std::pair<std::string, StoredValue>>& values) {
@@ -150,7 +149,7 @@ protected:
         for (const auto& [name, value] : values) {
             key->Write(name, value);
         }
-        return TSettingsStore(memory, dialogs).LoadSettings(1, kDocuments, kMainLeft, kMainTop);
+        return TSettingsStore(memory, dialogs).LoadSettings(1, kDocuments);
     }
 
     std::optional<StoredValue> Stored(const std::string& name, const std::string& key = kFirstKey) {
@@ -171,8 +170,6 @@ TEST_F(SettingsStoreTest, FreshProfileLoadsEveryDefaultAndWritesNothing) {
     const TMeterSettings loaded = Load();
 
     TMeterSettings expected = DefaultSettings();
-    expected.NumLeft = kMainLeft;
-    expected.NumTop = kMainTop;
     expected.Folder = kDefaultFolder;
     ExpectSameSettings(loaded, expected);
     EXPECT_EQ(loaded.BlockBytes, 3528);
@@ -332,7 +329,9 @@ TEST_F(SettingsStoreTest, NumbersOfTheWrongKindOrSizeTakeTheirDefaults) {
     s = LoadWith({{"Upper Vol", StringValue("-5")},
                   {"Lower Vol", Binary({0xFB, 0xFF, 0xFF, 0xFF})},
                   {"Integrate", Binary({0})},
-                  {"NumLeft", StringValue("7")}});
+                  {"NumLeft", StringValue("7")},
+                  {"left", IntValue(kMainLeft)},
+                  {"top", IntValue(kMainTop)}});
     EXPECT_EQ(s.UpperVol, -10);
     EXPECT_EQ(s.LowerVol, -20);
     EXPECT_TRUE(s.Integrate);

@@ -128,7 +128,7 @@ TEST_F(RegFileStoreTest, OpeningCreatesTheKeyAndBothCopiesShareOneFile) {
     TSettingsStore settings(store, dialogs);
 
     // A fresh profile: the key is created, every setting takes its default.
-    TMeterSettings first = settings.LoadSettings(1, "/home/op/Documents", 10, 20);
+    TMeterSettings first = settings.LoadSettings(1, "/home/op/Documents");
     EXPECT_EQ(first.BlockBytes, 3528);
     ASSERT_EQ(FileNow().keys().size(), 1u);
     EXPECT_TRUE(FileNow().keys()[0].values().empty());
@@ -141,18 +141,18 @@ TEST_F(RegFileStoreTest, OpeningCreatesTheKeyAndBothCopiesShareOneFile) {
     settings.SaveSettings(first, windows);
     settings.SaveWindowState(first, windows);
 
-    TMeterSettings second = settings.LoadSettings(2, "/home/op/Documents", 10, 20);
+    TMeterSettings second = settings.LoadSettings(2, "/home/op/Documents");
     second.Scale = kUserFullScale;
     settings.SaveWindowState(second, windows);
     EXPECT_TRUE(dialogs.messages.empty());
 
-    const TMeterSettings again = settings.LoadSettings(1, "/home/op/Documents", 10, 20);
+    const TMeterSettings again = settings.LoadSettings(1, "/home/op/Documents");
     EXPECT_EQ(again.UpperVol, -4);
     EXPECT_TRUE(again.Locked);
     EXPECT_EQ(again.password, "pw");
     EXPECT_EQ(again.width, 700);
     EXPECT_EQ(again.Scale, kDefaultScale);
-    EXPECT_EQ(settings.LoadSettings(2, "/home/op/Documents", 10, 20).Scale, kUserFullScale);
+    EXPECT_EQ(settings.LoadSettings(2, "/home/op/Documents").Scale, kUserFullScale);
     const RegFile file = FileNow();
     ASSERT_EQ(file.keys().size(), 2u);
     EXPECT_EQ(file.keys()[0].path(), kFileKey);
@@ -187,7 +187,7 @@ TEST_F(RegFileStoreTest, ADamagedValueCostsOnlyItselfAndOtherFilesAreKeptAsideIn
     RegFileSettingsStore store(file_);
     RecordingDialogs dialogs;
     TSettingsStore settings(store, dialogs);
-    const TMeterSettings loaded = settings.LoadSettings(1, "/home/op", 0, 0);
+    const TMeterSettings loaded = settings.LoadSettings(1, "/home/op");
     EXPECT_EQ(loaded.UpperVol, -6);
     EXPECT_EQ(loaded.Calibration, -2.0);
     EXPECT_EQ(loaded.TestName, "Results ");
@@ -218,7 +218,7 @@ TEST_F(RegFileStoreTest, AFolderThatCannotBeCreatedFailsTheOpen) {
 
     RecordingDialogs dialogs;
     TSettingsStore settings(store, dialogs);
-    TMeterSettings s = settings.LoadSettings(1, "/home/op", 0, 0);
+    TMeterSettings s = settings.LoadSettings(1, "/home/op");
     EXPECT_EQ(s.BlockBytes, StartSettings().BlockBytes);
     settings.SaveSettings(s, TWindowPlacement{});
     settings.SaveWindowState(s, TWindowPlacement{});
@@ -270,7 +270,7 @@ TEST_F(RegFileStoreTest, AReadOnlyFolderStillReadsButRefusesWrites) {
         RecordingDialogs dialogs;
         TSettingsStore settings(store, dialogs);
         int failures = 0;
-        TMeterSettings s = settings.LoadSettings(1, "/home/op", 0, 0);
+        TMeterSettings s = settings.LoadSettings(1, "/home/op");
         if (s.UpperVol != -3) {
             failures |= 1;
         }
