@@ -211,7 +211,8 @@ TForm1::TForm1(MeterApp& app, IUserDialogs& dialogs, IDesktopShell& shell, IText
 
 void TForm1::BlockShown() {
     const qint64 now = clock_.elapsed();
-    const qint64 wait = pacer_.BlockShown(now) - now;
+    // A frame already overdue (its timer has not had its turn yet) is due now.
+    const qint64 wait = std::max<qint64>(0, pacer_.BlockShown(now) - now);
     if (!frame_.isActive() || frame_.remainingTime() > wait) {
         frame_.start(static_cast<int>(wait));
     }
