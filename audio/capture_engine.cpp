@@ -66,13 +66,7 @@ void TCaptureEngine::FindInputDevice(TMeterSettings& settings) {
 
 bool TCaptureEngine::OpenCapture(int32_t deviceIndex, TSampleStore& store,
                                  BlockFilledHandler onFilled, DeviceFailedHandler onFailed) {
-    // The messages of the query and the open must not be hidden behind the
-    // program's always-on-top windows. The windows go back on top however the
-    // open ends.
-    dialogs_.NormalizeTopMosts();
-    const bool opened = OpenInput(deviceIndex, std::move(onFilled), std::move(onFailed));
-    dialogs_.RestoreTopMosts();
-    if (!opened) {
+    if (!OpenInput(deviceIndex, std::move(onFilled), std::move(onFailed))) {
         return false;
     }
 

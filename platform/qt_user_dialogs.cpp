@@ -6,7 +6,6 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
-#include <QWindow>
 
 #include "platform/window_stacking.h"
 
@@ -226,32 +225,6 @@ std::optional<std::string> QtUserDialogs::InputBox(const std::string& caption,
         return std::nullopt;
     }
     return dialog.textValue().toStdString();
-}
-
-void QtUserDialogs::NormalizeTopMosts() {
-    if (normalizeDepth_++ > 0) {
-        return;
-    }
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        QWindow* handle = widget->windowHandle();
-        if (widget->isVisible() && handle != nullptr &&
-            handle->flags().testFlag(Qt::WindowStaysOnTopHint)) {
-            handle->setFlag(Qt::WindowStaysOnTopHint, false);
-            madeOrdinary_.append(handle);
-        }
-    }
-}
-
-void QtUserDialogs::RestoreTopMosts() {
-    if (normalizeDepth_ == 0 || --normalizeDepth_ > 0) {
-        return;
-    }
-    for (const QPointer<QWindow>& handle : std::as_const(madeOrdinary_)) {
-        if (!handle.isNull()) {
-            handle->setFlag(Qt::WindowStaysOnTopHint, true);
-        }
-    }
-    madeOrdinary_.clear();
 }
 
 }  // namespace tarnwick

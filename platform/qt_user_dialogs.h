@@ -7,7 +7,6 @@
 // call from the GUI thread only.
 
 #include <QColor>
-#include <QList>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -17,7 +16,6 @@
 
 class QDialog;
 class QWidget;
-class QWindow;
 
 namespace tarnwick {
 
@@ -66,11 +64,6 @@ public:
     std::optional<uint32_t> ChooseColour(std::optional<uint32_t> preset) override;
     std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt,
                                         const std::string& initial) override;
-    // Clears the stays-on-top flag of every visible top-level window that has it,
-    // on the native window only, so the windows are not hidden and shown again;
-    // RestoreTopMosts sets it back on the same windows.
-    void NormalizeTopMosts() override;
-    void RestoreTopMosts() override;
 
 protected:
     // Runs a fully prepared dialog modally and returns its QDialog::DialogCode.
@@ -90,8 +83,6 @@ private:
 
     QWidget* mainWindow_;
     uint32_t lastColour_ = kFirstDialogColour;
-    int normalizeDepth_ = 0;
-    QList<QPointer<QWindow>> madeOrdinary_;
     std::vector<StandingMessage> standing_;
 };
 

@@ -1,6 +1,8 @@
 #pragma once
-// Port: the modal dialogs the system asks the user through. Each returns only
-// when the user has answered; the event loop keeps running meanwhile.
+// Port: the modal dialogs the system asks the user through. Those that ask
+// return when the user has answered, the event loop running meanwhile; a
+// message returns at once and stands until it is read, so that nothing that
+// raises one (a failed save among the measured blocks, say) waits for it.
 
 #include <cstdint>
 #include <optional>
@@ -24,7 +26,7 @@ struct SaveFileAnswer {
 class IUserDialogs {
 public:
     virtual ~IUserDialogs() = default;
-    // A message box with one OK button.
+    // A message box with one OK button. May return before it is answered.
     virtual void MessageBox(const std::string& text, const std::string& caption) = 0;
     // nullopt when the user cancels.
     virtual std::optional<SaveFileAnswer> SaveFile(const SaveFileRequest& request) = 0;
@@ -39,12 +41,6 @@ public:
     virtual std::optional<std::string> InputBox(const std::string& caption,
                                                 const std::string& prompt,
                                                 const std::string& initial) = 0;
-    // Makes the program's always-on-top windows ordinary for a while, so that a
-    // message about the sound card is not hidden behind them, and puts them back
-    // on top. Calls may nest; only the outermost pair acts. A program without
-    // windows has nothing to do.
-    virtual void NormalizeTopMosts() {}
-    virtual void RestoreTopMosts() {}
 };
 
 }  // namespace tarnwick

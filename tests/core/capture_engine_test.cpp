@@ -77,29 +77,6 @@ TEST(CaptureEngine, EveryFailureOfTheOpeningSequence) {
     }
 }
 
-TEST(CaptureEngine, OpeningMessagesAreNotHiddenBehindOnTopWindows) {
-    // The query's and the open's messages come while the on-top windows are
-    // ordinary; the windows are on top again however the open ended.
-    for (const auto& arrange : std::vector<std::function<void(AppHarness&)>>{
-             [](AppHarness& h) { h.wave.queryResult = kWaveBadFormat; },
-             [](AppHarness& h) { h.wave.openResult = 4; }}) {
-        AppHarness h;
-        arrange(h);
-        h.Create(DefaultSettings());
-        ASSERT_FALSE(h.dialogs.messages.empty());
-        for (const auto& m : h.dialogs.messages) {
-            EXPECT_TRUE(m.topMostsOrdinary) << m.text;
-        }
-        EXPECT_EQ(h.dialogs.normalizeDepth, 0);
-    }
-    AppHarness h;
-    h.wave.startResult = 5;
-    h.Create(DefaultSettings());
-    ASSERT_FALSE(h.dialogs.messages.empty());
-    EXPECT_FALSE(h.dialogs.messages.front().topMostsOrdinary);
-    EXPECT_EQ(h.dialogs.normalizeDepth, 0);
-}
-
 TEST(CaptureEngine, FailuresWhileRunning) {
     AppHarness h;
     h.Create(DefaultSettings());

@@ -59,15 +59,11 @@ public:
     struct Message {
         std::string text;
         std::string caption;
-        bool topMostsOrdinary = false;  // shown while the on-top windows were ordinary
     };
 
     void MessageBox(const std::string& text, const std::string& caption) override {
-        messages.push_back({text, caption, normalizeDepth > 0});
+        messages.push_back({text, caption});
     }
-
-    void NormalizeTopMosts() override { ++normalizeDepth; }
-    void RestoreTopMosts() override { --normalizeDepth; }
 
     // Pops the next scripted answer; cancels when none is left.
     std::optional<SaveFileAnswer> SaveFile(const SaveFileRequest& request) override {
@@ -124,7 +120,6 @@ public:
     std::vector<std::optional<uint32_t>> colourPresets;
     std::deque<std::optional<std::string>> inputAnswers;
     std::vector<InputRequest> inputRequests;
-    int normalizeDepth = 0;
 };
 
 // Text files in memory. Appending to a missing file fails with error 2, as on

@@ -258,32 +258,5 @@ TEST(QtUserDialogsTest, InputBoxReturnsTypedTextOrNothingOnCancel) {
     EXPECT_FALSE(dialogs.InputBox(" Password", "Enter the password", "old"));
 }
 
-TEST(QtUserDialogsTest, OnTopWindowsAreOrdinaryUntilRestoredAndNestingCounts) {
-    QWidget onTop(nullptr, Qt::Window | Qt::WindowStaysOnTopHint);
-    QWidget ordinary;
-    onTop.show();
-    ordinary.show();
-    const auto isOnTop = [](QWidget& w) {
-        return w.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint);
-    };
-
-    QtUserDialogs dialogs;
-    dialogs.NormalizeTopMosts();
-    dialogs.NormalizeTopMosts();
-    EXPECT_FALSE(isOnTop(onTop));
-    EXPECT_TRUE(onTop.isVisible());
-    dialogs.RestoreTopMosts();
-    EXPECT_FALSE(isOnTop(onTop)) << "only the outermost restore acts";
-    dialogs.RestoreTopMosts();
-    EXPECT_TRUE(isOnTop(onTop));
-    EXPECT_FALSE(isOnTop(ordinary));
-
-    dialogs.RestoreTopMosts();  // unmatched: nothing to restore, no harm
-    dialogs.NormalizeTopMosts();
-    EXPECT_FALSE(isOnTop(onTop));
-    dialogs.RestoreTopMosts();
-    EXPECT_TRUE(isOnTop(onTop));
-}
-
 }  // namespace
 }  // namespace tarnwick
