@@ -16,11 +16,7 @@ work=$(mktemp -d)
 xvfb_pid=
 program_pid=
 
-cleanup() {
-    end_program_and_screen
-    rm -rf "$work"
-}
-trap cleanup EXIT
+trap end_run EXIT
 
 start_virtual_screen || { echo "Xvfb did not start"; exit 1; }
 export QT_LOGGING_RULES="tarnwick.paint.debug=true"

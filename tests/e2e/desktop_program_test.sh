@@ -16,36 +16,7 @@ work=$(mktemp -d)
 xvfb_pid=
 program_pid=
 
-cleanup() {
-    end_program_and_screen
-    if [ "${keep_work:-}" = 1 ]; then
-        echo "files kept in $work"
-    else
-        rm -rf "$work"
-    fi
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*"
-    echo "--- program output:"
-    cat "$work/program.log" 2>/dev/null || true
-    keep_work=1
-    exit 1
-}
-
-# Waits up to 10 s for the program to end, which it must do with status 0.
-wait_for_exit() {
-    for _ in $(seq 100); do
-        kill -0 "$program_pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -0 "$program_pid" 2>/dev/null && fail "the program did not end $1"
-    local status=0
-    wait "$program_pid" || status=$?
-    program_pid=
-    [ "$status" = 0 ] || fail "the program ended with status $status $1"
-}
+trap end_run EXIT
 
 # The number of pixels of `colour` in a region (W H X Y) of a picture.
 count_colour() {
@@ -106,7 +77,7 @@ sleep 0.5  # written through a temporary file and renamed: complete once seen
 xdotool mousemove --window "$window" 20 9 click 1
 sleep 0.5
 xdotool key Up Return
-wait_for_exit "after Exit program"
+wait_for_exit 100 "after Exit program"
 
 settings="$XDG_CONFIG_HOME/Hollowden/Tarnwick.reg"
 [ -f "$settings" ] || fail "no settings file"
@@ -125,6 +96,6 @@ xdotool windowfocus --sync "$window" || true
 xdotool key --window "$window" v
 sleep 0.5
 kill -TERM "$program_pid"
-wait_for_exit "after SIGTERM"
+wait_for_exit 100 "after SIGTERM"
 grep -q '^"View"=dword:00000001$' "$settings" || fail "SIGTERM lost the window state"
 echo "PASS: trace $trace px, readouts $peak_text and $run_time_text px, snapshot $(basename "$snapshot")"

@@ -1,11 +1,50 @@
 # Sourced by the scripts that run the desktop program on a virtual screen.
 # Needs: Xvfb, and a variable `work` naming a scratch folder the caller owns.
 
-# Ends the program (`program_pid`) and the screen (`xvfb_pid`) where they run;
-# for the callers' exit traps.
+# Ends the program (`program_pid`), a window manager (`wm_pid`) and the screen
+# (`xvfb_pid`) where they run.
 end_program_and_screen() {
     [ -n "${program_pid:-}" ] && kill "$program_pid" 2>/dev/null || true
+    [ -n "${wm_pid:-}" ] && kill "$wm_pid" 2>/dev/null || true
     [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true
+}
+
+# For the callers' exit traps: ends what runs and removes the scratch folder,
+# unless a failure asked to keep it.
+end_run() {
+    end_program_and_screen
+    if [ "${keep_work:-}" = 1 ]; then
+        echo "files kept in $work"
+    else
+        rm -rf "$work"
+    fi
+}
+
+# Waits up to $1 tenths of a second for the program (`program_pid`) to end,
+# which it must do with status 0; $2 says after what.
+wait_for_exit() {
+    for _ in $(seq "$1"); do
+        kill -0 "$program_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -0 "$program_pid" 2>/dev/null && fail "the program did not end $2"
+    local status=0
+    wait "$program_pid" || status=$?
+    program_pid=
+    [ "$status" = 0 ] || fail "the program ended with status $status $2"
+}
+
+# Says why the test failed, then what the caller's `on_failure` adds, if it has
+# one, and the program's output; keeps the scratch folder and exits.
+fail() {
+    echo "FAIL: $*"
+    if [ "$(type -t on_failure)" = function ]; then
+        on_failure || true
+    fi
+    echo "--- program output:"
+    cat "$work/program.log" 2>/dev/null || true
+    keep_work=1
+    exit 1
 }
 
 # Starts Xvfb on a free display number, exports DISPLAY and sets xvfb_pid.

@@ -18,26 +18,12 @@ xvfb_pid=
 program_pid=
 wm_pid=
 
-cleanup() {
-    end_program_and_screen
-    [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null || true
-    if [ "${keep_work:-}" = 1 ]; then
-        echo "files kept in $work"
-    else
-        rm -rf "$work"
-    fi
-}
-trap cleanup EXIT
+trap end_run EXIT
 
-fail() {
-    echo "FAIL: $*"
+on_failure() {
     echo "--- stacking, bottom to top:"
-    stacking_list || true
-    echo "--- program output:"
-    cat "$work/program.log" 2>/dev/null || true
-    import -window root "$work/screen.png" 2>/dev/null || true
-    keep_work=1
-    exit 1
+    stacking_list
+    import -window root "$work/screen.png"
 }
 
 # The managed windows from bottom to top, as "0x... title" lines.
@@ -135,15 +121,7 @@ start_program() {
 # Sends SIGTERM; the program must end with status 0 within a second.
 expect_end_on_sigterm() {
     kill -TERM "$program_pid"
-    for _ in $(seq 10); do
-        kill -0 "$program_pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -0 "$program_pid" 2>/dev/null && fail "the program outlived SIGTERM $1 by a second"
-    local status=0
-    wait "$program_pid" || status=$?
-    program_pid=
-    [ "$status" = 0 ] || fail "the program ended with status $status after SIGTERM $1"
+    wait_for_exit 10 "within a second of SIGTERM $1"
 }
 
 start_virtual_screen || fail "Xvfb did not start"
