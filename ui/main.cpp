@@ -40,6 +40,12 @@ class ApplicationControl : public IProcessControl {
 public:
     explicit ApplicationControl(QtUserDialogs& dialogs) : dialogs_(dialogs) {}
     void EndProgram() override {
+        // While the message is read, the loop runs on; a further failure then
+        // finds the program already on its way out.
+        if (ending_) {
+            return;
+        }
+        ending_ = true;
         dialogs_.AnswerStandingMessages();
         std::_Exit(1);
     }
@@ -53,6 +59,7 @@ public:
 
 private:
     QtUserDialogs& dialogs_;
+    bool ending_ = false;
 };
 
 // The program ends when its main window closes, whatever else stands open: a
