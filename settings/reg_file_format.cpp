@@ -629,6 +629,7 @@ std::optional<RegFile> ParseRegFile(std::string_view text, RegParseError* error)
         }
         // From here on each line stands on its own: one that cannot be read
         // costs that key or value only, as each setting is read on its own.
+        std::string passedOver;  // why a line is passed over; not reported
         const char first = line->front();
         if (first == ';') {
             continue;
@@ -647,8 +648,7 @@ std::optional<RegFile> ParseRegFile(std::string_view text, RegParseError* error)
         size_t pos = 1;
         if (first == '"') {
             pos = 0;
-            std::optional<std::string> quoted = ParseQuoted(*line, pos, message);
-            message.clear();
+            std::optional<std::string> quoted = ParseQuoted(*line, pos, passedOver);
             if (!quoted) {
                 continue;
             }
@@ -658,8 +658,7 @@ std::optional<RegFile> ParseRegFile(std::string_view text, RegParseError* error)
         if (rest.empty() || rest.front() != '=') {
             continue;
         }
-        std::optional<StoredValue> value = ParseData(TrimLeft(rest.substr(1)), message);
-        message.clear();
+        std::optional<StoredValue> value = ParseData(TrimLeft(rest.substr(1)), passedOver);
         if (value) {
             key->Set(name, *value);
         }

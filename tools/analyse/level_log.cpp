@@ -24,21 +24,24 @@ const char* const kHeader =
     "left_over_candidate,right_over_candidate,level,short_average1,short_average2,"
     "run_time_average,over_target_ms,under_target_ms,system_max,lamp\n";
 
+// The digits of one number and the comma after it.
+void AppendField(std::string& row, const char* digits, std::to_chars_result end) {
+    row.append(digits, static_cast<size_t>(end.ptr - digits));
+    row.push_back(',');
+}
+
 template <typename Number>
 void AppendNumber(std::string& row, Number value) {
     char digits[32];
-    const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, value);
-    row.append(digits, end.ptr);
-    row.push_back(',');
+    AppendField(row, digits, std::to_chars(digits, digits + sizeof digits, value));
 }
 
 // Fixed notation with six decimals and a point, as "%.6f" in the C locale.
 void AppendAverage(std::string& row, double value) {
     char digits[64];
-    const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, value,
-                                                   std::chars_format::fixed, kAverageDecimals);
-    row.append(digits, end.ptr);
-    row.push_back(',');
+    AppendField(row, digits,
+                std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed,
+                              kAverageDecimals));
 }
 
 }  // namespace
