@@ -15,7 +15,7 @@
 #include "core/ports/process_control.h"
 #include "core/ports/user_dialogs.h"
 #include "core/ports/wave_device.h"
-#include "settings/meter_settings.h"
+#include "core/meter_settings.h"
 
 namespace tarnwick {
 

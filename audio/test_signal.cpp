@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "core/level_math.h"
-#include "settings/meter_settings.h"
+#include "core/capture_format.h"
 
 namespace tarnwick {
 namespace {
@@ -49,15 +49,6 @@ const std::vector<double>& SineTable() {
         return table;
     }();
     return kTable;
-}
-
-void Put(uint8_t* p, int16_t left, int16_t right) {
-    const auto l = static_cast<uint16_t>(left);
-    const auto r = static_cast<uint16_t>(right);
-    p[0] = static_cast<uint8_t>(l & 0xFF);
-    p[1] = static_cast<uint8_t>(l >> 8);
-    p[2] = static_cast<uint8_t>(r & 0xFF);
-    p[3] = static_cast<uint8_t>(r >> 8);
 }
 
 }  // namespace
@@ -107,7 +98,7 @@ void TestSignal::Fill(uint8_t* out, int64_t frames) {
             left = level.syllable[(index * 7) % 5] * envelope * voice;
             right = 0.8 * left;
         }
-        Put(out, Clip(left), Clip(right));
+        WriteFrame(out, Clip(left), Clip(right));
         if (++inCycle == kCycle) {
             inCycle = 0;
         }

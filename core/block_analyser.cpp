@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstring>
 
+#include "core/capture_format.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -14,10 +16,6 @@ namespace {
 constexpr int32_t kIntegrationDivisor = 40;
 
 enum class Source { kInput, kRecording, kReplay };
-
-inline int32_t Sample(const uint8_t* p) {
-    return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
-}
 
 inline int32_t Abs(int32_t v) {
     return v < 0 ? -v : v;
@@ -239,8 +237,8 @@ AnalyseBlockResult Analyse(const AnalyseBlockInput& in, SampleStoreAccess store,
                 frame = kSilentFrame;
             }
         }
-        const int32_t l = Sample(frame);
-        const int32_t r = Sample(frame + 2);
+        const int32_t l = ReadSample(frame);
+        const int32_t r = ReadSample(frame + 2);
         Step<Integrate>(p, l, r);
         if constexpr (From == Source::kRecording) {
             const int32_t m = Abs((l + r) / 2);

@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "core/ports/timers.h"
-#include "settings/meter_settings.h"
+#include "core/meter_settings.h"
 
 namespace tarnwick {
 

@@ -3,6 +3,7 @@
 #include "results/save_schedule.h"
 #include "settings/settings_store.h"
 #include "settings/settings_values.h"
+#include "core/version.h"
 
 namespace tarnwick {
 
@@ -56,7 +57,8 @@ bool MeterApp::FormCreate(int32_t instanceNumber, const TMeterSettings& stored) 
         return false;
     }
     view_.CheckBox1Checked = settings_.AutoStart;
-    view_.Caption = instanceNumber == 1 ? "Tarnwick  V.1.40" : "Tarnwick - 2   V.1.40";
+    view_.Caption = instanceNumber == 1 ? std::string("Tarnwick  V.") + kVersion
+                                        : std::string("Tarnwick - 2   V.") + kVersion;
     return true;
 }
 

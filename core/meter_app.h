@@ -36,7 +36,7 @@
 #include "display/meter_scale.h"
 #include "display/sweep_graph.h"
 #include "results/test_run.h"
-#include "settings/meter_settings.h"
+#include "core/meter_settings.h"
 
 namespace tarnwick {
 

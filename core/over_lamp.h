@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "core/block_analyser.h"
-#include "settings/meter_settings.h"
+#include "core/meter_settings.h"
 
 namespace tarnwick {
 

@@ -3,7 +3,7 @@
 #include <utility>
 #include <vector>
 
-#include "settings/meter_settings.h"
+#include "core/meter_settings.h"
 
 namespace tarnwick {
 

@@ -8,7 +8,7 @@
 
 #include "display/meter_bitmap.h"
 #include "display/meter_scale.h"
-#include "settings/meter_settings.h"
+#include "core/meter_settings.h"
 
 namespace tarnwick {
 

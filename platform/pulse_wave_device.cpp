@@ -6,17 +6,18 @@
 #include <cstring>
 #include <utility>
 
+#include "core/capture_format.h"
 #include "platform/wave_device_rules.h"
 
 namespace tarnwick {
 namespace {
 
-constexpr pa_sample_spec kCaptureSpec{PA_SAMPLE_S16LE, 44100, 2};
+constexpr pa_sample_spec kCaptureSpec{PA_SAMPLE_S16LE, kSampleRate, 2};
 
 // The replay is heard while the same frames are measured from the store at the
 // input's pace; a short server buffer keeps the sound close to the picture and
 // makes Reset silent at once.
-constexpr uint32_t kPlaybackTargetBytes = 44100 / 10 * 4;  // 100 ms
+constexpr uint32_t kPlaybackTargetBytes = kSampleRate / 10 * kBytesPerFrame;  // 100 ms
 
 std::string WithoutLeadingBlanks(const char* text) {
     std::string s = text != nullptr ? text : "";

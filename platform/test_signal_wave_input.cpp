@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "platform/wave_device_rules.h"
-#include "settings/meter_settings.h"
+#include "core/meter_settings.h"
 
 namespace tarnwick {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "audio/capture_block.h"
+#include "core/capture_block.h"
 #include "core/ports/wave_device.h"
 
 namespace tarnwick {

@@ -21,7 +21,7 @@
 
 #include "core/meter_app.h"
 #include "core/ports/user_dialogs.h"
-#include "settings/meter_settings.h"
+#include "core/meter_settings.h"
 
 namespace tarnwick {
 

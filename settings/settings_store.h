@@ -14,7 +14,7 @@
 
 #include "core/ports/settings_key.h"
 #include "core/ports/user_dialogs.h"
-#include "settings/meter_settings.h"
+#include "core/meter_settings.h"
 
 namespace tarnwick {
 

@@ -7,6 +7,8 @@
 #include <QSysInfo>
 #include <QVBoxLayout>
 
+#include "core/version.h"
+
 namespace tarnwick {
 
 std::string OperatingSystemText() {
@@ -33,7 +35,7 @@ TForm3::TForm3(const std::string& dataPath, QWidget* parent) : QDialog(parent) {
     icon->setPixmap(QIcon(":/icons/tarnwick.svg").pixmap(64, 64));
     icon->setAlignment(Qt::AlignCenter);
     layout->addWidget(icon);
-    auto* label1 = new QLabel("Tarnwick  V.1.40", this);
+    auto* label1 = new QLabel(QString("Tarnwick  V.") + kVersion, this);
     QFont title = label1->font();
     title.setPointSize(16);
     title.setBold(true);

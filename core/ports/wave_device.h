@@ -8,7 +8,8 @@
 #include <functional>
 #include <string>
 
-#include "audio/capture_block.h"
+#include "core/capture_block.h"
+#include "core/capture_format.h"
 
 namespace tarnwick {
 
@@ -18,7 +19,7 @@ constexpr int kWaveBadFormat = 32;
 struct WaveFormat {
     uint16_t formatTag = 1;  // PCM
     uint16_t channels = 2;
-    uint32_t samplesPerSec = 44100;
+    uint32_t samplesPerSec = kSampleRate;
     uint32_t avgBytesPerSec = 176400;
     uint16_t blockAlign = 4;
     uint16_t bitsPerSample = 16;

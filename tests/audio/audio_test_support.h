@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "audio/capture_block.h"
+#include "core/capture_block.h"
 #include "core/ports/wave_device.h"
 
 namespace tarnwick::test {

@@ -4,7 +4,7 @@
 
 #include "core/level_math.h"
 #include "results/test_run.h"
-#include "settings/meter_settings.h"
+#include "core/meter_settings.h"
 
 namespace tarnwick {
 namespace {

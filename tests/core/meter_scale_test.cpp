@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "settings/meter_settings.h"
+#include "core/meter_settings.h"
 
 namespace tarnwick {
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/level_math.h"
-#include "settings/meter_settings.h"
+#include "core/meter_settings.h"
 
 namespace tarnwick {
 namespace {

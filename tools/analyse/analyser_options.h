@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/local_time.h"
-#include "settings/meter_settings.h"
+#include "core/meter_settings.h"
 
 namespace tarnwick {
 

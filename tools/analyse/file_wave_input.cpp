@@ -2,10 +2,12 @@
 
 #include <utility>
 
+#include "core/capture_format.h"
+
 namespace tarnwick {
 
 int FileWaveInput::Query(int id, const WaveFormat& format) {
-    return id == 0 && format.samplesPerSec == 44100 && format.channels == 2 &&
+    return id == 0 && format.samplesPerSec == kSampleRate && format.channels == 2 &&
                    format.bitsPerSample == 16
                ? kWaveOk
                : kWaveBadFormat;

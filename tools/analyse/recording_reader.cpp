@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "settings/meter_settings.h"
+#include "core/capture_format.h"
 
 namespace tarnwick {
 namespace {
@@ -100,12 +100,7 @@ int64_t RecordingReader::Read(uint8_t* out, int64_t frames) {
     for (int64_t i = 0; i < got; ++i) {
         const short left = buffer_[static_cast<size_t>(i * channels_)];
         const short right = buffer_[static_cast<size_t>(i * channels_ + channels_ - 1)];
-        const auto l = static_cast<uint16_t>(left);
-        const auto r = static_cast<uint16_t>(right);
-        out[4 * i] = static_cast<uint8_t>(l & 0xFF);
-        out[4 * i + 1] = static_cast<uint8_t>(l >> 8);
-        out[4 * i + 2] = static_cast<uint8_t>(r & 0xFF);
-        out[4 * i + 3] = static_cast<uint8_t>(r >> 8);
+        WriteFrame(out + kBytesPerFrame * i, left, right);
     }
     return got;
 }

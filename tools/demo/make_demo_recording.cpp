@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "audio/test_signal.h"
-#include "settings/meter_settings.h"
+#include "core/capture_format.h"
 
 int main(int argc, char** argv) {
     if (argc < 2 || argc > 3) {
@@ -35,8 +35,7 @@ int main(int argc, char** argv) {
     for (long s = 0; s < seconds; ++s) {
         signal.Fill(bytes.data(), tarnwick::kSampleRate);
         for (size_t i = 0; i < samples.size(); ++i) {
-            samples[i] =
-                static_cast<short>(static_cast<uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8)));
+            samples[i] = static_cast<short>(tarnwick::ReadSample(&bytes[2 * i]));
         }
         if (sf_writef_short(file, samples.data(), tarnwick::kSampleRate) != tarnwick::kSampleRate) {
             std::fprintf(stderr, "tarnwick-demo-recording: %s: %s\n", argv[1], sf_strerror(file));

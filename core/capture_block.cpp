@@ -1,4 +1,4 @@
-#include "audio/capture_block.h"
+#include "core/capture_block.h"
 
 namespace tarnwick {
 

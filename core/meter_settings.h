@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/capture_format.h"
+
 namespace tarnwick {
 
 // Colours are 0x00BBGGRR: red in the low byte.
@@ -30,11 +32,6 @@ constexpr bool IsStereoChannel(int32_t channel) {
 constexpr int32_t kUserFullScale = 7;
 constexpr int32_t kDefaultScale = 2;
 
-// Frames per second and bytes per frame of the one capture format.
-constexpr int kSampleRate = 44100;
-constexpr int kBytesPerFrame = 4;
-// Graph columns per sweep: one block per column.
-constexpr int kSweepColumns = 500;
 // Largest block, and the storage every capture block has (one byte more).
 constexpr int32_t kMaxBlockBytes = 64000;
 // The short-term rings have room for this many blocks.

@@ -1,4 +1,4 @@
-#include "settings/meter_settings.h"
+#include "core/meter_settings.h"
 
 #include <cmath>
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "settings/meter_settings.h"
+#include "core/meter_settings.h"
 
 namespace tarnwick {
 
