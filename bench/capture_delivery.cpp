@@ -14,8 +14,8 @@
 #include <cstring>
 #include <vector>
 
+#include "app/meter_app.h"
 #include "audio/test_signal.h"
-#include "core/meter_app.h"
 #include "platform/jpeg_image_writer.h"
 #include "platform/posix_text_files.h"
 #include "platform/qt_regional_formats.h"

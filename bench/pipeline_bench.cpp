@@ -7,8 +7,8 @@
 #include <deque>
 #include <vector>
 
+#include "app/meter_app.h"
 #include "audio/test_signal.h"
-#include "core/meter_app.h"
 #include "core/simulated_time.h"
 #include "platform/jpeg_image_writer.h"
 #include "platform/posix_text_files.h"

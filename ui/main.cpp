@@ -8,7 +8,7 @@
 #include <QTimer>
 #include <memory>
 
-#include "core/meter_app.h"
+#include "app/meter_app.h"
 #include "platform/audio_devices.h"
 #include "platform/jpeg_image_writer.h"
 #include "platform/posix_text_files.h"

@@ -18,9 +18,9 @@
 #include <string>
 #include <unordered_map>
 
-#include "core/meter_app.h"
-#include "results/results_dialog.h"
-#include "settings/config_dialog.h"
+#include "app/config_dialog.h"
+#include "app/meter_app.h"
+#include "app/results_dialog.h"
 #include "settings/settings_store.h"
 #include "ui/frame_pacer.h"
 #include "ui/numeric_window.h"

@@ -7,7 +7,7 @@
 #include <QSize>
 #include <QWidget>
 
-#include "core/meter_app.h"
+#include "app/meter_app.h"
 #include "core/ports/text_rasteriser.h"
 
 namespace tarnwick {

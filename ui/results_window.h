@@ -7,7 +7,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
-#include "results/results_dialog.h"
+#include "app/results_dialog.h"
 
 namespace tarnwick {
 

@@ -7,7 +7,7 @@
 #include <map>
 #include <vector>
 
-#include "settings/config_dialog.h"
+#include "app/config_dialog.h"
 
 class QCheckBox;
 class QComboBox;

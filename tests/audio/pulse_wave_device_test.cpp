@@ -14,11 +14,11 @@
 #include <numbers>
 #include <thread>
 
-#include "core/meter_app.h"
+#include "app/config_dialog.h"
+#include "app/meter_app.h"
 #include "platform/audio_devices.h"
 #include "platform/steady_time.h"
 #include "platform/wave_device_rules.h"
-#include "settings/config_dialog.h"
 #include "tests/audio/audio_test_support.h"
 #include "tests/audio/private_pulse_server.h"
 #include "tests/core/fakes.h"

@@ -1,4 +1,4 @@
-#include "settings/config_dialog.h"
+#include "app/config_dialog.h"
 
 #include <gtest/gtest.h>
 

@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/meter_app.h"
+#include "app/meter_app.h"
 #include "core/simulated_time.h"
 #include "settings/memory_settings_key.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "results/results_dialog.h"
+#include "app/results_dialog.h"
 #include "tests/core/fakes.h"
 
 namespace tarnwick {

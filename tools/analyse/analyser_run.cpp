@@ -5,7 +5,7 @@
 #include <memory>
 #include <optional>
 
-#include "core/meter_app.h"
+#include "app/meter_app.h"
 #include "core/simulated_time.h"
 #include "platform/jpeg_image_writer.h"
 #include "platform/posix_text_files.h"

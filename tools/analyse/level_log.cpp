@@ -9,7 +9,7 @@
 #include <charconv>
 #include <cstring>
 
-#include "core/meter_app.h"
+#include "app/meter_app.h"
 #include "platform/posix_io.h"
 
 namespace tarnwick {

@@ -1,6 +1,6 @@
 // The commands that repaint the meter picture.
 
-#include "core/meter_app.h"
+#include "app/meter_app.h"
 #include "display/meter_frame.h"
 
 namespace tarnwick {

@@ -1,7 +1,7 @@
 // Replaying the stored audio of the last test: heard through the output device
 // and measured again, frame for frame, by the pipeline.
 
-#include "core/meter_app.h"
+#include "app/meter_app.h"
 
 namespace tarnwick {
 namespace {

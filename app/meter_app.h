@@ -14,10 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "app/view_state.h"
 #include "audio/capture_engine.h"
 #include "audio/sample_store.h"
 #include "core/block_analyser.h"
 #include "core/level_statistics.h"
+#include "core/meter_settings.h"
 #include "core/over_lamp.h"
 #include "core/ports/clock.h"
 #include "core/ports/desktop_shell.h"
@@ -30,13 +32,11 @@
 #include "core/ports/timers.h"
 #include "core/ports/user_dialogs.h"
 #include "core/ports/wave_device.h"
-#include "core/view_state.h"
 #include "display/bar_meter.h"
 #include "display/meter_bitmap.h"
 #include "display/meter_scale.h"
 #include "display/sweep_graph.h"
 #include "results/test_run.h"
-#include "core/meter_settings.h"
 
 namespace tarnwick {
 

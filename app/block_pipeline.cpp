@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "app/meter_app.h"
 #include "core/level_math.h"
-#include "core/meter_app.h"
 #include "display/readout_format.h"
 
 namespace tarnwick {

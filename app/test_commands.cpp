@@ -1,7 +1,7 @@
 // The test clock: starting and stopping a test, the per-block tick that drives
 // the time readouts and makes due saves, and the timers that act on a test.
 
-#include "core/meter_app.h"
+#include "app/meter_app.h"
 #include "results/duration_format.h"
 #include "results/save_schedule.h"
 

@@ -1,9 +1,9 @@
-#include "core/meter_app.h"
+#include "app/meter_app.h"
 
+#include "core/version.h"
 #include "results/save_schedule.h"
 #include "settings/settings_store.h"
 #include "settings/settings_values.h"
-#include "core/version.h"
 
 namespace tarnwick {
 

@@ -1,4 +1,4 @@
-#include "results/results_dialog.h"
+#include "app/results_dialog.h"
 
 #include <cstdint>
 #include <optional>

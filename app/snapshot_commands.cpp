@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/meter_app.h"
+#include "app/meter_app.h"
 
 namespace tarnwick {
 namespace {

@@ -5,7 +5,7 @@
 #include <cctype>
 #include <cstdio>
 
-#include "core/meter_app.h"
+#include "app/meter_app.h"
 #include "results/results_records.h"
 #include "results/save_schedule.h"
 #include "settings/settings_store.h"

@@ -16,7 +16,7 @@
 #include <functional>
 #include <string>
 
-#include "core/meter_app.h"
+#include "app/meter_app.h"
 #include "core/ports/desktop_shell.h"
 
 namespace tarnwick {

@@ -19,9 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "core/meter_app.h"
-#include "core/ports/user_dialogs.h"
+#include "app/meter_app.h"
 #include "core/meter_settings.h"
+#include "core/ports/user_dialogs.h"
 
 namespace tarnwick {
 

@@ -4,7 +4,7 @@
 
 #include <map>
 
-#include "core/meter_app.h"
+#include "app/meter_app.h"
 
 namespace tarnwick {
 namespace {
