@@ -140,6 +140,27 @@ public:
     void TBreplayClick() { ToggleReplay(); }
     void ReplayTimerTimer() { ToggleReplay(); }
 
+    // --- View menu ----------------------------------------------------------------
+
+    // One of the three view modes (1 Compact, 2 Graph and Status, 3 Full
+    // Display) chosen from the menu.
+    void ViewModeClick(int32_t mode) { settings_.View = mode; }
+    // The tool button steps through the three modes.
+    void ToolButton1Click() { settings_.View = settings_.View + 1 > 3 ? 1 : settings_.View + 1; }
+    // "Numeric Display" shows or hides the numeric window; true when it is now
+    // to be shown.
+    bool NumericDisplay1Click() {
+        settings_.BigNumbers = !settings_.BigNumbers;
+        return settings_.BigNumbers;
+    }
+    // The numeric window was closed by other means than the menu: the setting
+    // follows. True when the menu item must be unchecked.
+    bool NumericFormClose() {
+        const bool wasShown = settings_.BigNumbers;
+        settings_.BigNumbers = false;
+        return wasShown;
+    }
+
     // --- Devices and closing ------------------------------------------------------
 
     // The setup dialog closed with input device `index` named `name` selected.

@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "audio/sample_store.h"
+#include "core/meter_settings.h"
 #include "core/ports/process_control.h"
 #include "core/ports/user_dialogs.h"
 #include "core/ports/wave_device.h"
-#include "core/meter_settings.h"
 
 namespace tarnwick {
 

@@ -4,8 +4,8 @@
 #include <numbers>
 #include <vector>
 
-#include "core/level_math.h"
 #include "core/capture_format.h"
+#include "core/level_math.h"
 
 namespace tarnwick {
 namespace {

@@ -8,8 +8,8 @@
 #include <array>
 #include <cstdint>
 
-#include "core/ports/timers.h"
 #include "core/meter_settings.h"
+#include "core/ports/timers.h"
 
 namespace tarnwick {
 

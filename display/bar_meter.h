@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "display/meter_bitmap.h"
 #include "core/meter_settings.h"
+#include "display/meter_bitmap.h"
 
 namespace tarnwick {
 

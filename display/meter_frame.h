@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
+#include "core/meter_settings.h"
 #include "display/meter_bitmap.h"
 #include "display/meter_scale.h"
-#include "core/meter_settings.h"
 
 namespace tarnwick {
 

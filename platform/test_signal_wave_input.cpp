@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "platform/wave_device_rules.h"
 #include "core/meter_settings.h"
+#include "platform/wave_device_rules.h"
 
 namespace tarnwick {
 namespace {

@@ -12,9 +12,9 @@
 #include <cstdint>
 #include <string>
 
+#include "core/meter_settings.h"
 #include "core/ports/settings_key.h"
 #include "core/ports/user_dialogs.h"
-#include "core/meter_settings.h"
 
 namespace tarnwick {
 

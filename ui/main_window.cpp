@@ -250,8 +250,7 @@ void TForm1::ApplyViewMode() {
 }
 
 void TForm1::ToolButton1Click() {
-    int32_t& view = app_.settings().View;
-    view = view + 1 > 3 ? 1 : view + 1;
+    app_.ToolButton1Click();
     ApplyViewMode();
 }
 
@@ -301,7 +300,7 @@ void TForm1::BuildMenus() {
     for (int mode = 1; mode <= 3; ++mode) {
         static const char* const kNames[] = {"Compact", "Graph and Status", "Full Display"};
         view->addAction(kNames[mode - 1], [this, mode] {
-            app_.settings().View = mode;
+            app_.ViewModeClick(mode);
             ApplyViewMode();
         });
     }
@@ -334,16 +333,13 @@ TWindowPlacement TForm1::Placement() const {
 }
 
 void TForm1::NumericDisplay1Click() {
-    TMeterSettings& s = app_.settings();
-    if (s.BigNumbers) {
+    const bool show = app_.NumericDisplay1Click();
+    numericDisplay1_->setChecked(show);
+    if (show) {
+        numeric_->FormShow();
+    } else {
         numeric_->close();
-        numericDisplay1_->setChecked(false);
-        s.BigNumbers = false;
-        return;
     }
-    numericDisplay1_->setChecked(true);
-    numeric_->FormShow();
-    s.BigNumbers = true;
 }
 
 void TForm1::About1Click() {

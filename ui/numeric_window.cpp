@@ -66,11 +66,8 @@ void TForm5::paintEvent(QPaintEvent*) {
 
 void TForm5::closeEvent(QCloseEvent* event) {
     outerSize_ = QSize();
-    if (app_.settings().BigNumbers) {
-        app_.settings().BigNumbers = false;
-        if (onClosed_) {
-            onClosed_();
-        }
+    if (app_.NumericFormClose() && onClosed_) {
+        onClosed_();
     }
     event->accept();
 }

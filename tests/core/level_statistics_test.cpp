@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "core/level_math.h"
-#include "results/test_run.h"
 #include "core/meter_settings.h"
+#include "results/test_run.h"
 
 namespace tarnwick {
 namespace {
