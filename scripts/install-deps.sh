@@ -11,10 +11,14 @@ packages=(
   libqt6svg6
   libjpeg62-turbo-dev
   libsndfile1-dev
+  # loudness (EBU R 128, true peak) and resampling of recordings at other rates
+  libebur128-dev libsoxr-dev
   # libpulse for the sound devices; the tests start a private daemon and use pactl
   libpulse-dev pulseaudio pulseaudio-utils
   fonts-liberation2
   sox
+  # the loudness peer that `make bench` measures the analyser against
+  ffmpeg
   # the end-to-end tests run the program on a virtual screen, under a real
   # window manager (openbox), drive it with xdotool and wmctrl, read the
   # stacking with xprop and xwininfo and the screenshots with ImageMagick
