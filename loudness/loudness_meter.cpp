@@ -1,0 +1,172 @@
+#include "loudness/loudness_meter.h"
+
+#include <ebur128.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <span>
+#include <vector>
+
+namespace tarnwick {
+namespace {
+
+constexpr unsigned kChannels = 2;
+constexpr double kMinusInfinity = -std::numeric_limits<double>::infinity();
+
+// The histogram keeps the memory of a state fixed however long a test runs, at
+// a resolution of 0.1 LU.
+constexpr int kLiveMode = EBUR128_MODE_S;
+constexpr int kTestMode = EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_HISTOGRAM;
+constexpr int kPeriodMode = EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_HISTOGRAM;
+
+// The largest magnitude in `samples` (interleaved stereo), past the first
+// `heldBack` frames, which belong to the programme before a restart.
+double PeakOf(std::span<const float> samples, size_t& heldBack) {
+    const size_t skip = std::min(heldBack * kChannels, samples.size());
+    heldBack -= skip / kChannels;
+    float peak = 0.0f;
+    for (size_t i = skip; i < samples.size(); ++i) {
+        peak = std::max(peak, std::fabs(samples[i]));
+    }
+    return peak;
+}
+
+double ToDb(double linear) {
+    return linear > 0.0 ? 20.0 * std::log10(linear) : kMinusInfinity;
+}
+
+}  // namespace
+
+struct LoudnessMeter::State {
+    ebur128_state* st = nullptr;
+};
+
+void LoudnessMeter::StateDeleter::operator()(State* state) const {
+    if (state->st != nullptr) {
+        ebur128_destroy(&state->st);
+    }
+    delete state;
+}
+
+LoudnessMeter::StatePtr LoudnessMeter::MakeState(unsigned long sampleRate, int mode) {
+    StatePtr state(new State);
+    state->st = ebur128_init(kChannels, sampleRate, mode);
+    return state;
+}
+
+LoudnessMeter::LoudnessMeter(unsigned long sampleRate)
+    : sampleRate_(sampleRate),
+      live_(MakeState(sampleRate, kLiveMode)),
+      test_(MakeState(sampleRate, kTestMode)),
+      truePeak_(sampleRate),
+      updateFrames_(std::max<size_t>(1, sampleRate / 10)),
+      momentary_(kMinusInfinity),
+      shortTerm_(kMinusInfinity),
+      momentaryMax_(kMinusInfinity),
+      shortTermMax_(kMinusInfinity) {}
+
+LoudnessMeter::~LoudnessMeter() = default;
+
+void LoudnessMeter::AddFrames(const int16_t* frames, size_t count) {
+    while (count > 0) {
+        // Momentary and short-term loudness are read every 100 ms of
+        // programme: reading them sums the whole window, too much to do for
+        // every block.
+        const size_t piece = std::min(count, updateFrames_ - sinceUpdate_);
+        for (State* state : {live_.get(), test_.get(), period_.get()}) {
+            if (state != nullptr && state->st != nullptr) {
+                ebur128_add_frames_short(state->st, frames, piece);
+            }
+        }
+        const std::span<const float> oversampled = truePeak_.Add(frames, piece);
+        testTruePeak_ = std::max(testTruePeak_, PeakOf(oversampled, testHeldBack_));
+        periodTruePeak_ = std::max(periodTruePeak_, PeakOf(oversampled, periodHeldBack_));
+        sinceUpdate_ += piece;
+        if (sinceUpdate_ == updateFrames_) {
+            sinceUpdate_ = 0;
+            momentary_ = ReadWindow(live_.get(), false);
+            shortTerm_ = ReadWindow(live_.get(), true);
+            momentaryMax_ = std::max(momentaryMax_, momentary_);
+            shortTermMax_ = std::max(shortTermMax_, shortTerm_);
+        }
+        frames += piece * kChannels;
+        count -= piece;
+    }
+}
+
+void LoudnessMeter::AddCaptureFrames(const uint8_t* bytes, size_t count) {
+    static_assert(std::endian::native == std::endian::little,
+                  "capture blocks are little-endian, as the host");
+    // The block's bytes need not be aligned for 16-bit reads.
+    samples_.resize(count * kChannels);
+    std::memcpy(samples_.data(), bytes, count * kChannels * sizeof(int16_t));
+    AddFrames(samples_.data(), count);
+}
+
+double LoudnessMeter::ReadWindow(State* state, bool shortTerm) {
+    double out = kMinusInfinity;
+    if (state->st == nullptr ||
+        (shortTerm ? ebur128_loudness_shortterm(state->st, &out)
+                   : ebur128_loudness_momentary(state->st, &out)) != EBUR128_SUCCESS) {
+        return kMinusInfinity;
+    }
+    return out;
+}
+
+void LoudnessMeter::RestartTest() {
+    test_ = MakeState(sampleRate_, kTestMode);
+    testTruePeak_ = 0.0;
+    testHeldBack_ = truePeak_.HeldBack();
+    momentaryMax_ = kMinusInfinity;
+    shortTermMax_ = kMinusInfinity;
+}
+
+void LoudnessMeter::KeepPeriodFigures(bool keep) {
+    if (!keep) {
+        period_.reset();
+    } else if (period_ == nullptr) {
+        period_ = MakeState(sampleRate_, kPeriodMode);
+        periodTruePeak_ = 0.0;
+        periodHeldBack_ = truePeak_.HeldBack();
+    }
+}
+
+void LoudnessMeter::RestartPeriod() {
+    if (period_ != nullptr) {
+        period_ = MakeState(sampleRate_, kPeriodMode);
+    }
+    periodTruePeak_ = 0.0;
+    periodHeldBack_ = truePeak_.HeldBack();
+}
+
+LoudnessFigures LoudnessMeter::FiguresOf(State* state, double truePeakMax) {
+    LoudnessFigures figures{kMinusInfinity, 0.0, ToDb(truePeakMax)};
+    if (state == nullptr || state->st == nullptr) {
+        return figures;
+    }
+    double integrated = kMinusInfinity;
+    if (ebur128_loudness_global(state->st, &integrated) == EBUR128_SUCCESS) {
+        figures.integrated = integrated;
+    }
+    double range = 0.0;
+    if (ebur128_loudness_range(state->st, &range) == EBUR128_SUCCESS && std::isfinite(range)) {
+        figures.range = range;
+    }
+    return figures;
+}
+
+LoudnessFigures LoudnessMeter::Test() const {
+    return FiguresOf(test_.get(), testTruePeak_);
+}
+
+LoudnessFigures LoudnessMeter::Period() const {
+    if (period_ == nullptr) {
+        return LoudnessFigures{kMinusInfinity, 0.0, kMinusInfinity};
+    }
+    return FiguresOf(period_.get(), periodTruePeak_);
+}
+
+}  // namespace tarnwick
