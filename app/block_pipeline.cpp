@@ -63,9 +63,14 @@ void MeterApp::MMWimData(CaptureBlockPtr block) {
         view_.Label11 = FormatSystemMax(AmplitudeToDb(stats_.SystemMax, 0.0), separator);
     }
 
-    // 6. Over lamp; the block's storage is done with.
+    // 6. Over lamp and loudness; the block's storage is done with. Loudness
+    // belongs to the programme: both channels as captured, whatever the
+    // meter's channel mode.
     UpdateOverLamp(lamp_, levels);
     view_.tooHigh = lamp_.colour;
+    if (loudness_ != nullptr && loudnessFromBlocks_) {
+        loudness_->AddCaptureFrames(block->storage.data(), static_cast<size_t>(frames));
+    }
     block.reset();
 
     // 7-8. Short-term average of the selected signal (the left peak in Stereo).

@@ -211,6 +211,11 @@ void TConfigDialog::FormShow() {
             &TConfigDialog::ApplyEditAvgTime);
     SetLocked(s.Locked);
     view_.cbFifthOptionChecked = !s.ShowAverage && !s.ShowPeaks && !s.FillPeaks && !s.FillAverage;
+    const std::string target = FormatFixed(s.LoudnessTarget, 15, 1, separator_);
+    const auto preset =
+        std::find_if(kLoudnessTargetPresets.begin(), kLoudnessTargetPresets.end(),
+                     [&](const std::string& p) { return p.starts_with(target + " "); });
+    view_.LoudnessTarget = preset != kLoudnessTargetPresets.end() ? *preset : target;
 }
 
 void TConfigDialog::Close(bool ok) {
@@ -264,6 +269,13 @@ void TConfigDialog::ButtonOk() {
     s.Midcolor = view_.CBar;
     view_.Shape2 = s.Topcolor;
     view_.Shape1 = s.Midcolor;
+    // A target that is not a number, or beyond any programme, keeps the last.
+    const std::string& text = view_.LoudnessTarget;
+    const std::optional<double> target =
+        ParseLocalNumber(text.substr(0, text.find_first_of(" \tLl")), separator_);
+    if (target && *target >= kLowestLoudnessTarget && *target <= kHighestLoudnessTarget) {
+        s.LoudnessTarget = *target;
+    }
     if (saveSettings_) {
         saveSettings_();
     }

@@ -56,6 +56,12 @@ constexpr double kCalibrationIfUnreadableOnSave = -2.0;
 constexpr int32_t kFullScaleIfUnreadable = 95;
 constexpr int32_t kAutoLevelIfUnreadableOnSave = -30;
 
+// The "Loudness" group: the target's presets, as the list shows them. A typed
+// value is taken too; the number that starts the text is the target in LUFS.
+inline const std::string kLoudnessGroupCaption = "Loudness";
+inline const std::vector<std::string> kLoudnessTargetPresets = {
+    "-23.0 LUFS  EBU R 128", "-24.0 LKFS  ATSC A/85", "-16.0 LUFS", "-14.0 LUFS"};
+
 // Backspace as the sweep field's key filter sees it.
 constexpr char kBackspaceKey = '\b';
 
@@ -105,6 +111,9 @@ struct TConfigViewState {
     Colour RBar = 0;
     Colour LavgBar = 0;
     Colour RavgBar = 0;
+
+    // The "Loudness" group: the target, a preset or a typed value
+    std::string LoudnessTarget;
 
     // Outside the panels
     bool CheckBox2Checked = true;  // "Always on top"
@@ -181,6 +190,8 @@ public:
     void cbShowGridClick(bool checked);
     // Taken only at "Save and Close".
     void CheckBox2Click(bool checked) { view_.CheckBox2Checked = checked; }
+    // The loudness target's text, chosen or typed; taken at "Save and Close".
+    void LoudnessTargetChange(const std::string& text) { view_.LoudnessTarget = text; }
     void CheckBox5Click(bool checked) { view_.CheckBox5Checked = checked; }
 
     // --- Colour blocks ----------------------------------------------------------------

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 
 #include "app/meter_app.h"
@@ -97,6 +98,7 @@ void MeterApp::SaveAs1Click() {
     header.displayOffset = settings_.DisplayOffset;
     header.upperVol = settings_.UpperVol;
     header.lowerVol = settings_.LowerVol;
+    header.loudness = settings_.LoudnessInResults;
     const FileResult created = ports_.files.CreateWith(
         settings_.Filename,
         settings_.FileTypes == kFileTypeCsv ? CsvHeader(header) : TextHeader(header));
@@ -135,6 +137,9 @@ void MeterApp::SaveResultsNow() {
     }
     // A failed or skipped save still ends the period.
     ResetPeriod(run_, stats_, ports_.clock.TickCount());
+    if (loudness_ != nullptr) {
+        loudness_->RestartPeriod();
+    }
 }
 
 void MeterApp::WriteRecord(bool csv) {
@@ -151,6 +156,14 @@ void MeterApp::WriteRecord(bool csv) {
     record.displayOffset = settings_.DisplayOffset;
     record.calibration = settings_.Calibration;
     record.separator = DecimalSeparator();
+    if (settings_.LoudnessInResults) {
+        const LoudnessFigures period =
+            loudness_ != nullptr ? loudness_->Period() : LoudnessFigures{-HUGE_VAL, 0.0, -HUGE_VAL};
+        record.withLoudness = true;
+        record.loudness = period.integrated;
+        record.loudnessRange = period.range;
+        record.truePeak = period.truePeakMax;
+    }
 
     const FileResult written =
         ports_.files.Append(settings_.Filename, csv ? CsvRecord(record) : TextRecord(record));

@@ -64,6 +64,7 @@ void TResultsDialog::FormShow() {
     controls_.CBSaveOnHoursChecked = s.SaveOnHours;
     controls_.RBcsvChecked = s.FileTypes == kFileTypeCsv;
     controls_.RBtxtChecked = !controls_.RBcsvChecked;
+    controls_.CBLoudnessChecked = s.LoudnessInResults;
     closed_ = false;
 }
 
@@ -106,6 +107,8 @@ void TResultsDialog::Button2Click() {
     ApplySaveInterval();
     app_.ScheduleSaves();
     s.FileTypes = controls_.RBcsvChecked ? kFileTypeCsv : kFileTypeText;
+    s.LoudnessInResults = controls_.CBLoudnessChecked;
+    app_.ApplyLoudnessSettings();
     if (saveSettings_) {
         saveSettings_();
     }

@@ -36,6 +36,7 @@ inline const std::string kResultsLabel3 = "minutes from start of test ";
 inline const std::string kResultsLabel6 = "24 hours Max";
 inline const std::string kResultsLabel5 = "hours, by the clock, on the hour";
 inline const std::string kResultsLabel7 = "24 hours Max";
+inline const std::string kResultsCBLoudness = "   Add loudness to the results";
 inline const std::string kResultsButton3 = "Explore Folder";
 inline const std::string kResultsButton2 = "OK";
 
@@ -57,6 +58,7 @@ struct TResultsControls {
     std::string EditHours = "0";
     std::string EditMinutes = "10";
     std::string EditOnTheHour = "1";
+    bool CBLoudnessChecked = false;
 };
 
 class TResultsDialog {

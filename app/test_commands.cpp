@@ -22,6 +22,10 @@ void MeterApp::StartStopButtonClick() {
         secondTimer_->Arm();
         const uint32_t start = ports_.clock.TickCount();
         ResetPeriod(run_, stats_, start);
+        if (loudness_ != nullptr) {
+            loudness_->RestartTest();
+            loudness_->RestartPeriod();
+        }
         // The first interval over or under a target is counted from the start,
         // never from a block before it: a stall of the loop just before START
         // would otherwise give more than 100 % of the period.

@@ -41,6 +41,10 @@ constexpr int32_t kAverageLengthOverflow = 1020;
 // The setup dialog keeps the average length at or below this.
 constexpr int32_t kDialogAverageLengthCap = 500;
 
+// The loudness targets the setup accepts, in LUFS.
+constexpr double kLowestLoudnessTarget = -70.0;
+constexpr double kHighestLoudnessTarget = 0.0;
+
 struct TMeterSettings {
     // Input and measurement
     std::string DeviceName;  // `Device Name`
@@ -99,6 +103,15 @@ struct TMeterSettings {
     int32_t NumTop = 0;
     bool FileOpen = false;  // `File Open`
     std::string Filename;
+
+    // Loudness (older readers ignore these values)
+    double LoudnessTarget = -23.0;   // `Loudness Target`, LUFS
+    bool LoudnessInResults = false;  // `Loudness In Results`
+    bool LoudnessWindow = false;     // `Loudness Window`: the loudness window is shown
+    int32_t LoudWidth = 360;
+    int32_t LoudHeight = 300;
+    int32_t LoudLeft = 0;
+    int32_t LoudTop = 0;
 
     // Settings lock
     bool Locked = false;

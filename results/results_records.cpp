@@ -1,6 +1,7 @@
 #include "results/results_records.h"
 
 #include <array>
+#include <cmath>
 
 #include "core/level_math.h"
 #include "core/number_format.h"
@@ -16,6 +17,11 @@ std::string Percent(int32_t partMs, uint32_t periodMs, char32_t separator) {
         return FormatResultsNumber(0.0, separator);
     }
     return FormatResultsNumber(static_cast<double>(partMs) / periodMs * 100.0, separator);
+}
+
+// Loudness figures: one decimal; "-inf" for a period too quiet or too short.
+std::string Loudness(double value, char32_t separator) {
+    return std::isfinite(value) ? FormatFixed(value, 15, 1, separator) : "-inf";
 }
 
 std::string Quoted(const std::string& text) {
@@ -59,7 +65,8 @@ std::string CsvHeader(const TResultsHeader& h) {
     return "Test Name," + Quoted(h.testName) + kLineEnd +   //
            "Start Date," + Quoted(h.longDate) + kLineEnd +  //
            "Channel," + ChannelName(h.channel) + kLineEnd +
-           "Time ,Duration ,Average,Over dB,Over % ,Under dB,Under %,Max dB" + kLineEnd;
+           "Time ,Duration ,Average,Over dB,Over % ,Under dB,Under %,Max dB" +
+           (h.loudness ? ",Loudness LUFS,LRA LU,True Peak dBTP" : "") + kLineEnd;
 }
 
 std::string TextRecord(const TResultsRecord& r) {
@@ -71,7 +78,12 @@ std::string TextRecord(const TResultsRecord& r) {
            " =" + Percent(r.overTargetMs, r.periodMs, r.separator) + "%" +              //
            "  Under " + FormatRecordDuration(static_cast<uint32_t>(r.underTargetMs)) +  //
            " =" + Percent(r.underTargetMs, r.periodMs, r.separator) + "%" +             //
-           "  Max Peak " + FormatResultsNumber(maxDb, r.separator) + "dB" + kLineEnd;
+           "  Max Peak " + FormatResultsNumber(maxDb, r.separator) + "dB" +
+           (r.withLoudness ? "  Loudness " + Loudness(r.loudness, r.separator) + "LUFS  LRA " +
+                                 Loudness(r.loudnessRange, r.separator) + "LU  TP " +
+                                 Loudness(r.truePeak, r.separator) + "dBTP"
+                           : "") +
+           kLineEnd;
 }
 
 std::string CsvRecord(const TResultsRecord& r) {
@@ -83,7 +95,12 @@ std::string CsvRecord(const TResultsRecord& r) {
            CsvField(Percent(r.overTargetMs, r.periodMs, r.separator)) + "," +    //
            FormatRecordDuration(static_cast<uint32_t>(r.underTargetMs)) + "," +  //
            CsvField(Percent(r.underTargetMs, r.periodMs, r.separator)) + "," +   //
-           CsvField(FormatResultsNumber(maxDb, r.separator)) + kLineEnd;
+           CsvField(FormatResultsNumber(maxDb, r.separator)) +
+           (r.withLoudness ? "," + CsvField(Loudness(r.loudness, r.separator)) + "," +
+                                 CsvField(Loudness(r.loudnessRange, r.separator)) + "," +
+                                 CsvField(Loudness(r.truePeak, r.separator))
+                           : "") +
+           kLineEnd;
 }
 
 }  // namespace tarnwick

@@ -28,6 +28,7 @@ struct TResultsHeader {
     int32_t displayOffset = 0;
     int32_t upperVol = -10;
     int32_t lowerVol = -20;
+    bool loudness = false;  // the records carry loudness columns
 };
 
 std::string TextHeader(const TResultsHeader& header);  // six lines
@@ -44,11 +45,19 @@ struct TResultsRecord {
     int32_t displayOffset = 0;
     double calibration = 0.0;
     char32_t separator = U'.';
+    // Loudness of the period, written only when asked for: LUFS, LU and dBTP;
+    // minus infinity where it could not be measured.
+    bool withLoudness = false;
+    double loudness = 0.0;
+    double loudnessRange = 0.0;
+    double truePeak = 0.0;
 };
 
-// "Time 14:45:00  Duration 00:15:00  Average 78.4dB  Over ... Max Peak 89.5dB"
+// "Time 14:45:00  Duration 00:15:00  Average 78.4dB  Over ... Max Peak 89.5dB",
+// then "  Loudness -23.0LUFS  LRA 5.2LU  TP -1.3dBTP" when asked for.
 std::string TextRecord(const TResultsRecord& record);
-// "14:45:00,00:15:00, 78.4,00:01:23,9.2,00:00:10,1.2,-3.5" (maximum uncalibrated)
+// "14:45:00,00:15:00, 78.4,00:01:23,9.2,00:00:10,1.2,-3.5" (maximum uncalibrated),
+// then ",-23.0,5.2,-1.3" when asked for.
 std::string CsvRecord(const TResultsRecord& record);
 
 }  // namespace tarnwick

@@ -69,6 +69,18 @@ void WriteNumericWindow(Writer& write, const TWindowPlacement& windows) {
     }
 }
 
+// "Loudness Window", and the loudness window's bounds only while it is shown.
+template <typename Writer>
+void WriteLoudnessWindow(Writer& write, const TWindowPlacement& windows) {
+    write("Loudness Window", BoolValue(windows.loudnessVisible));
+    if (windows.loudnessVisible) {
+        write("LoudWidth", IntValue(windows.loudness.width));
+        write("LoudHeight", IntValue(windows.loudness.height));
+        write("LoudLeft", IntValue(windows.loudness.left));
+        write("LoudTop", IntValue(windows.loudness.top));
+    }
+}
+
 StoredValue ColourValue(Colour colour) {
     return IntValue(static_cast<int32_t>(colour));
 }
@@ -181,6 +193,17 @@ TMeterSettings TSettingsStore::LoadSettings(int32_t instanceNumber,
     // A numeric window never opened before comes up where the main window does.
     s.NumLeft = ReadInt(key, "NumLeft").value_or(s.left);
     s.NumTop = ReadInt(key, "NumTop").value_or(s.top);
+    s.LoudnessTarget = ReadDouble(key, "Loudness Target").value_or(d.LoudnessTarget);
+    if (!(s.LoudnessTarget >= kLowestLoudnessTarget &&
+          s.LoudnessTarget <= kHighestLoudnessTarget)) {
+        s.LoudnessTarget = d.LoudnessTarget;  // not a number, or beyond any programme
+    }
+    s.LoudnessInResults = ReadBool(key, "Loudness In Results").value_or(d.LoudnessInResults);
+    s.LoudnessWindow = ReadBool(key, "Loudness Window").value_or(d.LoudnessWindow);
+    s.LoudWidth = ReadInt(key, "LoudWidth").value_or(d.LoudWidth);
+    s.LoudHeight = ReadInt(key, "LoudHeight").value_or(d.LoudHeight);
+    s.LoudLeft = ReadInt(key, "LoudLeft").value_or(s.left);
+    s.LoudTop = ReadInt(key, "LoudTop").value_or(s.top);
     s.FileOpen = ReadBool(key, "File Open").value_or(d.FileOpen);
     const std::optional<std::string> filename = ReadString(key, "Filename");
     s.Filename = filename.value_or(d.Filename);
@@ -246,6 +269,9 @@ void TSettingsStore::SaveSettings(TMeterSettings& s, const TWindowPlacement& win
     write("File Open", BoolValue(s.FileOpen));
     write("Filename", StringValue(s.Filename));
     WriteNumericWindow(write, windows);
+    write("Loudness Target", DoubleValue(s.LoudnessTarget));
+    write("Loudness In Results", BoolValue(s.LoudnessInResults));
+    WriteLoudnessWindow(write, windows);
     if (!write.ok()) {
         dialogs_.MessageBox(kCannotWriteValueMessage, caption);
     }
@@ -272,6 +298,7 @@ void TSettingsStore::SaveWindowState(const TMeterSettings& s, const TWindowPlace
     write("File Open", BoolValue(s.FileOpen));
     write("Filename", StringValue(s.Filename));
     WriteNumericWindow(write, windows);
+    WriteLoudnessWindow(write, windows);
     if (!write.ok()) {
         dialogs_.MessageBox(kCannotWriteValueMessage,
                             SettingsSubKeyFor(s.InstanceNumber) + " Error");

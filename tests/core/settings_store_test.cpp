@@ -263,18 +263,55 @@ TEST_F(SettingsStoreTest, EverySettingSurvivesBothWritersAndReadsBack) {
 TEST_F(SettingsStoreTest, WritersStoreTheirNamesInOrderAsTheySpellThem) {
     TMeterSettings s = DefaultSettings();
     store.SaveSettings(s, Windows(true));
-    EXPECT_EQ(recording.written,
-              (std::vector<std::string>{
-                  "Version",      "Device Name",     "Calibration", "Sweep",      "ontop",
-                  "Integrate",    "dbScale",         "Over",        "AutoStart",  "Auto Level",
-                  "Threshold",    "ThresholdIgnore", "LowColor",    "MidColor",   "TopColor",
-                  "MColor",       "RColor",          "LavColor",    "RavColor",   "SColor",
-                  "Show Average", "Show Peaks",      "Show Grid",   "Fill Peaks", "Fill Average",
-                  "SaveOnStop",   "SaveOnMinutes",   "SaveOnHours", "Save Mins",  "Save Hours",
-                  "Test Name",    "File Types",      "View",        "Channel",    "Average TIme",
-                  "password",     "Locked",          "left",        "top",        "File Open",
-                  "Filename",     "BigNumbers",      "NumWidth",    "NumHeight",  "NumLeft",
-                  "NumTop"}));
+    EXPECT_EQ(recording.written, (std::vector<std::string>{"Version",
+                                                           "Device Name",
+                                                           "Calibration",
+                                                           "Sweep",
+                                                           "ontop",
+                                                           "Integrate",
+                                                           "dbScale",
+                                                           "Over",
+                                                           "AutoStart",
+                                                           "Auto Level",
+                                                           "Threshold",
+                                                           "ThresholdIgnore",
+                                                           "LowColor",
+                                                           "MidColor",
+                                                           "TopColor",
+                                                           "MColor",
+                                                           "RColor",
+                                                           "LavColor",
+                                                           "RavColor",
+                                                           "SColor",
+                                                           "Show Average",
+                                                           "Show Peaks",
+                                                           "Show Grid",
+                                                           "Fill Peaks",
+                                                           "Fill Average",
+                                                           "SaveOnStop",
+                                                           "SaveOnMinutes",
+                                                           "SaveOnHours",
+                                                           "Save Mins",
+                                                           "Save Hours",
+                                                           "Test Name",
+                                                           "File Types",
+                                                           "View",
+                                                           "Channel",
+                                                           "Average TIme",
+                                                           "password",
+                                                           "Locked",
+                                                           "left",
+                                                           "top",
+                                                           "File Open",
+                                                           "Filename",
+                                                           "BigNumbers",
+                                                           "NumWidth",
+                                                           "NumHeight",
+                                                           "NumLeft",
+                                                           "NumTop",
+                                                           "Loudness Target",
+                                                           "Loudness In Results",
+                                                           "Loudness Window"}));
 
     recording.written.clear();
     store.SaveWindowState(s, Windows(true));
@@ -282,7 +319,7 @@ TEST_F(SettingsStoreTest, WritersStoreTheirNamesInOrderAsTheySpellThem) {
               (std::vector<std::string>{"left", "top", "width", "height", "Upper Vol", "Lower Vol",
                                         "Full Scale", "Autostart", "Scale", "Folder", "View",
                                         "File Open", "Filename", "BigNumbers", "NumWidth",
-                                        "NumHeight", "NumLeft", "NumTop"}));
+                                        "NumHeight", "NumLeft", "NumTop", "Loudness Window"}));
     EXPECT_EQ(recording.opened, (std::vector<std::string>{kFirstKey, kFirstKey}));
 }
 
@@ -560,7 +597,7 @@ TEST_F(SettingsStoreTest, SaveWindowStateWritesWhatItCanAndReportsFailureOnce) {
     s.InstanceNumber = 2;
     store.SaveWindowState(s, Windows(true));
 
-    EXPECT_EQ(recording.written.size(), 18u);
+    EXPECT_EQ(recording.written.size(), 19u);
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].text, "Unable to write value to Registry ");
     EXPECT_EQ(dialogs.messages[0].caption, "\\Tarnwick 2 Error");

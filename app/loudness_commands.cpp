@@ -1,0 +1,20 @@
+// Loudness beside the meter's own figures: measured from the same capture, and
+// restarted with a test and with each results period.
+
+#include "app/meter_app.h"
+
+namespace tarnwick {
+
+void MeterApp::MeasureLoudness(unsigned long sampleRate, bool fromBlocks) {
+    loudness_ = std::make_unique<LoudnessMeter>(sampleRate);
+    loudnessFromBlocks_ = fromBlocks;
+    ApplyLoudnessSettings();
+}
+
+void MeterApp::ApplyLoudnessSettings() {
+    if (loudness_ != nullptr) {
+        loudness_->KeepPeriodFigures(settings_.LoudnessInResults);
+    }
+}
+
+}  // namespace tarnwick
