@@ -91,6 +91,8 @@ void LoudnessMeter::AddFrames(const int16_t* frames, size_t count) {
             shortTerm_ = ReadWindow(live_.get(), true);
             momentaryMax_ = std::max(momentaryMax_, momentary_);
             shortTermMax_ = std::max(shortTermMax_, shortTerm_);
+            history_.Add(shortTerm_);
+            ++readings_;
         }
         frames += piece * kChannels;
         count -= piece;
@@ -122,6 +124,7 @@ void LoudnessMeter::RestartTest() {
     testHeldBack_ = truePeak_.HeldBack();
     momentaryMax_ = kMinusInfinity;
     shortTermMax_ = kMinusInfinity;
+    history_.Clear();
 }
 
 void LoudnessMeter::KeepPeriodFigures(bool keep) {

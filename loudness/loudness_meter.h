@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "loudness/loudness_history.h"
 #include "loudness/true_peak.h"
 
 namespace tarnwick {
@@ -52,6 +53,11 @@ public:
     LoudnessFigures Test() const;
     // Minus infinity and 0 while period figures are not kept.
     LoudnessFigures Period() const;
+    // Short-term loudness since the test started, every 100 ms, merged as
+    // the test grows.
+    const LoudnessHistory& History() const { return history_; }
+    // Readings of momentary and short-term loudness so far: one every 100 ms.
+    uint64_t Readings() const { return readings_; }
 
     unsigned long SampleRate() const { return sampleRate_; }
 
@@ -84,6 +90,8 @@ private:
     double shortTerm_;
     double momentaryMax_;
     double shortTermMax_;
+    LoudnessHistory history_;
+    uint64_t readings_ = 0;
     std::vector<int16_t> samples_;  // a capture block's frames, aligned
 };
 
