@@ -46,6 +46,7 @@ bool MeterApp::FormCreate(int32_t instanceNumber, const TMeterSettings& stored) 
     // when the window shows.
     settings_.DisplayOffset = BuildScale(scale_, settings_.Scale, settings_.FullScale);
     settings_ = stored;
+    ApplyLoudnessSettings();
     settings_.InstanceNumber = instanceNumber;
     if (settings_.Folder.empty()) {
         settings_.Folder = defaultFolder;

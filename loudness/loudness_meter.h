@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -58,6 +59,8 @@ public:
     const LoudnessHistory& History() const { return history_; }
     // Readings of momentary and short-term loudness so far: one every 100 ms.
     uint64_t Readings() const { return readings_; }
+    // Called after every reading, while the figures are those of its moment.
+    void SetReadingObserver(std::function<void()> observer) { observer_ = std::move(observer); }
 
     unsigned long SampleRate() const { return sampleRate_; }
 
@@ -92,6 +95,7 @@ private:
     double shortTermMax_;
     LoudnessHistory history_;
     uint64_t readings_ = 0;
+    std::function<void()> observer_;
     std::vector<int16_t> samples_;  // a capture block's frames, aligned
 };
 

@@ -99,7 +99,7 @@ TEST(AnalyserCommandLine, UnusableRecordingsAreRejectedBeforeAnythingIsWritten) 
     ScratchFolder folder;
     const std::string results = folder.Path("r.csv");
     const std::string levels = folder.Path("l.csv");
-    WriteRecording(folder.Path("48k.wav"), Signal().Silence(4800), 48000);
+    WriteRecording(folder.Path("8k.wav"), Signal().Silence(800), 8000);
     Signal three;
     three.channels = 3;
     WriteRecording(folder.Path("three.wav"), three.Silence(4410));
@@ -109,7 +109,7 @@ TEST(AnalyserCommandLine, UnusableRecordingsAreRejectedBeforeAnythingIsWritten) 
     std::filesystem::create_directory(folder.Path("folder.wav"));
 
     for (const char* name :
-         {"48k.wav", "three.wav", "garbage.wav", "empty.wav", "folder.wav", "missing.wav"}) {
+         {"8k.wav", "three.wav", "garbage.wav", "empty.wav", "folder.wav", "missing.wav"}) {
         ExpectRejected(
             RunProgram({"--results", results, "--levels", levels, folder.Path(name)}, folder),
             name);

@@ -86,9 +86,10 @@ bool SnapshotIsJpeg(const std::string& path) {
 std::string AnalyserUsage() {
     return R"(Usage: tarnwick-analyse [OPTIONS] INPUT
 
-Measures a recording (WAV, FLAC, AIFF, ... at 44100 Hz, mono or stereo) through
-the meter's own engine on a simulated clock, and writes the same results files
-the meter window writes.
+Measures a recording (WAV, FLAC, AIFF, ... mono or stereo, 22050 to 192000 Hz;
+other rates than 44100 Hz are converted to it with libsoxr) through the meter's
+own engine on a simulated clock, and writes the same results files the meter
+window writes. Loudness is measured at the recording's own rate.
 
 Measurement:
   --channel MODE        stereo|left|right|sum|difference (default stereo)
@@ -113,6 +114,7 @@ Results:
   --no-save-minutes     no saves every N minutes
   --save-hours N        save every N hours on the hour, 1 to 24
   --no-save-on-stop     no save when the test stops
+  --loudness-in-results add loudness, range and true peak to every record
 
 Time and formats:
   --start YYYY-MM-DDTHH:MM:SS   local time of the first frame (default now)
@@ -123,6 +125,9 @@ Output:
   --levels FILE.csv     one row of levels per block
   --readouts            print the final readouts, one per line: Name<TAB>text
   --snapshot FILE       the meter picture at the end: .jpg (quality 85) or .png
+  --loudness            add the test's loudness to --readouts: Integrated, Range,
+                        TruePeak, MomentaryMax, ShortTermMax (EBU R 128)
+  --loudness-log FILE.csv  one row of loudness every 100 ms
   --help                show this text
 
 Exit status: 0 done, 1 a save or device failed (a message was printed),
@@ -171,6 +176,8 @@ ParsedOptions ParseAnalyserOptions(const std::vector<std::string>& args) {
         {"--no-save-minutes", [&] { s.SaveOnMinutes = false; }},
         {"--no-save-on-stop", [&] { s.SaveOnStop = false; }},
         {"--readouts", [&] { o.readouts = true; }},
+        {"--loudness", [&] { o.loudness = true; }},
+        {"--loudness-in-results", [&] { s.LoudnessInResults = true; }},
     };
     double calibration = s.Calibration;
     int32_t saveHours = 0;
@@ -198,11 +205,12 @@ ParsedOptions ParseAnalyserOptions(const std::vector<std::string>& args) {
         {"--locale", text(locale)},
         {"--levels", text(o.levelsFile)},
         {"--snapshot", text(o.snapshotFile)},
+        {"--loudness-log", text(o.loudnessLogFile)},
     };
 
     std::vector<std::string> positional;
     bool sawStart = false, sawTick = false, sawLocale = false, sawChannel = false;
-    bool sawResults = false, sawLevels = false, sawSnapshot = false;
+    bool sawResults = false, sawLevels = false, sawSnapshot = false, sawLoudnessLog = false;
     for (size_t i = 0; i < args.size(); ++i) {
         std::string arg = args[i];
         if (arg == "--help" || arg == "-h") {
@@ -249,6 +257,7 @@ ParsedOptions ParseAnalyserOptions(const std::vector<std::string>& args) {
         sawResults |= arg == "--results";
         sawLevels |= arg == "--levels";
         sawSnapshot |= arg == "--snapshot";
+        sawLoudnessLog |= arg == "--loudness-log";
         if (arg == "--save-hours") {
             s.SaveOnHours = true;
             s.SaveHours = saveHours;
@@ -299,6 +308,9 @@ ParsedOptions ParseAnalyserOptions(const std::vector<std::string>& args) {
     }
     if (sawLevels && o.levelsFile.empty()) {
         return "--levels expects a file name";
+    }
+    if (sawLoudnessLog && o.loudnessLogFile.empty()) {
+        return "--loudness-log expects a file name";
     }
     if (sawSnapshot && !IsSnapshotName(o.snapshotFile)) {
         return "--snapshot expects a file name ending in .jpg, .jpeg or .png";

@@ -23,6 +23,8 @@ struct AnalyserOptions {
     std::string levelsFile;             // per-block level log; empty: none
     std::string snapshotFile;           // the meter picture at the end (.jpg, .png)
     bool readouts = false;
+    bool loudness = false;        // loudness lines in the readouts
+    std::string loudnessLogFile;  // one row per 100 ms of loudness; empty: none
 };
 
 struct AnalyserHelp {};  // --help was asked for

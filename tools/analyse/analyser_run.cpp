@@ -2,8 +2,11 @@
 
 #include <QGuiApplication>
 #include <QLocale>
+#include <cmath>
+#include <cstdio>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "app/meter_app.h"
 #include "core/simulated_time.h"
@@ -15,6 +18,7 @@
 #include "tools/analyse/file_wave_input.h"
 #include "tools/analyse/headless_ports.h"
 #include "tools/analyse/level_log.h"
+#include "tools/analyse/loudness_log.h"
 #include "tools/analyse/recording_reader.h"
 
 namespace tarnwick {
@@ -64,6 +68,26 @@ void PrintReadouts(std::FILE* out, const MeterApp& app) {
     std::fprintf(out, "tooHigh\t%u\n", v.tooHigh);
 }
 
+// One decimal, "-inf" where loudness could not be measured.
+std::string LoudnessText(double value, const char* unit) {
+    char text[64];
+    if (!std::isfinite(value)) {
+        std::snprintf(text, sizeof text, "-inf %s", unit);
+    } else {
+        std::snprintf(text, sizeof text, "%.1f %s", value, unit);
+    }
+    return text;
+}
+
+void PrintLoudness(std::FILE* out, const LoudnessMeter& meter) {
+    const LoudnessFigures test = meter.Test();
+    std::fprintf(out, "Integrated\t%s\n", LoudnessText(test.integrated, "LUFS").c_str());
+    std::fprintf(out, "Range\t%s\n", LoudnessText(test.range, "LU").c_str());
+    std::fprintf(out, "TruePeak\t%s\n", LoudnessText(test.truePeakMax, "dBTP").c_str());
+    std::fprintf(out, "MomentaryMax\t%s\n", LoudnessText(meter.MomentaryMax(), "LUFS").c_str());
+    std::fprintf(out, "ShortTermMax\t%s\n", LoudnessText(meter.ShortTermMax(), "LUFS").c_str());
+}
+
 }  // namespace
 
 int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* out, std::FILE* err) {
@@ -84,6 +108,13 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
     if (!options.levelsFile.empty() && !levels.Open(options.levelsFile)) {
         std::fprintf(err, "tarnwick-analyse: %s: cannot create the level log (%s)\n",
                      options.levelsFile.c_str(), levels.Error().c_str());
+        return kAnalyseFailed;
+    }
+
+    LoudnessLog loudnessLog;
+    if (!options.loudnessLogFile.empty() && !loudnessLog.Open(options.loudnessLogFile)) {
+        std::fprintf(err, "tarnwick-analyse: %s: cannot create the loudness log (%s)\n",
+                     options.loudnessLogFile.c_str(), loudnessLog.Error().c_str());
         return kAnalyseFailed;
     }
 
@@ -108,6 +139,17 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
     MeterApp app(MeterPorts{clock, timers, device, output, formats, dialogs, process, store, files,
                             shell, images, text ? &*text : nullptr});
 
+    // Loudness costs time: it is measured only when asked for, at the
+    // recording's own rate, from the frames as they are read.
+    if (options.loudness || options.settings.LoudnessInResults || loudnessLog.IsOpen()) {
+        app.MeasureLoudness(static_cast<unsigned long>(reader.SampleRate()), false);
+        LoudnessMeter& meter = *app.Loudness();
+        reader.SetNativeListener(
+            [&meter](const int16_t* frames, size_t count) { meter.AddFrames(frames, count); });
+        if (loudnessLog.IsOpen()) {
+            meter.SetReadingObserver([&] { loudnessLog.AddRow(meter); });
+        }
+    }
     if (!app.FormCreate(1, options.settings)) {
         return kAnalyseFailed;
     }
@@ -154,6 +196,11 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
         std::fprintf(err, "tarnwick-analyse: %s: writing the level log failed (%s)\n",
                      options.levelsFile.c_str(), levels.Error().c_str());
     }
+    if (loudnessLog.IsOpen() && !loudnessLog.Close()) {
+        levelsOk = false;
+        std::fprintf(err, "tarnwick-analyse: %s: writing the loudness log failed (%s)\n",
+                     options.loudnessLogFile.c_str(), loudnessLog.Error().c_str());
+    }
     bool snapshotOk = true;
     if (app.meterBitmap() != nullptr) {
         const RasterImage picture{const_cast<uint32_t*>(app.meterBitmap()->Picture()), kMeterWidth,
@@ -170,6 +217,9 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
     }
     if (options.readouts) {
         PrintReadouts(out, app);
+        if (options.loudness && app.Loudness() != nullptr) {
+            PrintLoudness(out, *app.Loudness());
+        }
     }
     return process.ended || dialogs.messages > 0 || !levelsOk || !snapshotOk ? kAnalyseFailed
                                                                              : kAnalyseOk;

@@ -42,9 +42,9 @@ RecordingReader::RecordingReader(const std::string& path) {
         error_ = path + ": cannot read this recording (" + sf_strerror(nullptr) + ")";
         return;
     }
-    if (info.samplerate != kSampleRate) {
+    if (info.samplerate < kLowestRecordingRate || info.samplerate > kHighestRecordingRate) {
         error_ = path + ": the recording runs at " + std::to_string(info.samplerate) +
-                 " Hz; the meter measures 44100 Hz recordings only";
+                 " Hz; the meter measures recordings at 22050 to 192000 Hz";
     } else if (info.channels < 1 || info.channels > 2) {
         error_ = path + ": the recording has " + std::to_string(info.channels) +
                  " channels; the meter measures mono or stereo recordings only";
@@ -53,7 +53,17 @@ RecordingReader::RecordingReader(const std::string& path) {
         sf_close(file);
         return;
     }
+    if (info.samplerate != kSampleRate) {
+        converter_ = std::make_unique<RateConverter>(info.samplerate);
+        if (!converter_->ok()) {
+            error_ = path + ": cannot convert " + std::to_string(info.samplerate) +
+                     " Hz to the meter's 44100 Hz";
+            sf_close(file);
+            return;
+        }
+    }
     file_ = file;
+    rate_ = info.samplerate;
     channels_ = info.channels;
     frames_ = info.frames;
     const int encoding = info.format & SF_FORMAT_SUBMASK;
@@ -82,10 +92,7 @@ int64_t RecordingReader::ReadSamples(short* out, int64_t frames) {
     return got;
 }
 
-int64_t RecordingReader::Read(uint8_t* out, int64_t frames) {
-    if (file_ == nullptr || frames <= 0) {
-        return 0;
-    }
+int64_t RecordingReader::ReadStereo(int64_t frames) {
     buffer_.resize(static_cast<size_t>(frames * channels_));
     int64_t got = 0;
     while (got < frames) {
@@ -97,10 +104,57 @@ int64_t RecordingReader::Read(uint8_t* out, int64_t frames) {
         got += n;
     }
     read_ += got;
+    stereo_.resize(static_cast<size_t>(got * 2));
     for (int64_t i = 0; i < got; ++i) {
-        const short left = buffer_[static_cast<size_t>(i * channels_)];
-        const short right = buffer_[static_cast<size_t>(i * channels_ + channels_ - 1)];
-        WriteFrame(out + kBytesPerFrame * i, left, right);
+        stereo_[static_cast<size_t>(2 * i)] = buffer_[static_cast<size_t>(i * channels_)];
+        stereo_[static_cast<size_t>(2 * i + 1)] =
+            buffer_[static_cast<size_t>(i * channels_ + channels_ - 1)];
+    }
+    if (listener_ && got > 0) {
+        listener_(stereo_.data(), static_cast<size_t>(got));
+    }
+    return got;
+}
+
+int64_t RecordingReader::Read(uint8_t* out, int64_t frames) {
+    if (file_ == nullptr || frames <= 0) {
+        return 0;
+    }
+    const int16_t* from = nullptr;
+    int64_t got = 0;
+    if (converter_ == nullptr) {
+        got = ReadStereo(frames);
+        from = stereo_.data();
+    } else {
+        // Read at the recording's rate until the converter has given enough,
+        // then at the end let it give what it holds back.
+        auto available = [&] {
+            return static_cast<int64_t>((converted_.size() - convertedTaken_) / 2);
+        };
+        if (convertedTaken_ > 0) {
+            converted_.erase(converted_.begin(),
+                             converted_.begin() + static_cast<std::ptrdiff_t>(convertedTaken_));
+            convertedTaken_ = 0;
+        }
+        while (available() < frames && !drained_) {
+            const int64_t wanted =
+                static_cast<int64_t>(
+                    std::ceil(static_cast<double>(frames - available()) * rate_ / kSampleRate)) +
+                16;
+            const int64_t n = ReadStereo(wanted);
+            if (n > 0) {
+                converter_->Convert(stereo_.data(), static_cast<size_t>(n), converted_);
+            } else {
+                converter_->Convert(nullptr, 0, converted_);
+                drained_ = true;
+            }
+        }
+        got = std::min(frames, available());
+        from = converted_.data();
+        convertedTaken_ = static_cast<size_t>(got * 2);
+    }
+    for (int64_t i = 0; i < got; ++i) {
+        WriteFrame(out + kBytesPerFrame * i, from[2 * i], from[2 * i + 1]);
     }
     return got;
 }

@@ -2,16 +2,25 @@
 // Reads a recording through libsndfile as 16-bit stereo frames of the capture
 // format. A mono recording feeds both channels. Integer recordings come as
 // libsndfile gives them in 16 bits; floating-point ones (32 and 64 bit) are
-// scaled so that 1.0 is full scale, and clip beyond it.
+// scaled so that 1.0 is full scale, and clip beyond it. A recording at another
+// rate than 44100 Hz (22050 to 192000) is converted to it; a listener can take
+// the frames at the recording's own rate as they are read.
 
 #include <sndfile.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "tools/analyse/rate_converter.h"
+
 namespace tarnwick {
+
+// The recording rates the reader takes.
+constexpr int kLowestRecordingRate = 22050;
+constexpr int kHighestRecordingRate = 192000;
 
 class RecordingReader {
 public:
@@ -29,20 +38,29 @@ public:
     // in copying or recording): its header declares more than the file holds,
     // or the frames ran out before the count it declares.
     bool EndedEarly() const { return cut_ || (ended_ && read_ < frames_); }
-    int64_t FramesRead() const { return read_; }
+    int64_t FramesRead() const { return read_; }  // at the recording's rate
+    int SampleRate() const { return rate_; }
 
-    // Fills `frames` frames of 4 bytes each. Returns the number of whole frames
-    // read: fewer at the end of the recording.
+    // Called with every stretch of stereo frames at the recording's own rate,
+    // as it is read.
+    using NativeListener = std::function<void(const int16_t* frames, size_t count)>;
+    void SetNativeListener(NativeListener listener) { listener_ = std::move(listener); }
+
+    // Fills `frames` frames of 4 bytes each at 44100 Hz. Returns the number of
+    // whole frames read: fewer at the end of the recording.
     int64_t Read(uint8_t* out, int64_t frames);
 
 private:
     // Up to `frames` frames of interleaved 16-bit samples; fewer at the end.
     int64_t ReadSamples(short* out, int64_t frames);
+    // Up to `frames` stereo frames at the recording's rate into stereo_.
+    int64_t ReadStereo(int64_t frames);
 
     static constexpr double kFullScale = 32768.0;
 
     SNDFILE* file_ = nullptr;
     int channels_ = 0;
+    int rate_ = 0;
     int64_t frames_ = 0;
     bool floating_ = false;
     int64_t read_ = 0;
@@ -51,6 +69,13 @@ private:
     std::string error_;
     std::vector<short> buffer_;
     std::vector<double> doubles_;
+    std::vector<int16_t> stereo_;
+    NativeListener listener_;
+    // At another rate: the converter, and what it gave that is not read yet.
+    std::unique_ptr<RateConverter> converter_;
+    std::vector<int16_t> converted_;
+    size_t convertedTaken_ = 0;  // samples of converted_ already read
+    bool drained_ = false;
 };
 
 }  // namespace tarnwick
