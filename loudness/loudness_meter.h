@@ -8,6 +8,7 @@
 // Loudness and true peak are in LUFS and dBTP; a programme too quiet or too
 // short to measure reads minus infinity, and its range 0.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -72,12 +73,14 @@ private:
     using StatePtr = std::unique_ptr<State, StateDeleter>;
     static StatePtr MakeState(unsigned long sampleRate, int mode);
     static LoudnessFigures FiguresOf(State* state, double truePeakMax);
-    static double ReadWindow(State* state, bool shortTerm);
+    void TakeReading();
+
+    static constexpr unsigned long kReadingMs = 100;
+    static constexpr size_t kMomentaryReadings = 4;   // 400 ms
+    static constexpr size_t kShortTermReadings = 30;  // 3 s
 
     unsigned long sampleRate_;
-    // Momentary and short-term run on without a break; the test and period
-    // states are made afresh when they restart.
-    StatePtr live_;
+    // The test and period states are made afresh when they restart.
     StatePtr test_;
     StatePtr period_;
     TruePeak truePeak_;
@@ -89,6 +92,8 @@ private:
     size_t periodHeldBack_ = 0;
     size_t updateFrames_;     // 100 ms
     size_t sinceUpdate_ = 0;  // frames since momentary and short-term were read
+    std::array<double, kShortTermReadings> energies_{};  // of the last 100 ms readings
+    size_t nextEnergy_ = 0;
     double momentary_;
     double shortTerm_;
     double momentaryMax_;

@@ -19,6 +19,8 @@ RateConverter::RateConverter(double inputRate) : ratio_(kSampleRate / inputRate)
     const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_VHQ, 0);
     soxr_io_spec_t undithered = io;
     undithered.flags |= SOXR_NO_DITHER;
+    // One thread: libsoxr's own threads spin while they wait, and the reader
+    // already converts beside the measurement.
     const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
     soxr_error_t error = nullptr;
     resampler_ =

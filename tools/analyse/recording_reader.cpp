@@ -9,6 +9,9 @@
 namespace tarnwick {
 namespace {
 
+// Stretches of 100 ms the converting thread keeps ready.
+constexpr size_t kChunksAhead = 8;
+
 // Whether libsndfile's log of the open saw a chunk whose header declares more
 // bytes than the file holds ("data : 176400 (should be 88200)"): a recording
 // cut off in copying or recording. libsndfile then counts only the frames that
@@ -72,6 +75,14 @@ RecordingReader::RecordingReader(const std::string& path) {
 }
 
 RecordingReader::~RecordingReader() {
+    if (converting_.joinable()) {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        converting_.join();
+    }
     if (file_ != nullptr) {
         sf_close(file_);
     }
@@ -110,10 +121,60 @@ int64_t RecordingReader::ReadStereo(int64_t frames) {
         stereo_[static_cast<size_t>(2 * i + 1)] =
             buffer_[static_cast<size_t>(i * channels_ + channels_ - 1)];
     }
-    if (listener_ && got > 0) {
-        listener_(stereo_.data(), static_cast<size_t>(got));
-    }
     return got;
+}
+
+void RecordingReader::Convert() {
+    const int64_t stretch = std::max(1, rate_ / 10);  // 100 ms
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            changed_.wait(lock, [&] { return stopping_ || chunks_.size() < kChunksAhead; });
+            if (stopping_) {
+                return;
+            }
+        }
+        Chunk chunk;
+        const int64_t n = ReadStereo(stretch);
+        if (n > 0) {
+            chunk.native = stereo_;
+            converter_->Convert(stereo_.data(), static_cast<size_t>(n), chunk.converted);
+        } else {
+            converter_->Convert(nullptr, 0, chunk.converted);
+            chunk.last = true;
+        }
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            chunks_.push_back(std::move(chunk));
+        }
+        changed_.notify_all();
+        if (n <= 0) {
+            return;
+        }
+    }
+}
+
+bool RecordingReader::TakeChunk() {
+    if (drained_) {
+        return false;
+    }
+    if (!converting_.joinable()) {
+        converting_ = std::thread([this] { Convert(); });
+    }
+    Chunk chunk;
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return !chunks_.empty(); });
+        chunk = std::move(chunks_.front());
+        chunks_.pop_front();
+    }
+    changed_.notify_all();
+    if (listener_ && !chunk.native.empty()) {
+        listener_(chunk.native.data(), chunk.native.size() / 2);
+    }
+    converted_.insert(converted_.end(), chunk.converted.begin(), chunk.converted.end());
+    drained_ = chunk.last;
+    return true;
 }
 
 int64_t RecordingReader::Read(uint8_t* out, int64_t frames) {
@@ -125,33 +186,25 @@ int64_t RecordingReader::Read(uint8_t* out, int64_t frames) {
     if (converter_ == nullptr) {
         got = ReadStereo(frames);
         from = stereo_.data();
+        if (listener_ && got > 0) {
+            listener_(stereo_.data(), static_cast<size_t>(got));
+        }
     } else {
-        // Read at the recording's rate until the converter has given enough,
-        // then at the end let it give what it holds back.
+        // Take converted stretches until there are frames enough, or no more.
         auto available = [&] {
             return static_cast<int64_t>((converted_.size() - convertedTaken_) / 2);
         };
-        if (convertedTaken_ > 0) {
+        // What was read is dropped once it is most of what is held.
+        if (convertedTaken_ > 0 && convertedTaken_ * 2 >= converted_.size()) {
             converted_.erase(converted_.begin(),
                              converted_.begin() + static_cast<std::ptrdiff_t>(convertedTaken_));
             convertedTaken_ = 0;
         }
-        while (available() < frames && !drained_) {
-            const int64_t wanted =
-                static_cast<int64_t>(
-                    std::ceil(static_cast<double>(frames - available()) * rate_ / kSampleRate)) +
-                16;
-            const int64_t n = ReadStereo(wanted);
-            if (n > 0) {
-                converter_->Convert(stereo_.data(), static_cast<size_t>(n), converted_);
-            } else {
-                converter_->Convert(nullptr, 0, converted_);
-                drained_ = true;
-            }
+        while (available() < frames && TakeChunk()) {
         }
         got = std::min(frames, available());
-        from = converted_.data();
-        convertedTaken_ = static_cast<size_t>(got * 2);
+        from = converted_.data() + convertedTaken_;
+        convertedTaken_ += static_cast<size_t>(got * 2);
     }
     for (int64_t i = 0; i < got; ++i) {
         WriteFrame(out + kBytesPerFrame * i, from[2 * i], from[2 * i + 1]);

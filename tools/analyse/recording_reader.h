@@ -4,14 +4,20 @@
 // libsndfile gives them in 16 bits; floating-point ones (32 and 64 bit) are
 // scaled so that 1.0 is full scale, and clip beyond it. A recording at another
 // rate than 44100 Hz (22050 to 192000) is converted to it; a listener can take
-// the frames at the recording's own rate as they are read.
+// the frames at the recording's own rate as they are read. The conversion runs
+// on a thread of its own, a little ahead of the measurement, on the second core.
 
 #include <sndfile.h>
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tools/analyse/rate_converter.h"
@@ -55,6 +61,11 @@ private:
     int64_t ReadSamples(short* out, int64_t frames);
     // Up to `frames` stereo frames at the recording's rate into stereo_.
     int64_t ReadStereo(int64_t frames);
+    // The converting thread: reads and converts stretch by stretch into
+    // chunks_, keeping a few ahead.
+    void Convert();
+    // Takes the next converted stretch, waiting for it; false after the last.
+    bool TakeChunk();
 
     static constexpr double kFullScale = 32768.0;
 
@@ -63,19 +74,30 @@ private:
     int rate_ = 0;
     int64_t frames_ = 0;
     bool floating_ = false;
-    int64_t read_ = 0;
-    bool ended_ = false;
+    std::atomic<int64_t> read_ = 0;
+    std::atomic<bool> ended_ = false;
     bool cut_ = false;
     std::string error_;
     std::vector<short> buffer_;
     std::vector<double> doubles_;
     std::vector<int16_t> stereo_;
     NativeListener listener_;
-    // At another rate: the converter, and what it gave that is not read yet.
+    // At another rate: the converter and its thread, the stretches it has
+    // converted, and what was taken from them that is not read yet.
+    struct Chunk {
+        std::vector<int16_t> native;
+        std::vector<int16_t> converted;
+        bool last = false;
+    };
     std::unique_ptr<RateConverter> converter_;
+    std::thread converting_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Chunk> chunks_;
+    bool stopping_ = false;
+    bool drained_ = false;  // the last chunk was taken
     std::vector<int16_t> converted_;
     size_t convertedTaken_ = 0;  // samples of converted_ already read
-    bool drained_ = false;
 };
 
 }  // namespace tarnwick
