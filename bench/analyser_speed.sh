@@ -34,3 +34,27 @@ report() {
 report "tarnwick-analyse (results file included; target 1000 x)" "$analyse"
 report "sox stat" "$sox_time"
 echo "records written: $(($(wc -l <"$work/results.csv") - 4))"
+
+# Loudness: ten minutes of stereo at 48 kHz, the broadcast rate, measured with
+# --loudness (true peak included) beside ffmpeg's EBU R 128 meter with true
+# peak on the same file, and their integrated loudness side by side.
+broadcast="$work/ten-minutes-48k.wav"
+sox -n -r 48000 -c 2 -b 16 "$broadcast" synth 600 pinknoise vol 0.3 \
+    tremolo 0.2 60 2>/dev/null
+sync
+cat "$broadcast" >/dev/null
+plain=$(seconds_of "$build/tools/tarnwick-analyse" "$broadcast")
+loud=$(seconds_of "$build/tools/tarnwick-analyse" --readouts --loudness "$broadcast")
+peer=$(seconds_of ffmpeg -nostats -hide_banner -i "$broadcast" -af ebur128=peak=true -f null -)
+ours=$("$build/tools/tarnwick-analyse" --readouts --loudness "$broadcast" |
+    awk -F'\t' '$1 == "Integrated" { print $2 }')
+theirs=$(ffmpeg -nostats -hide_banner -i "$broadcast" -af ebur128=peak=true -f null - 2>&1 |
+    awk '$1 == "I:" { v = $2 } END { print v " LUFS" }')
+ten_minutes() {
+    awk -v name="$1" -v t="$2" 'BEGIN {
+        printf "%s: 10 min of 48 kHz stereo in %.3f s: %.0f x real time\n", name, t, 600 / t }'
+}
+ten_minutes "tarnwick-analyse" "$plain"
+ten_minutes "tarnwick-analyse --loudness (target 150 x, faster than ffmpeg)" "$loud"
+ten_minutes "ffmpeg -af ebur128=peak=true" "$peer"
+echo "integrated loudness: tarnwick-analyse $ours, ffmpeg $theirs"
