@@ -58,8 +58,13 @@ double EnergyOf(double lufs) {
     return std::isfinite(lufs) ? std::pow(10.0, (lufs - kLoudnessOffset) / 10.0) : 0.0;
 }
 
+// Below this the K-weighting filter is only dying away after the programme
+// stopped (it reaches -700 LUFS and further): silence.
+constexpr double kSilenceLufs = -120.0;
+
 double LoudnessOf(double energy) {
-    return energy > 0.0 ? 10.0 * std::log10(energy) + kLoudnessOffset : kMinusInfinity;
+    const double lufs = energy > 0.0 ? 10.0 * std::log10(energy) + kLoudnessOffset : kMinusInfinity;
+    return lufs < kSilenceLufs ? kMinusInfinity : lufs;
 }
 
 double ToDb(double linear) {
