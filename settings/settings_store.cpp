@@ -56,29 +56,29 @@ private:
     bool ok_ = true;
 };
 
-// "BigNumbers", and the numeric window's bounds only while it is shown: a closed
-// window keeps the bounds it had when last written.
+// Whether a side window is shown (under `shownName`), and its bounds, under
+// `prefix` + "Width", "Height", "Left" and "Top", only while it is shown: a
+// closed window keeps the bounds it had when last written.
 template <typename Writer>
-void WriteNumericWindow(Writer& write, const TWindowPlacement& windows) {
-    write("BigNumbers", BoolValue(windows.numericVisible));
-    if (windows.numericVisible) {
-        write("NumWidth", IntValue(windows.numeric.width));
-        write("NumHeight", IntValue(windows.numeric.height));
-        write("NumLeft", IntValue(windows.numeric.left));
-        write("NumTop", IntValue(windows.numeric.top));
+void WriteSideWindow(Writer& write, const char* shownName, const std::string& prefix, bool shown,
+                     const TWindowBounds& bounds) {
+    write(shownName, BoolValue(shown));
+    if (shown) {
+        write((prefix + "Width").c_str(), IntValue(bounds.width));
+        write((prefix + "Height").c_str(), IntValue(bounds.height));
+        write((prefix + "Left").c_str(), IntValue(bounds.left));
+        write((prefix + "Top").c_str(), IntValue(bounds.top));
     }
 }
 
-// "Loudness Window", and the loudness window's bounds only while it is shown.
+template <typename Writer>
+void WriteNumericWindow(Writer& write, const TWindowPlacement& windows) {
+    WriteSideWindow(write, "BigNumbers", "Num", windows.numericVisible, windows.numeric);
+}
+
 template <typename Writer>
 void WriteLoudnessWindow(Writer& write, const TWindowPlacement& windows) {
-    write("Loudness Window", BoolValue(windows.loudnessVisible));
-    if (windows.loudnessVisible) {
-        write("LoudWidth", IntValue(windows.loudness.width));
-        write("LoudHeight", IntValue(windows.loudness.height));
-        write("LoudLeft", IntValue(windows.loudness.left));
-        write("LoudTop", IntValue(windows.loudness.top));
-    }
+    WriteSideWindow(write, "Loudness Window", "Loud", windows.loudnessVisible, windows.loudness);
 }
 
 StoredValue ColourValue(Colour colour) {
