@@ -105,6 +105,9 @@ public:
     // Stamps the date and time on the picture and saves it as a JPEG in the
     // snapshot folder.
     void TakeSnapshot();
+    // Saves `picture`, the loudness window as shown, as a JPEG in the snapshot
+    // folder, named as the meter's snapshots with "Loudness " in front.
+    void TakeLoudnessSnapshot(const RasterImage& picture);
     void ChooseSnapshotFolder1Click();
     void ExploreFolder1Click();
     void ExploreResultsFolder1Click();
@@ -172,6 +175,19 @@ public:
     bool NumericFormClose() {
         const bool wasShown = settings_.BigNumbers;
         settings_.BigNumbers = false;
+        return wasShown;
+    }
+    // "Loudness Meter" shows or hides the loudness window; true when it is now
+    // to be shown.
+    bool LoudnessMeter1Click() {
+        settings_.LoudnessWindow = !settings_.LoudnessWindow;
+        return settings_.LoudnessWindow;
+    }
+    // The loudness window was closed by other means than the menu: the setting
+    // follows. True when the menu item must be unchecked.
+    bool LoudnessFormClose() {
+        const bool wasShown = settings_.LoudnessWindow;
+        settings_.LoudnessWindow = false;
         return wasShown;
     }
 

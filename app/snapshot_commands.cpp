@@ -51,6 +51,18 @@ void MeterApp::TakeSnapshot() {
     }
 }
 
+void MeterApp::TakeLoudnessSnapshot(const RasterImage& picture) {
+    if (!CheckSnapshotFolder()) {
+        return;
+    }
+    const std::string path =
+        snapshotFolder_ + "Loudness " + SnapshotFileName(DateTimeText(ports_.clock.Now()));
+    const FileResult written = ports_.images.WriteJpeg(path, picture, kSnapshotJpegQuality);
+    if (!written.ok()) {
+        ports_.dialogs.MessageBox(written.message, kApplicationTitle);
+    }
+}
+
 void MeterApp::ChooseSnapshotFolder1Click() {
     if (const std::optional<std::string> chosen = ports_.dialogs.ChooseFolder(snapshotFolder_)) {
         snapshotFolder_ = *chosen + "/";

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "app/meter_app.h"
+#include "core/capture_format.h"
 #include "platform/audio_devices.h"
 #include "platform/jpeg_image_writer.h"
 #include "platform/posix_text_files.h"
@@ -136,6 +137,10 @@ int main(int argc, char** argv) {
     if (!app.FormCreate(instance, loaded)) {
         return 1;
     }
+    // Loudness from every captured block, at the capture's rate; measured
+    // after the settings are applied, so that it keeps the results period's
+    // figures when the stored settings ask for them.
+    app.MeasureLoudness(kSampleRate, true);
     window->FormShow();
     return QApplication::exec();
 }

@@ -172,6 +172,8 @@ TForm1::TForm1(MeterApp& app, IUserDialogs& dialogs, IDesktopShell& shell, IText
           app, dialogs, [this] { SaveSettingsNow(); }, UserDecimalSeparator())),
       numeric_(
           std::make_unique<TForm5>(app, text, [this] { numericDisplay1_->setChecked(false); })),
+      loudness_(
+          std::make_unique<TLoudnessWindow>(app, [this] { loudnessMeter1_->setChecked(false); })),
       startIcon_(":/icons/start.svg"),
       stopIcon_(":/icons/stop.svg"),
       replayIcon_(kToolBarImages[2]),
@@ -275,6 +277,10 @@ void TForm1::FormShow() {
     if (s.BigNumbers) {
         numeric_->FormShow();
     }
+    loudnessMeter1_->setChecked(s.LoudnessWindow);
+    if (s.LoudnessWindow) {
+        loudness_->FormShow();
+    }
 }
 
 void TForm1::BuildMenus() {
@@ -307,6 +313,8 @@ void TForm1::BuildMenus() {
     view->addSeparator();
     numericDisplay1_ = view->addAction("Numeric Display", [this] { NumericDisplay1Click(); });
     numericDisplay1_->setCheckable(true);
+    loudnessMeter1_ = view->addAction("Loudness Meter", [this] { LoudnessMeter1Click(); });
+    loudnessMeter1_->setCheckable(true);
     view->addSeparator();
     view->addAction("Clear Screen", QKeySequence("Ctrl+X"), [this] { app_.ClearScreen1Click(); });
 
@@ -329,6 +337,9 @@ TWindowPlacement TForm1::Placement() const {
     placement.numericVisible = numeric_->isVisible();
     const QRect numeric = numeric_->frameGeometry();
     placement.numeric = {numeric.left(), numeric.top(), numeric.width(), numeric.height()};
+    placement.loudnessVisible = loudness_->isVisible();
+    const QRect loudness = loudness_->frameGeometry();
+    placement.loudness = {loudness.left(), loudness.top(), loudness.width(), loudness.height()};
     return placement;
 }
 
@@ -339,6 +350,16 @@ void TForm1::NumericDisplay1Click() {
         numeric_->FormShow();
     } else {
         numeric_->close();
+    }
+}
+
+void TForm1::LoudnessMeter1Click() {
+    const bool show = app_.LoudnessMeter1Click();
+    loudnessMeter1_->setChecked(show);
+    if (show) {
+        loudness_->FormShow();
+    } else {
+        loudness_->close();
     }
 }
 
@@ -515,6 +536,7 @@ void TForm1::Refresh() {
     const TMainViewState& v = app_.view();
     image_->RefreshIfChanged();
     numeric_->RefreshNumericWindow();
+    loudness_->RefreshLoudnessWindow();
     ShowText(peak_, v.PeakDisplay);
     ShowText(shortAverage_, v.ShortAvglDisplay);
     ShowText(longAverage_, v.LongAvgDisplay);
@@ -564,6 +586,9 @@ bool TForm1::HandleKey(int key) {
         case Qt::Key_F:
             app_.CloseFile1Click();
             return true;
+        case Qt::Key_L:
+            LoudnessMeter1Click();
+            return true;
         case Qt::Key_S:
             app_.SaveAs1Click();
             return true;
@@ -606,6 +631,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
         saveWindowState_(*this);
     }
     numeric_->hide();
+    loudness_->hide();
     event->accept();
 }
 

@@ -23,6 +23,7 @@
 #include "app/results_dialog.h"
 #include "settings/settings_store.h"
 #include "ui/frame_pacer.h"
+#include "ui/loudness_window.h"
 #include "ui/numeric_window.h"
 #include "ui/results_window.h"
 #include "ui/setup_window.h"
@@ -46,6 +47,8 @@ public:
 
     // Shows or closes the numeric window.
     void NumericDisplay1Click();
+    // Shows or closes the loudness window.
+    void LoudnessMeter1Click();
     void About1Click();
 
     // The results setup dialog, modal.
@@ -63,7 +66,7 @@ public:
     void ApplyViewMode();
     void ToolButton1Click();
 
-    // The keys the window sees before any control: Space, C, F, S, V.
+    // The keys the window sees before any control: Space, C, F, L, S, V.
     bool HandleKey(int key);
 
 protected:
@@ -127,6 +130,8 @@ private:
     QTimer idle_;
     std::unique_ptr<TForm5> numeric_;
     QAction* numericDisplay1_ = nullptr;
+    std::unique_ptr<TLoudnessWindow> loudness_;
+    QAction* loudnessMeter1_ = nullptr;
 
     // What the window shows now, so that Refresh changes only what differs.
     std::unordered_map<const QWidget*, std::string> shownText_;

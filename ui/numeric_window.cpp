@@ -20,22 +20,7 @@ TForm5::TForm5(MeterApp& app, ITextRasteriser& text, std::function<void()> onClo
 
 void TForm5::FormShow() {
     const TMeterSettings& s = app_.settings();
-    resize(s.NumWidth, s.NumHeight);
-    outerSize_ = QSize(s.NumWidth, s.NumHeight);
-    move(s.NumLeft, s.NumTop);
-    show();
-    raise();
-    FitOuterSize();
-}
-
-void TForm5::FitOuterSize() {
-    const QSize frame = frameGeometry().size() - size();
-    if (!outerSize_.isValid() || frame.isNull()) {
-        return;  // nothing to reach, or the frame is not known yet
-    }
-    const QSize client = outerSize_ - frame;
-    outerSize_ = QSize();
-    resize(std::max(1, client.width()), std::max(1, client.height()));
+    geometry_.Show(*this, s.NumLeft, s.NumTop, s.NumWidth, s.NumHeight);
 }
 
 void TForm5::resizeEvent(QResizeEvent*) {
@@ -56,7 +41,7 @@ void TForm5::RefreshNumericWindow() {
 
 void TForm5::paintEvent(QPaintEvent*) {
     // A window is exposed only after the desktop has framed it.
-    FitOuterSize();
+    geometry_.Fit(*this);
     // The picture sits one row down, as on the form: the window's own colour
     // shows above it and its last row lies below the client area.
     QPainter painter(this);
@@ -65,7 +50,7 @@ void TForm5::paintEvent(QPaintEvent*) {
 }
 
 void TForm5::closeEvent(QCloseEvent* event) {
-    outerSize_ = QSize();
+    geometry_.Forget();
     if (app_.NumericFormClose() && onClosed_) {
         onClosed_();
     }

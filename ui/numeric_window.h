@@ -9,6 +9,7 @@
 
 #include "app/meter_app.h"
 #include "core/ports/text_rasteriser.h"
+#include "ui/outer_geometry.h"
 
 namespace tarnwick {
 
@@ -31,14 +32,11 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // Makes the outer size the stored one, once the frame is known.
-    void FitOuterSize();
-
     MeterApp& app_;
     ITextRasteriser& text_;
     std::function<void()> onClosed_;
     QImage image_;
-    QSize outerSize_;  // to be reached once the frame is known; empty when done
+    OuterGeometry geometry_;
 };
 
 }  // namespace tarnwick

@@ -35,7 +35,7 @@ QLineEdit* Edit(QWidget* parent, int x, int y, int width) {
 
 TForm4::TForm4(TResultsDialog& model, QWidget* parent) : QDialog(parent), model_(model) {
     setWindowTitle(Text(kResultsDialogCaption));
-    setFixedSize(663, 366);
+    setFixedSize(663, 391);
     QFont font("Arial");
     font.setPixelSize(13);
     setFont(font);
@@ -67,12 +67,14 @@ TForm4::TForm4(TResultsDialog& model, QWidget* parent) : QDialog(parent), model_
     editOnTheHour_ = Edit(this, 208, 245, 33);
     Label(this, kResultsLabel5, 247, 248);
     Label(this, kResultsLabel7, 231, 273, 11);
+    loudness_ = new QCheckBox(Text(kResultsCBLoudness), this);
+    loudness_->move(48, 306);
 
     auto* explore = new QPushButton(Text(kResultsButton3), this);
-    explore->setGeometry(35, 320, 120, 27);
+    explore->setGeometry(35, 345, 120, 27);
     QObject::connect(explore, &QPushButton::clicked, [this] { model_.Button3Click(); });
     auto* ok = new QPushButton(Text(kResultsButton2), this);
-    ok->setGeometry(288, 320, 90, 27);
+    ok->setGeometry(288, 345, 90, 27);
     ok->setDefault(true);
     QObject::connect(ok, &QPushButton::clicked, [this] {
         FromControls();
@@ -103,6 +105,7 @@ void TForm4::ToControls() {
     saveOnStop_->setChecked(c.CBSaveOnStopChecked);
     saveOnMinutes_->setChecked(c.CBSaveOnMinutesChecked);
     saveOnHours_->setChecked(c.CBSaveOnHoursChecked);
+    loudness_->setChecked(c.CBLoudnessChecked);
     editHours_->setText(Text(c.EditHours));
     editMinutes_->setText(Text(c.EditMinutes));
     editOnTheHour_->setText(Text(c.EditOnTheHour));
@@ -116,6 +119,7 @@ void TForm4::FromControls() {
     c.CBSaveOnStopChecked = saveOnStop_->isChecked();
     c.CBSaveOnMinutesChecked = saveOnMinutes_->isChecked();
     c.CBSaveOnHoursChecked = saveOnHours_->isChecked();
+    c.CBLoudnessChecked = loudness_->isChecked();
     c.EditHours = editHours_->text().toStdString();
     c.EditMinutes = editMinutes_->text().toStdString();
     c.EditOnTheHour = editOnTheHour_->text().toStdString();

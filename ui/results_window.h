@@ -32,6 +32,7 @@ private:
     QCheckBox* saveOnStop_;
     QCheckBox* saveOnMinutes_;
     QCheckBox* saveOnHours_;
+    QCheckBox* loudness_;
     QLineEdit* editHours_;
     QLineEdit* editMinutes_;
     QLineEdit* editOnTheHour_;

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
+#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -104,7 +105,7 @@ private:
 
 TForm2::TForm2(TConfigDialog& model, QWidget* parent) : QDialog(parent), model_(model) {
     setWindowTitle(QString::fromStdString(kConfigDialogCaption));
-    setFixedSize(561, 656);
+    setFixedSize(561, 680);
     QFont font("Arial");
     font.setPixelSize(13);
     setFont(font);
@@ -207,7 +208,7 @@ TForm2::TForm2(TConfigDialog& model, QWidget* parent) : QDialog(parent), model_(
     Label(panel1, "(1 to 60 secs )", 100, 232);
 
     // Meter scale, targets and automatic start.
-    QWidget* panel2 = Panel(this, 288, 271, 265, 371);
+    QWidget* panel2 = Panel(this, 288, 271, 265, 395);
     Label(panel2, "Meter Scale", 8, 6);
     scaleSelect_ = new QComboBox(panel2);
     scaleSelect_->setGeometry(8, 26, 200, 24);
@@ -269,6 +270,23 @@ TForm2::TForm2(TConfigDialog& model, QWidget* parent) : QDialog(parent), model_(
                            [this](const std::string& t) { model_.EditAutoStartChange(t); });
     Label(panel2, "dB", 180, 273);
     Label(panel2, "below Full Scale", 110, 296);
+
+    // The loudness target beside the meter's own targets: a preset from the
+    // list or a value typed in LUFS.
+    auto* loudness = new QGroupBox(QString::fromStdString(kLoudnessGroupCaption), panel2);
+    loudness->setGeometry(8, 322, 249, 64);
+    Label(loudness, "Target", 10, 31);
+    loudnessTarget_ = new QComboBox(loudness);
+    loudnessTarget_->setGeometry(62, 26, 177, 24);
+    loudnessTarget_->setEditable(true);
+    // Enter takes the typed value as it stands; it adds nothing to the list.
+    loudnessTarget_->setInsertPolicy(QComboBox::NoInsert);
+    for (const std::string& preset : kLoudnessTargetPresets) {
+        loudnessTarget_->addItem(QString::fromStdString(preset));
+    }
+    QObject::connect(loudnessTarget_, &QComboBox::editTextChanged, [this](const QString& text) {
+        model_.LoudnessTargetChange(text.toStdString());
+    });
 
     panels_ = {panel1, panel2, panel4, panel7};
     // Enter in a field does only what that field does: no button is ever the
@@ -357,6 +375,10 @@ void TForm2::Render() {
     SetFieldText(editAvgTime_, v.EditAvgTime);
     SetFieldText(editFullScale_, v.EditFullScale);
     SetFieldText(editAutoStart_, v.EditAutoStart);
+    if (loudnessTarget_->currentText().toStdString() != v.LoudnessTarget) {
+        const QSignalBlocker block(loudnessTarget_);
+        loudnessTarget_->setEditText(QString::fromStdString(v.LoudnessTarget));
+    }
     for (QWidget* w : fullScaleControls_) {
         w->setEnabled(v.EditFullScaleEnabled);
     }

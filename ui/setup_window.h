@@ -49,6 +49,7 @@ private:
     QComboBox* comboBox1_ = nullptr;
     QComboBox* comboBox2_ = nullptr;
     QComboBox* scaleSelect_ = nullptr;
+    QComboBox* loudnessTarget_ = nullptr;
     QLineEdit* edit1_ = nullptr;
     QLineEdit* edit3_ = nullptr;
     QLineEdit* editAvgTime_ = nullptr;

@@ -4,8 +4,10 @@
 # listens to its built-in "Test Signal"). Space starts a test; after a few
 # seconds the graph must hold a trace in the peak colour and the readouts must
 # show figures that move; C must write a JPEG snapshot into the documents
-# folder; closing from the File menu, or by SIGTERM as when the session ends,
-# must store the window state.
+# folder. L must open the loudness window, whose figures move while the test
+# runs and where C writes a picture of that window beside the meter's.
+# Closing from the File menu, or by SIGTERM as when the session ends, must
+# store the window state, the loudness window's included.
 #
 # Usage: desktop_program_test.sh PROGRAM
 set -euo pipefail
@@ -73,6 +75,34 @@ sleep 0.5  # written through a temporary file and renamed: complete once seen
 [ "$(identify -format '%m %wx%h' "$snapshot")" = "JPEG 582x406" ] ||
     fail "the snapshot is not a 582x406 JPEG: $(identify "$snapshot")"
 
+# L opens the loudness window. Its figures and graph must move while the test
+# runs; C in it saves a picture of just that window.
+xdotool key --window "$window" l
+loudness=$(timeout 10 xdotool search --sync --onlyvisible --name '^Loudness$' | head -n 1) ||
+    fail "L opened no window titled Loudness"
+# It opens where the meter window is; moved aside, it must come back there.
+xdotool windowmove --sync "$loudness" 700 40
+sleep 0.5
+import -window "$loudness" "$work/loudness-1.png"
+sleep 1.5
+import -window "$loudness" "$work/loudness-2.png"
+changed=$(compare -metric AE "$work/loudness-1.png" "$work/loudness-2.png" null: 2>&1 || true)
+[ "${changed%% *}" != 0 ] || fail "the loudness window did not move while the test ran"
+xdotool windowfocus --sync "$loudness" || true
+xdotool key --window "$loudness" c
+loudness_snapshot=
+for _ in $(seq 50); do
+    loudness_snapshot=$(find "$HOME/Documents/Tarnwick" -name 'Loudness *.jpg' | head -n 1)
+    [ -n "$loudness_snapshot" ] && break
+    sleep 0.1
+done
+[ -n "$loudness_snapshot" ] || fail "no \"Loudness ...\" JPEG in the snapshot folder after C"
+sleep 0.5
+loudness_size=$(xwininfo -id "$loudness" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w "x" h}')
+[ "$(identify -format '%m %wx%h' "$loudness_snapshot")" = "JPEG $loudness_size" ] ||
+    fail "the loudness snapshot is not a $loudness_size JPEG: $(identify "$loudness_snapshot")"
+xdotool windowfocus --sync "$window" || true
+
 # Close from the File menu: its last item is "Exit program".
 xdotool mousemove --window "$window" 20 9 click 1
 sleep 0.5
@@ -88,14 +118,21 @@ grep -q '^"width"=dword:000002a6$' "$settings" || fail "the stored width is not 
 grep -q '^"View"=dword:00000003$' "$settings" || fail "the stored view is not Full Display"
 
 # Again, and ended by the session (SIGTERM) after V made the view Compact: the
-# window closes the normal way and the new view is stored.
+# window closes the normal way and the new view is stored. The loudness window,
+# left open, comes back with the meter.
 "$program" >>"$work/program.log" 2>&1 &
 program_pid=$!
 window=$(meter_window) || fail "the meter window did not appear a second time"
+loudness=$(timeout 10 xdotool search --sync --onlyvisible --name '^Loudness$' | head -n 1) ||
+    fail "the loudness window left open did not come back"
+place=$(xwininfo -id "$loudness" | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4}
+                                       END{print x "," y}')
+[ "$place" = "700,40" ] || fail "the loudness window came back at $place, not where it was left"
 xdotool windowfocus --sync "$window" || true
 xdotool key --window "$window" v
 sleep 0.5
 kill -TERM "$program_pid"
 wait_for_exit 100 "after SIGTERM"
 grep -q '^"View"=dword:00000001$' "$settings" || fail "SIGTERM lost the window state"
-echo "PASS: trace $trace px, readouts $peak_text and $run_time_text px, snapshot $(basename "$snapshot")"
+echo "PASS: trace $trace px, readouts $peak_text and $run_time_text px, snapshots $(basename "$snapshot")" \
+    "and $(basename "$loudness_snapshot")"

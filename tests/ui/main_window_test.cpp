@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -273,6 +274,13 @@ TEST(SetupWindow, OpensWithATestRunningAndAppliesItsFields) {
         } else {
             ADD_FAILURE() << "no calibration field showing -2";
         }
+        // The loudness target is typed over the preset it shows.
+        for (QComboBox* box : dialog->findChildren<QComboBox*>()) {
+            if (box->isEditable()) {
+                EXPECT_EQ(box->currentText().toStdString(), kLoudnessTargetPresets[0]);
+                box->setEditText("-16.5");
+            }
+        }
         for (QPushButton* button : dialog->findChildren<QPushButton*>()) {
             if (button->text() == "Save and Close") {
                 button->click();
@@ -285,6 +293,7 @@ TEST(SetupWindow, OpensWithATestRunningAndAppliesItsFields) {
     EXPECT_TRUE(w.harness.app.testRun().TestRunning);
     // Save and Close takes an unreadable calibration as -2 and stores once.
     EXPECT_EQ(w.harness.app.settings().Calibration, -2.0);
+    EXPECT_EQ(w.harness.app.settings().LoudnessTarget, -16.5);
     EXPECT_EQ(w.settingsSaves, 1);
 }
 

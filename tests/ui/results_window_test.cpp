@@ -1,9 +1,10 @@
 // The results setup dialog as a window: typing in the period boxes reaches the
 // settings and the schedule key by key, the close box keeps what they applied,
-// and OK applies the rest.
+// and OK applies the rest, the loudness box included.
 
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -60,6 +61,11 @@ TEST(ResultsWindow, PeriodBoxesApplyOnEveryKeyAndFilterWhatIsTyped) {
         onTheHour->clear();
         QTest::keyClicks(onTheHour, "25");
         EXPECT_EQ(h.app.settings().SaveHours, 24);
+        for (QCheckBox* box : window.findChildren<QCheckBox*>()) {
+            if (box->text().toStdString() == kResultsCBLoudness) {
+                box->click();
+            }
+        }
         for (QPushButton* button : window.findChildren<QPushButton*>()) {
             if (button->text() == "OK") {
                 button->click();
@@ -69,6 +75,7 @@ TEST(ResultsWindow, PeriodBoxesApplyOnEveryKeyAndFilterWhatIsTyped) {
     window.ShowModal();
     EXPECT_EQ(saves, 1);
     EXPECT_TRUE(model.closed());
+    EXPECT_TRUE(h.app.settings().LoudnessInResults);
 }
 
 TEST(ResultsWindow, PeriodBoxesDropEveryCharacterButTheDigits) {

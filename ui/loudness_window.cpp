@@ -1,0 +1,380 @@
+#include "ui/loudness_window.h"
+#include "platform/qt_user_dialogs.h"
+
+#include <QCloseEvent>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLocale>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace tarnwick {
+namespace {
+
+// The meter window's own colour behind everything, darker boxes for the
+// figures and darker still for the graph, so that the figures stand out as
+// they do on the meter's readouts.
+constexpr uint32_t kWindowColour = 0x61554D;
+const QColor kBoxColour(0x2B, 0x30, 0x38);
+const QColor kGraphColour(0x1C, 0x20, 0x26);
+const QColor kCaptionColour(0xB4, 0xBC, 0xC8);
+const QColor kFigureColour(0xF2, 0xF4, 0xF7);
+const QColor kUnmeasuredColour(0x8A, 0x93, 0xA0);
+const QColor kOffTargetColour(0xFF, 0xB0, 0x3B);
+const QColor kOverColour(0xFF, 0x4B, 0x4B);
+const QColor kGridColour(0x3A, 0x41, 0x4B);
+const QColor kTargetColour(0x5C, 0xD0, 0x7A);
+const QColor kCurveColour(0x7C, 0xC4, 0xFF);
+
+// Loudness within this distance of the target is on target, in LU.
+constexpr double kOnTargetLu = 1.0;
+// True peaks above this leave too little headroom for lossy coding, in dBTP.
+constexpr double kTruePeakLimit = -1.0;
+// The graph spans from this far below the target to this far above it, in LU.
+constexpr double kGraphBelowTarget = 30.0;
+constexpr double kGraphAboveTarget = 10.0;
+constexpr double kGraphGridLu = 10.0;
+
+// 16-bit programme is never quieter than this; what reads lower is the decay
+// of the weighting filters into digital silence, and is shown as silence.
+constexpr double kQuietestLufs = -100.0;
+
+constexpr int kMargin = 6;
+// The window stays large enough for its figures to be read.
+constexpr int kMinimumWidth = 280;
+constexpr int kMinimumHeight = 220;
+
+// Loudness as the window shows it: minus infinity for silence.
+double Audible(double lufs) {
+    return lufs >= kQuietestLufs ? lufs : -HUGE_VAL;
+}
+
+QString DecimalPoint() {
+    const QString point = QLocale().decimalPoint();
+    return point.isEmpty() ? QString(".") : point;
+}
+
+// One decimal, "-inf" where there is nothing to measure, as the results files
+// write it. `sign` puts a plus before positive values.
+QString Figure(double value, bool sign = false) {
+    if (!std::isfinite(value)) {
+        return value > 0 ? "+inf" : "-inf";
+    }
+    double rounded = std::round(value * 10.0) / 10.0;
+    if (rounded == 0.0) {
+        rounded = 0.0;  // no "-0.0"
+    }
+    QString text = QString::number(rounded, 'f', 1).replace('.', DecimalPoint());
+    if (sign && rounded >= 0.0) {
+        text.prepend('+');
+    }
+    return text;
+}
+
+// The distance of `lufs` from the target, as the figure shows it.
+double ShownDistance(double lufs, double target) {
+    return std::round((lufs - target) * 10.0) / 10.0;
+}
+
+QColor LoudnessColour(double lufs, double target) {
+    if (!std::isfinite(lufs)) {
+        return kUnmeasuredColour;
+    }
+    return std::abs(ShownDistance(lufs, target)) > kOnTargetLu ? kOffTargetColour : kFigureColour;
+}
+
+QColor TruePeakColour(double dbtp) {
+    if (!std::isfinite(dbtp)) {
+        return kUnmeasuredColour;
+    }
+    return std::round(dbtp * 10.0) / 10.0 > kTruePeakLimit ? kOverColour : kFigureColour;
+}
+
+QFont FontOfSize(int pixels, bool bold = false) {
+    QFont font("Arial");
+    font.setPixelSize(std::max(6, pixels));
+    font.setBold(bold);
+    return font;
+}
+
+// The length of `tenths` tenths of a second as m:ss, or h:mm:ss from an hour.
+QString Duration(size_t tenths) {
+    const size_t seconds = tenths / 10;
+    const size_t h = seconds / 3600;
+    const size_t m = seconds / 60 % 60;
+    const size_t s = seconds % 60;
+    return h > 0 ? QString("%1:%2:%3").arg(h).arg(m, 2, 10, QChar('0')).arg(s, 2, 10, QChar('0'))
+                 : QString("%1:%2").arg(m).arg(s, 2, 10, QChar('0'));
+}
+
+// Draws `text` in `font`, made smaller where it would not fit the width.
+void DrawFitted(QPainter& painter, const QRectF& box, Qt::Alignment alignment, const QString& text,
+                QFont font) {
+    const int advance = QFontMetrics(font).horizontalAdvance(text);
+    if (advance > box.width() && advance > 0) {
+        font.setPixelSize(std::max(6, static_cast<int>(font.pixelSize() * box.width() / advance)));
+    }
+    painter.setFont(font);
+    painter.drawText(box, alignment, text);
+}
+
+// A box with a caption along its top, a figure in the middle and, where it
+// has one, the figure's unit below it.
+struct Readout {
+    QString caption;
+    QString figure;
+    QString unit;
+    QColor colour;
+};
+
+void PaintReadout(QPainter& painter, const QRect& box, const Readout& r, int captionPixels,
+                  int figurePixels) {
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(kBoxColour);
+    painter.drawRoundedRect(box, 3, 3);
+    const QRectF inner = QRectF(box).adjusted(4, 3, -4, -3);
+    QFont caption = FontOfSize(captionPixels);
+    caption.setLetterSpacing(QFont::AbsoluteSpacing, 0.5);
+    painter.setPen(kCaptionColour);
+    DrawFitted(painter, inner, Qt::AlignHCenter | Qt::AlignTop, r.caption, caption);
+    QRectF figure = inner.adjusted(0, captionPixels + 1, 0, 0);
+    if (!r.unit.isEmpty()) {
+        painter.drawText(inner, Qt::AlignHCenter | Qt::AlignBottom, r.unit);
+        figure.adjust(0, 0, 0, -captionPixels);
+    }
+    painter.setPen(r.colour);
+    DrawFitted(painter, figure, Qt::AlignCenter, r.figure, FontOfSize(figurePixels, true));
+}
+
+}  // namespace
+
+TLoudnessWindow::TLoudnessWindow(MeterApp& app, std::function<void()> onClosed)
+    : QWidget(nullptr, Qt::Window | Qt::WindowStaysOnTopHint | Qt::WindowCloseButtonHint |
+                           Qt::WindowTitleHint),
+      app_(app),
+      onClosed_(std::move(onClosed)) {
+    setWindowTitle("Loudness");
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::StrongFocus);
+    setMinimumSize(kMinimumWidth, kMinimumHeight);
+}
+
+void TLoudnessWindow::FormShow() {
+    const TMeterSettings& s = app_.settings();
+    geometry_.Show(*this, s.LoudLeft, s.LoudTop, s.LoudWidth, s.LoudHeight);
+}
+
+TLoudnessWindow::Shown TLoudnessWindow::Current() const {
+    Shown now;
+    now.target = app_.settings().LoudnessTarget;
+    if (const LoudnessMeter* meter = app_.Loudness()) {
+        now.measured = true;
+        now.readings = meter->Readings();
+        now.historyReadings = meter->History().Readings();
+    }
+    return now;
+}
+
+void TLoudnessWindow::RefreshLoudnessWindow() {
+    if (!isVisible()) {
+        return;
+    }
+    // The figures change ten times a second; the main window refreshes more
+    // often than that, and a repaint for nothing would cost more than the
+    // measurement.
+    const Shown now = Current();
+    if (now != shown_) {
+        update();
+    }
+}
+
+void TLoudnessWindow::paintEvent(QPaintEvent*) {
+    // A window is exposed only after the desktop has framed it.
+    geometry_.Fit(*this);
+    QPainter painter(this);
+    Paint(painter);
+}
+
+void TLoudnessWindow::Paint(QPainter& painter) {
+    shown_ = Current();
+    const double target = shown_.target;
+    const LoudnessMeter* meter = app_.Loudness();
+    const double momentary = meter != nullptr ? Audible(meter->Momentary()) : -HUGE_VAL;
+    const double shortTerm = meter != nullptr ? Audible(meter->ShortTerm()) : -HUGE_VAL;
+    LoudnessFigures test =
+        meter != nullptr ? meter->Test() : LoudnessFigures{-HUGE_VAL, 0.0, -HUGE_VAL};
+    test.integrated = Audible(test.integrated);
+
+    painter.fillRect(rect(), ColourFromBgr(kWindowColour));
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+
+    const int w = width();
+    const int h = height();
+    // The three loudness figures across the top, the other figures below them,
+    // and the graph in what is left: the figures grow with the window.
+    const int row1 = std::clamp(h * 32 / 100, 64, 160);
+    const int row2 = std::clamp(h * 15 / 100, 40, 72);
+    const int cell = (w - 4 * kMargin) / 3;
+    const int captionPixels = std::clamp(row1 / 8, 10, 14);
+    const int bigPixels = std::min((row1 - 2 * captionPixels) * 62 / 100, cell * 32 / 100);
+    const int valuePixels = std::min((row2 - captionPixels) * 58 / 100, cell * 17 / 100);
+
+    const Readout top[] = {
+        {"MOMENTARY", Figure(momentary), "LUFS", LoudnessColour(momentary, target)},
+        {"SHORT-TERM", Figure(shortTerm), "LUFS", LoudnessColour(shortTerm, target)},
+        {"INTEGRATED", Figure(test.integrated), "LUFS", LoudnessColour(test.integrated, target)},
+    };
+    const Readout second[] = {
+        {"RANGE (LRA)", Figure(test.range) + " LU", "", kFigureColour},
+        {"TRUE PEAK MAX", Figure(test.truePeakMax) + " dBTP", "", TruePeakColour(test.truePeakMax)},
+        {"TO TARGET", Figure(test.integrated - target, true) + " LU", "",
+         LoudnessColour(test.integrated, target)},
+    };
+    for (int i = 0; i < 3; ++i) {
+        const int x = kMargin + i * (cell + kMargin);
+        PaintReadout(painter, QRect(x, kMargin, cell, row1), top[i], captionPixels, bigPixels);
+        PaintReadout(painter, QRect(x, 2 * kMargin + row1, cell, row2), second[i], captionPixels,
+                     valuePixels);
+    }
+
+    const int graphTop = 3 * kMargin + row1 + row2;
+    const QRect graph(kMargin, graphTop, w - 2 * kMargin, h - graphTop - kMargin);
+    if (graph.height() > 20) {
+        PaintGraph(painter, graph, target);
+    }
+}
+
+void TLoudnessWindow::PaintGraph(QPainter& painter, const QRect& box, double target) {
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(kGraphColour);
+    painter.drawRoundedRect(box, 3, 3);
+
+    const QFont labelFont = FontOfSize(10);
+    const int labelWidth = 26;
+    const int labelHeight = 13;
+    // A line naming the graph and its target line above it, the times below.
+    const QRectF area(box.left() + labelWidth + 4, box.top() + labelHeight + 8,
+                      box.width() - labelWidth - 10, box.height() - 2 * labelHeight - 12);
+    const QRectF heading(area.left(), box.top() + 3, area.width(), labelHeight);
+    painter.setFont(labelFont);
+    painter.setPen(kCaptionColour);
+    painter.drawText(heading, Qt::AlignLeft | Qt::AlignVCenter, "Short-term loudness");
+    painter.setPen(kTargetColour);
+    painter.drawText(heading, Qt::AlignRight | Qt::AlignVCenter,
+                     "Target " + Figure(target) + " LUFS");
+    const double top = target + kGraphAboveTarget;
+    const double bottom = target - kGraphBelowTarget;
+    const auto yOf = [&](double lufs) {
+        const double clamped = std::clamp(lufs, bottom, top);
+        return area.top() + (top - clamped) / (top - bottom) * area.height();
+    };
+
+    // Grid lines every 10 LUFS, labelled on the left.
+    painter.setFont(labelFont);
+    for (double lufs = std::ceil(bottom / kGraphGridLu) * kGraphGridLu; lufs <= top;
+         lufs += kGraphGridLu) {
+        const double y = yOf(lufs);
+        painter.setPen(QPen(kGridColour, 1));
+        painter.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
+        painter.setPen(kCaptionColour);
+        painter.drawText(QRectF(box.left(), y - 7, labelWidth, 14),
+                         Qt::AlignRight | Qt::AlignVCenter,
+                         QString::number(static_cast<int>(lufs)));
+    }
+    // The target, with its tolerance either side.
+    QColor band = kTargetColour;
+    band.setAlpha(40);
+    const double bandTop = yOf(target + kOnTargetLu);
+    painter.fillRect(
+        QRectF(area.left(), bandTop, area.width(), yOf(target - kOnTargetLu) - bandTop), band);
+    painter.setPen(QPen(kTargetColour, 1.5));
+    painter.drawLine(QPointF(area.left(), yOf(target)), QPointF(area.right(), yOf(target)));
+
+    // The short-term loudness of the whole test across the width: the graph
+    // is drawn again to the new scale as the test grows. Silence leaves a gap.
+    const LoudnessMeter* meter = app_.Loudness();
+    const std::vector<double> none;
+    const std::vector<double>& points = meter != nullptr ? meter->History().Points() : none;
+    const size_t count = points.size();
+    const auto xOf = [&](size_t i) {
+        return count < 2 ? area.left()
+                         : area.left() + area.width() * static_cast<double>(i) /
+                                             static_cast<double>(count - 1);
+    };
+    QPainterPath line;
+    QPainterPath fill;
+    size_t i = 0;
+    while (i < count) {
+        if (!std::isfinite(Audible(points[i]))) {
+            ++i;
+            continue;
+        }
+        const size_t first = i;
+        QPolygonF run;
+        for (; i < count && std::isfinite(Audible(points[i])); ++i) {
+            run << QPointF(xOf(i), yOf(points[i]));
+        }
+        if (run.size() == 1) {
+            // A lone reading is a short stroke, so that it shows.
+            run << run.front() + QPointF(1.0, 0.0);
+        }
+        line.addPolygon(run);
+        run << QPointF(run.back().x(), area.bottom()) << QPointF(xOf(first), area.bottom());
+        fill.addPolygon(run);
+        fill.closeSubpath();
+    }
+    QColor under = kCurveColour;
+    under.setAlpha(50);
+    painter.fillPath(fill, under);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(kCurveColour, 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.drawPath(line);
+
+    // The time the graph spans, from the start of the test.
+    if (meter != nullptr) {
+        const QRectF times(area.left(), area.bottom() + 2, area.width(), labelHeight);
+        painter.setFont(labelFont);
+        painter.setPen(kCaptionColour);
+        painter.drawText(times, Qt::AlignLeft | Qt::AlignVCenter, Duration(0));
+        painter.drawText(times, Qt::AlignRight | Qt::AlignVCenter,
+                         Duration(meter->History().Readings()));
+    }
+}
+
+void TLoudnessWindow::TakeSnapshot() {
+    QImage picture = grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const RasterImage image{reinterpret_cast<uint32_t*>(picture.bits()), picture.width(),
+                            picture.height(), static_cast<int32_t>(picture.bytesPerLine() / 4)};
+    app_.TakeLoudnessSnapshot(image);
+}
+
+void TLoudnessWindow::keyPressEvent(QKeyEvent* event) {
+    // C saves a picture of this window, as it does of the meter in the main
+    // window; L closes it, as it opened it there.
+    if (!event->isAutoRepeat()) {
+        if (event->key() == Qt::Key_C) {
+            TakeSnapshot();
+            return;
+        }
+        if (event->key() == Qt::Key_L) {
+            close();
+            return;
+        }
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void TLoudnessWindow::closeEvent(QCloseEvent* event) {
+    geometry_.Forget();
+    if (app_.LoudnessFormClose() && onClosed_) {
+        onClosed_();
+    }
+    event->accept();
+}
+
+}  // namespace tarnwick
