@@ -202,7 +202,9 @@ TMeterSettings TSettingsStore::LoadSettings(int32_t instanceNumber,
     s.LoudnessWindow = ReadBool(key, "Loudness Window").value_or(d.LoudnessWindow);
     s.LoudWidth = ReadInt(key, "LoudWidth").value_or(d.LoudWidth);
     s.LoudHeight = ReadInt(key, "LoudHeight").value_or(d.LoudHeight);
-    s.LoudLeft = ReadInt(key, "LoudLeft").value_or(s.left);
+    // A loudness window never placed opens beside the main window, clear of
+    // its menus and picture.
+    s.LoudLeft = ReadInt(key, "LoudLeft").value_or(s.left + s.width);
     s.LoudTop = ReadInt(key, "LoudTop").value_or(s.top);
     s.FileOpen = ReadBool(key, "File Open").value_or(d.FileOpen);
     const std::optional<std::string> filename = ReadString(key, "Filename");

@@ -267,7 +267,16 @@ void TLoudnessWindow::PaintGraph(QPainter& painter, const QRect& box, double tar
     painter.setPen(kTargetColour);
     painter.drawText(heading, Qt::AlignRight | Qt::AlignVCenter,
                      "Target " + Figure(target) + " LUFS");
-    const double top = target + kGraphAboveTarget;
+    // The scale grows upward, in steps of the grid, to hold a programme louder
+    // than the usual room above the target.
+    double loudest = target + kGraphAboveTarget;
+    if (const LoudnessMeter* meter = app_.Loudness()) {
+        for (const double lufs : meter->History().Points()) {
+            loudest = std::max(loudest, lufs);
+        }
+    }
+    const double top = std::min(0.0, std::max(target + kGraphAboveTarget,
+                                              std::ceil(loudest / kGraphGridLu) * kGraphGridLu));
     const double bottom = target - kGraphBelowTarget;
     const auto yOf = [&](double lufs) {
         const double clamped = std::clamp(lufs, bottom, top);
