@@ -100,9 +100,8 @@ void BM_MMWimData(benchmark::State& state) {
     // Seconds of programme per second of work, as a share of one core.
     const double programmeSeconds =
         static_cast<double>(state.iterations() * frames) / static_cast<double>(kSampleRate);
-    state.counters["core_%"] = benchmark::Counter(programmeSeconds / 100.0,
-                                                  benchmark::Counter::kIsRate |
-                                                      benchmark::Counter::kInvert);
+    state.counters["core_%"] = benchmark::Counter(
+        programmeSeconds / 100.0, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 // At the default sweep (20 ms blocks) and at 1 s (2 ms blocks), without and
