@@ -23,7 +23,7 @@
 #include "platform/steady_time.h"
 #include "platform/test_signal_wave_input.h"
 #include "settings/memory_settings_key.h"
-#include "tools/analyse/headless_ports.h"
+#include "tools/common/headless_ports.h"
 
 namespace {
 

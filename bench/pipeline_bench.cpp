@@ -17,7 +17,7 @@
 #include "platform/posix_text_files.h"
 #include "platform/qt_regional_formats.h"
 #include "settings/memory_settings_key.h"
-#include "tools/analyse/headless_ports.h"
+#include "tools/common/headless_ports.h"
 
 namespace tarnwick {
 namespace {

@@ -14,7 +14,7 @@
 #include "platform/qt_regional_formats.h"
 #include "settings/memory_settings_key.h"
 #include "tools/analyse/file_wave_input.h"
-#include "tools/analyse/headless_ports.h"
+#include "tools/common/headless_ports.h"
 
 namespace {
 

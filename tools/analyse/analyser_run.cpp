@@ -16,10 +16,10 @@
 #include "platform/qt_text_rasteriser.h"
 #include "settings/memory_settings_key.h"
 #include "tools/analyse/file_wave_input.h"
-#include "tools/analyse/headless_ports.h"
 #include "tools/analyse/level_log.h"
 #include "tools/analyse/loudness_log.h"
 #include "tools/analyse/recording_reader.h"
+#include "tools/common/headless_ports.h"
 
 namespace tarnwick {
 namespace {

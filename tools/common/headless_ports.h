@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "core/local_time.h"
+#include "core/ports/clock.h"
 #include "core/ports/desktop_shell.h"
 #include "core/ports/process_control.h"
 #include "core/ports/user_dialogs.h"
@@ -13,9 +15,16 @@
 
 namespace tarnwick {
 
+// "2026-12-09 21:04:05": the stamp of a logged line.
+std::string StampOf(LocalDateTime at);
+
 class ConsoleDialogs : public IUserDialogs {
 public:
-    explicit ConsoleDialogs(std::FILE* out) : out_(out) {}
+    // Each message is one line, "<program>: <caption>: <text>", after the date
+    // and time of `clock` when there is one.
+    explicit ConsoleDialogs(std::FILE* out, std::string program = "tarnwick-analyse",
+                            IClock* clock = nullptr)
+        : out_(out), program_(std::move(program)), clock_(clock) {}
 
     void MessageBox(const std::string& text, const std::string& caption) override;
     std::optional<SaveFileAnswer> SaveFile(const SaveFileRequest& request) override;
@@ -34,6 +43,8 @@ public:
 
 private:
     std::FILE* out_;
+    std::string program_;
+    IClock* clock_;
 };
 
 // Nothing is played in a headless run: the output accepts and discards.

@@ -1,5 +1,6 @@
-#include "tools/analyse/headless_ports.h"
+#include "tools/common/headless_ports.h"
 
+#include <cstdio>
 #include <filesystem>
 
 namespace tarnwick {
@@ -12,7 +13,18 @@ void ConsoleDialogs::MessageBox(const std::string& text, const std::string& capt
             c = ' ';
         }
     }
-    std::fprintf(out_, "tarnwick-analyse: %s: %s\n", caption.c_str(), line.c_str());
+    const std::string stamp = clock_ != nullptr ? StampOf(clock_->Now()) + " " : "";
+    std::fprintf(out_, "%s%s: %s: %s\n", stamp.c_str(), program_.c_str(), caption.c_str(),
+                 line.c_str());
+    std::fflush(out_);
+}
+
+std::string StampOf(LocalDateTime at) {
+    const CivilDateTime c = ToCivil(at);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", c.year, c.month, c.day,
+                  c.hour, c.minute, c.second);
+    return text;
 }
 
 std::optional<SaveFileAnswer> ConsoleDialogs::SaveFile(const SaveFileRequest&) {

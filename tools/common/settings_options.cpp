@@ -1,0 +1,86 @@
+#include "tools/common/settings_options.h"
+
+#include <map>
+
+namespace tarnwick {
+
+SettingsOptions::SettingsOptions(CommandLine& line, TMeterSettings& settings)
+    : line_(line), settings_(settings) {
+    TMeterSettings& s = settings_;
+    line.Flag("--integrate", [&s] { s.Integrate = true; });
+    line.Flag("--no-integrate", [&s] { s.Integrate = false; });
+    line.Flag("--ignore-threshold", [&s] { s.ThresholdIgnore = true; });
+    line.Flag("--auto-start", [&s] { s.AutoStart = true; });
+    line.Flag("--no-save-minutes", [&s] { s.SaveOnMinutes = false; });
+    line.Flag("--no-save-on-stop", [&s] { s.SaveOnStop = false; });
+    line.Flag("--loudness-in-results", [&s] { s.LoudnessInResults = true; });
+    line.Option("--channel", CommandLine::Text(channel_));
+    line.Option("--sweep", CommandLine::Number(s.Sweep, "--sweep", 1, 60));
+    line.Option("--average-time",
+                CommandLine::Number(s.AverageTime, "--average-time", 0.001, 3600));
+    line.Option("--calibration", CommandLine::Number(s.Calibration, "--calibration", -60, 60));
+    line.Option("--target1", CommandLine::Integer(s.UpperVol, "--target1", -40, 0));
+    line.Option("--target2", CommandLine::Integer(s.LowerVol, "--target2", -40, 0));
+    line.Option("--threshold", CommandLine::Integer(s.Threshold, "--threshold", -99, 0));
+    line.Option("--scale", CommandLine::Integer(s.Scale, "--scale", 0, 7));
+    line.Option("--full-scale", CommandLine::Integer(s.FullScale, "--full-scale", -200, 200));
+    line.Option("--auto-level", CommandLine::Integer(s.AutoLevel, "--auto-level", -99, 0));
+    line.Option("--test-name", CommandLine::Text(s.TestName));
+    line.Option("--save-mins", CommandLine::Integer(s.SaveMins, "--save-mins", 1, 1440));
+    line.Option("--save-hours", CommandLine::Integer(saveHours_, "--save-hours", 1, 24));
+}
+
+std::optional<std::string> SettingsOptions::Finish() {
+    TMeterSettings& s = settings_;
+    if (line_.Given("--channel")) {
+        static const std::map<std::string, int32_t> kModes = {{"stereo", kChannelStereo},
+                                                              {"left", kChannelLeft},
+                                                              {"right", kChannelRight},
+                                                              {"sum", kChannelSum},
+                                                              {"difference", kChannelDifference}};
+        auto mode = kModes.find(channel_);
+        if (mode == kModes.end()) {
+            return "--channel expects stereo, left, right, sum or difference";
+        }
+        s.Channel = mode->second;
+    }
+    if (line_.Given("--save-hours")) {
+        s.SaveOnHours = true;
+        s.SaveHours = saveHours_;
+    }
+    if (s.TestName.empty()) {
+        s.TestName = "Results ";  // as an empty stored name loads
+    }
+    DeriveLoadedValues(s);
+    return std::nullopt;
+}
+
+std::string SettingsOptions::Usage() {
+    return R"(Measurement:
+  --channel MODE        stereo|left|right|sum|difference (default stereo)
+  --integrate           slow-rise integration of block peaks (default)
+  --no-integrate        plain block peaks
+  --sweep S             sweep time in seconds, 1 to 60 (default 10)
+  --average-time S      short-term average in seconds, above 0 (default 0.3)
+  --calibration DB      graph top relative to full scale (default -2)
+  --target1 DB          Upper Vol, -40 to 0 (default -10)
+  --target2 DB          Lower Vol, -40 to 0 (default -20)
+  --threshold DB        run-time average gate, -99 to 0 (default -30)
+  --ignore-threshold    admit every block to the run-time average
+  --scale N             meter scale 0 to 7 (default 2)
+  --full-scale DB       top of the user full-scale scale (default 95)
+  --auto-start          start and stop tests on level instead of at once
+  --auto-level DB       level of the automatic start and stop (default -40)
+
+Results:
+  --results FILE        attach FILE as Save As would (.txt text, .csv CSV)
+  --test-name NAME      test name written in the header (default "Results ")
+  --save-mins N         minutes between saves, 1 to 1440 (default 15)
+  --no-save-minutes     no saves every N minutes
+  --save-hours N        save every N hours on the hour, 1 to 24
+  --no-save-on-stop     no save when the test stops
+  --loudness-in-results add loudness, range and true peak to every record
+)";
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,35 @@
+#pragma once
+// The options that change the meter's settings, shared by tarnwick-analyse and
+// tarnwick-logger: measurement (channel, integration, sweep, average time,
+// calibration, targets, threshold, scale, automatic start) and the results
+// schedule (test name, save times). Only the options given change the settings.
+
+#include <string>
+
+#include "core/meter_settings.h"
+#include "tools/common/command_line.h"
+
+namespace tarnwick {
+
+class SettingsOptions {
+public:
+    // Registers the options on `line`; they change `settings`, which must
+    // outlive the parse and Finish.
+    SettingsOptions(CommandLine& line, TMeterSettings& settings);
+
+    // After the parse: names turned into modes, derived values computed.
+    // nullopt when all is well, else the message.
+    std::optional<std::string> Finish();
+
+    // The help text of the options, in two blocks headed "Measurement:" and
+    // "Results:"; the second lists --results, which each program takes itself.
+    static std::string Usage();
+
+private:
+    CommandLine& line_;
+    TMeterSettings& settings_;
+    std::string channel_;
+    int32_t saveHours_ = 0;
+};
+
+}  // namespace tarnwick
