@@ -18,9 +18,9 @@ int gPipe[2] = {-1, -1};
 
 // Only async-signal-safe calls here: one byte into the pipe. A full pipe
 // already holds a request, so a failed write loses nothing.
-void OnSignal(int) {
+void OnSignal(int signal) {
     const int saved = errno;
-    const char byte = 1;
+    const char byte = static_cast<char>(signal);
     [[maybe_unused]] const ssize_t written = write(gPipe[1], &byte, 1);
     errno = saved;
 }
@@ -36,8 +36,9 @@ void Restore() {
 
 }  // namespace
 
-TerminationSignals::TerminationSignals(std::function<void()> onRequest)
-    : onRequest_(std::move(onRequest)) {
+TerminationSignals::TerminationSignals(std::function<void()> onRequest,
+                                       std::function<void()> onHangUp)
+    : onRequest_(std::move(onRequest)), onHangUp_(std::move(onHangUp)) {
     if (gPipe[0] >= 0 || socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, gPipe) != 0) {
         return;
     }
@@ -45,11 +46,20 @@ TerminationSignals::TerminationSignals(std::function<void()> onRequest)
     fcntl(gPipe[1], F_SETFL, O_NONBLOCK);
     notifier_ = std::make_unique<QSocketNotifier>(gPipe[0], QSocketNotifier::Read);
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] {
-        // Everything waiting is one request.
+        // Everything waiting is one request, and one hang-up when one is
+        // handled apart.
         std::array<char, 64> bytes{};
-        while (read(gPipe[0], bytes.data(), bytes.size()) > 0) {
+        bool request = false;
+        bool hangUp = false;
+        for (ssize_t got = 0; (got = read(gPipe[0], bytes.data(), bytes.size())) > 0;) {
+            for (ssize_t i = 0; i < got; ++i) {
+                (bytes[static_cast<size_t>(i)] == SIGHUP && onHangUp_ ? hangUp : request) = true;
+            }
         }
-        if (onRequest_) {
+        if (hangUp) {
+            onHangUp_();
+        }
+        if (request && onRequest_) {
             onRequest_();
         }
     });

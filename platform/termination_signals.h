@@ -17,8 +17,10 @@ namespace tarnwick {
 class TerminationSignals {
 public:
     // `onRequest` runs on the event loop once per signal received. Signals
-    // that come while an earlier one waits are merged into it.
-    explicit TerminationSignals(std::function<void()> onRequest);
+    // that come while an earlier one waits are merged into it. With `onHangUp`
+    // SIGHUP runs that instead: a service reopens its log files.
+    explicit TerminationSignals(std::function<void()> onRequest,
+                                std::function<void()> onHangUp = {});
     ~TerminationSignals();
 
     TerminationSignals(const TerminationSignals&) = delete;
@@ -30,6 +32,7 @@ public:
 
 private:
     std::function<void()> onRequest_;
+    std::function<void()> onHangUp_;
     std::unique_ptr<QSocketNotifier> notifier_;
 };
 
