@@ -11,7 +11,7 @@ WARNINGS_FATAL ?= OFF
 JOBS           ?= $(shell nproc)
 CMAKE_FLAGS    := -G Ninja -DWARNINGS_FATAL=$(WARNINGS_FATAL)
 
-.PHONY: all deps build run demo test test-plain test-sanitizers bench format clean
+.PHONY: all deps build run demo test test-plain test-sanitizers bench install format clean
 
 all: build
 
@@ -56,6 +56,14 @@ bench: deps
 	$(BENCH_BUILD_DIR)/bench/tarnwick_capture_delivery 60
 	bash bench/analyser_speed.sh $(BENCH_BUILD_DIR)
 	bash bench/desktop_program.sh $(BENCH_BUILD_DIR)
+
+# The programs, the guide, the desktop entry and the logger's systemd user unit
+# under PREFIX (default /usr/local).
+PREFIX ?= /usr/local
+install: build
+	cmake -S . -B $(BUILD_DIR) $(CMAKE_FLAGS) -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+	cmake --install $(BUILD_DIR)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

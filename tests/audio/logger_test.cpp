@@ -1,0 +1,200 @@
+// tarnwick-logger as a service runs it: on a private sound server, a known
+// recording played into an input for a minute, then SIGTERM. The per-second
+// log has a row for every second of programme, the results file ends with the
+// save on stop, the logger exits 0, and its record agrees with tarnwick-analyse
+// on the same recording.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sndfile.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "tests/audio/private_pulse_server.h"
+
+extern char** environ;
+
+namespace tarnwick::test {
+namespace {
+
+constexpr int kRate = 44100;
+
+// 20 s over target 1, 20 s between the targets, 20 s under target 2 and over
+// the threshold: 441 Hz squares of 20000, 8000 and 2000.
+std::vector<int16_t> KnownProgramme() {
+    std::vector<int16_t> samples;
+    for (const int level : {20000, 8000, 2000}) {
+        for (int64_t n = 0; n < 20 * kRate; ++n) {
+            const auto v = static_cast<int16_t>((n / 50) % 2 == 0 ? level : -level);
+            samples.push_back(v);
+            samples.push_back(v);
+        }
+    }
+    return samples;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::stringstream in(text);
+    for (std::string part; std::getline(in, part, separator);) {
+        if (!part.empty() && part.back() == '\r') {
+            part.pop_back();
+        }
+        parts.push_back(part);
+    }
+    return parts;
+}
+
+pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv,
+            const std::string& errFile) {
+    std::vector<std::string> strings = args;
+    std::vector<char*> argv;
+    for (std::string& s : strings) {
+        argv.push_back(s.data());
+    }
+    argv.push_back(nullptr);
+    std::vector<std::string> variables = extraEnv;
+    for (char** v = environ; *v != nullptr; ++v) {
+        variables.emplace_back(*v);
+    }
+    std::vector<char*> envp;
+    for (std::string& v : variables) {
+        envp.push_back(v.data());
+    }
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errFile.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    return spawned == 0 ? pid : -1;
+}
+
+int WaitFor(pid_t pid) {
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// Seconds of an "hh:mm:ss" field.
+int Seconds(const std::string& hms) {
+    return std::stoi(hms.substr(0, 2)) * 3600 + std::stoi(hms.substr(3, 2)) * 60 +
+           std::stoi(hms.substr(6, 2));
+}
+
+TEST(Logger, AMinuteOfProgrammeIsLoggedAndAgreesWithTheAnalyser) {
+    PrivatePulseServer server;
+    if (server.Start() != PrivatePulseServer::Outcome::kRunning) {
+        GTEST_SKIP() << server.Failure();
+    }
+    const std::filesystem::path work = std::filesystem::temp_directory_path() /
+                                       ("tarnwick-logger-test-" + std::to_string(getpid()));
+    std::filesystem::remove_all(work);
+    for (const char* folder : {"home", "config", "run", "log"}) {
+        std::filesystem::create_directories(work / folder);
+    }
+    std::filesystem::permissions(work / "run", std::filesystem::perms::owner_all);
+    const std::string results = (work / "logged.csv").string();
+    const std::vector<std::string> environment = {"PULSE_SERVER=" + server.Address(),
+                                                  "HOME=" + (work / "home").string(),
+                                                  "XDG_CONFIG_HOME=" + (work / "config").string(),
+                                                  "XDG_RUNTIME_DIR=" + (work / "run").string()};
+
+    const pid_t logger = Spawn({TARNWICK_LOGGER_BINARY, "--device", "Tone In", "--log-dir",
+                                (work / "log").string(), "--results", results},
+                               environment, (work / "logger.err").string());
+    ASSERT_GT(logger, 0);
+
+    // The minute of programme, in real time, 100 ms at a time.
+    const std::vector<int16_t> programme = KnownProgramme();
+    {
+        std::ofstream pipe(server.TonePipe(), std::ios::binary);
+        const size_t piece = kRate / 10 * 2;
+        auto due = std::chrono::steady_clock::now();
+        for (size_t at = 0; at < programme.size(); at += piece) {
+            pipe.write(reinterpret_cast<const char*>(programme.data() + at),
+                       static_cast<std::streamsize>(std::min(piece, programme.size() - at) *
+                                                    sizeof(int16_t)));
+            pipe.flush();
+            due += std::chrono::milliseconds(100);
+            std::this_thread::sleep_until(due);
+        }
+    }
+    kill(logger, SIGTERM);
+    EXPECT_EQ(WaitFor(logger), 0) << ReadFile((work / "logger.err").string());
+
+    // A row for every second with blocks, 60 +- 1.
+    const std::vector<std::string> days = [&] {
+        std::vector<std::string> files;
+        for (const auto& entry : std::filesystem::directory_iterator(work / "log")) {
+            files.push_back(entry.path().string());
+        }
+        return files;
+    }();
+    ASSERT_EQ(days.size(), 1u);
+    int secondsWithBlocks = 0;
+    const std::vector<std::string> rows = Split(ReadFile(days[0]), '\n');
+    for (size_t i = 1; i < rows.size(); ++i) {
+        const std::vector<std::string> fields = Split(rows[i], ',');
+        ASSERT_GE(fields.size(), 8u) << rows[i];
+        secondsWithBlocks += fields[1].empty() ? 0 : 1;
+    }
+    EXPECT_NEAR(secondsWithBlocks, 60, 1);
+
+    // The same recording through the analyser.
+    const std::string recording = (work / "programme.wav").string();
+    SF_INFO info{};
+    info.samplerate = kRate;
+    info.channels = 2;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* file = sf_open(recording.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(file, nullptr);
+    sf_writef_short(file, programme.data(), static_cast<sf_count_t>(programme.size() / 2));
+    sf_close(file);
+    const std::string analysed = (work / "analysed.csv").string();
+    const pid_t analyser = Spawn({TARNWICK_ANALYSE_BINARY, "--results", analysed, recording},
+                                 environment, (work / "analyser.err").string());
+    ASSERT_EQ(WaitFor(analyser), 0) << ReadFile((work / "analyser.err").string());
+
+    const std::vector<std::string> logged = Split(ReadFile(results), '\n');
+    const std::vector<std::string> expected = Split(ReadFile(analysed), '\n');
+    ASSERT_EQ(logged.size(), 5u) << ReadFile(results);
+    ASSERT_EQ(expected.size(), 5u) << ReadFile(analysed);
+    // Time, Duration, Average, Over dB, Over %, Under dB, Under %, Max dB
+    const std::vector<std::string> ours = Split(logged[4], ',');
+    const std::vector<std::string> theirs = Split(expected[4], ',');
+    ASSERT_EQ(ours.size(), 8u) << logged[4];
+    ASSERT_EQ(theirs.size(), 8u) << expected[4];
+    for (const size_t duration : {1u, 3u, 5u}) {
+        EXPECT_NEAR(Seconds(ours[duration]), Seconds(theirs[duration]), 1) << duration;
+    }
+    for (const size_t percent : {4u, 6u}) {
+        EXPECT_NEAR(std::stod(ours[percent]), std::stod(theirs[percent]), 2.0) << percent;
+    }
+    EXPECT_EQ(ours[7], theirs[7]);
+    std::filesystem::remove_all(work);
+}
+
+}  // namespace
+}  // namespace tarnwick::test

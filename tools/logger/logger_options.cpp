@@ -1,0 +1,72 @@
+#include "tools/logger/logger_options.h"
+
+#include "tools/common/command_line.h"
+#include "tools/common/settings_options.h"
+
+namespace tarnwick {
+
+ParsedLoggerOptions ParseLoggerOptions(const std::vector<std::string>& args,
+                                       TMeterSettings& settings) {
+    LoggerOptions o;
+    CommandLine line;
+    SettingsOptions settingsOptions(line, settings);
+    line.Option("--instance", CommandLine::Integer(o.instance, "--instance", 1, 2));
+    line.Option("--device", CommandLine::Text(o.device));
+    line.Option("--results", CommandLine::Text(o.resultsFile));
+    line.Option("--log-dir", CommandLine::Text(o.logDir));
+    if (auto error = line.Parse(args)) {
+        return *error;
+    }
+    if (line.help) {
+        return LoggerHelp{};
+    }
+    if (!line.positional.empty()) {
+        return "unexpected argument " + line.positional.front() + " (see --help)";
+    }
+    if (auto error = settingsOptions.Finish()) {
+        return *error;
+    }
+    // An empty name is the settings' device: a service unit passes its
+    // device through a variable that may be empty.
+    o.deviceGiven = line.Given("--device") && !o.device.empty();
+    if (line.Given("--results") && o.resultsFile.empty()) {
+        return "--results expects a file name";
+    }
+    if (line.Given("--log-dir") && o.logDir.empty()) {
+        return "--log-dir expects a folder";
+    }
+    return o;
+}
+
+std::string LoggerUsage() {
+    return R"(Usage: tarnwick-logger [OPTIONS]
+
+Logs sound levels without a window, for days on end: the meter's own engine on
+the real clock, capturing from an input of the sound server (or the built-in
+"Test Signal"), writing the meter's results files on the schedule of its
+settings. The settings are the meter window's own, read and never written;
+the options below change them for this run only. A test starts at once, or on
+level with --auto-start. SIGTERM and SIGINT stop it as the Stop button would
+and end the logger; SIGHUP reopens the log files. Messages go to standard
+error, one line each, after the date and time.
+
+Input and settings:
+  --instance N          the settings of the meter's first (1) or second (2) copy
+  --device NAME         the input by the name the meter lists, or "Test Signal"
+                        (default, or empty: the settings' Device Name, else
+                        the default input)
+
+)" + SettingsOptions::Usage() +
+           R"(
+Logs:
+  --log-dir DIR         one CSV file a day, "Tarnwick YYYY-MM-DD.csv", a row a
+                        second: time, peaks, short-term average, over lamp,
+                        loudness, dropouts and events
+  --help                show this text
+
+Exit status: 0 after a stop by signal, 1 when the logger could not run,
+2 bad options.
+)";
+}
+
+}  // namespace tarnwick

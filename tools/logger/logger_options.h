@@ -1,0 +1,32 @@
+#pragma once
+// Command line of tarnwick-logger.
+
+#include <cstdint>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "core/meter_settings.h"
+
+namespace tarnwick {
+
+struct LoggerOptions {
+    int32_t instance = 1;  // the settings key read, as the meter's copies
+    std::string device;    // the input by name; empty: the settings' `Device Name`
+    bool deviceGiven = false;
+    std::string resultsFile;  // attached as Save As would; empty: the settings' file, if any
+    std::string logDir;       // one CSV a day, a row a second; empty: none
+};
+
+struct LoggerHelp {};
+
+using ParsedLoggerOptions = std::variant<LoggerOptions, LoggerHelp, std::string>;
+
+// Parses `args`; the options that change settings change `settings`, which the
+// caller loads first (the instance of a first parse says which).
+ParsedLoggerOptions ParseLoggerOptions(const std::vector<std::string>& args,
+                                       TMeterSettings& settings);
+
+std::string LoggerUsage();
+
+}  // namespace tarnwick

@@ -1,0 +1,164 @@
+#include "tools/logger/logger_run.h"
+
+#include <QCoreApplication>
+#include <QStandardPaths>
+#include <QTimer>
+#include <cstdio>
+#include <optional>
+
+#include "app/meter_app.h"
+#include "core/capture_format.h"
+#include "platform/audio_devices.h"
+#include "platform/jpeg_image_writer.h"
+#include "platform/posix_text_files.h"
+#include "platform/qt_regional_formats.h"
+#include "platform/reg_file_settings_store.h"
+#include "platform/steady_time.h"
+#include "platform/termination_signals.h"
+#include "tools/common/headless_ports.h"
+#include "tools/logger/daily_log.h"
+#include "tools/logger/logger_options.h"
+#include "tools/logger/second_row.h"
+#include "tools/logger/stored_settings.h"
+
+namespace tarnwick {
+namespace {
+
+// How often the logger looks whether a second of the wall clock has passed.
+constexpr int kSecondCheckMs = 100;
+
+// The logger's end: a sound-device failure or a fault the meter cannot go on
+// after leaves the loop with status 1; the message was printed.
+class LoggerProcessControl : public IProcessControl {
+public:
+    void EndProgram() override { End(); }
+    void CloseMainWindow() override { End(); }
+    bool ended = false;
+
+private:
+    void End() {
+        if (!ended) {
+            ended = true;
+            QTimer::singleShot(0, [] { QCoreApplication::exit(kLoggerFailed); });
+        }
+    }
+};
+
+}  // namespace
+
+int RunLogger(const std::vector<std::string>& args) {
+    // A first reading finds the instance and any error before anything is
+    // opened; the second applies the options over the stored settings.
+    TMeterSettings scratch = DefaultSettings();
+    const ParsedLoggerOptions first = ParseLoggerOptions(args, scratch);
+    if (std::holds_alternative<LoggerHelp>(first)) {
+        std::fputs(LoggerUsage().c_str(), stdout);
+        return kLoggerOk;
+    }
+    if (const auto* error = std::get_if<std::string>(&first)) {
+        std::fprintf(stderr, "tarnwick-logger: %s\n", error->c_str());
+        return kLoggerBadOptions;
+    }
+
+    SteadyClock clock;
+    ConsoleDialogs dialogs(stderr, "tarnwick-logger", &clock);
+    const std::string documents =
+        QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString();
+    MemorySettingsStore store;
+    TMeterSettings settings =
+        ReadStoredSettings(DefaultSettingsFilePath(), std::get<LoggerOptions>(first).instance,
+                           documents, store, dialogs);
+    const LoggerOptions options = std::get<LoggerOptions>(ParseLoggerOptions(args, settings));
+    if (options.deviceGiven) {
+        settings.DeviceName = options.device;
+    }
+
+    QtTimers timers;
+    SystemWaveInput input;
+    SilentWaveOutput output;
+    QtRegionalFormats formats;
+    LoggerProcessControl process;
+    PosixTextFiles files;
+    HeadlessShell shell;
+    JpegImageWriter images;
+    MeterApp app(MeterPorts{clock, timers, input, output, formats, dialogs, process, store, files,
+                            shell, images, nullptr});
+    if (!app.FormCreate(options.instance, settings) || process.ended) {
+        return kLoggerFailed;
+    }
+    app.MeasureLoudness(kSampleRate, true);
+    app.FormShow();
+    if (!options.resultsFile.empty()) {
+        dialogs.saveFileAnswer = options.resultsFile;
+        app.SaveAs1Click();
+        if (!app.settings().FileOpen) {
+            return kLoggerFailed;
+        }
+    }
+
+    std::optional<DailyLog> daily;
+    if (!options.logDir.empty()) {
+        daily.emplace(options.logDir);
+    }
+    SecondRow row;
+    std::string event;
+    auto addEvent = [&event](const std::string& what) {
+        event = event.empty() ? what : event + " " + what;
+    };
+    bool running = false;
+    auto noticeTest = [&] {
+        if (app.testRun().TestRunning != running) {
+            running = app.testRun().TestRunning;
+            addEvent(running ? "start" : "stop");
+        }
+    };
+    std::string lastLogError;
+    auto writeRow = [&](LocalDateTime second) {
+        noticeTest();
+        const std::string fields = row.Take(app, 0, event);
+        event.clear();
+        if (daily && !daily->AddRow(second, fields) && daily->Error() != lastLogError) {
+            // Once per kind of failure, not once a second.
+            dialogs.MessageBox(daily->Error(), "Log file");
+        }
+        lastLogError = daily ? daily->Error() : std::string();
+    };
+    app.SetBlockObserver([&] {
+        row.AddBlock(app);
+        noticeTest();
+    });
+
+    int64_t second = clock.Now().ms / 1000;
+    QTimer secondTimer;
+    QObject::connect(&secondTimer, &QTimer::timeout, [&] {
+        const int64_t now = clock.Now().ms / 1000;
+        if (now != second) {
+            writeRow(LocalDateTime{second * 1000});
+            second = now;
+        }
+    });
+    secondTimer.start(kSecondCheckMs);
+
+    if (!app.settings().AutoStart) {
+        app.StartStopButtonClick();
+    }
+    TerminationSignals endings(
+        [&] {
+            // As a click on Stop: the save on stop, then the last row.
+            if (app.testRun().TestRunning) {
+                app.StartStopButtonClick();
+            }
+            writeRow(LocalDateTime{second * 1000});
+            QCoreApplication::exit(process.ended ? kLoggerFailed : kLoggerOk);
+        },
+        [&] {
+            if (daily) {
+                daily->Reopen();
+            }
+        });
+    const int status = QCoreApplication::exec();
+    app.SetBlockObserver(nullptr);
+    return status;
+}
+
+}  // namespace tarnwick

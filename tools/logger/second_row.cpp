@@ -1,0 +1,64 @@
+#include "tools/logger/second_row.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+#include "app/meter_app.h"
+#include "core/level_math.h"
+
+namespace tarnwick {
+namespace {
+
+void AppendFigure(std::string& row, double value) {
+    if (!std::isfinite(value)) {
+        row += "-inf,";
+        return;
+    }
+    char digits[64];
+    const std::to_chars_result end =
+        std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, 1);
+    row.append(digits, static_cast<size_t>(end.ptr - digits));
+    row.push_back(',');
+}
+
+// The shown dB of an amplitude; "-inf" for none.
+void AppendLevel(std::string& row, const TMeterSettings& s, double amplitude) {
+    AppendFigure(row, amplitude >= 1.0 ? ReadoutDb(static_cast<int32_t>(amplitude), s.Calibration,
+                                                   s.DisplayOffset)
+                                       : -INFINITY);
+}
+
+}  // namespace
+
+void SecondRow::AddBlock(const MeterApp& app) {
+    const TBlockLevels& levels = app.lastLevels();
+    left_ = blocks_ ? std::max(left_, levels.LeftPeak) : levels.LeftPeak;
+    right_ = blocks_ ? std::max(right_, levels.RightPeak) : levels.RightPeak;
+    lamp_ = lamp_ || app.view().tooHigh == kLampLit;
+    blocks_ = true;
+}
+
+std::string SecondRow::Take(const MeterApp& app, int32_t dropouts, const std::string& event) {
+    const TMeterSettings& s = app.settings();
+    std::string row;
+    if (blocks_) {
+        AppendLevel(row, s, left_);
+        AppendLevel(row, s, right_);
+    } else {
+        row += ",,";
+    }
+    AppendLevel(row, s, app.statistics().ShortAverage1);
+    row += blocks_ ? (lamp_ ? "1," : "0,") : ",";
+    const LoudnessMeter* loudness = app.Loudness();
+    AppendFigure(row, loudness != nullptr ? loudness->Momentary() : -INFINITY);
+    AppendFigure(row, loudness != nullptr ? loudness->ShortTerm() : -INFINITY);
+    row += std::to_string(dropouts) + ",";
+    row += event + "\n";
+    blocks_ = false;
+    lamp_ = false;
+    left_ = right_ = 0;
+    return row;
+}
+
+}  // namespace tarnwick

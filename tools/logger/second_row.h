@@ -1,0 +1,30 @@
+#pragma once
+// One row of the per-second log: the highest block peaks of the second as
+// dB on the meter's display scale, the short-term average, whether the over
+// lamp was lit, momentary and short-term loudness, dropouts and the event of
+// the second. Numbers have a decimal point whatever the locale; a level that
+// cannot be shown in dB is "-inf"; a second without blocks leaves its peaks
+// and lamp empty.
+
+#include <cstdint>
+#include <string>
+
+namespace tarnwick {
+
+class MeterApp;
+
+class SecondRow {
+public:
+    // After each block `app` processed.
+    void AddBlock(const MeterApp& app);
+    // The row's fields after its time, ending in '\n'; the next second starts.
+    std::string Take(const MeterApp& app, int32_t dropouts, const std::string& event);
+
+private:
+    bool blocks_ = false;
+    int32_t left_ = 0;
+    int32_t right_ = 0;
+    bool lamp_ = false;
+};
+
+}  // namespace tarnwick
