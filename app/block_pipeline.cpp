@@ -117,6 +117,10 @@ void MeterApp::MMWimData(CaptureBlockPtr block) {
     const int32_t rightHeight = AmplitudeToHeight(levels.RightPeak, factor, scale_.heights);
 
     // 13-14. Target times on every block, then the test clock and due saves.
+    if (restartMarks_) {
+        restartMarks_ = false;
+        stats_.OverMarkTick = stats_.UnderMarkTick = ports_.clock.TickCount();
+    }
     UpdateTargetTimes(stats_, ports_.clock.TickCount(), levelHeight, target1Height, target2Height,
                       thresholdHeight);
     TestTick();

@@ -90,7 +90,18 @@ bool MeterApp::OpenCapture() {
     return capture_.OpenCapture(
         settings_.DeviceIndex, store_,
         [this](CaptureBlockPtr block) { BlockFilled(std::move(block)); },
-        [this](const std::string&) { DeviceFailed(); });
+        [this](const std::string& reason) { DeviceFailed(reason); });
+}
+
+bool MeterApp::ReopenInput() {
+    if (!capture_.ReopenInput(
+            settings_, store_, [this](CaptureBlockPtr block) { BlockFilled(std::move(block)); },
+            [this](const std::string& reason) { DeviceFailed(reason); })) {
+        return false;
+    }
+    // The time without input counts as neither over nor under a target.
+    restartMarks_ = true;
+    return true;
 }
 
 void MeterApp::BlockFilled(CaptureBlockPtr block) {
@@ -104,14 +115,18 @@ void MeterApp::SwitchInputDevice(int32_t index, const std::string& name) {
     capture_.SwitchInputDevice(
         settings_, index, name, store_,
         [this](CaptureBlockPtr block) { BlockFilled(std::move(block)); },
-        [this](const std::string&) { DeviceFailed(); });
+        [this](const std::string& reason) { DeviceFailed(reason); });
 }
 
 void MeterApp::FormClose() {
     capture_.output().Reset();
 }
 
-void MeterApp::DeviceFailed() {
+void MeterApp::DeviceFailed(const std::string& reason) {
+    if (deviceFailureHandler_) {
+        deviceFailureHandler_(reason);
+        return;
+    }
     // The meter cannot go on without its input, but nothing measured is lost:
     // the window closes the normal way, keeping the settings and the attached
     // results file.

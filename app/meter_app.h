@@ -191,6 +191,19 @@ public:
         return wasShown;
     }
 
+    // --- Without a window -------------------------------------------------------
+
+    // A failure of the input goes to `handler` with its reason, instead of the
+    // message that closes the window: a logger without a window carries on
+    // and opens the input again with ReopenInput. Null: as the window does.
+    void SetDeviceFailureHandler(std::function<void(const std::string&)> handler) {
+        deviceFailureHandler_ = std::move(handler);
+    }
+    // Opens the input named by `Device Name` again after a failure; false while
+    // it is not listed. The over and under intervals start again with the
+    // next block.
+    bool ReopenInput();
+
     // --- Devices and closing ------------------------------------------------------
 
     // The setup dialog closed with input device `index` named `name` selected.
@@ -262,7 +275,7 @@ private:
     void StoreResultsFileState();
     void AttachResultsFile(const std::string& path);
     void ResetDeviceSettings();
-    void DeviceFailed();
+    void DeviceFailed(const std::string& reason);
     bool OpenCapture();
     // A block from the device: processed, then the observer is told.
     void BlockFilled(CaptureBlockPtr block);
@@ -303,6 +316,8 @@ private:
     std::unique_ptr<ITimer> autoStopTimer_;
     std::unique_ptr<ITimer> replayTimer_;
     std::function<void()> blockObserver_;
+    std::function<void(const std::string&)> deviceFailureHandler_;
+    bool restartMarks_ = false;  // the next block starts the over and under intervals
 };
 
 }  // namespace tarnwick

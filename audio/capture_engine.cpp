@@ -156,6 +156,29 @@ bool TCaptureEngine::SwitchInputDevice(TMeterSettings& settings, int32_t index,
     return open;
 }
 
+bool TCaptureEngine::ReopenInput(TMeterSettings& settings, TSampleStore& store,
+                                 BlockFilledHandler onFilled, DeviceFailedHandler onFailed) {
+    DeviceList = ListInputDevices();
+    int32_t found = -1;
+    for (size_t id = 0; id < DeviceList.size(); ++id) {
+        if (DeviceList[id] == settings.DeviceName) {
+            found = static_cast<int32_t>(id);  // the last one that matches, as at the start
+        }
+    }
+    if (found < 0) {
+        return false;
+    }
+    input_.Reset();
+    output_.Reset();
+    if (inputOpen_) {
+        input_.Close();
+        output_.Close();
+        inputOpen_ = false;
+    }
+    settings.DeviceIndex = found;
+    return OpenCapture(found, store, std::move(onFilled), std::move(onFailed));
+}
+
 bool TCaptureEngine::ReleaseBlock(CaptureBlock& block) {
     if (input_.Unprepare(block) != kWaveOk) {
         Fail("In-UnPrepare error");

@@ -49,6 +49,11 @@ public:
     // The setup dialog closed with device `index` named `name` selected: reopens
     // capture when the device changed, and remembers the choice either way.
     // False when the program was ended.
+    // After a failure of the input: lists the devices afresh and opens the one
+    // named `Device Name` again. False, quietly, while it is not listed; a
+    // device listed that then fails to open ends the program as at the start.
+    bool ReopenInput(TMeterSettings& settings, TSampleStore& store, BlockFilledHandler onFilled,
+                     DeviceFailedHandler onFailed);
     bool SwitchInputDevice(TMeterSettings& settings, int32_t index, const std::string& name,
                            TSampleStore& store, BlockFilledHandler onFilled,
                            DeviceFailedHandler onFailed);

@@ -196,5 +196,59 @@ TEST(Logger, AMinuteOfProgrammeIsLoggedAndAgreesWithTheAnalyser) {
     std::filesystem::remove_all(work);
 }
 
+// The sound server goes away for 10 s and comes back: the logger writes the
+// loss and the return, keeps its test running, and writes the next record on
+// its schedule.
+TEST(Logger, SurvivesTheSoundServerRestarting) {
+    PrivatePulseServer server;
+    if (server.Start() != PrivatePulseServer::Outcome::kRunning) {
+        GTEST_SKIP() << server.Failure();
+    }
+    const std::filesystem::path work = std::filesystem::temp_directory_path() /
+                                       ("tarnwick-logger-restart-" + std::to_string(getpid()));
+    std::filesystem::remove_all(work);
+    for (const char* folder : {"home", "config", "log"}) {
+        std::filesystem::create_directories(work / folder);
+    }
+    const std::string results = (work / "logged.txt").string();
+    const pid_t logger =
+        Spawn({TARNWICK_LOGGER_BINARY, "--device", "Monitor of Replay Out", "--log-dir",
+               (work / "log").string(), "--results", results, "--save-mins", "1"},
+              {"PULSE_SERVER=" + server.Address(), "HOME=" + (work / "home").string(),
+               "XDG_CONFIG_HOME=" + (work / "config").string()},
+              (work / "logger.err").string());
+    ASSERT_GT(logger, 0);
+    const auto started = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    server.Kill();
+    std::this_thread::sleep_for(std::chrono::seconds(10));
+    ASSERT_EQ(server.Start(), PrivatePulseServer::Outcome::kRunning) << server.Failure();
+
+    // The minute's record, due 60 s after the start.
+    auto records = [&] {
+        const size_t lines = Split(ReadFile(results), '\n').size();
+        return lines > 6 ? lines - 6 : 0;  // after the header's six lines
+    };
+    while (records() < 1 && std::chrono::steady_clock::now() - started < std::chrono::seconds(75)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    EXPECT_EQ(records(), 1u) << ReadFile(results);
+    kill(logger, SIGTERM);
+    EXPECT_EQ(WaitFor(logger), 0) << ReadFile((work / "logger.err").string());
+    EXPECT_EQ(records(), 2u) << ReadFile(results);  // and the save on stop
+
+    std::vector<std::string> events;
+    for (const auto& entry : std::filesystem::directory_iterator(work / "log")) {
+        for (const std::string& row : Split(ReadFile(entry.path().string()), '\n')) {
+            const std::string event = row.substr(row.rfind(',') + 1);
+            if (!event.empty() && event != "event") {
+                events.push_back(event);
+            }
+        }
+    }
+    EXPECT_EQ(events, (std::vector<std::string>{"start", "input lost", "input back", "stop"}));
+    std::filesystem::remove_all(work);
+}
+
 }  // namespace
 }  // namespace tarnwick::test

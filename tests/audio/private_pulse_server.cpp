@@ -120,6 +120,12 @@ PrivatePulseServer::Outcome PrivatePulseServer::Start() {
         failure_ = "no temporary folder";
         return Outcome::kUnavailable;
     }
+    // A daemon killed before leaves its pipes and socket behind; started
+    // again it makes them afresh.
+    for (const char* left : {"tone.fifo", "second.fifo", "native"}) {
+        std::error_code ignored;
+        fs::remove(dir_ + "/" + left, ignored);
+    }
     if (!OnPath("pulseaudio") || !OnPath("pactl")) {
         failure_ = "pulseaudio or pactl is not installed";
         return Outcome::kUnavailable;

@@ -30,7 +30,7 @@ public:
         kBroken,       // it runs, but without the devices the tests need
     };
     // Starts the daemon and waits until it accepts clients; Failure() says
-    // why when it does not.
+    // why when it does not. After Kill() it starts again at the same address.
     Outcome Start();
     const std::string& Failure() const { return failure_; }
 

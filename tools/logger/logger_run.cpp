@@ -26,6 +26,8 @@ namespace {
 
 // How often the logger looks whether a second of the wall clock has passed.
 constexpr int kSecondCheckMs = 100;
+// How often it tries to open a lost input again.
+constexpr int kReopenMs = 5000;
 
 // The logger's end: a sound-device failure or a fault the meter cannot go on
 // after leaves the loop with status 1; the message was printed.
@@ -126,6 +128,28 @@ int RunLogger(const std::vector<std::string>& args) {
     app.SetBlockObserver([&] {
         row.AddBlock(app);
         noticeTest();
+    });
+
+    // A lost input (the sound server restarted, a device unplugged) keeps the
+    // test and its results file; the input is tried again every 5 s.
+    QTimer reopenTimer;
+    reopenTimer.setInterval(kReopenMs);
+    QObject::connect(&reopenTimer, &QTimer::timeout, [&] {
+        if (app.ReopenInput()) {
+            reopenTimer.stop();
+            addEvent("input back");
+            dialogs.MessageBox("Input \"" + app.settings().DeviceName + "\" is back.", "Input");
+        }
+    });
+    app.SetDeviceFailureHandler([&](const std::string& reason) {
+        if (reopenTimer.isActive()) {
+            return;
+        }
+        addEvent("input lost");
+        dialogs.MessageBox("Input \"" + app.settings().DeviceName + "\" lost (" + reason +
+                               "); trying again every 5 s.",
+                           "Input");
+        reopenTimer.start();
     });
 
     int64_t second = clock.Now().ms / 1000;
