@@ -103,6 +103,35 @@ int Seconds(const std::string& hms) {
            std::stoi(hms.substr(6, 2));
 }
 
+// Writes `samples` into the pipe of a source in real time, 100 ms at a time.
+void PlayInto(const std::string& pipePath, const std::vector<int16_t>& samples) {
+    std::ofstream pipe(pipePath, std::ios::binary);
+    const size_t piece = kRate / 10 * 2;
+    auto due = std::chrono::steady_clock::now();
+    for (size_t at = 0; at < samples.size(); at += piece) {
+        pipe.write(
+            reinterpret_cast<const char*>(samples.data() + at),
+            static_cast<std::streamsize>(std::min(piece, samples.size() - at) * sizeof(int16_t)));
+        pipe.flush();
+        due += std::chrono::milliseconds(100);
+        std::this_thread::sleep_until(due);
+    }
+}
+
+// The events of the per-second logs in `folder`, in order.
+std::vector<std::string> Events(const std::filesystem::path& folder) {
+    std::vector<std::string> events;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        for (const std::string& row : Split(ReadFile(entry.path().string()), '\n')) {
+            const std::string event = row.substr(row.rfind(',') + 1);
+            if (!event.empty() && event != "event") {
+                events.push_back(event);
+            }
+        }
+    }
+    return events;
+}
+
 TEST(Logger, AMinuteOfProgrammeIsLoggedAndAgreesWithTheAnalyser) {
     PrivatePulseServer server;
     if (server.Start() != PrivatePulseServer::Outcome::kRunning) {
@@ -126,21 +155,9 @@ TEST(Logger, AMinuteOfProgrammeIsLoggedAndAgreesWithTheAnalyser) {
                                environment, (work / "logger.err").string());
     ASSERT_GT(logger, 0);
 
-    // The minute of programme, in real time, 100 ms at a time.
+    // The minute of programme, in real time.
     const std::vector<int16_t> programme = KnownProgramme();
-    {
-        std::ofstream pipe(server.TonePipe(), std::ios::binary);
-        const size_t piece = kRate / 10 * 2;
-        auto due = std::chrono::steady_clock::now();
-        for (size_t at = 0; at < programme.size(); at += piece) {
-            pipe.write(reinterpret_cast<const char*>(programme.data() + at),
-                       static_cast<std::streamsize>(std::min(piece, programme.size() - at) *
-                                                    sizeof(int16_t)));
-            pipe.flush();
-            due += std::chrono::milliseconds(100);
-            std::this_thread::sleep_until(due);
-        }
-    }
+    PlayInto(server.TonePipe(), programme);
     kill(logger, SIGTERM);
     EXPECT_EQ(WaitFor(logger), 0) << ReadFile((work / "logger.err").string());
 
@@ -237,16 +254,51 @@ TEST(Logger, SurvivesTheSoundServerRestarting) {
     EXPECT_EQ(WaitFor(logger), 0) << ReadFile((work / "logger.err").string());
     EXPECT_EQ(records(), 2u) << ReadFile(results);  // and the save on stop
 
-    std::vector<std::string> events;
-    for (const auto& entry : std::filesystem::directory_iterator(work / "log")) {
-        for (const std::string& row : Split(ReadFile(entry.path().string()), '\n')) {
-            const std::string event = row.substr(row.rfind(',') + 1);
-            if (!event.empty() && event != "event") {
-                events.push_back(event);
-            }
+    EXPECT_EQ(Events(work / "log"),
+              (std::vector<std::string>{"start", "input lost", "input back", "stop"}));
+    std::filesystem::remove_all(work);
+}
+
+// Silence longer than the alarm's time, between two stretches of tone: one
+// set and one clear in the log, and the command run for each, without a shell.
+TEST(Logger, SilenceSetsAndClearsItsAlarmOnce) {
+    PrivatePulseServer server;
+    if (server.Start() != PrivatePulseServer::Outcome::kRunning) {
+        GTEST_SKIP() << server.Failure();
+    }
+    const std::filesystem::path work = std::filesystem::temp_directory_path() /
+                                       ("tarnwick-logger-alarm-" + std::to_string(getpid()));
+    std::filesystem::remove_all(work);
+    for (const char* folder : {"home", "config", "log"}) {
+        std::filesystem::create_directories(work / folder);
+    }
+    const std::string script = (work / "on-alarm").string();
+    const std::string heard = (work / "alarms.txt").string();
+    std::ofstream(script) << "#!/bin/sh\necho \"$TARNWICK_ALARM $TARNWICK_STATE\" >> " << heard
+                          << "\n";
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    const pid_t logger =
+        Spawn({TARNWICK_LOGGER_BINARY, "--device", "Tone In", "--log-dir", (work / "log").string(),
+               "--silence", "-50:2", "--on-alarm", script},
+              {"PULSE_SERVER=" + server.Address(), "HOME=" + (work / "home").string(),
+               "XDG_CONFIG_HOME=" + (work / "config").string()},
+              (work / "logger.err").string());
+    ASSERT_GT(logger, 0);
+    std::vector<int16_t> programme;
+    for (const int level : {8000, 0, 8000}) {
+        for (int64_t n = 0; n < (level == 0 ? 5 : 3) * kRate; ++n) {
+            const auto v = static_cast<int16_t>((n / 50) % 2 == 0 ? level : -level);
+            programme.push_back(v);
+            programme.push_back(v);
         }
     }
-    EXPECT_EQ(events, (std::vector<std::string>{"start", "input lost", "input back", "stop"}));
+    PlayInto(server.TonePipe(), programme);
+    kill(logger, SIGTERM);
+    EXPECT_EQ(WaitFor(logger), 0) << ReadFile((work / "logger.err").string());
+
+    EXPECT_EQ(Events(work / "log"),
+              (std::vector<std::string>{"start", "silence", "silence clear", "stop"}));
+    EXPECT_EQ(ReadFile(heard), "silence set\nsilence clear\n");
     std::filesystem::remove_all(work);
 }
 

@@ -14,6 +14,20 @@ ParsedLoggerOptions ParseLoggerOptions(const std::vector<std::string>& args,
     line.Option("--device", CommandLine::Text(o.device));
     line.Option("--results", CommandLine::Text(o.resultsFile));
     line.Option("--log-dir", CommandLine::Text(o.logDir));
+    auto rule = [](std::optional<AlarmRule>& target, const std::string& name) {
+        return [&target, name](const std::string& v) -> std::optional<std::string> {
+            target = ParseAlarmRule(v);
+            if (!target) {
+                return name + " expects DB:SECONDS, such as -50:30";
+            }
+            return std::nullopt;
+        };
+    };
+    line.Option("--silence", rule(o.alarms.silence, "--silence"));
+    line.Option("--channel-missing", rule(o.alarms.channelMissing, "--channel-missing"));
+    double overTargetSeconds = 0.0;
+    line.Option("--over-target", CommandLine::Number(overTargetSeconds, "--over-target", 0, 86400));
+    line.Option("--on-alarm", CommandLine::Text(o.onAlarm));
     if (auto error = line.Parse(args)) {
         return *error;
     }
@@ -25,6 +39,12 @@ ParsedLoggerOptions ParseLoggerOptions(const std::vector<std::string>& args,
     }
     if (auto error = settingsOptions.Finish()) {
         return *error;
+    }
+    if (line.Given("--over-target")) {
+        o.alarms.overTargetMs = static_cast<uint32_t>(overTargetSeconds * 1000.0 + 0.5);
+    }
+    if (line.Given("--channel-missing") && !(o.alarms.channelMissing->db > 0.0)) {
+        return "--channel-missing expects a difference above 0 dB";
     }
     // An empty name is the settings' device: a service unit passes its
     // device through a variable that may be empty.
@@ -58,6 +78,18 @@ Input and settings:
 
 )" + SettingsOptions::Usage() +
            R"(
+Alarms (each writes an event row when it starts and a "clear" row when it
+ends, prints a line, and runs --on-alarm):
+  --silence DB:SECONDS  the level stays below DB for SECONDS
+  --channel-missing DB:SECONDS
+                        one channel stays more than DB below the other
+  --over-target SECONDS the level stays at or above target 1
+  --on-alarm CMD        run CMD (its words split at blanks, no shell) once per
+                        change, with TARNWICK_ALARM (silence, channel-missing,
+                        over-target, input-lost), TARNWICK_STATE (set or
+                        clear), TARNWICK_LEVEL_DB and TARNWICK_TIME set; a
+                        command still running after 30 s is killed
+
 Logs:
   --log-dir DIR         one CSV file a day, "Tarnwick YYYY-MM-DD.csv", a row a
                         second: time, peaks, short-term average, over lamp,

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/meter_settings.h"
+#include "tools/logger/alarms.h"
 
 namespace tarnwick {
 
@@ -16,6 +17,8 @@ struct LoggerOptions {
     bool deviceGiven = false;
     std::string resultsFile;  // attached as Save As would; empty: the settings' file, if any
     std::string logDir;       // one CSV a day, a row a second; empty: none
+    Alarms alarms;            // the rules asked for
+    std::string onAlarm;      // the command run on every change; empty: none
 };
 
 struct LoggerHelp {};

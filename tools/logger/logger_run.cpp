@@ -3,11 +3,13 @@
 #include <QCoreApplication>
 #include <QStandardPaths>
 #include <QTimer>
+#include <cmath>
 #include <cstdio>
 #include <optional>
 
 #include "app/meter_app.h"
 #include "core/capture_format.h"
+#include "core/level_math.h"
 #include "platform/audio_devices.h"
 #include "platform/jpeg_image_writer.h"
 #include "platform/posix_text_files.h"
@@ -16,6 +18,7 @@
 #include "platform/steady_time.h"
 #include "platform/termination_signals.h"
 #include "tools/common/headless_ports.h"
+#include "tools/logger/alarm_command.h"
 #include "tools/logger/daily_log.h"
 #include "tools/logger/logger_options.h"
 #include "tools/logger/second_row.h"
@@ -125,9 +128,31 @@ int RunLogger(const std::vector<std::string>& args) {
         }
         lastLogError = daily ? daily->Error() : std::string();
     };
+    Alarms alarms = options.alarms;
+    AlarmCommand command(options.onAlarm);
+    auto alarmChanged = [&](const AlarmChange& change) {
+        const std::string name = AlarmName(change.kind);
+        addEvent(change.set ? name : name + " clear");
+        dialogs.MessageBox(change.set ? "set" : "clear", "Alarm " + name);
+        std::string error;
+        if (!command.Run(change, clock.Now(), error)) {
+            dialogs.MessageBox(error, "Alarm command");
+        }
+    };
+    auto levelDb = [&](int32_t amplitude) {
+        const TMeterSettings& s = app.settings();
+        return amplitude >= 1 ? ReadoutDb(amplitude, s.Calibration, s.DisplayOffset) : -INFINITY;
+    };
     app.SetBlockObserver([&] {
         row.AddBlock(app);
         noticeTest();
+        const TBlockLevels& levels = app.lastLevels();
+        const BlockDb block{levelDb(levels.Level), levelDb(levels.LeftPeak),
+                            levelDb(levels.RightPeak),
+                            levels.Level >= DbToAmplitude(app.settings().UpperVol)};
+        for (const AlarmChange& change : alarms.AddBlock(clock.TickCount(), block)) {
+            alarmChanged(change);
+        }
     });
 
     // A lost input (the sound server restarted, a device unplugged) keeps the
@@ -139,6 +164,10 @@ int RunLogger(const std::vector<std::string>& args) {
             reopenTimer.stop();
             addEvent("input back");
             dialogs.MessageBox("Input \"" + app.settings().DeviceName + "\" is back.", "Input");
+            std::string error;
+            if (!command.Run(alarms.InputLost(false, -INFINITY), clock.Now(), error)) {
+                dialogs.MessageBox(error, "Alarm command");
+            }
         }
     });
     app.SetDeviceFailureHandler([&](const std::string& reason) {
@@ -150,6 +179,10 @@ int RunLogger(const std::vector<std::string>& args) {
                                "); trying again every 5 s.",
                            "Input");
         reopenTimer.start();
+        std::string error;
+        if (!command.Run(alarms.InputLost(true, -INFINITY), clock.Now(), error)) {
+            dialogs.MessageBox(error, "Alarm command");
+        }
     });
 
     int64_t second = clock.Now().ms / 1000;
@@ -159,6 +192,7 @@ int RunLogger(const std::vector<std::string>& args) {
         if (now != second) {
             writeRow(LocalDateTime{second * 1000});
             second = now;
+            command.Reap();
         }
     });
     secondTimer.start(kSecondCheckMs);

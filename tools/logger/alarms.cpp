@@ -1,0 +1,84 @@
+#include "tools/logger/alarms.h"
+
+#include <cmath>
+
+#include "tools/common/command_line.h"
+
+namespace tarnwick {
+
+const char* AlarmName(AlarmKind kind) {
+    switch (kind) {
+        case AlarmKind::kSilence:
+            return "silence";
+        case AlarmKind::kChannelMissing:
+            return "channel-missing";
+        case AlarmKind::kOverTarget:
+            return "over-target";
+        case AlarmKind::kInputLost:
+            return "input-lost";
+    }
+    return "";
+}
+
+void Alarms::Judge(AlarmKind kind, bool condition, uint32_t heldMs, uint32_t tickMs, double levelDb,
+                   std::vector<AlarmChange>& changes) {
+    State& s = state_[static_cast<size_t>(kind)];
+    if (!condition) {
+        s.holding = false;
+        if (s.active) {
+            s.active = false;
+            changes.push_back({kind, false, levelDb});
+        }
+        return;
+    }
+    if (!s.holding) {
+        s.holding = true;
+        s.since = tickMs;
+    }
+    if (!s.active && tickMs - s.since >= heldMs) {
+        s.active = true;
+        changes.push_back({kind, true, levelDb});
+    }
+}
+
+std::vector<AlarmChange> Alarms::AddBlock(uint32_t tickMs, const BlockDb& block) {
+    std::vector<AlarmChange> changes;
+    if (silence) {
+        Judge(AlarmKind::kSilence, !(block.level >= silence->db), silence->heldMs, tickMs,
+              block.level, changes);
+    }
+    if (channelMissing) {
+        // A silent channel beside a sounding one is missing; two silent ones
+        // are silence, not a missing channel.
+        const double quieter = std::min(block.left, block.right);
+        const double louder = std::max(block.left, block.right);
+        const bool missing = std::isfinite(louder) && !(quieter >= louder - channelMissing->db);
+        Judge(AlarmKind::kChannelMissing, missing, channelMissing->heldMs, tickMs, quieter,
+              changes);
+    }
+    if (overTargetMs) {
+        Judge(AlarmKind::kOverTarget, block.overTarget1, *overTargetMs, tickMs, block.level,
+              changes);
+    }
+    return changes;
+}
+
+AlarmChange Alarms::InputLost(bool lost, double levelDb) {
+    state_[static_cast<size_t>(AlarmKind::kInputLost)].active = lost;
+    return {AlarmKind::kInputLost, lost, levelDb};
+}
+
+std::optional<AlarmRule> ParseAlarmRule(const std::string& text) {
+    const size_t colon = text.find(':');
+    if (colon == std::string::npos) {
+        return std::nullopt;
+    }
+    const std::optional<double> db = ParseDouble(text.substr(0, colon));
+    const std::optional<double> seconds = ParseDouble(text.substr(colon + 1));
+    if (!db || !seconds || *seconds < 0.0 || *seconds > 86400.0) {
+        return std::nullopt;
+    }
+    return AlarmRule{*db, static_cast<uint32_t>(std::lround(*seconds * 1000.0))};
+}
+
+}  // namespace tarnwick

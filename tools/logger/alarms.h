@@ -1,0 +1,72 @@
+#pragma once
+// The logger's alarms, judged block by block on the meter's display scale:
+//   silence          the level stays below a level for a time;
+//   channel-missing  one channel stays more than some dB below the other for
+//                    a time;
+//   over-target      the level stays at or above target 1 for a time;
+//   input-lost       the input is lost, until it is back.
+// An alarm is set once its condition has held for its whole time, and cleared
+// as soon as the condition ends. Toolkit-free: the caller gives the clock.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarnwick {
+
+enum class AlarmKind { kSilence, kChannelMissing, kOverTarget, kInputLost };
+
+// "silence", "channel-missing", "over-target", "input-lost".
+const char* AlarmName(AlarmKind kind);
+
+struct AlarmRule {
+    double db = 0.0;      // the level (silence) or the difference (channel-missing)
+    uint32_t heldMs = 0;  // how long the condition must hold
+};
+
+struct AlarmChange {
+    AlarmKind kind;
+    bool set;        // else cleared
+    double levelDb;  // the level when it changed
+};
+
+// What one block shows, in dB on the display scale (minus infinity for none).
+struct BlockDb {
+    double level;
+    double left;
+    double right;
+    bool overTarget1;
+};
+
+class Alarms {
+public:
+    std::optional<AlarmRule> silence;
+    std::optional<AlarmRule> channelMissing;
+    std::optional<uint32_t> overTargetMs;
+
+    // One block at `tickMs`; the alarms that changed with it.
+    std::vector<AlarmChange> AddBlock(uint32_t tickMs, const BlockDb& block);
+    // The input was lost or is back.
+    AlarmChange InputLost(bool lost, double levelDb);
+
+    bool Active(AlarmKind kind) const { return state_[static_cast<size_t>(kind)].active; }
+
+private:
+    struct State {
+        bool holding = false;  // the condition holds now
+        uint32_t since = 0;    // tick at which it began to hold
+        bool active = false;
+    };
+    // Judges one alarm; appends its change, if any.
+    void Judge(AlarmKind kind, bool condition, uint32_t heldMs, uint32_t tickMs, double levelDb,
+               std::vector<AlarmChange>& changes);
+
+    State state_[4];
+};
+
+// "-20:60" into a level (or difference) in dB and a time; nullopt when it is
+// not that.
+std::optional<AlarmRule> ParseAlarmRule(const std::string& text);
+
+}  // namespace tarnwick
