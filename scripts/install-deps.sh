@@ -13,6 +13,8 @@ packages=(
   libsndfile1-dev
   # loudness (EBU R 128, true peak) and resampling of recordings at other rates
   libebur128-dev libsoxr-dev
+  # the logger's /metrics endpoint, and promtool to check what it serves
+  libcpp-httplib-dev prometheus curl
   # libpulse for the sound devices; the tests start a private daemon and use pactl
   libpulse-dev pulseaudio pulseaudio-utils
   fonts-liberation2

@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -260,7 +261,8 @@ TEST(Logger, SurvivesTheSoundServerRestarting) {
 }
 
 // Silence longer than the alarm's time, between two stretches of tone: one
-// set and one clear in the log, and the command run for each, without a shell.
+// set and one clear in the log, the command run for each, without a shell, and
+// the alarm counted in what /metrics serves, which promtool accepts.
 TEST(Logger, SilenceSetsAndClearsItsAlarmOnce) {
     PrivatePulseServer server;
     if (server.Start() != PrivatePulseServer::Outcome::kRunning) {
@@ -277,9 +279,10 @@ TEST(Logger, SilenceSetsAndClearsItsAlarmOnce) {
     std::ofstream(script) << "#!/bin/sh\necho \"$TARNWICK_ALARM $TARNWICK_STATE\" >> " << heard
                           << "\n";
     std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    const std::string metricsAddress = "127.0.0.1:" + std::to_string(20000 + getpid() % 20000);
     const pid_t logger =
         Spawn({TARNWICK_LOGGER_BINARY, "--device", "Tone In", "--log-dir", (work / "log").string(),
-               "--silence", "-50:2", "--on-alarm", script},
+               "--silence", "-50:2", "--on-alarm", script, "--metrics", metricsAddress},
               {"PULSE_SERVER=" + server.Address(), "HOME=" + (work / "home").string(),
                "XDG_CONFIG_HOME=" + (work / "config").string()},
               (work / "logger.err").string());
@@ -293,6 +296,16 @@ TEST(Logger, SilenceSetsAndClearsItsAlarmOnce) {
         }
     }
     PlayInto(server.TonePipe(), programme);
+    // What a monitoring system reads: valid for promtool, and the alarm counted.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    const std::string metrics = (work / "metrics.txt").string();
+    ASSERT_EQ(std::system(("curl -sf http://" + metricsAddress + "/metrics -o " + metrics).c_str()),
+              0);
+    EXPECT_EQ(std::system(("promtool check metrics < " + metrics + " >/dev/null 2>&1").c_str()), 0)
+        << ReadFile(metrics);
+    EXPECT_NE(ReadFile(metrics).find("\ntarnwick_alarms_total 1\n"), std::string::npos)
+        << ReadFile(metrics);
+    EXPECT_NE(std::system(("curl -sf http://" + metricsAddress + "/ -o /dev/null").c_str()), 0);
     kill(logger, SIGTERM);
     EXPECT_EQ(WaitFor(logger), 0) << ReadFile((work / "logger.err").string());
 

@@ -28,6 +28,7 @@ ParsedLoggerOptions ParseLoggerOptions(const std::vector<std::string>& args,
     double overTargetSeconds = 0.0;
     line.Option("--over-target", CommandLine::Number(overTargetSeconds, "--over-target", 0, 86400));
     line.Option("--on-alarm", CommandLine::Text(o.onAlarm));
+    line.Option("--metrics", CommandLine::Text(o.metrics));
     if (auto error = line.Parse(args)) {
         return *error;
     }
@@ -51,6 +52,9 @@ ParsedLoggerOptions ParseLoggerOptions(const std::vector<std::string>& args,
     o.deviceGiven = line.Given("--device") && !o.device.empty();
     if (line.Given("--results") && o.resultsFile.empty()) {
         return "--results expects a file name";
+    }
+    if (line.Given("--metrics") && o.metrics.find(':') == std::string::npos) {
+        return "--metrics expects ADDRESS:PORT, such as 127.0.0.1:9464";
     }
     if (line.Given("--log-dir") && o.logDir.empty()) {
         return "--log-dir expects a folder";
@@ -94,6 +98,12 @@ Logs:
   --log-dir DIR         one CSV file a day, "Tarnwick YYYY-MM-DD.csv", a row a
                         second: time, peaks, short-term average, over lamp,
                         loudness, dropouts and events
+
+Monitoring:
+  --metrics ADDRESS:PORT  serve the levels, loudness, alarms and counters at
+                        http://ADDRESS:PORT/metrics in the Prometheus text
+                        format (such as 127.0.0.1:9464); nothing is served
+                        unless asked, and nothing but /metrics
   --help                show this text
 
 Exit status: 0 after a stop by signal, 1 when the logger could not run,

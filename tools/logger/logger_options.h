@@ -19,6 +19,7 @@ struct LoggerOptions {
     std::string logDir;       // one CSV a day, a row a second; empty: none
     Alarms alarms;            // the rules asked for
     std::string onAlarm;      // the command run on every change; empty: none
+    std::string metrics;      // "ADDRESS:PORT" to serve /metrics at; empty: none
 };
 
 struct LoggerHelp {};

@@ -21,6 +21,8 @@
 #include "tools/logger/alarm_command.h"
 #include "tools/logger/daily_log.h"
 #include "tools/logger/logger_options.h"
+#include "tools/logger/metrics.h"
+#include "tools/logger/metrics_server.h"
 #include "tools/logger/second_row.h"
 #include "tools/logger/stored_settings.h"
 
@@ -47,6 +49,25 @@ private:
             QTimer::singleShot(0, [] { QCoreApplication::exit(kLoggerFailed); });
         }
     }
+};
+
+// The results files, counted for the metrics.
+class CountedFiles : public ITextFiles {
+public:
+    explicit CountedFiles(ITextFiles& files) : files_(files) {}
+    FileResult CreateWith(const std::string& path, const std::string& content) override {
+        return files_.CreateWith(path, content);
+    }
+    FileResult Append(const std::string& path, const std::string& line) override {
+        FileResult result = files_.Append(path, line);
+        ++(result.ok() ? written : failed);
+        return result;
+    }
+    uint64_t written = 0;
+    uint64_t failed = 0;
+
+private:
+    ITextFiles& files_;
 };
 
 }  // namespace
@@ -83,11 +104,20 @@ int RunLogger(const std::vector<std::string>& args) {
     SilentWaveOutput output;
     QtRegionalFormats formats;
     LoggerProcessControl process;
-    PosixTextFiles files;
+    PosixTextFiles posixFiles;
+    CountedFiles files(posixFiles);
     HeadlessShell shell;
     JpegImageWriter images;
     MeterApp app(MeterPorts{clock, timers, input, output, formats, dialogs, process, store, files,
                             shell, images, nullptr});
+    MetricsServer metricsServer;
+    if (!options.metrics.empty()) {
+        std::string error;
+        if (!metricsServer.Listen(options.metrics, error)) {
+            std::fprintf(stderr, "tarnwick-logger: --metrics %s\n", error.c_str());
+            return kLoggerFailed;
+        }
+    }
     if (!app.FormCreate(options.instance, settings) || process.ended) {
         return kLoggerFailed;
     }
@@ -130,7 +160,10 @@ int RunLogger(const std::vector<std::string>& args) {
     };
     Alarms alarms = options.alarms;
     AlarmCommand command(options.onAlarm);
+    LoggerMetrics metrics;
+    uint32_t lastBlockTick = clock.TickCount();
     auto alarmChanged = [&](const AlarmChange& change) {
+        metrics.alarms += change.set ? 1 : 0;
         const std::string name = AlarmName(change.kind);
         addEvent(change.set ? name : name + " clear");
         dialogs.MessageBox(change.set ? "set" : "clear", "Alarm " + name);
@@ -146,6 +179,8 @@ int RunLogger(const std::vector<std::string>& args) {
     app.SetBlockObserver([&] {
         row.AddBlock(app);
         noticeTest();
+        ++metrics.blocks;
+        lastBlockTick = clock.TickCount();
         const TBlockLevels& levels = app.lastLevels();
         const BlockDb block{levelDb(levels.Level), levelDb(levels.LeftPeak),
                             levelDb(levels.RightPeak),
@@ -193,6 +228,25 @@ int RunLogger(const std::vector<std::string>& args) {
             writeRow(LocalDateTime{second * 1000});
             second = now;
             command.Reap();
+            if (!options.metrics.empty()) {
+                const TLevelStatistics& st = app.statistics();
+                metrics.peakDb = levelDb(app.lastLevels().SelectedPeak);
+                metrics.shortTermAverageDb = levelDb(static_cast<int32_t>(st.ShortAverage1));
+                metrics.runTimeAverageDb = levelDb(st.RunTimeAverage);
+                const LoudnessMeter* loudness = app.Loudness();
+                metrics.momentaryLufs = loudness != nullptr ? loudness->Momentary() : -INFINITY;
+                metrics.shortTermLufs = loudness != nullptr ? loudness->ShortTerm() : -INFINITY;
+                metrics.testRunning = app.testRun().TestRunning;
+                for (const AlarmKind kind : {AlarmKind::kSilence, AlarmKind::kChannelMissing,
+                                             AlarmKind::kOverTarget, AlarmKind::kInputLost}) {
+                    metrics.alarmActive[static_cast<size_t>(kind)] = alarms.Active(kind);
+                }
+                metrics.secondsSinceLastBlock =
+                    static_cast<double>(clock.TickCount() - lastBlockTick) / 1000.0;
+                metrics.recordsWritten = files.written;
+                metrics.failedSaves = files.failed;
+                metricsServer.Publish(FormatMetrics(metrics));
+            }
         }
     });
     secondTimer.start(kSecondCheckMs);

@@ -1,0 +1,66 @@
+#include "tools/logger/metrics.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace tarnwick {
+namespace {
+
+std::string Number(double value) {
+    if (std::isnan(value)) {
+        return "NaN";
+    }
+    if (std::isinf(value)) {
+        return value > 0 ? "+Inf" : "-Inf";
+    }
+    char digits[64];
+    const std::to_chars_result end =
+        std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, 1);
+    return std::string(digits, end.ptr);
+}
+
+void Metric(std::string& out, const char* name, const char* type, const char* help,
+            const std::string& value) {
+    out += std::string("# HELP ") + name + " " + help + "\n";
+    out += std::string("# TYPE ") + name + " " + type + "\n";
+    out += std::string(name) + " " + value + "\n";
+}
+
+}  // namespace
+
+std::string FormatMetrics(const LoggerMetrics& m) {
+    std::string out;
+    Metric(out, "tarnwick_peak_db", "gauge", "Peak level of the last block, dB on the meter scale.",
+           Number(m.peakDb));
+    Metric(out, "tarnwick_short_term_average_db", "gauge",
+           "Short-term average level, dB on the meter scale.", Number(m.shortTermAverageDb));
+    Metric(out, "tarnwick_run_time_average_db", "gauge",
+           "Run-time average level of the test, dB on the meter scale.",
+           Number(m.runTimeAverageDb));
+    Metric(out, "tarnwick_momentary_lufs", "gauge", "Momentary loudness (400 ms), LUFS.",
+           Number(m.momentaryLufs));
+    Metric(out, "tarnwick_short_term_lufs", "gauge", "Short-term loudness (3 s), LUFS.",
+           Number(m.shortTermLufs));
+    Metric(out, "tarnwick_test_running", "gauge", "1 while a test runs.",
+           m.testRunning ? "1" : "0");
+    out += "# HELP tarnwick_alarm_active 1 while the alarm of that kind is set.\n";
+    out += "# TYPE tarnwick_alarm_active gauge\n";
+    for (const AlarmKind kind : {AlarmKind::kSilence, AlarmKind::kChannelMissing,
+                                 AlarmKind::kOverTarget, AlarmKind::kInputLost}) {
+        out += std::string("tarnwick_alarm_active{kind=\"") + AlarmName(kind) + "\"} " +
+               (m.alarmActive[static_cast<size_t>(kind)] ? "1" : "0") + "\n";
+    }
+    Metric(out, "tarnwick_seconds_since_last_block", "gauge",
+           "Seconds since the input last delivered a block.", Number(m.secondsSinceLastBlock));
+    Metric(out, "tarnwick_blocks_total", "counter", "Blocks measured.", std::to_string(m.blocks));
+    Metric(out, "tarnwick_dropouts_total", "counter", "Dropouts of the capture stream.",
+           std::to_string(m.dropouts));
+    Metric(out, "tarnwick_alarms_total", "counter", "Alarms set.", std::to_string(m.alarms));
+    Metric(out, "tarnwick_records_written_total", "counter", "Results records written.",
+           std::to_string(m.recordsWritten));
+    Metric(out, "tarnwick_failed_saves_total", "counter", "Results records that failed.",
+           std::to_string(m.failedSaves));
+    return out;
+}
+
+}  // namespace tarnwick
