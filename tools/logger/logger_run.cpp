@@ -20,6 +20,7 @@
 #include "tools/common/headless_ports.h"
 #include "tools/logger/alarm_command.h"
 #include "tools/logger/daily_log.h"
+#include "tools/logger/dropout_detector.h"
 #include "tools/logger/logger_options.h"
 #include "tools/logger/metrics.h"
 #include "tools/logger/metrics_server.h"
@@ -136,6 +137,11 @@ int RunLogger(const std::vector<std::string>& args) {
         daily.emplace(options.logDir);
     }
     SecondRow row;
+    LoggerMetrics metrics;
+    uint32_t lastBlockTick = clock.TickCount();
+    DropoutDetector dropouts;
+    int32_t secondDropouts = 0;  // in the second of the next row
+    int64_t elapsedMs = 0;       // the steady clock, widened past its 32-bit wrap
     std::string event;
     auto addEvent = [&event](const std::string& what) {
         event = event.empty() ? what : event + " " + what;
@@ -150,7 +156,8 @@ int RunLogger(const std::vector<std::string>& args) {
     std::string lastLogError;
     auto writeRow = [&](LocalDateTime second) {
         noticeTest();
-        const std::string fields = row.Take(app, 0, event);
+        const std::string fields = row.Take(app, secondDropouts, event);
+        secondDropouts = 0;
         event.clear();
         if (daily && !daily->AddRow(second, fields) && daily->Error() != lastLogError) {
             // Once per kind of failure, not once a second.
@@ -160,8 +167,6 @@ int RunLogger(const std::vector<std::string>& args) {
     };
     Alarms alarms = options.alarms;
     AlarmCommand command(options.onAlarm);
-    LoggerMetrics metrics;
-    uint32_t lastBlockTick = clock.TickCount();
     auto alarmChanged = [&](const AlarmChange& change) {
         metrics.alarms += change.set ? 1 : 0;
         const std::string name = AlarmName(change.kind);
@@ -180,7 +185,16 @@ int RunLogger(const std::vector<std::string>& args) {
         row.AddBlock(app);
         noticeTest();
         ++metrics.blocks;
-        lastBlockTick = clock.TickCount();
+        const uint32_t tick = clock.TickCount();
+        elapsedMs += static_cast<uint32_t>(tick - lastBlockTick);
+        lastBlockTick = tick;
+        const int64_t lostMs =
+            dropouts.AddBlock(elapsedMs, app.settings().BlockBytes / kBytesPerFrame, kSampleRate);
+        if (lostMs > 0) {
+            ++secondDropouts;
+            ++metrics.dropouts;
+            addEvent("dropout " + std::to_string(lostMs) + " ms");
+        }
         const TBlockLevels& levels = app.lastLevels();
         const BlockDb block{levelDb(levels.Level), levelDb(levels.LeftPeak),
                             levelDb(levels.RightPeak),
@@ -197,6 +211,7 @@ int RunLogger(const std::vector<std::string>& args) {
     QObject::connect(&reopenTimer, &QTimer::timeout, [&] {
         if (app.ReopenInput()) {
             reopenTimer.stop();
+            dropouts.Restart();
             addEvent("input back");
             dialogs.MessageBox("Input \"" + app.settings().DeviceName + "\" is back.", "Input");
             std::string error;
