@@ -56,6 +56,7 @@ bench: deps
 	$(BENCH_BUILD_DIR)/bench/tarnwick_capture_delivery 60
 	bash bench/analyser_speed.sh $(BENCH_BUILD_DIR)
 	bash bench/desktop_program.sh $(BENCH_BUILD_DIR)
+	bash bench/logger_soak.sh $(BENCH_BUILD_DIR)
 
 # The programs, the guide, the desktop entry and the logger's systemd user unit
 # under PREFIX (default /usr/local).

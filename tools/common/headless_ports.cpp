@@ -35,6 +35,9 @@ std::optional<SaveFileAnswer> ConsoleDialogs::SaveFile(const SaveFileRequest&) {
 }
 
 std::optional<std::string> HeadlessShell::DocumentsPath() {
+    if (!documents_.empty()) {
+        return documents_;
+    }
     std::error_code error;
     const std::filesystem::path here = std::filesystem::current_path(error);
     if (error) {

@@ -58,13 +58,18 @@ public:
     void Close() override {}
 };
 
-// No desktop: folders are the file system's, and nothing is opened.
+// No desktop: folders are the file system's, and nothing is opened. The
+// documents folder is the one given, else the working folder.
 class HeadlessShell : public IDesktopShell {
 public:
+    explicit HeadlessShell(std::string documents = {}) : documents_(std::move(documents)) {}
     std::optional<std::string> DocumentsPath() override;
     bool DirectoryExists(const std::string& path) override;
     int Open(const std::string&) override { return kShellNoAssociation; }
     int Explore(const std::string&) override { return kShellNoAssociation; }
+
+private:
+    std::string documents_;
 };
 
 class RecordingProcessControl : public IProcessControl {

@@ -29,6 +29,8 @@ ParsedLoggerOptions ParseLoggerOptions(const std::vector<std::string>& args,
     line.Option("--over-target", CommandLine::Number(overTargetSeconds, "--over-target", 0, 86400));
     line.Option("--on-alarm", CommandLine::Text(o.onAlarm));
     line.Option("--metrics", CommandLine::Text(o.metrics));
+    line.Option("--snapshot-every",
+                CommandLine::Integer(o.snapshotEveryMin, "--snapshot-every", 1, 1440));
     if (auto error = line.Parse(args)) {
         return *error;
     }
@@ -60,6 +62,15 @@ ParsedLoggerOptions ParseLoggerOptions(const std::vector<std::string>& args,
         return "--log-dir expects a folder";
     }
     return o;
+}
+
+bool WantsSnapshots(const std::vector<std::string>& args) {
+    for (const std::string& arg : args) {
+        if (arg.rfind("--snapshot-every", 0) == 0) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::string LoggerUsage() {
@@ -98,6 +109,9 @@ Logs:
   --log-dir DIR         one CSV file a day, "Tarnwick YYYY-MM-DD.csv", a row a
                         second: time, peaks, short-term average, over lamp,
                         loudness, dropouts and events
+  --snapshot-every MIN  save the meter picture every MIN minutes (1 to 1440),
+                        as the window's snapshot: stamped, in the snapshot
+                        folder (Documents/Tarnwick), under the same names
 
 Monitoring:
   --metrics ADDRESS:PORT  serve the levels, loudness, alarms and counters at

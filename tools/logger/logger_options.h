@@ -15,12 +15,17 @@ struct LoggerOptions {
     int32_t instance = 1;  // the settings key read, as the meter's copies
     std::string device;    // the input by name; empty: the settings' `Device Name`
     bool deviceGiven = false;
-    std::string resultsFile;  // attached as Save As would; empty: the settings' file, if any
-    std::string logDir;       // one CSV a day, a row a second; empty: none
-    Alarms alarms;            // the rules asked for
-    std::string onAlarm;      // the command run on every change; empty: none
-    std::string metrics;      // "ADDRESS:PORT" to serve /metrics at; empty: none
+    std::string resultsFile;       // attached as Save As would; empty: the settings' file, if any
+    std::string logDir;            // one CSV a day, a row a second; empty: none
+    Alarms alarms;                 // the rules asked for
+    std::string onAlarm;           // the command run on every change; empty: none
+    std::string metrics;           // "ADDRESS:PORT" to serve /metrics at; empty: none
+    int32_t snapshotEveryMin = 0;  // the meter picture saved this often; 0: never
 };
+
+// Whether `args` ask for snapshots: the program then needs Qt's GUI library
+// (on its offscreen platform) to draw the picture's text.
+bool WantsSnapshots(const std::vector<std::string>& args);
 
 struct LoggerHelp {};
 

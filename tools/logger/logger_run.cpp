@@ -1,6 +1,7 @@
 #include "tools/logger/logger_run.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QStandardPaths>
 #include <QTimer>
 #include <cmath>
@@ -14,9 +15,11 @@
 #include "platform/jpeg_image_writer.h"
 #include "platform/posix_text_files.h"
 #include "platform/qt_regional_formats.h"
+#include "platform/qt_text_rasteriser.h"
 #include "platform/reg_file_settings_store.h"
 #include "platform/steady_time.h"
 #include "platform/termination_signals.h"
+#include "settings/settings_store.h"
 #include "tools/common/headless_ports.h"
 #include "tools/logger/alarm_command.h"
 #include "tools/logger/daily_log.h"
@@ -91,6 +94,11 @@ int RunLogger(const std::vector<std::string>& args) {
     ConsoleDialogs dialogs(stderr, "tarnwick-logger", &clock);
     const std::string documents =
         QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString();
+    if (!documents.empty()) {
+        // Where snapshots and results go until the settings name others, made
+        // as the meter window makes it.
+        QDir().mkpath(QString::fromStdString(DefaultResultsFolder(documents)));
+    }
     MemorySettingsStore store;
     TMeterSettings settings =
         ReadStoredSettings(DefaultSettingsFilePath(), std::get<LoggerOptions>(first).instance,
@@ -107,10 +115,15 @@ int RunLogger(const std::vector<std::string>& args) {
     LoggerProcessControl process;
     PosixTextFiles posixFiles;
     CountedFiles files(posixFiles);
-    HeadlessShell shell;
+    HeadlessShell shell(documents);
     JpegImageWriter images;
+    // The picture is drawn only when it is to be saved.
+    std::optional<QtTextRasteriser> text;
+    if (options.snapshotEveryMin > 0) {
+        text.emplace();
+    }
     MeterApp app(MeterPorts{clock, timers, input, output, formats, dialogs, process, store, files,
-                            shell, images, nullptr});
+                            shell, images, text ? &*text : nullptr});
     MetricsServer metricsServer;
     if (!options.metrics.empty()) {
         std::string error;
@@ -265,6 +278,12 @@ int RunLogger(const std::vector<std::string>& args) {
         }
     });
     secondTimer.start(kSecondCheckMs);
+
+    QTimer snapshotTimer;
+    QObject::connect(&snapshotTimer, &QTimer::timeout, [&] { app.TakeSnapshot(); });
+    if (options.snapshotEveryMin > 0) {
+        snapshotTimer.start(options.snapshotEveryMin * 60 * 1000);
+    }
 
     if (!app.settings().AutoStart) {
         app.StartStopButtonClick();
