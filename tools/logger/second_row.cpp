@@ -1,32 +1,20 @@
 #include "tools/logger/second_row.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 
 #include "app/meter_app.h"
 #include "core/level_math.h"
+#include "tools/common/csv_figure.h"
 
 namespace tarnwick {
 namespace {
 
-void AppendFigure(std::string& row, double value) {
-    if (!std::isfinite(value)) {
-        row += "-inf,";
-        return;
-    }
-    char digits[64];
-    const std::to_chars_result end =
-        std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, 1);
-    row.append(digits, static_cast<size_t>(end.ptr - digits));
-    row.push_back(',');
-}
-
 // The shown dB of an amplitude; "-inf" for none.
 void AppendLevel(std::string& row, const TMeterSettings& s, double amplitude) {
-    AppendFigure(row, amplitude >= 1.0 ? ReadoutDb(static_cast<int32_t>(amplitude), s.Calibration,
-                                                   s.DisplayOffset)
-                                       : -INFINITY);
+    AppendCsvFigure(row, amplitude >= 1.0 ? ReadoutDb(static_cast<int32_t>(amplitude),
+                                                      s.Calibration, s.DisplayOffset)
+                                          : -INFINITY);
 }
 
 }  // namespace
@@ -51,8 +39,8 @@ std::string SecondRow::Take(const MeterApp& app, int32_t dropouts, const std::st
     AppendLevel(row, s, app.statistics().ShortAverage1);
     row += blocks_ ? (lamp_ ? "1," : "0,") : ",";
     const LoudnessMeter* loudness = app.Loudness();
-    AppendFigure(row, loudness != nullptr ? loudness->Momentary() : -INFINITY);
-    AppendFigure(row, loudness != nullptr ? loudness->ShortTerm() : -INFINITY);
+    AppendCsvFigure(row, loudness != nullptr ? loudness->Momentary() : -INFINITY);
+    AppendCsvFigure(row, loudness != nullptr ? loudness->ShortTerm() : -INFINITY);
     row += std::to_string(dropouts) + ",";
     row += event + "\n";
     blocks_ = false;
