@@ -199,6 +199,9 @@ public:
     void SetDeviceFailureHandler(std::function<void(const std::string&)> handler) {
         deviceFailureHandler_ = std::move(handler);
     }
+    // A program that never replays keeps no test audio: 85 MB less after eight
+    // minutes of a test. Before FormCreate.
+    void KeepNoTestAudio() { store_.Release(); }
     // Opens the input named by `Device Name` again after a failure; false while
     // it is not listed. The over and under intervals start again with the
     // next block.

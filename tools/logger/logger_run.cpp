@@ -124,6 +124,7 @@ int RunLogger(const std::vector<std::string>& args) {
     }
     MeterApp app(MeterPorts{clock, timers, input, output, formats, dialogs, process, store, files,
                             shell, images, text ? &*text : nullptr});
+    app.KeepNoTestAudio();  // nothing is replayed without a window
     MetricsServer metricsServer;
     if (!options.metrics.empty()) {
         std::string error;
