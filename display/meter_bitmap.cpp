@@ -63,6 +63,12 @@ uint32_t MeterBitmap::Pixel(int32_t x, int32_t y) const {
     if (x < 0 || y < 0 || x >= kMeterWidth || y >= kMeterHeight) {
         return 0;
     }
+    if (overlay_.shown) {
+        const TRect a = GraphOverlayArea();
+        if (x >= a.x1 && x < a.x2 && y >= a.y1 && y < a.y2) {
+            return GraphOverlayPixels()[static_cast<size_t>((y - a.y1) * (a.x2 - a.x1) + x - a.x1)];
+        }
+    }
     return *At(x, y);
 }
 
@@ -218,6 +224,9 @@ void MeterBitmap::CopyRect(const TRect& dest, const TRect& source) {
 void MeterBitmap::ScrollGraphLeft() {
     ++revision_;
     ++scrolled_;
+    if (overlay_.shown) {
+        Touch(GraphOverlayArea());  // a window's scrolled copy carries the text along
+    }
     // Changed pixels inside the moving columns move one column to the left.
     const bool overlapsGraph = dirty_.x1 < dirty_.x2 && dirty_.y1 < dirty_.y2 &&
                                dirty_.x2 > kGraphLeft + 1 && dirty_.x1 <= kGraphArea.x2 - 1 &&
@@ -290,9 +299,77 @@ const uint32_t* MeterBitmap::Picture() const {
                         &strip_[static_cast<size_t>(row * kStripWidth + offset_)],
                         sizeof(uint32_t) * kGraphColumns);
         }
+        if (overlay_.shown) {
+            const TRect a = GraphOverlayArea();
+            const int32_t width = a.x2 - a.x1;
+            const uint32_t* composed = GraphOverlayPixels();
+            for (int32_t y = a.y1; y < a.y2; ++y) {
+                std::memcpy(&pixels_[static_cast<size_t>(y * kMeterWidth + a.x1)],
+                            composed + static_cast<size_t>((y - a.y1) * width),
+                            sizeof(uint32_t) * static_cast<size_t>(width));
+            }
+        }
         laidOut_ = true;
     }
     return pixels_.data();
+}
+
+void MeterBitmap::SetGraphOverlay(int32_t x, int32_t y, const TRect& clip,
+                                  const std::string& text) {
+    if (overlay_.shown) {
+        Touch(GraphOverlayArea());
+    }
+    overlay_ = {true,
+                x,
+                y,
+                TRect{std::max(clip.x1, kGraphArea.x1), std::max(clip.y1, kGraphArea.y1),
+                      std::min(clip.x2, kGraphArea.x2), std::min(clip.y2, kGraphArea.y2)},
+                text,
+                font_};
+    ++revision_;
+    laidOut_ = false;
+    Touch(GraphOverlayArea());
+}
+
+void MeterBitmap::ClearGraphOverlay() {
+    if (!overlay_.shown) {
+        return;
+    }
+    Touch(GraphOverlayArea());
+    overlay_ = Overlay{};
+    ++revision_;
+    laidOut_ = false;
+}
+
+TRect MeterBitmap::GraphOverlayArea() const {
+    return {kGraphArea.x1, overlay_.clip.y1, kGraphArea.x2,
+            std::max(overlay_.clip.y1, overlay_.clip.y2)};
+}
+
+const uint32_t* MeterBitmap::GraphOverlayPixels() const {
+    if (overlayRevision_ != revision_) {
+        overlayRevision_ = revision_;
+        const TRect a = GraphOverlayArea();
+        const int32_t width = a.x2 - a.x1;
+        const int32_t rows = a.y2 - a.y1;
+        overlayPixels_.resize(static_cast<size_t>(width) * static_cast<size_t>(rows));
+        for (int32_t row = 0; row < rows; ++row) {
+            std::memcpy(
+                &overlayPixels_[static_cast<size_t>(row * width)],
+                &strip_[static_cast<size_t>((a.y1 - kGraphTop + row) * kStripWidth + offset_)],
+                sizeof(uint32_t) * static_cast<size_t>(width));
+        }
+        // The text is drawn onto the clip's part of those rows only.
+        const TRect& c = overlay_.clip;
+        if (c.x1 < c.x2 && c.y1 < c.y2) {
+            const RasterImage part{
+                &overlayPixels_[static_cast<size_t>((c.y1 - a.y1) * width + c.x1 - a.x1)],
+                c.x2 - c.x1, c.y2 - c.y1, width};
+            text_.Draw(part, overlay_.x - c.x1, overlay_.y - c.y1, overlay_.font, overlay_.text,
+                       std::nullopt);
+        }
+    }
+    return overlayPixels_.data();
 }
 
 }  // namespace tarnwick

@@ -91,16 +91,33 @@ public:
     void TextOut(int32_t x, int32_t y, const std::string& text);
     TextSize TextExtent(const std::string& text);
 
+    // --- A line of text over the graph -------------------------------------------
+    // Text shown over the graph rather than drawn into it: in the current font
+    // with a clear brush, its cell's top-left corner at (x, y), clipped to
+    // `clip` (rows and columns of the graph area). The graph's columns never
+    // hold it, so it shows once, where it stands now, however the graph
+    // scrolls, and leaves nothing behind when cleared.
+    void SetGraphOverlay(int32_t x, int32_t y, const TRect& clip, const std::string& text);
+    void ClearGraphOverlay();
+    bool HasGraphOverlay() const { return overlay_.shown; }
+    // The rows of the graph the overlay lies on, across the graph's width.
+    TRect GraphOverlayArea() const;
+    // Those rows with the text over them, GraphOverlayArea()'s width a row;
+    // valid until the next drawing.
+    const uint32_t* GraphOverlayPixels() const;
+
     // --- Reading ----------------------------------------------------------------
     // The colour of one pixel as 0x00BBGGRR, or the RGB32 value.
     uint32_t PixelColour(int32_t x, int32_t y) const { return FromRgb32(Pixel(x, y)); }
     uint32_t Pixel(int32_t x, int32_t y) const;
-    // The whole picture, kMeterWidth x kMeterHeight RGB32 pixels, row by row.
+    // The whole picture, kMeterWidth x kMeterHeight RGB32 pixels, row by row,
+    // with the graph overlay over it.
     const uint32_t* Picture() const;
     // The same pixels without laying the graph out, for a window that repaints
     // a few columns at a time: the picture outside the graph area (inside it
     // the rows may be stale), and the graph area where it lives, its pixel
-    // (kGraphArea.x1, kGraphArea.y1) first and `GraphStride()` pixels a row.
+    // (kGraphArea.x1, kGraphArea.y1) first and `GraphStride()` pixels a row,
+    // without the overlay, which the window then paints over it.
     // Both stay valid until the next drawing.
     const uint32_t* PictureAroundGraph() const { return pixels_.data(); }
     const uint32_t* GraphPixels() const;
@@ -141,6 +158,17 @@ private:
     // state, hence mutable.
     mutable TRect dirty_{0, 0, kMeterWidth, kMeterHeight};
     mutable int32_t scrolled_ = 0;
+
+    struct Overlay {
+        bool shown = false;
+        int32_t x = 0, y = 0;
+        TRect clip;
+        std::string text;
+        TFont font;
+    };
+    Overlay overlay_;
+    mutable std::vector<uint32_t> overlayPixels_;  // the overlay's rows, composed
+    mutable uint64_t overlayRevision_ = ~uint64_t{0};
 };
 
 }  // namespace tarnwick

@@ -77,6 +77,9 @@ void DrawMeterFrame(MeterBitmap& bitmap, const TMeterScale& meterScale, int32_t 
     bitmap.FillRect({-1, 2, 583, 406});
     bitmap.SetBrushColour(kMeterPanelColour);
     bitmap.FillRect({511, 2, 583, 406});
+    // Row 0 lies above the frame's top edge: the panel, not the white the
+    // picture starts with.
+    bitmap.FillRect({0, 0, kMeterWidth, 1});
     DrawBevelFrame(bitmap, 1, 2, 580, 404);
     bitmap.SetPenColour(0x000000);
     bitmap.SetPenWidth(1);

@@ -183,15 +183,16 @@ void DrawColumn(MeterBitmap& bm, TSweepGraph& g, const TSweepColumn& c, const TG
 
     LeaveCanvas(bm);
 
+    bm.RemoveClip();
     if (ctx.replaying) {
         const int32_t x = 511 - ((ctx.storePosition / kReplayTextStepBytes) % 500);
-        // In the contrast colour, so the word shows on any background.
+        // In the contrast colour, so the word shows on any background; over
+        // the graph, not in its columns, which move 1 pixel a block while the
+        // word moves 0.8 and would leave a smear of copies behind.
         bm.Font().colour = contrast;
-        bm.SetClip({std::max(x, 11), 40, 510, 64});
-        bm.TextOut(x, 40, "REPLAY");
+        bm.SetGraphOverlay(x, 40, {std::max(x, 11), 40, 510, 64}, "REPLAY");
         bm.Font().colour = kBlack;
     }
-    bm.RemoveClip();
 }
 
 }  // namespace
@@ -234,6 +235,9 @@ void ClearGraph(MeterBitmap& bitmap, const TMeterSettings& s, const HeightTable&
 
 bool PlotSweepColumn(MeterBitmap* bitmap, TSweepGraph& graph, const TSweepColumn& column,
                      const TGraphContext& context, bool& secondElapsed) {
+    if (bitmap != nullptr && !context.replaying) {
+        bitmap->ClearGraphOverlay();  // the replay is over: its word goes
+    }
     if (!context.testRunning && !context.replaying) {
         return false;
     }

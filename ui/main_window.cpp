@@ -118,6 +118,17 @@ protected:
         for (const QRect& r : event->region() & QRegion(graphArea)) {
             painter.drawImage(r.topLeft(), graph, r.translated(-graphArea.topLeft()));
         }
+        // The text over the graph (the word of a replay) is not in its columns.
+        if (bitmap->HasGraphOverlay()) {
+            const TRect a = bitmap->GraphOverlayArea();
+            const QRect area(a.x1, a.y1, a.x2 - a.x1, a.y2 - a.y1);
+            const QImage overlay(reinterpret_cast<const uchar*>(bitmap->GraphOverlayPixels()),
+                                 area.width(), area.height(), area.width() * 4,
+                                 QImage::Format_RGB32);
+            for (const QRect& r : event->region() & QRegion(area)) {
+                painter.drawImage(r.topLeft(), overlay, r.translated(-area.topLeft()));
+            }
+        }
         log_.Painted();
     }
 

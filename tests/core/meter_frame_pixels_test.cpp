@@ -54,8 +54,9 @@ protected:
 };
 
 TEST_F(RedrawnMeter, GroundPanelAndBevelFrame) {
-    // Row 0 and the top right corner lie outside everything drawn.
-    EXPECT_TRUE(AllOf(bm(), {0, 0, kMeterWidth, 1}, kWhite));
+    // Row 0, above the frame, is the panel; the top right corner lies outside
+    // everything drawn.
+    EXPECT_TRUE(AllOf(bm(), {0, 0, kMeterWidth, 1}, kPanel));
     EXPECT_TRUE(AllOf(bm(), {581, 1, 582, 2}, kWhite));
     // Dark grey top (rows 1-2) and left (columns 0-1).
     EXPECT_TRUE(AllOf(bm(), {0, 1, 580, 3}, kDarkGrey));

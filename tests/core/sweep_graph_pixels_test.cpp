@@ -331,5 +331,41 @@ TEST_F(SweepPixels, ReplayTextMovesWithTheStorePosition) {
     EXPECT_TRUE(AllOf(bm, {262, 41, 268, 55}, kBlack));
 }
 
+// At Sweep 10 the word moves 0.8 pixel a block while the graph moves 1: drawn
+// into the graph its old copies would slide out from under it into a bar.
+TEST_F(SweepPixels, TheReplayWordStaysOneCleanWordAndLeavesNothingBehind) {
+    const int32_t blockBytes = BlockBytesForSweep(10.0);
+    int32_t position = 0;
+    for (int32_t block = 0; block < 300; ++block) {
+        position += blockBytes;
+        Plot(kQuiet, false, true, position);
+    }
+    const int32_t x = 511 - (position / 4400) % 500;
+    ASSERT_GT(x, 60);
+    for (int32_t y = 40; y <= 64; ++y) {
+        for (int32_t column = 11; column < x; ++column) {
+            ASSERT_NE(bm.PixelColour(column, y), kWhite) << column << "," << y;
+        }
+    }
+    // The cell holds what one drawing of the word on a fresh graph holds.
+    MeterBitmap once{text};
+    ClearGraph(once, s, scale.heights);
+    TSweepGraph fresh;
+    bool noMark = false;
+    PlotSweepColumn(&once, fresh, kQuiet, {s, scale.marks, false, true, position}, noMark);
+    for (int32_t y = 40; y < 64; ++y) {
+        for (int32_t column = x; column < 510; ++column) {
+            ASSERT_EQ(bm.PixelColour(column, y), once.PixelColour(column, y)) << column << "," << y;
+        }
+    }
+    // The replay over, the word goes and leaves no trace.
+    Plot(kQuiet, false, false, position);
+    for (int32_t y = 40; y <= 64; ++y) {
+        for (int32_t column = 11; column < 511; ++column) {
+            ASSERT_NE(bm.PixelColour(column, y), kWhite) << column << "," << y;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace tarnwick
