@@ -5,8 +5,8 @@
 
 namespace tarnwick {
 
-void MeterApp::MeasureLoudness(unsigned long sampleRate, bool fromBlocks) {
-    loudness_ = std::make_unique<LoudnessMeter>(sampleRate);
+void MeterApp::MeasureLoudness(unsigned long sampleRate, bool fromBlocks, bool fixedMemory) {
+    loudness_ = std::make_unique<LoudnessMeter>(sampleRate, fixedMemory);
     loudnessFromBlocks_ = fromBlocks;
     ApplyLoudnessSettings();
 }

@@ -150,7 +150,8 @@ public:
     // (`fromBlocks`), or from the frames the caller adds to Loudness() itself,
     // a recording at its own rate. Off until asked for: it costs about half a
     // point of one core.
-    void MeasureLoudness(unsigned long sampleRate, bool fromBlocks);
+    // `fixedMemory`: see LoudnessMeter.
+    void MeasureLoudness(unsigned long sampleRate, bool fromBlocks, bool fixedMemory = false);
     // Null while loudness is not measured.
     const LoudnessMeter* Loudness() const { return loudness_.get(); }
     LoudnessMeter* Loudness() { return loudness_.get(); }

@@ -90,9 +90,10 @@ LoudnessMeter::StatePtr LoudnessMeter::MakeState(unsigned long sampleRate, int m
     return state;
 }
 
-LoudnessMeter::LoudnessMeter(unsigned long sampleRate)
+LoudnessMeter::LoudnessMeter(unsigned long sampleRate, bool fixedMemory)
     : sampleRate_(sampleRate),
-      test_(MakeState(sampleRate, kTestMode)),
+      testMode_(fixedMemory ? kTestMode | EBUR128_MODE_HISTOGRAM : kTestMode),
+      test_(MakeState(sampleRate, testMode_)),
       truePeak_(sampleRate),
       updateFrames_(std::max<size_t>(1, sampleRate / 10)),
       momentary_(kMinusInfinity),
@@ -168,7 +169,7 @@ void LoudnessMeter::TakeReading() {
 }
 
 void LoudnessMeter::RestartTest() {
-    test_ = MakeState(sampleRate_, kTestMode);
+    test_ = MakeState(sampleRate_, testMode_);
     testTruePeak_ = 0.0;
     testHeldBack_ = truePeak_.HeldBack();
     momentaryMax_ = kMinusInfinity;

@@ -29,7 +29,11 @@ struct LoudnessFigures {
 
 class LoudnessMeter {
 public:
-    explicit LoudnessMeter(unsigned long sampleRate);
+    // With `fixedMemory` the integrated loudness and range of a test are kept
+    // in libebur128's histogram, to 0.1 LU, in the same memory however long
+    // the test runs (weeks, for a logger); otherwise every 100 ms block is
+    // kept, about 1 MB an hour, and the figures are exact.
+    explicit LoudnessMeter(unsigned long sampleRate, bool fixedMemory = false);
     ~LoudnessMeter();
     LoudnessMeter(const LoudnessMeter&) = delete;
     LoudnessMeter& operator=(const LoudnessMeter&) = delete;
@@ -80,6 +84,7 @@ private:
     static constexpr size_t kShortTermReadings = 30;  // 3 s
 
     unsigned long sampleRate_;
+    int testMode_;
     // The test and period states are made afresh when they restart.
     StatePtr test_;
     StatePtr period_;

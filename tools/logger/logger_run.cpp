@@ -136,7 +136,8 @@ int RunLogger(const std::vector<std::string>& args) {
     if (!app.FormCreate(options.instance, settings) || process.ended) {
         return kLoggerFailed;
     }
-    app.MeasureLoudness(kSampleRate, true);
+    // A logger's one test runs for weeks: its loudness is kept in fixed memory.
+    app.MeasureLoudness(kSampleRate, true, true);
     app.FormShow();
     if (!options.resultsFile.empty()) {
         dialogs.saveFileAnswer = options.resultsFile;
