@@ -53,9 +53,22 @@ bool MeterApp::FormCreate(int32_t instanceNumber, const TMeterSettings& stored) 
     }
     ApplyLoadedSettings(stored);
     secondTimer_->Arm();
-    capture_.FindInputDevice(settings_);
-    if (!OpenCapture()) {
-        return false;
+    if (requireNamedInput_ && inputWatch_ != nullptr) {
+        wantedInput_ = settings_.DeviceName;
+        std::string failure;
+        if (ReopenInput(failure)) {
+            inputWatch_->Opened();
+        } else {
+            inputWatch_->StartLost(failure);
+        }
+    } else {
+        capture_.FindInputDevice(settings_);
+        if (!OpenCapture()) {
+            return false;
+        }
+        if (inputWatch_ != nullptr) {
+            inputWatch_->Opened();
+        }
     }
     view_.CheckBox1Checked = settings_.AutoStart;
     view_.Caption = instanceNumber == 1 ? std::string("Tarnwick  V.") + kVersion
@@ -76,6 +89,11 @@ void MeterApp::ShowEffectiveAverageTime() {
 void MeterApp::ApplyLoadedSettings(const TMeterSettings& stored) {
     view_.Label6 = FormatAverageTime(stored.AverageTime, DecimalSeparator());
     view_.Label14Visible = !stored.ThresholdIgnore;
+    if (settings_.FileOpen && !ClaimResultsFile()) {
+        // Another program keeps its records there (a logger): this run does
+        // not write into them. The stored setting stays, for the next start.
+        settings_.FileOpen = false;
+    }
     if (settings_.FileOpen) {
         view_.CloseFile1Enabled = true;
         view_.TBcloseEnabled = true;
@@ -93,10 +111,21 @@ bool MeterApp::OpenCapture() {
         [this](const std::string& reason) { DeviceFailed(reason); });
 }
 
-bool MeterApp::ReopenInput() {
+void MeterApp::WatchInput(InputWatch::Events events) {
+    InputWatch::Actions actions;
+    actions.reopen = [this](std::string& failure) { return ReopenInput(failure); };
+    actions.close = [this] { capture_.CloseInput(); };
+    actions.tickWhileLost = [this] { TestTick(); };
+    inputWatch_ = std::make_unique<InputWatch>(ports_.clock, ports_.timers, std::move(actions));
+    inputWatch_->SetEvents(std::move(events));
+}
+
+bool MeterApp::ReopenInput(std::string& failure) {
+    const std::string wanted = requireNamedInput_ ? wantedInput_ : settings_.DeviceName;
     if (!capture_.ReopenInput(
-            settings_, store_, [this](CaptureBlockPtr block) { BlockFilled(std::move(block)); },
-            [this](const std::string& reason) { DeviceFailed(reason); })) {
+            settings_, wanted, store_,
+            [this](CaptureBlockPtr block) { BlockFilled(std::move(block)); },
+            [this](const std::string& reason) { DeviceFailed(reason); }, failure)) {
         return false;
     }
     // The time without input counts as neither over nor under a target.
@@ -105,6 +134,10 @@ bool MeterApp::ReopenInput() {
 }
 
 void MeterApp::BlockFilled(CaptureBlockPtr block) {
+    if (inputWatch_ != nullptr && capture_.IsCurrent(*block)) {
+        inputWatch_->BlockArrived();
+    }
+    lastBytesWaiting_ = block->bytesWaiting;
     MMWimData(std::move(block));
     if (blockObserver_) {
         blockObserver_();
@@ -123,8 +156,8 @@ void MeterApp::FormClose() {
 }
 
 void MeterApp::DeviceFailed(const std::string& reason) {
-    if (deviceFailureHandler_) {
-        deviceFailureHandler_(reason);
+    if (inputWatch_ != nullptr) {
+        inputWatch_->Failed(reason);
         return;
     }
     // The meter cannot go on without its input, but nothing measured is lost:

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/input_watch.h"
 #include "app/view_state.h"
 #include "audio/capture_engine.h"
 #include "audio/sample_store.h"
@@ -192,21 +193,23 @@ public:
         return wasShown;
     }
 
-    // --- Without a window -------------------------------------------------------
+    // --- A lost input ----------------------------------------------------------
 
-    // A failure of the input goes to `handler` with its reason, instead of the
-    // message that closes the window: a logger without a window carries on
-    // and opens the input again with ReopenInput. Null: as the window does.
-    void SetDeviceFailureHandler(std::function<void(const std::string&)> handler) {
-        deviceFailureHandler_ = std::move(handler);
-    }
+    // From now on a failing input no longer closes the window: it is lost and
+    // tried again by the rule of InputWatch, and `events` are told. Before
+    // FormCreate.
+    void WatchInput(InputWatch::Events events);
+    // The input named by the stored `Device Name` is opened, or the sound
+    // server's default input when it is empty, and never another: one that is
+    // missing at the start makes the input lost from the start instead of
+    // being replaced (a logger must never log the wrong input). With
+    // WatchInput, before FormCreate.
+    void RequireNamedInput() { requireNamedInput_ = true; }
+    // Null until WatchInput.
+    const InputWatch* inputWatch() const { return inputWatch_.get(); }
     // A program that never replays keeps no test audio: 85 MB less after eight
     // minutes of a test. Before FormCreate.
     void KeepNoTestAudio() { store_.Release(); }
-    // Opens the input named by `Device Name` again after a failure; false while
-    // it is not listed. The over and under intervals start again with the
-    // next block.
-    bool ReopenInput();
 
     // --- Devices and closing ------------------------------------------------------
 
@@ -243,6 +246,16 @@ public:
 
     void SaveAs1Click();
     void CloseFile1Click();
+    // Attaches `path` as Save As would, except that an existing file is
+    // appended to, never emptied: a logger started again goes on with its
+    // file. False, after a message naming the file, when it cannot be attached
+    // (another program is writing it, or it cannot be created).
+    bool AttachResultsFileForAppend(const std::string& path);
+    // This program keeps its records alone (a logger): its claim on the
+    // results file is sole, and a file deleted while attached is created again
+    // at the next save, with its header and a message, instead of failing at
+    // every save. Before FormCreate.
+    void WriteResultsAlone() { writeResultsAlone_ = true; }
     // Writes the record(s) of the period if a results file is attached, then
     // begins a new period in any case.
     void SaveResultsNow();
@@ -259,6 +272,8 @@ public:
     const TMeterScale& meterScale() const { return scale_; }
     const TOverLamp& overLamp() const { return lamp_; }
     const TBlockLevels& lastLevels() const { return lastLevels_; }
+    // Bytes the device still held when it handed back the last block.
+    int32_t lastBlockBytesWaiting() const { return lastBytesWaiting_; }
     const TCaptureEngine& captureEngine() const { return capture_; }
     bool Replaying() const { return replaying_; }
     const TSampleStore& sampleStore() const { return store_; }
@@ -278,9 +293,19 @@ private:
     void WriteRecord(bool csv);
     void StoreResultsFileState();
     void AttachResultsFile(const std::string& path);
+    // Sets Filename, Folder and FileTypes for `path` as chosen with the save
+    // dialog's filter `filterIndex`.
+    void NameResultsFile(const std::string& path, int filterIndex);
+    // Claims Filename; false after the refusal's message.
+    bool ClaimResultsFile();
+    FileResult CreateResultsFile(LocalDateTime now);
+    void MarkResultsFileAttached(LocalDateTime now);
     void ResetDeviceSettings();
     void DeviceFailed(const std::string& reason);
     bool OpenCapture();
+    // Opens the input again after a loss (or the named input at the start);
+    // false, with `failure` saying why, while it cannot be.
+    bool ReopenInput(std::string& failure);
     // A block from the device: processed, then the observer is told.
     void BlockFilled(CaptureBlockPtr block);
     char32_t DecimalSeparator();
@@ -295,6 +320,7 @@ private:
     TMeterScale scale_;
     TOverLamp lamp_;
     TBlockLevels lastLevels_;
+    int32_t lastBytesWaiting_ = 0;
     TCaptureEngine capture_;
     std::unique_ptr<MeterBitmap> bitmap_;
     std::unique_ptr<LoudnessMeter> loudness_;
@@ -320,8 +346,11 @@ private:
     std::unique_ptr<ITimer> autoStopTimer_;
     std::unique_ptr<ITimer> replayTimer_;
     std::function<void()> blockObserver_;
-    std::function<void(const std::string&)> deviceFailureHandler_;
+    std::unique_ptr<InputWatch> inputWatch_;
+    bool requireNamedInput_ = false;
+    std::string wantedInput_;    // with requireNamedInput_: the stored Device Name
     bool restartMarks_ = false;  // the next block starts the over and under intervals
+    bool writeResultsAlone_ = false;
 };
 
 }  // namespace tarnwick

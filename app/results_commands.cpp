@@ -73,14 +73,49 @@ void MeterApp::SaveAs1Click() {
     if (!answer) {
         return;
     }
+    NameResultsFile(answer->path, answer->filterIndex);
+    if (!ClaimResultsFile()) {
+        return;
+    }
+    const FileResult created = CreateResultsFile(now);
+    if (!created.ok()) {
+        ports_.files.Release(settings_.Filename);
+        ports_.dialogs.MessageBox(created.message, kApplicationTitle);
+        return;
+    }
+    MarkResultsFileAttached(now);
+}
 
-    settings_.Filename = answer->path;
+bool MeterApp::AttachResultsFileForAppend(const std::string& path) {
+    if (settings_.FileOpen) {
+        CloseFile1Click();
+    }
+    const LocalDateTime now = ports_.clock.Now();
+    NameResultsFile(path, 1);
+    if (!ClaimResultsFile()) {
+        return false;
+    }
+    if (!ports_.files.Exists(settings_.Filename)) {
+        const FileResult created = CreateResultsFile(now);
+        if (!created.ok()) {
+            ports_.files.Release(settings_.Filename);
+            ports_.dialogs.MessageBox(settings_.Filename + ": " + created.message,
+                                      kApplicationTitle);
+            return false;
+        }
+    }
+    MarkResultsFileAttached(now);
+    return true;
+}
+
+void MeterApp::NameResultsFile(const std::string& path, int filterIndex) {
+    settings_.Filename = path;
     settings_.Folder = FolderPart(settings_.Filename);
     const std::string extension = Lower(Extension(settings_.Filename));
-    if (extension == ".txt" || answer->filterIndex == 2) {
+    if (extension == ".txt" || filterIndex == 2) {
         settings_.FileTypes = kFileTypeText;
     }
-    if (extension == ".csv" || answer->filterIndex == 3) {
+    if (extension == ".csv" || filterIndex == 3) {
         settings_.FileTypes = kFileTypeCsv;
     }
     if (extension.empty()) {
@@ -90,7 +125,18 @@ void MeterApp::SaveAs1Click() {
             settings_.Filename += ".csv";
         }
     }
+}
 
+bool MeterApp::ClaimResultsFile() {
+    const FileResult claimed = ports_.files.Claim(settings_.Filename, writeResultsAlone_);
+    if (!claimed.ok()) {
+        ports_.dialogs.MessageBox(claimed.message, kApplicationTitle);
+        return false;
+    }
+    return true;
+}
+
+FileResult MeterApp::CreateResultsFile(LocalDateTime now) {
     TResultsHeader header;
     header.testName = settings_.TestName;
     header.longDate = ports_.formats.LongDate(now);
@@ -99,14 +145,12 @@ void MeterApp::SaveAs1Click() {
     header.upperVol = settings_.UpperVol;
     header.lowerVol = settings_.LowerVol;
     header.loudness = settings_.LoudnessInResults;
-    const FileResult created = ports_.files.CreateWith(
-        settings_.Filename,
-        settings_.FileTypes == kFileTypeCsv ? CsvHeader(header) : TextHeader(header));
-    if (!created.ok()) {
-        ports_.dialogs.MessageBox(created.message, kApplicationTitle);
-        return;
-    }
+    return ports_.files.CreateWith(settings_.Filename, settings_.FileTypes == kFileTypeCsv
+                                                           ? CsvHeader(header)
+                                                           : TextHeader(header));
+}
 
+void MeterApp::MarkResultsFileAttached(LocalDateTime now) {
     settings_.FileOpen = true;
     view_.CloseFile1Enabled = true;
     view_.TBcloseEnabled = true;
@@ -119,6 +163,9 @@ void MeterApp::SaveAs1Click() {
 }
 
 void MeterApp::CloseFile1Click() {
+    if (settings_.FileOpen) {
+        ports_.files.Release(settings_.Filename);
+    }
     settings_.FileOpen = false;
     view_.SaveAs1Enabled = true;
     view_.TBopenEnabled = true;
@@ -165,8 +212,19 @@ void MeterApp::WriteRecord(bool csv) {
         record.truePeak = period.truePeakMax;
     }
 
-    const FileResult written =
-        ports_.files.Append(settings_.Filename, csv ? CsvRecord(record) : TextRecord(record));
+    const std::string line = csv ? CsvRecord(record) : TextRecord(record);
+    FileResult written = ports_.files.Append(settings_.Filename, line);
+    if (written.error == kFileMissingError && writeResultsAlone_) {
+        // Nobody is there to answer a message at every save: the file someone
+        // deleted starts again with its header, and the records go on.
+        const FileResult created = CreateResultsFile(ports_.clock.Now());
+        if (created.ok()) {
+            ports_.dialogs.MessageBox(
+                settings_.Filename + " was missing: created again with its header.",
+                kApplicationTitle);
+            written = ports_.files.Append(settings_.Filename, line);
+        }
+    }
     if (!written.ok()) {
         ports_.dialogs.MessageBox(settings_.Filename +
                                       "  -   Saving results failed. File may be open elsewhere. "

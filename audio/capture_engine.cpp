@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "audio/test_signal.h"
+
 namespace tarnwick {
 namespace {
 
@@ -23,8 +25,18 @@ TCaptureEngine::TCaptureEngine(IWaveInput& input, IWaveOutput& output, IUserDial
       resetDeviceSettings_(std::move(resetDeviceSettings)) {}
 
 void TCaptureEngine::Fail(const std::string& text, const std::string& caption) {
-    dialogs_.MessageBox(text, caption);
-    process_.EndProgram();
+    Tell(text, caption);
+    if (!quiet_) {
+        process_.EndProgram();
+    }
+}
+
+void TCaptureEngine::Tell(const std::string& text, const std::string& caption) {
+    if (!quiet_) {
+        dialogs_.MessageBox(text, caption);
+    } else if (quietFailure_.empty()) {
+        quietFailure_ = caption == kTarnwickErrorCaption ? text : caption + ": " + text;
+    }
 }
 
 std::vector<std::string> TCaptureEngine::ListInputDevices() {
@@ -87,22 +99,27 @@ bool TCaptureEngine::OpenInput(int32_t deviceIndex, BlockFilledHandler onFilled,
                                DeviceFailedHandler onFailed) {
     const int query = input_.Query(deviceIndex, kCaptureFormat);
     if (query == kWaveBadFormat) {
-        dialogs_.MessageBox(
+        Tell(
             "Wave Format Error. Your soundcard may not be suitable for this program or there may "
-            "be a hardware problem.",
-            kTarnwickErrorCaption);
+            "be a hardware problem.");
     }
-    if (query != kWaveOk) {
+    if (query != kWaveOk && !quiet_) {
         resetDeviceSettings_();
     }
     if (query == kWaveBadFormat) {
-        process_.EndProgram();
+        if (!quiet_) {
+            process_.EndProgram();
+        }
         return false;
     }
 
     ++generation_;
     if (input_.Open(deviceIndex, kCaptureFormat, std::move(onFilled), std::move(onFailed)) !=
         kWaveOk) {
+        if (quiet_) {
+            Tell("the sound server would not open it");
+            return false;
+        }
         dialogs_.MessageBox(
             "Soundcard not available, input channel may be in use by another program, or "
             "microphone not plugged in.",
@@ -156,18 +173,29 @@ bool TCaptureEngine::SwitchInputDevice(TMeterSettings& settings, int32_t index,
     return open;
 }
 
-bool TCaptureEngine::ReopenInput(TMeterSettings& settings, TSampleStore& store,
-                                 BlockFilledHandler onFilled, DeviceFailedHandler onFailed) {
+bool TCaptureEngine::FindWantedInput(TMeterSettings& settings, const std::string& wanted) {
     DeviceList = ListInputDevices();
     int32_t found = -1;
-    for (size_t id = 0; id < DeviceList.size(); ++id) {
-        if (DeviceList[id] == settings.DeviceName) {
-            found = static_cast<int32_t>(id);  // the last one that matches, as at the start
+    if (wanted.empty()) {
+        if (!DeviceList.empty() && DeviceList.front() != kTestSignalDeviceName) {
+            found = 0;
+        }
+    } else {
+        for (size_t id = 0; id < DeviceList.size(); ++id) {
+            if (DeviceList[id] == wanted) {
+                found = static_cast<int32_t>(id);  // the last one that matches, as at the start
+            }
         }
     }
     if (found < 0) {
         return false;
     }
+    settings.DeviceIndex = found;
+    settings.DeviceName = DeviceList[static_cast<size_t>(found)];
+    return true;
+}
+
+void TCaptureEngine::CloseInput() {
     input_.Reset();
     output_.Reset();
     if (inputOpen_) {
@@ -175,8 +203,29 @@ bool TCaptureEngine::ReopenInput(TMeterSettings& settings, TSampleStore& store,
         output_.Close();
         inputOpen_ = false;
     }
-    settings.DeviceIndex = found;
-    return OpenCapture(found, store, std::move(onFilled), std::move(onFailed));
+    // Blocks the old device still hands back are not measured.
+    ++generation_;
+    OutstandingBlocks = 0;
+}
+
+bool TCaptureEngine::ReopenInput(TMeterSettings& settings, const std::string& wanted,
+                                 TSampleStore& store, BlockFilledHandler onFilled,
+                                 DeviceFailedHandler onFailed, std::string& failure) {
+    CloseInput();
+    if (!FindWantedInput(settings, wanted)) {
+        failure = "not listed by the sound server";
+        return false;
+    }
+    quiet_ = true;
+    quietFailure_.clear();
+    const bool opened =
+        OpenCapture(settings.DeviceIndex, store, std::move(onFilled), std::move(onFailed));
+    quiet_ = false;
+    if (!opened) {
+        failure = quietFailure_.empty() ? "it could not be opened" : quietFailure_;
+        CloseInput();
+    }
+    return opened;
 }
 
 bool TCaptureEngine::ReleaseBlock(CaptureBlock& block) {

@@ -46,14 +46,28 @@ public:
     bool OpenCapture(int32_t deviceIndex, TSampleStore& store, BlockFilledHandler onFilled,
                      DeviceFailedHandler onFailed);
 
+    // The input asked for and no other: the one named `wanted`, or, when
+    // `wanted` is empty, the sound server's default input (device 0, unless
+    // that is the built-in test signal, which is listed first only when no
+    // server answers). Lists the devices afresh; sets DeviceIndex and
+    // DeviceName and returns true when it is listed, else changes nothing.
+    bool FindWantedInput(TMeterSettings& settings, const std::string& wanted);
+
+    // Opens the input found by FindWantedInput (`wanted` as there) without a
+    // message and without ending the program, whatever fails: a device that
+    // cannot be opened is reported by a false return and `failure` saying
+    // why, and the caller tries again later. The device used before is closed
+    // first.
+    bool ReopenInput(TMeterSettings& settings, const std::string& wanted, TSampleStore& store,
+                     BlockFilledHandler onFilled, DeviceFailedHandler onFailed,
+                     std::string& failure);
+    // Closes the input (and playback) after it stopped delivering: blocks it
+    // still holds are dropped.
+    void CloseInput();
+
     // The setup dialog closed with device `index` named `name` selected: reopens
     // capture when the device changed, and remembers the choice either way.
     // False when the program was ended.
-    // After a failure of the input: lists the devices afresh and opens the one
-    // named `Device Name` again. False, quietly, while it is not listed; a
-    // device listed that then fails to open ends the program as at the start.
-    bool ReopenInput(TMeterSettings& settings, TSampleStore& store, BlockFilledHandler onFilled,
-                     DeviceFailedHandler onFailed);
     bool SwitchInputDevice(TMeterSettings& settings, int32_t index, const std::string& name,
                            TSampleStore& store, BlockFilledHandler onFilled,
                            DeviceFailedHandler onFailed);
@@ -80,7 +94,9 @@ private:
     // The format query and the real open; false when the program was ended.
     bool OpenInput(int32_t deviceIndex, BlockFilledHandler onFilled, DeviceFailedHandler onFailed);
     bool OpenPlayback(TSampleStore& store);
+    // Shows `text` and ends the program; during a quiet open only records it.
     void Fail(const std::string& text, const std::string& caption = kTarnwickErrorCaption);
+    void Tell(const std::string& text, const std::string& caption = kTarnwickErrorCaption);
 
     IWaveInput& input_;
     IWaveOutput& output_;
@@ -90,6 +106,8 @@ private:
     std::function<void()> resetDeviceSettings_;
     uint32_t generation_ = 0;  // counts the opens
     bool inputOpen_ = false;
+    bool quiet_ = false;        // a reopen: failures are returned, not shown
+    std::string quietFailure_;  // the first failure of a quiet open
 };
 
 }  // namespace tarnwick

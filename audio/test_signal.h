@@ -10,8 +10,13 @@
 // Frames are 16-bit stereo at 44100 frames per second, as the capture format.
 
 #include <cstdint>
+#include <string>
 
 namespace tarnwick {
+
+// The name the input list shows for it. It is only ever opened by this name:
+// an input that cannot be found is never replaced by it unasked.
+inline const std::string kTestSignalDeviceName = "Test Signal";
 
 constexpr int kTestSignalCycleSeconds = 30;
 

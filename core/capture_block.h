@@ -22,6 +22,10 @@ struct CaptureBlock {
     int32_t bytesRecorded = 0;  // bytes the device filled
     uint32_t flags = 0;
     uint32_t generation = 0;  // which open of the engine queued it
+    // Bytes the device still held, recorded and waiting, when it handed this
+    // block back: a pipeline catching up after a stall of its own sees blocks
+    // that are late without audio being lost.
+    int32_t bytesWaiting = 0;
     // Left uninitialised: the device fills what it records, and the pipeline
     // reads silence past that.
     std::array<uint8_t, kBlockStorageBytes> storage;

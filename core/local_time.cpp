@@ -1,5 +1,8 @@
 #include "core/local_time.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace tarnwick {
 namespace {
 
@@ -50,6 +53,16 @@ CivilDateTime ToCivil(LocalDateTime t) {
     c.millisecond = static_cast<int>(rest % kMsPerSecond);
     c.weekday = static_cast<int>(((days % 7) + 11) % 7);  // 1970-01-01 was a Thursday
     return c;
+}
+
+std::string Iso8601(const ZonedDateTime& at) {
+    const CivilDateTime c = ToCivil(at.Local());
+    const int32_t offsetMin = std::abs(at.utcOffsetS) / 60;
+    char text[40];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d", c.year, c.month,
+                  c.day, c.hour, c.minute, c.second, at.utcOffsetS < 0 ? '-' : '+', offsetMin / 60,
+                  offsetMin % 60);
+    return text;
 }
 
 }  // namespace tarnwick

@@ -6,6 +6,7 @@
 
 #include <compare>
 #include <cstdint>
+#include <string>
 
 namespace tarnwick {
 
@@ -36,6 +37,21 @@ CivilDateTime ToCivil(LocalDateTime t);
 inline LocalDateTime AddMs(LocalDateTime t, int64_t ms) {
     return LocalDateTime{t.ms + ms};
 }
+
+// A moment with its place in the computer's time zone: the same wall-clock
+// reading happens twice when the clocks go back, and the offset from UTC tells
+// the two apart.
+struct ZonedDateTime {
+    int64_t utcMs = 0;       // since 1970-01-01 00:00:00.000 UTC
+    int32_t utcOffsetS = 0;  // local time minus UTC, in seconds (3600 in CET)
+    LocalDateTime Local() const {
+        return LocalDateTime{utcMs + int64_t{utcOffsetS} * kMsPerSecond};
+    }
+};
+
+// "2026-12-10T05:08:51+01:00": ISO 8601 to the second, with the offset from UTC
+// ("Z" is never written, so every stamp has the same shape).
+std::string Iso8601(const ZonedDateTime& at);
 
 // True when the time of day is exactly 00:00:00.000.
 inline bool IsMidnight(LocalDateTime t) {

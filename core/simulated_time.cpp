@@ -5,6 +5,28 @@
 
 namespace tarnwick {
 
+LocalDateTime SimulatedClock::Now() {
+    if (utcOffsetS_) {
+        return NowZoned().Local();
+    }
+    return AddMs(start_, static_cast<int64_t>(elapsedMs_));
+}
+
+ZonedDateTime SimulatedClock::NowZoned() {
+    if (!utcOffsetS_) {
+        return ZonedDateTime{Now().ms, 0};
+    }
+    const int64_t utc =
+        startUtcMs_ + static_cast<int64_t>(elapsedMs_) + (start_.ms - zoneStart_.ms);
+    return ZonedDateTime{utc, utcOffsetS_(utc)};
+}
+
+void SimulatedClock::UseZone(int64_t nowUtcMs, std::function<int32_t(int64_t utcMs)> utcOffsetS) {
+    startUtcMs_ = nowUtcMs - static_cast<int64_t>(elapsedMs_);
+    zoneStart_ = start_;
+    utcOffsetS_ = std::move(utcOffsetS);
+}
+
 class SimulatedTimers::Timer : public ITimer {
 public:
     Timer(SimulatedTimers& owner, uint32_t interval, std::function<void()> onTimer)

@@ -6,7 +6,8 @@
 
 namespace tarnwick {
 
-SystemWaveInput::SystemWaveInput(std::string server) : server_(std::move(server)) {}
+SystemWaveInput::SystemWaveInput(std::string server, PulsePatience patience)
+    : server_(std::move(server), patience) {}
 
 int SystemWaveInput::DeviceCount() {
     serverDevices_ = server_.DeviceCount();

@@ -18,7 +18,7 @@ namespace tarnwick {
 class SystemWaveInput : public IWaveInput {
 public:
     // `server` as libpulse takes it; empty for the desktop's own server.
-    explicit SystemWaveInput(std::string server = {});
+    explicit SystemWaveInput(std::string server = {}, PulsePatience patience = {});
 
     // Lists afresh; the ids of the other calls refer to the latest listing.
     int DeviceCount() override;

@@ -8,7 +8,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 namespace tarnwick {
 namespace {
@@ -21,7 +25,92 @@ void LockForAppend(int fd) {
     }
 }
 
+// The file's absolute path, its folder resolved, so that two spellings of one
+// file claim the same lock. The file itself may not exist yet.
+std::string AbsolutePath(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    char resolved[PATH_MAX];
+    if (::realpath(folder.c_str(), resolved) == nullptr) {
+        return path;
+    }
+    return std::string(resolved) + "/" + name;
+}
+
+// FNV-1a of the path: a file-name-safe key of any length of path.
+std::string LockName(const std::string& path) {
+    uint64_t hash = 1469598103934665603ull;
+    for (const char c : path) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ull;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%016llx.lock", static_cast<unsigned long long>(hash));
+    return text;
+}
+
 }  // namespace
+
+PosixTextFiles::PosixTextFiles(std::string claimFolder) : claimFolder_(std::move(claimFolder)) {}
+
+PosixTextFiles::~PosixTextFiles() {
+    for (const auto& [path, fd] : claims_) {
+        ::close(fd);
+    }
+}
+
+std::string PosixTextFiles::DefaultClaimFolder() {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime != nullptr && runtime[0] == '/') {
+        return std::string(runtime) + "/tarnwick-results";
+    }
+    std::error_code error;
+    std::string base = std::filesystem::temp_directory_path(error).string();
+    if (error || base.empty()) {
+        base = "/tmp";
+    }
+    return base + "/tarnwick-results-" + std::to_string(::getuid());
+}
+
+bool PosixTextFiles::Exists(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+FileResult PosixTextFiles::Claim(const std::string& path, bool sole) {
+    Release(path);
+    ::mkdir(claimFolder_.c_str(), 0700);
+    const std::string lock = claimFolder_ + "/" + LockName(AbsolutePath(path));
+    const int fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        // Without a place for claims the file is written unclaimed, as before
+        // claims existed: refusing would stop the logging for want of a lock.
+        return {};
+    }
+    while (::flock(fd, (sole ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+        if (errno == EINTR) {
+            continue;
+        }
+        const int error = errno;
+        ::close(fd);
+        if (error == EWOULDBLOCK) {
+            return {kFileClaimedError,
+                    path + ": another Tarnwick program is writing this results file"};
+        }
+        return {};
+    }
+    claims_[path] = fd;
+    return {};
+}
+
+void PosixTextFiles::Release(const std::string& path) {
+    const auto it = claims_.find(path);
+    if (it != claims_.end()) {
+        ::close(it->second);
+        claims_.erase(it);
+    }
+}
 
 FileResult PosixTextFiles::CreateWith(const std::string& path, const std::string& content) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);

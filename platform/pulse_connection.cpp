@@ -26,7 +26,8 @@ void OnContextState(pa_context*, void* userdata) {
 
 }  // namespace
 
-PulseConnection::PulseConnection(std::string server) : server_(std::move(server)) {
+PulseConnection::PulseConnection(std::string server, PulsePatience patience)
+    : server_(std::move(server)), patience_(patience) {
     mainloop_ = pa_threaded_mainloop_new();
     if (mainloop_ != nullptr && pa_threaded_mainloop_start(mainloop_) < 0) {
         pa_threaded_mainloop_free(mainloop_);
@@ -96,7 +97,7 @@ bool PulseConnection::EnsureReady() {
             const pa_context_state_t s = pa_context_get_state(context_);
             return s == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(s);
         },
-        kConnectTimeout);
+        patience_.connect);
     if (pa_context_get_state(context_) != PA_CONTEXT_READY) {
         DropContext();
         return false;

@@ -17,11 +17,18 @@ struct pa_threaded_mainloop;
 
 namespace tarnwick {
 
+// How long a server may take: to accept the connection, and to answer each
+// request.
+struct PulsePatience {
+    std::chrono::milliseconds connect{3000};
+    std::chrono::milliseconds reply{3000};
+};
+
 class PulseConnection {
 public:
     // `server` as libpulse takes it ("unix:/path/native"); empty for the
     // desktop's own server.
-    explicit PulseConnection(std::string server);
+    explicit PulseConnection(std::string server, PulsePatience patience = {});
     ~PulseConnection();
     PulseConnection(const PulseConnection&) = delete;
     PulseConnection& operator=(const PulseConnection&) = delete;
@@ -30,7 +37,7 @@ public:
     void Unlock();
 
     // Under the lock: connects when there is no ready connection (none yet, or
-    // the server went away since), waiting at most kConnectTimeout. False when
+    // the server went away since), waiting at most patience().connect. False when
     // no server answers.
     bool EnsureReady();
     // Under the lock: the context, null before a successful EnsureReady().
@@ -43,10 +50,9 @@ public:
     // From a callback on the libpulse thread: wakes WaitFor to look again.
     void Signal();
 
-    // A server that accepts the connection but never answers must not hang the
-    // program.
-    static constexpr std::chrono::milliseconds kConnectTimeout{3000};
-    static constexpr std::chrono::milliseconds kReplyTimeout{3000};
+    // A server that accepts the connection but never answers (a frozen one)
+    // must not hang the program.
+    const PulsePatience& patience() const { return patience_; }
 
     // The lock for a scope.
     class Locked {
@@ -64,6 +70,7 @@ private:
     void DropContext();
 
     std::string server_;
+    PulsePatience patience_;
     pa_threaded_mainloop* mainloop_ = nullptr;
     pa_context* context_ = nullptr;
 };

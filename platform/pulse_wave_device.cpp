@@ -3,6 +3,7 @@
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <utility>
 
@@ -43,7 +44,7 @@ bool Finish(PulseConnection& connection, pa_operation* op) {
     }
     const bool done =
         connection.WaitFor([op] { return pa_operation_get_state(op) != PA_OPERATION_RUNNING; },
-                           PulseConnection::kReplyTimeout);
+                           connection.patience().reply);
     if (!done) {
         pa_operation_cancel(op);
     }
@@ -134,7 +135,7 @@ bool WaitUntilStreamSettles(PulseConnection& connection, pa_stream* stream) {
             const pa_stream_state_t s = pa_stream_get_state(stream);
             return s == PA_STREAM_READY || !PA_STREAM_IS_GOOD(s);
         },
-        PulseConnection::kReplyTimeout);
+        connection.patience().reply);
     return pa_stream_get_state(stream) == PA_STREAM_READY;
 }
 
@@ -143,7 +144,8 @@ bool WaitUntilStreamSettles(PulseConnection& connection, pa_stream* stream) {
 // ---------------------------------------------------------------------------
 // Input
 
-PulseWaveInput::PulseWaveInput(std::string server) : connection_(std::move(server)) {}
+PulseWaveInput::PulseWaveInput(std::string server, PulsePatience patience)
+    : connection_(std::move(server), patience) {}
 
 PulseWaveInput::~PulseWaveInput() {
     // The queued blocks die with the adapter; events already posted are dropped
@@ -395,12 +397,21 @@ size_t PulseWaveInput::Store(const uint8_t* data, size_t bytes) {
         block.bytesRecorded += static_cast<int32_t>(n);
         taken += n;
         if (block.bytesRecorded == block.bufferLength) {
+            block.bytesWaiting = BytesWaiting(peekOffset_ + taken);
             CaptureBlockPtr full = std::move(queue_.front());
             queue_.pop_front();
             HandBack(std::move(full));
         }
     }
     return taken;
+}
+
+int32_t PulseWaveInput::BytesWaiting(size_t consumed) {
+    const size_t readable = stream_ != nullptr ? pa_stream_readable_size(stream_) : 0;
+    if (readable == static_cast<size_t>(-1) || readable <= consumed) {
+        return 0;
+    }
+    return static_cast<int32_t>(std::min<size_t>(readable - consumed, INT32_MAX));
 }
 
 void PulseWaveInput::HandBack(CaptureBlockPtr block) {

@@ -33,7 +33,9 @@ namespace tarnwick {
 class PulseWaveInput : public IWaveInput {
 public:
     // `server` as libpulse takes it; empty for the desktop's own server.
-    explicit PulseWaveInput(std::string server = {});
+    // `patience`: how long the server may take before it counts as not
+    // answering; a logger that must write a row every second waits less.
+    explicit PulseWaveInput(std::string server = {}, PulsePatience patience = {});
     ~PulseWaveInput() override;
 
     // Lists the server's sources afresh; the ids of the other calls refer to the
@@ -68,6 +70,9 @@ private:
     // the bytes taken.
     size_t Store(const uint8_t* data, size_t bytes);
     void HandBack(CaptureBlockPtr block);
+    // Bytes the stream still holds beyond the `consumed` bytes of its current
+    // fragment: a backlog the pipeline is catching up on.
+    int32_t BytesWaiting(size_t consumed);
     void ReportFailure(const std::string& reason);
     std::vector<Source> ListSources();
     bool SourceExists(const std::string& name);

@@ -79,6 +79,15 @@ LocalDateTime SteadyClock::Now() {
     return ToLocalDateTime(c);
 }
 
+ZonedDateTime SteadyClock::NowZoned() {
+    const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
+    const int64_t ms = std::chrono::duration_cast<std::chrono::milliseconds>(sinceEpoch).count();
+    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    return ZonedDateTime{ms, static_cast<int32_t>(local.tm_gmtoff)};
+}
+
 void SteadyClock::Sleep(uint32_t ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }

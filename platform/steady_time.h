@@ -19,6 +19,7 @@ public:
     // Milliseconds of the steady clock, truncated to 32 bits.
     uint32_t TickCount() override;
     LocalDateTime Now() override;
+    ZonedDateTime NowZoned() override;
     void Sleep(uint32_t ms) override;
 };
 

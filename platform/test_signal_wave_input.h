@@ -22,8 +22,6 @@
 
 namespace tarnwick {
 
-inline const std::string kTestSignalDeviceName = "Test Signal";
-
 class TestSignalWaveInput : public IWaveInput {
 public:
     TestSignalWaveInput();

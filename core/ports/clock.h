@@ -15,6 +15,9 @@ public:
     virtual uint32_t TickCount() = 0;
     // The local date and time now.
     virtual LocalDateTime Now() = 0;
+    // Now as UTC with the zone's offset at this moment: what a log that must
+    // survive the clocks going back stamps its rows with.
+    virtual ZonedDateTime NowZoned() = 0;
     // Waits `ms` milliseconds on the calling thread.
     virtual void Sleep(uint32_t ms) = 0;
 };

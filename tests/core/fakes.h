@@ -168,9 +168,21 @@ public:
         return lines;
     }
 
-    bool Exists(const std::string& path) const { return contents.count(path) != 0; }
+    bool Exists(const std::string& path) override { return contents.count(path) != 0; }
+
+    // Claims held by others are listed in `claimedElsewhere`.
+    FileResult Claim(const std::string& path, bool sole) override {
+        if (claimedElsewhere.count(path) != 0) {
+            return {kFileClaimedError, path + ": another Tarnwick program is writing this file"};
+        }
+        claims[path] = sole;
+        return {};
+    }
+    void Release(const std::string& path) override { claims.erase(path); }
 
     std::map<std::string, std::string> contents;
+    std::map<std::string, bool> claims;  // held by this program: sole or shared
+    std::map<std::string, bool> claimedElsewhere;
     FileResult createFailure;  // error != 0: CreateWith fails with it
     FileResult appendFailure;  // error != 0: Append fails with it
     int appendCalls = 0;

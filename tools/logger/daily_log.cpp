@@ -1,30 +1,8 @@
 #include "tools/logger/daily_log.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-
-#include "platform/posix_io.h"
-#include "tools/common/headless_ports.h"
 
 namespace tarnwick {
-namespace {
-
-int64_t DayOf(LocalDateTime at) {
-    return at.ms >= 0 ? at.ms / kMsPerDay : (at.ms - kMsPerDay + 1) / kMsPerDay;
-}
-
-}  // namespace
-
-DailyLog::~DailyLog() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-    }
-}
 
 std::string DailyLog::PathFor(LocalDateTime at) const {
     const CivilDateTime c = ToCivil(at);
@@ -33,57 +11,54 @@ std::string DailyLog::PathFor(LocalDateTime at) const {
     return folder_ + "/" + name;
 }
 
-bool DailyLog::OpenFor(LocalDateTime at) {
-    if (fd_ >= 0 && day_ == DayOf(at)) {
-        return true;
-    }
-    Reopen();
-    const std::string path = PathFor(at);
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd_ < 0) {
-        error_ = path + ": " + std::strerror(errno);
+bool DailyLog::AddRow(const ZonedDateTime& at, const std::string& row) {
+    const std::string path = PathFor(at.Local());
+    const IRowFiles::Written written = files_.Append(path, header_, Iso8601(at) + "," + row);
+    if (!written.ok) {
+        error_ = written.error;
         return false;
     }
-    day_ = DayOf(at);
-    struct stat info {};
-    if (::fstat(fd_, &info) == 0 && info.st_size == 0) {
-        if (const int failure = WriteAll(fd_, kDailyLogHeader)) {
-            error_ = path + ": " + std::strerror(failure);
-            while (::ftruncate(fd_, 0) != 0 && errno == EINTR) {
-            }
-            Reopen();
-            return false;
-        }
+    if (written.created && written_ == path) {
+        remade_ = path;
     }
-    return true;
-}
-
-bool DailyLog::AddRow(LocalDateTime at, const std::string& row) {
-    if (!OpenFor(at)) {
-        return false;
-    }
-    struct stat before {};
-    const bool sized = ::fstat(fd_, &before) == 0;
-    const std::string line = StampOf(at) + "," + row;
-    if (const int failure = WriteAll(fd_, line)) {
-        // Take back the part of the row that reached the file.
-        if (sized) {
-            while (::ftruncate(fd_, before.st_size) != 0 && errno == EINTR) {
-            }
-        }
-        error_ = PathFor(at) + ": " + std::strerror(failure);
-        return false;
-    }
+    written_ = path;
     error_.clear();
     return true;
 }
 
-void DailyLog::Reopen() {
-    if (fd_ >= 0) {
-        ::close(fd_);
+std::string DailyLog::TakeRemade() {
+    std::string path;
+    path.swap(remade_);
+    return path;
+}
+
+std::optional<int64_t> DailyLog::LastRowSecond(const ZonedDateTime& at) {
+    const std::string row = files_.LastRow(PathFor(at.Local()));
+    return ParseRowSecond(row.substr(0, row.find(',')), at.utcOffsetS);
+}
+
+std::optional<int64_t> ParseRowSecond(const std::string& stamp, int32_t utcOffsetS) {
+    CivilDateTime c;
+    char separator = 0;
+    char sign = 0;
+    int offsetHours = 0;
+    int offsetMinutes = 0;
+    int consumed = 0;
+    const int fields = std::sscanf(stamp.c_str(), "%4d-%2d-%2d%c%2d:%2d:%2d%n%c%2d:%2d", &c.year,
+                                   &c.month, &c.day, &separator, &c.hour, &c.minute, &c.second,
+                                   &consumed, &sign, &offsetHours, &offsetMinutes);
+    if (fields < 7 || (separator != 'T' && separator != ' ') || c.month < 1 || c.month > 12 ||
+        c.day < 1 || c.day > 31 || c.hour > 23 || c.minute > 59 || c.second > 59) {
+        return std::nullopt;
     }
-    fd_ = -1;
-    day_ = -1;
+    if (fields == 7 && static_cast<size_t>(consumed) == stamp.size()) {
+        // An older row, written before stamps carried their offset.
+    } else if (fields == 10 && (sign == '+' || sign == '-') && offsetMinutes < 60) {
+        utcOffsetS = (sign == '-' ? -1 : 1) * (offsetHours * 3600 + offsetMinutes * 60);
+    } else {
+        return std::nullopt;
+    }
+    return ToLocalDateTime(c).ms / kMsPerSecond - utcOffsetS;
 }
 
 }  // namespace tarnwick

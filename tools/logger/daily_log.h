@@ -1,15 +1,20 @@
 #pragma once
 // The unattended logger's per-second log: one CSV file per local day in a
-// folder, "Tarnwick YYYY-MM-DD.csv", one row a second. A day's file that is
-// already there (the logger was restarted) is appended to; a new one starts
-// with the header row. Every row is written as it comes, whole: a write that
-// fails is cut back, so the file always ends in a complete row, and the next
-// row tries again.
+// folder, "Tarnwick YYYY-MM-DD.csv", one row a second, stamped with the local
+// time and its offset from UTC ("2026-12-10T05:08:51+01:00"), so that the hour
+// the clocks go back is told apart. A day's file that is already there (the
+// logger was restarted) is appended to; a new one starts with the header row.
+// Every row is written whole, to the file as it is now: a file or folder
+// deleted while logging is made again at the next row, with its header.
+//
+// Toolkit-free: the files are reached through the rows port.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "core/local_time.h"
+#include "tools/logger/logger_ports.h"
 
 namespace tarnwick {
 
@@ -19,30 +24,39 @@ inline constexpr const char* kDailyLogHeader =
 
 class DailyLog {
 public:
-    explicit DailyLog(std::string folder) : folder_(std::move(folder)) {}
-    ~DailyLog();
-    DailyLog(const DailyLog&) = delete;
-    DailyLog& operator=(const DailyLog&) = delete;
+    DailyLog(IRowFiles& files, std::string folder, std::string header = kDailyLogHeader)
+        : files_(files), folder_(std::move(folder)), header_(std::move(header)) {}
 
     // Writes `row` (its fields after the time, ending in '\n') for the second
-    // `at`, in the file of that day. False when it could not be written;
+    // `at`, in the file of its local day. False when it could not be written;
     // Error() says why.
-    bool AddRow(LocalDateTime at, const std::string& row);
-    // Closes the file, so that the next row opens it afresh: log rotation has
-    // moved it away.
-    void Reopen();
+    bool AddRow(const ZonedDateTime& at, const std::string& row);
 
     const std::string& Error() const { return error_; }
-    // The file of the day of `at`.
+    // The path of a file that was made again because it had gone since this
+    // log last wrote to it (someone deleted it, or its folder); empty when
+    // none. Taken once.
+    std::string TakeRemade();
+    // The file of the local day of `at`.
     std::string PathFor(LocalDateTime at) const;
+    // The UTC second of the last row in the file of the day of `at` (written
+    // by an earlier run), so that a restart within the same second writes no
+    // second row for it. Rows of an older shape, without an offset, are read
+    // in the offset of `at`.
+    std::optional<int64_t> LastRowSecond(const ZonedDateTime& at);
 
 private:
-    bool OpenFor(LocalDateTime at);
-
+    IRowFiles& files_;
     std::string folder_;
-    int fd_ = -1;
-    int64_t day_ = -1;  // days since 1970 of the open file
+    std::string header_;
     std::string error_;
+    std::string written_;  // the file the last row went to
+    std::string remade_;
 };
+
+// The UTC second of a row's time stamp: "2026-12-10T05:08:51+01:00", or the
+// older "2026-12-10 05:08:51" read in the offset `utcOffsetS`; nullopt when
+// the text is neither.
+std::optional<int64_t> ParseRowSecond(const std::string& stamp, int32_t utcOffsetS);
 
 }  // namespace tarnwick

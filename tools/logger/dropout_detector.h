@@ -18,10 +18,14 @@ public:
     static constexpr int64_t kToleranceMs = 100;
     // The window whose smallest lag is taken.
     static constexpr int64_t kWindowMs = 5000;
+    // How long the stream must run evenly after a stall before its lag is
+    // judged again.
+    static constexpr int64_t kSettleMs = 2000;
 
-    // A block of `frames` frames at `sampleRate` arrived at `tickMs`. Returns
-    // the length of a dropout found now, in ms, or 0.
-    int64_t AddBlock(int64_t tickMs, int64_t frames, int64_t sampleRate);
+    // A block of `frames` frames at `sampleRate` arrived at `tickMs`, the
+    // device holding `framesWaiting` more. Returns the length of audio lost
+    // found now, in ms, or 0.
+    int64_t AddBlock(int64_t tickMs, int64_t frames, int64_t sampleRate, int64_t framesWaiting = 0);
     // The stream starts afresh (opened again): its timing is learnt anew.
     void Restart();
 
@@ -35,6 +39,8 @@ private:
     int64_t frames_ = 0;    // delivered since the origin
     int64_t ownLagMs_ = 0;  // the stream's own lag, learnt
     std::deque<Lag> recent_;
+    int64_t lastJudgedMs_ = 0;  // tick of the last block whose lag was taken
+    int64_t judgeFromMs_ = 0;   // no dropout is reported before this tick
 };
 
 }  // namespace tarnwick

@@ -4,13 +4,11 @@
 #include <QDir>
 #include <QStandardPaths>
 #include <QTimer>
-#include <cmath>
+#include <chrono>
 #include <cstdio>
+#include <functional>
 #include <optional>
 
-#include "app/meter_app.h"
-#include "core/capture_format.h"
-#include "core/level_math.h"
 #include "platform/audio_devices.h"
 #include "platform/jpeg_image_writer.h"
 #include "platform/posix_text_files.h"
@@ -22,24 +20,23 @@
 #include "settings/settings_store.h"
 #include "tools/common/headless_ports.h"
 #include "tools/logger/alarm_command.h"
-#include "tools/logger/daily_log.h"
-#include "tools/logger/dropout_detector.h"
 #include "tools/logger/logger_options.h"
-#include "tools/logger/metrics.h"
+#include "tools/logger/logger_session.h"
 #include "tools/logger/metrics_server.h"
-#include "tools/logger/second_row.h"
+#include "tools/logger/posix_row_files.h"
 #include "tools/logger/stored_settings.h"
 
 namespace tarnwick {
 namespace {
 
-// How often the logger looks whether a second of the wall clock has passed.
-constexpr int kSecondCheckMs = 100;
-// How often it tries to open a lost input again.
-constexpr int kReopenMs = 5000;
+// A logger that waits 3 s for a frozen sound server cannot write a row a
+// second: it asks and gives up in half a second, and tries again at the next
+// retry of its input.
+constexpr PulsePatience kLoggerPatience{std::chrono::milliseconds(500),
+                                        std::chrono::milliseconds(500)};
 
-// The logger's end: a sound-device failure or a fault the meter cannot go on
-// after leaves the loop with status 1; the message was printed.
+// The logger's end: a fault the meter cannot go on after leaves the loop with
+// status 1; the message was printed.
 class LoggerProcessControl : public IProcessControl {
 public:
     void EndProgram() override { End(); }
@@ -55,23 +52,25 @@ private:
     }
 };
 
-// The results files, counted for the metrics.
-class CountedFiles : public ITextFiles {
+// The alarm command as the session's port.
+class AlarmCommands : public IAlarmCommands {
 public:
-    explicit CountedFiles(ITextFiles& files) : files_(files) {}
-    FileResult CreateWith(const std::string& path, const std::string& content) override {
-        return files_.CreateWith(path, content);
+    explicit AlarmCommands(const std::string& commandLine) : command_(commandLine) {}
+    bool Run(const AlarmChange& change, LocalDateTime at, std::string& error) override {
+        return command_.Run(change, at, error);
     }
-    FileResult Append(const std::string& path, const std::string& line) override {
-        FileResult result = files_.Append(path, line);
-        ++(result.ok() ? written : failed);
-        return result;
-    }
-    uint64_t written = 0;
-    uint64_t failed = 0;
+    void Reap() override { command_.Reap(); }
+    void StopAll() override {}
 
 private:
-    ITextFiles& files_;
+    AlarmCommand command_;
+};
+
+class NoServiceManager : public IServiceNotifier {
+public:
+    void Ready() override {}
+    void Watchdog() override {}
+    void Stopping() override {}
 };
 
 }  // namespace
@@ -108,23 +107,6 @@ int RunLogger(const std::vector<std::string>& args) {
         settings.DeviceName = options.device;
     }
 
-    QtTimers timers;
-    SystemWaveInput input;
-    SilentWaveOutput output;
-    QtRegionalFormats formats;
-    LoggerProcessControl process;
-    PosixTextFiles posixFiles;
-    CountedFiles files(posixFiles);
-    HeadlessShell shell(documents);
-    JpegImageWriter images;
-    // The picture is drawn only when it is to be saved.
-    std::optional<QtTextRasteriser> text;
-    if (options.snapshotEveryMin > 0) {
-        text.emplace();
-    }
-    MeterApp app(MeterPorts{clock, timers, input, output, formats, dialogs, process, store, files,
-                            shell, images, text ? &*text : nullptr});
-    app.KeepNoTestAudio();  // nothing is replayed without a window
     MetricsServer metricsServer;
     if (!options.metrics.empty()) {
         std::string error;
@@ -133,179 +115,45 @@ int RunLogger(const std::vector<std::string>& args) {
             return kLoggerFailed;
         }
     }
-    if (!app.FormCreate(options.instance, settings) || process.ended) {
-        return kLoggerFailed;
-    }
-    // A logger's one test runs for weeks: its loudness is kept in fixed memory.
-    app.MeasureLoudness(kSampleRate, true, true);
-    app.FormShow();
-    if (!options.resultsFile.empty()) {
-        dialogs.saveFileAnswer = options.resultsFile;
-        app.SaveAs1Click();
-        if (!app.settings().FileOpen) {
-            return kLoggerFailed;
-        }
-    }
 
-    std::optional<DailyLog> daily;
-    if (!options.logDir.empty()) {
-        daily.emplace(options.logDir);
-    }
-    SecondRow row;
-    LoggerMetrics metrics;
-    uint32_t lastBlockTick = clock.TickCount();
-    DropoutDetector dropouts;
-    int32_t secondDropouts = 0;  // in the second of the next row
-    int64_t elapsedMs = 0;       // the steady clock, widened past its 32-bit wrap
-    std::string event;
-    auto addEvent = [&event](const std::string& what) {
-        event = event.empty() ? what : event + " " + what;
-    };
-    bool running = false;
-    auto noticeTest = [&] {
-        if (app.testRun().TestRunning != running) {
-            running = app.testRun().TestRunning;
-            addEvent(running ? "start" : "stop");
-        }
-    };
-    std::string lastLogError;
-    auto writeRow = [&](LocalDateTime second) {
-        noticeTest();
-        const std::string fields = row.Take(app, secondDropouts, event);
-        secondDropouts = 0;
-        event.clear();
-        if (daily && !daily->AddRow(second, fields) && daily->Error() != lastLogError) {
-            // Once per kind of failure, not once a second.
-            dialogs.MessageBox(daily->Error(), "Log file");
-        }
-        lastLogError = daily ? daily->Error() : std::string();
-    };
-    Alarms alarms = options.alarms;
-    AlarmCommand command(options.onAlarm);
-    auto alarmChanged = [&](const AlarmChange& change) {
-        metrics.alarms += change.set ? 1 : 0;
-        const std::string name = AlarmName(change.kind);
-        addEvent(change.set ? name : name + " clear");
-        dialogs.MessageBox(change.set ? "set" : "clear", "Alarm " + name);
-        std::string error;
-        if (!command.Run(change, clock.Now(), error)) {
-            dialogs.MessageBox(error, "Alarm command");
-        }
-    };
-    auto levelDb = [&](int32_t amplitude) {
-        const TMeterSettings& s = app.settings();
-        return amplitude >= 1 ? ReadoutDb(amplitude, s.Calibration, s.DisplayOffset) : -INFINITY;
-    };
-    app.SetBlockObserver([&] {
-        row.AddBlock(app);
-        noticeTest();
-        ++metrics.blocks;
-        const uint32_t tick = clock.TickCount();
-        elapsedMs += static_cast<uint32_t>(tick - lastBlockTick);
-        lastBlockTick = tick;
-        const int64_t lostMs =
-            dropouts.AddBlock(elapsedMs, app.settings().BlockBytes / kBytesPerFrame, kSampleRate);
-        if (lostMs > 0) {
-            ++secondDropouts;
-            ++metrics.dropouts;
-            addEvent("dropout " + std::to_string(lostMs) + " ms");
-        }
-        const TBlockLevels& levels = app.lastLevels();
-        const BlockDb block{levelDb(levels.Level), levelDb(levels.LeftPeak),
-                            levelDb(levels.RightPeak),
-                            levels.Level >= DbToAmplitude(app.settings().UpperVol)};
-        for (const AlarmChange& change : alarms.AddBlock(clock.TickCount(), block)) {
-            alarmChanged(change);
-        }
-    });
-
-    // A lost input (the sound server restarted, a device unplugged) keeps the
-    // test and its results file; the input is tried again every 5 s.
-    QTimer reopenTimer;
-    reopenTimer.setInterval(kReopenMs);
-    QObject::connect(&reopenTimer, &QTimer::timeout, [&] {
-        if (app.ReopenInput()) {
-            reopenTimer.stop();
-            dropouts.Restart();
-            addEvent("input back");
-            dialogs.MessageBox("Input \"" + app.settings().DeviceName + "\" is back.", "Input");
-            std::string error;
-            if (!command.Run(alarms.InputLost(false, -INFINITY), clock.Now(), error)) {
-                dialogs.MessageBox(error, "Alarm command");
-            }
-        }
-    });
-    app.SetDeviceFailureHandler([&](const std::string& reason) {
-        if (reopenTimer.isActive()) {
-            return;
-        }
-        addEvent("input lost");
-        dialogs.MessageBox("Input \"" + app.settings().DeviceName + "\" lost (" + reason +
-                               "); trying again every 5 s.",
-                           "Input");
-        reopenTimer.start();
-        std::string error;
-        if (!command.Run(alarms.InputLost(true, -INFINITY), clock.Now(), error)) {
-            dialogs.MessageBox(error, "Alarm command");
-        }
-    });
-
-    int64_t second = clock.Now().ms / 1000;
-    QTimer secondTimer;
-    QObject::connect(&secondTimer, &QTimer::timeout, [&] {
-        const int64_t now = clock.Now().ms / 1000;
-        if (now != second) {
-            writeRow(LocalDateTime{second * 1000});
-            second = now;
-            command.Reap();
-            if (!options.metrics.empty()) {
-                const TLevelStatistics& st = app.statistics();
-                metrics.peakDb = levelDb(app.lastLevels().SelectedPeak);
-                metrics.shortTermAverageDb = levelDb(static_cast<int32_t>(st.ShortAverage1));
-                metrics.runTimeAverageDb = levelDb(st.RunTimeAverage);
-                const LoudnessMeter* loudness = app.Loudness();
-                metrics.momentaryLufs = loudness != nullptr ? loudness->Momentary() : -INFINITY;
-                metrics.shortTermLufs = loudness != nullptr ? loudness->ShortTerm() : -INFINITY;
-                metrics.testRunning = app.testRun().TestRunning;
-                for (const AlarmKind kind : {AlarmKind::kSilence, AlarmKind::kChannelMissing,
-                                             AlarmKind::kOverTarget, AlarmKind::kInputLost}) {
-                    metrics.alarmActive[static_cast<size_t>(kind)] = alarms.Active(kind);
-                }
-                metrics.secondsSinceLastBlock =
-                    static_cast<double>(clock.TickCount() - lastBlockTick) / 1000.0;
-                metrics.recordsWritten = files.written;
-                metrics.failedSaves = files.failed;
-                metricsServer.Publish(FormatMetrics(metrics));
-            }
-        }
-    });
-    secondTimer.start(kSecondCheckMs);
-
-    QTimer snapshotTimer;
-    QObject::connect(&snapshotTimer, &QTimer::timeout, [&] { app.TakeSnapshot(); });
+    QtTimers timers;
+    SystemWaveInput input({}, kLoggerPatience);
+    SilentWaveOutput output;
+    QtRegionalFormats formats;
+    LoggerProcessControl process;
+    PosixTextFiles files;
+    HeadlessShell shell(documents);
+    JpegImageWriter images;
+    // The picture is drawn only when it is to be saved.
+    std::optional<QtTextRasteriser> text;
     if (options.snapshotEveryMin > 0) {
-        snapshotTimer.start(options.snapshotEveryMin * 60 * 1000);
+        text.emplace();
     }
-
-    if (!app.settings().AutoStart) {
-        app.StartStopButtonClick();
+    PosixRowFiles rows;
+    AlarmCommands commands(options.onAlarm);
+    NoServiceManager service;
+    std::function<void(std::string)> publish;
+    if (!options.metrics.empty()) {
+        publish = [&metricsServer](std::string metrics) {
+            metricsServer.Publish(std::move(metrics));
+        };
+    }
+    LoggerSession session(
+        LoggerSessionPorts{MeterPorts{clock, timers, input, output, formats, dialogs, process,
+                                      store, files, shell, images, text ? &*text : nullptr},
+                           rows, commands, service, publish},
+        options);
+    if (!session.Start(options.instance, settings) || process.ended) {
+        return kLoggerFailed;
     }
     TerminationSignals endings(
         [&] {
-            // As a click on Stop: the save on stop, then the last row.
-            if (app.testRun().TestRunning) {
-                app.StartStopButtonClick();
-            }
-            writeRow(LocalDateTime{second * 1000});
+            session.Stop();
             QCoreApplication::exit(process.ended ? kLoggerFailed : kLoggerOk);
         },
-        [&] {
-            if (daily) {
-                daily->Reopen();
-            }
-        });
+        [&] { session.ReopenLogs(); });
     const int status = QCoreApplication::exec();
-    app.SetBlockObserver(nullptr);
+    session.app().SetBlockObserver(nullptr);
     return status;
 }
 

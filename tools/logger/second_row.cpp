@@ -33,14 +33,14 @@ std::string SecondRow::Take(const MeterApp& app, int32_t dropouts, const std::st
     if (blocks_) {
         AppendLevel(row, s, left_);
         AppendLevel(row, s, right_);
+        AppendLevel(row, s, app.statistics().ShortAverage1);
+        row += lamp_ ? "1," : "0,";
+        const LoudnessMeter* loudness = app.Loudness();
+        AppendCsvFigure(row, loudness != nullptr ? loudness->Momentary() : -INFINITY);
+        AppendCsvFigure(row, loudness != nullptr ? loudness->ShortTerm() : -INFINITY);
     } else {
-        row += ",,";
+        row += ",,,,,,";
     }
-    AppendLevel(row, s, app.statistics().ShortAverage1);
-    row += blocks_ ? (lamp_ ? "1," : "0,") : ",";
-    const LoudnessMeter* loudness = app.Loudness();
-    AppendCsvFigure(row, loudness != nullptr ? loudness->Momentary() : -INFINITY);
-    AppendCsvFigure(row, loudness != nullptr ? loudness->ShortTerm() : -INFINITY);
     row += std::to_string(dropouts) + ",";
     row += event + "\n";
     blocks_ = false;

@@ -3,8 +3,8 @@
 // dB on the meter's display scale, the short-term average, whether the over
 // lamp was lit, momentary and short-term loudness, dropouts and the event of
 // the second. Numbers have a decimal point whatever the locale; a level that
-// cannot be shown in dB is "-inf"; a second without blocks leaves its peaks
-// and lamp empty.
+// cannot be shown in dB is "-inf". A second without blocks (the input lost or
+// stalled) leaves every figure empty: the last values are not live.
 
 #include <cstdint>
 #include <string>
@@ -19,6 +19,8 @@ public:
     void AddBlock(const MeterApp& app);
     // The row's fields after its time, ending in '\n'; the next second starts.
     std::string Take(const MeterApp& app, int32_t dropouts, const std::string& event);
+    // Whether a block came in the second being gathered.
+    bool HasBlocks() const { return blocks_; }
 
 private:
     bool blocks_ = false;

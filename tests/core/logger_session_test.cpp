@@ -1,0 +1,308 @@
+// The logger's session on the simulated clock with a scripted input: rows,
+// files, alarms and a lost input, hours of them in milliseconds.
+
+#include "tools/logger/logger_session.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+
+#include "tests/core/fakes.h"
+
+namespace tarnwick {
+namespace {
+
+using fakes::Frame;
+
+// Rows files in memory; a file can be deleted between rows.
+class FakeRowFiles : public IRowFiles {
+public:
+    std::string MakeFolder(const std::string& folder) override {
+        return folder == unwritable ? folder + ": Permission denied" : std::string();
+    }
+    Written Append(const std::string& path, const std::string& header,
+                   const std::string& row) override {
+        Written w;
+        auto it = contents.find(path);
+        w.created = it == contents.end();
+        std::string& text = contents[path];
+        if (text.empty()) {
+            text = header;
+        }
+        text += row;
+        w.ok = true;
+        return w;
+    }
+    std::string LastRow(const std::string& path) override {
+        const auto lines = Lines(path);
+        return lines.empty() ? std::string() : lines.back();
+    }
+
+    std::vector<std::string> Lines(const std::string& path) const {
+        std::vector<std::string> lines;
+        auto it = contents.find(path);
+        if (it != contents.end()) {
+            std::istringstream in(it->second);
+            for (std::string line; std::getline(in, line);) {
+                lines.push_back(line);
+            }
+        }
+        return lines;
+    }
+
+    std::map<std::string, std::string> contents;
+    std::string unwritable;
+};
+
+class FakeCommands : public IAlarmCommands {
+public:
+    bool Run(const AlarmChange& change, LocalDateTime, std::string&) override {
+        runs.push_back(std::string(AlarmName(change.kind)) + (change.set ? " set" : " clear"));
+        return true;
+    }
+    void Reap() override {}
+    void StopAll() override { ++stops; }
+    std::vector<std::string> runs;
+    int stops = 0;
+};
+
+class FakeService : public IServiceNotifier {
+public:
+    void Ready() override { ++ready; }
+    void Watchdog() override { ++pings; }
+    void Stopping() override {}
+    int ready = 0;
+    int pings = 0;
+};
+
+constexpr const char* kLogDir = "/var/log/tarnwick";
+
+// A session with every port faked; blocks come at the pace of 44100 frames a
+// second while `delivering`.
+struct Session {
+    explicit Session(LocalDateTime start, LoggerOptions options = DefaultOptions())
+        : clock(5'000'000, start),
+          timers(clock),
+          session(LoggerSessionPorts{MeterPorts{clock, timers, wave, output, formats, dialogs,
+                                                process, store, files, shell, images, nullptr},
+                                     rows, commands, service,
+                                     [this](std::string text) { metrics = std::move(text); }},
+                  std::move(options)) {}
+
+    static LoggerOptions DefaultOptions() {
+        LoggerOptions o;
+        o.logDir = kLogDir;
+        return o;
+    }
+
+    bool Start(const std::string& device = {}, TMeterSettings s = fakes::PlainLevelSettings()) {
+        s.DeviceName = device;
+        return session.Start(1, s);
+    }
+
+    // Runs the clock on by `ms`, a block at each block's due time.
+    void Run(int64_t ms) {
+        const uint64_t end = clock.ElapsedMs() + static_cast<uint64_t>(ms);
+        const int64_t framesPerBlock = session.app().settings().BlockBytes / kBytesPerFrame;
+        for (;;) {
+            const uint64_t due = static_cast<uint64_t>((frames + framesPerBlock) * 1000 / 44100);
+            if (due > end) {
+                break;
+            }
+            timers.AdvanceTo(due);
+            frames += framesPerBlock;
+            if (delivering) {
+                wave.DeliverSteady(frame);
+            }
+        }
+        timers.AdvanceTo(end);
+    }
+
+    std::vector<std::string> Rows(const std::string& day) const {
+        return rows.Lines(std::string(kLogDir) + "/Tarnwick " + day + ".csv");
+    }
+
+    fakes::ScriptedWaveInput wave;
+    fakes::FakeWaveOutput output;
+    fakes::FixedRegionalFormats formats;
+    fakes::FakeDialogs dialogs;
+    fakes::RecordingProcess process;
+    MemorySettingsStore store;
+    fakes::FakeTextFiles files;
+    fakes::FakeShell shell;
+    fakes::FakeImages images;
+    FakeRowFiles rows;
+    FakeCommands commands;
+    FakeService service;
+    std::string metrics;
+    SimulatedClock clock;
+    SimulatedTimers timers;
+    LoggerSession session;
+    bool delivering = true;
+    Frame frame{8000, 8000};
+    int64_t frames = 0;  // due so far at the device's pace
+};
+
+std::string Field(const std::string& row, size_t index) {
+    std::istringstream in(row);
+    std::string field;
+    for (size_t i = 0; i <= index && std::getline(in, field, ','); ++i) {
+    }
+    return field;
+}
+
+std::string Events(const std::vector<std::string>& rows) {
+    std::string events;
+    for (const std::string& row : rows) {
+        const std::string event = row.substr(row.rfind(',') + 1);
+        if (!event.empty() && event != "event") {
+            events += (events.empty() ? "" : "|") + event;
+        }
+    }
+    return events;
+}
+
+// Each row's time is one second after the row before it.
+void ExpectOneRowPerSecond(const std::vector<std::string>& rows, int32_t offsetS) {
+    std::optional<int64_t> last;
+    for (size_t i = 1; i < rows.size(); ++i) {
+        const std::optional<int64_t> second = ParseRowSecond(Field(rows[i], 0), offsetS);
+        ASSERT_TRUE(second) << rows[i];
+        if (last) {
+            EXPECT_EQ(*second, *last + 1) << rows[i];
+        }
+        last = second;
+    }
+}
+
+TEST(LoggerSession, RowsSplitAtMidnightWithNoSecondLostOrDoubled) {
+    // In a zone an hour ahead of UTC: the day is the local one.
+    Session s(fakes::At(2026, 12, 9, 23, 59, 50));
+    s.clock.UseZone(fakes::At(2026, 12, 9, 22, 59, 50).ms, [](int64_t) { return 3600; });
+    ASSERT_TRUE(s.Start());
+    s.Run(19'950);
+    const auto before = s.Rows("2026-12-09");
+    const auto after = s.Rows("2026-12-10");
+    ASSERT_EQ(before.size(), 11u);  // header, 23:59:50 .. 23:59:59
+    ASSERT_EQ(after.size(), 10u);   // header, 00:00:00 .. 00:00:08 (00:00:09 still runs)
+    EXPECT_EQ(Field(before[1], 0), "2026-12-09T23:59:50+01:00");
+    EXPECT_EQ(Field(before.back(), 0), "2026-12-09T23:59:59+01:00");
+    EXPECT_EQ(Field(after[1], 0), "2026-12-10T00:00:00+01:00");
+    EXPECT_EQ(after[0] + "\n", kDailyLogHeader);
+    EXPECT_NE(Field(after[1], 1), "");
+}
+
+TEST(LoggerSession, TheRepeatedAutumnHourIsToldApart) {
+    // Central Europe: back from +02:00 to +01:00 at 01:00 UTC on 25 October.
+    const int64_t change = (ToLocalDateTime({2026, 10, 25, 1, 0, 0}).ms);
+    Session s(fakes::At(2026, 10, 25, 2, 59, 55));
+    s.clock.UseZone(change - 5000, [change](int64_t utc) { return utc < change ? 7200 : 3600; });
+    ASSERT_TRUE(s.Start());
+    s.Run(10'000);
+    const auto rows = s.Rows("2026-10-25");
+    ASSERT_EQ(rows.size(), 11u);
+    EXPECT_EQ(Field(rows[5], 0), "2026-10-25T02:59:59+02:00");
+    EXPECT_EQ(Field(rows[6], 0), "2026-10-25T02:00:00+01:00");
+    ExpectOneRowPerSecond(rows, 0);
+}
+
+TEST(LoggerSession, AlarmIsSetAfterExactlyItsTimeAndClearedOnce) {
+    LoggerOptions o = Session::DefaultOptions();
+    o.alarms.silence = AlarmRule{-50.0, 3000};
+    Session s(fakes::At(2026, 12, 9, 12, 0, 0), o);
+    ASSERT_TRUE(s.Start());
+    s.Run(2'000);
+    s.frame = Frame{0, 0};
+    s.Run(2'990);
+    EXPECT_TRUE(s.commands.runs.empty()) << "set before its 3 s";
+    s.Run(60);
+    EXPECT_EQ(s.commands.runs, std::vector<std::string>{"silence set"});
+    s.Run(1'000);
+    s.frame = Frame{8000, 8000};
+    s.Run(5'000);
+    EXPECT_EQ(s.commands.runs, (std::vector<std::string>{"silence set", "silence clear"}));
+    EXPECT_EQ(Events(s.Rows("2026-12-09")), "start|silence|silence clear");
+}
+
+TEST(LoggerSession, AStalledInputIsLostThenReopenedWithRowsEverySecond) {
+    Session s(fakes::At(2026, 12, 9, 12, 0, 0));
+    ASSERT_TRUE(s.Start());
+    s.Run(3'000);
+    s.delivering = false;  // a frozen server: the stream stays open, silent
+    s.Run(4'990);
+    EXPECT_TRUE(s.commands.runs.empty()) << "lost before 5 s without a block";
+    s.Run(600);
+    EXPECT_EQ(s.commands.runs, std::vector<std::string>{"input-lost set"});
+    EXPECT_FALSE(s.session.metrics().inputOpen);
+    s.delivering = true;
+    s.Run(6'000);
+    EXPECT_EQ(s.commands.runs, (std::vector<std::string>{"input-lost set", "input-lost clear"}));
+    const auto rows = s.Rows("2026-12-09");
+    ExpectOneRowPerSecond(rows, 0);
+    EXPECT_EQ(Events(rows), "start|input lost|input back");
+    // The seconds without blocks have no figures, never the last ones.
+    EXPECT_EQ(rows[5].substr(rows[5].find(',')), ",,,,,,,0,");
+}
+
+TEST(LoggerSession, AMissingNamedInputIsNeverReplacedAndRecordsComeOnSchedule) {
+    LoggerOptions o = Session::DefaultOptions();
+    o.resultsFile = "/data/hall.csv";
+    Session s(fakes::At(2026, 12, 9, 12, 0, 0), o);
+    s.wave.names = {"Built-in Audio Analog Stereo", "Test Signal"};
+    TMeterSettings settings = fakes::PlainLevelSettings();
+    settings.SaveOnMinutes = true;
+    settings.SaveMins = 1;
+    ASSERT_TRUE(s.Start("USB Microphone", settings));
+    EXPECT_EQ(s.wave.openedDevice, -1) << "another input was opened";
+    EXPECT_EQ(s.service.ready, 1);
+    s.Run(62'000);
+    EXPECT_EQ(s.commands.runs, std::vector<std::string>{"input-lost set"});
+    // The minute's record, written while nothing could be measured.
+    const auto records = s.files.Lines("/data/hall.csv");
+    ASSERT_EQ(records.size(), 5u);
+    EXPECT_EQ(records.back().substr(0, 18), "12:01:00,00:01:00,");
+    s.wave.names.insert(s.wave.names.begin() + 1, "USB Microphone");
+    s.Run(3'000);
+    EXPECT_EQ(s.wave.openedDevice, 1);
+    s.Run(2'000);
+    const auto rows = s.Rows("2026-12-09");
+    EXPECT_EQ(Events(rows), "input lost start|input back");
+    EXPECT_EQ(Field(rows[2], 1), "");
+    EXPECT_NE(Field(rows.back(), 1), "");
+}
+
+TEST(LoggerSession, ResultsAreAppendedAndADeletedDayLogComesBack) {
+    LoggerOptions o = Session::DefaultOptions();
+    o.resultsFile = "/data/hall.csv";
+    Session s(fakes::At(2026, 12, 9, 12, 0, 0), o);
+    s.files.contents["/data/hall.csv"] = "earlier records\r\n";
+    s.rows.contents[std::string(kLogDir) + "/Tarnwick 2026-12-09.csv"] =
+        std::string(kDailyLogHeader) + "2026-12-09T12:00:00+00:00,,,,,,,0,stop\n";
+    ASSERT_TRUE(s.Start());
+    EXPECT_EQ(s.files.contents["/data/hall.csv"], "earlier records\r\n");
+    EXPECT_TRUE(s.files.claims.at("/data/hall.csv")) << "not claimed as its sole writer";
+    s.Run(3'000);
+    auto rows = s.Rows("2026-12-09");
+    ASSERT_EQ(rows.size(), 4u) << "12:00:00 again after a restart within it";
+    s.rows.contents.clear();
+    s.Run(1'000);
+    rows = s.Rows("2026-12-09");
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0] + "\n", kDailyLogHeader);
+    ASSERT_FALSE(s.dialogs.messages.empty());
+    EXPECT_NE(s.dialogs.messages.back().text.find("was missing"), std::string::npos);
+}
+
+TEST(LoggerSession, AResultsFileAnotherProgramWritesIsRefused) {
+    LoggerOptions o = Session::DefaultOptions();
+    o.resultsFile = "/data/hall.csv";
+    Session s(fakes::At(2026, 12, 9, 12, 0, 0), o);
+    s.files.claimedElsewhere["/data/hall.csv"] = true;
+    EXPECT_FALSE(s.Start());
+    ASSERT_FALSE(s.dialogs.messages.empty());
+    EXPECT_NE(s.dialogs.messages.back().text.find("/data/hall.csv"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tarnwick

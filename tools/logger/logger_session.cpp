@@ -1,0 +1,294 @@
+#include "tools/logger/logger_session.h"
+
+#include <cmath>
+
+#include "core/capture_format.h"
+#include "core/level_math.h"
+#include "core/version.h"
+
+namespace tarnwick {
+namespace {
+
+int64_t FloorSecond(int64_t ms) {
+    return ms >= 0 ? ms / kMsPerSecond : (ms - kMsPerSecond + 1) / kMsPerSecond;
+}
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+std::string OrNone(const std::string& text) {
+    return text.empty() ? std::string("none") : text;
+}
+
+}  // namespace
+
+LoggerSession::LoggerSession(const LoggerSessionPorts& ports, LoggerOptions options)
+    : ports_(ports),
+      options_(std::move(options)),
+      files_(ports.meter.files, ports.meter.clock),
+      app_(MeterPorts{ports.meter.clock, ports.meter.timers, ports.meter.waveInput,
+                      ports.meter.waveOutput, ports.meter.formats, ports.meter.dialogs,
+                      ports.meter.process, ports.meter.settingsStore, files_, ports.meter.shell,
+                      ports.meter.images, ports.meter.text}),
+      alarms_(options_.alarms) {}
+
+void LoggerSession::Tell(const std::string& text, const std::string& caption) {
+    ports_.meter.dialogs.MessageBox(text, caption);
+}
+
+std::string LoggerSession::InputName() const {
+    const std::string& name = app_.settings().DeviceName;
+    return name.empty() ? std::string("the default input") : "input \"" + name + "\"";
+}
+
+std::string LoggerSession::StartUpLine() const {
+    const InputWatch* watch = app_.inputWatch();
+    const bool open = watch != nullptr && !watch->Lost();
+    return std::string("Tarnwick ") + kVersion + ", " + InputName() + (open ? "" : " (not open)") +
+           ", instance " + std::to_string(options_.instance) + ", results file " +
+           OrNone(app_.settings().FileOpen ? app_.settings().Filename : "") + ", log folder " +
+           OrNone(options_.logDir) + ", metrics " + OrNone(options_.metrics);
+}
+
+bool LoggerSession::Start(int32_t instance, const TMeterSettings& settings) {
+    app_.KeepNoTestAudio();  // nothing is replayed without a window
+    app_.WriteResultsAlone();
+    app_.RequireNamedInput();
+    app_.WatchInput(
+        {[this](const std::string& reason) { InputLost(reason); }, [this] { InputBack(); }});
+    if (!app_.FormCreate(instance, settings)) {
+        return false;
+    }
+    // A logger's one test runs for weeks: its loudness is kept in fixed memory.
+    app_.MeasureLoudness(kSampleRate, true, true);
+    app_.FormShow();
+
+    if (!options_.resultsFile.empty()) {
+        const std::string folderError = ports_.rows.MakeFolder(FolderOf(options_.resultsFile));
+        if (!folderError.empty()) {
+            Tell(folderError, "Results file");
+            return false;
+        }
+        if (!app_.AttachResultsFileForAppend(options_.resultsFile)) {
+            return false;
+        }
+    } else if (settings.FileOpen && !app_.settings().FileOpen) {
+        return false;  // another program writes the settings' results file; it was said
+    }
+    if (!options_.logDir.empty()) {
+        const std::string folderError = ports_.rows.MakeFolder(options_.logDir);
+        if (!folderError.empty()) {
+            Tell(folderError, "Log folder");
+            return false;
+        }
+        daily_.emplace(ports_.rows, options_.logDir);
+    }
+
+    IClock& clock = ports_.meter.clock;
+    const ZonedDateTime now = clock.NowZoned();
+    rowSecond_ = FloorSecond(now.utcMs);
+    rowOffsetS_ = now.utcOffsetS;
+    if (daily_) {
+        if (const std::optional<int64_t> last = daily_->LastRowSecond(now)) {
+            lastWrittenSecond_ = *last;
+        }
+    }
+    lastCheckTick_ = lastBlockTick_ = clock.TickCount();
+    app_.SetBlockObserver([this] { OnBlock(); });
+    secondTimer_ = ports_.meter.timers.CreateTimer(kSecondCheckMs, [this] { OnSecondCheck(); });
+    secondTimer_->Arm();
+    if (options_.snapshotEveryMin > 0) {
+        snapshotTimer_ = ports_.meter.timers.CreateTimer(
+            static_cast<uint32_t>(options_.snapshotEveryMin) * 60000,
+            [this] { app_.TakeSnapshot(); });
+        snapshotTimer_->Arm();
+    }
+
+    Tell(StartUpLine(), "Start");
+    started_ = true;
+    if (lossAtStart_) {
+        InputLost(*lossAtStart_);
+        lossAtStart_.reset();
+    }
+    if (!app_.settings().AutoStart) {
+        app_.StartStopButtonClick();
+    }
+    ports_.service.Ready();
+    PublishMetrics();
+    return true;
+}
+
+void LoggerSession::Stop() {
+    if (!started_) {
+        return;
+    }
+    if (app_.testRun().TestRunning) {
+        app_.StartStopButtonClick();
+    }
+    WriteRow(rowSecond_, rowOffsetS_);
+    ports_.commands.StopAll();
+    ports_.service.Stopping();
+    PublishMetrics();
+    started_ = false;
+}
+
+void LoggerSession::AddEvent(const std::string& what) {
+    event_ = event_.empty() ? what : event_ + " " + what;
+}
+
+void LoggerSession::NoticeTest() {
+    if (app_.testRun().TestRunning != running_) {
+        running_ = app_.testRun().TestRunning;
+        AddEvent(running_ ? "start" : "stop");
+    }
+}
+
+double LoggerSession::LevelDb(int32_t amplitude) const {
+    const TMeterSettings& s = app_.settings();
+    return amplitude >= 1 ? ReadoutDb(amplitude, s.Calibration, s.DisplayOffset) : -INFINITY;
+}
+
+void LoggerSession::OnBlock() {
+    row_.AddBlock(app_);
+    NoticeTest();
+    ++metrics_.blocks;
+    const uint32_t tick = ports_.meter.clock.TickCount();
+    streamMs_ += static_cast<uint32_t>(tick - lastBlockTick_);
+    lastBlockTick_ = tick;
+    const int64_t lostMs =
+        dropouts_.AddBlock(streamMs_, app_.settings().BlockBytes / kBytesPerFrame, kSampleRate,
+                           app_.lastBlockBytesWaiting() / kBytesPerFrame);
+    if (lostMs > 0) {
+        ++rowDropouts_;
+        ++metrics_.dropouts;
+        AddEvent("dropout " + std::to_string(lostMs) + " ms");
+    }
+    const TBlockLevels& levels = app_.lastLevels();
+    const BlockDb block{LevelDb(levels.Level), LevelDb(levels.LeftPeak), LevelDb(levels.RightPeak),
+                        levels.Level >= DbToAmplitude(app_.settings().UpperVol)};
+    for (const AlarmChange& change : alarms_.AddBlock(tick, block)) {
+        AlarmChanged(change);
+    }
+}
+
+void LoggerSession::OnSecondCheck() {
+    IClock& clock = ports_.meter.clock;
+    const ZonedDateTime now = clock.NowZoned();
+    const int64_t second = FloorSecond(now.utcMs);
+    if (second == rowSecond_) {
+        return;
+    }
+    const uint32_t tick = clock.TickCount();
+    const int64_t realSeconds = (tick - lastCheckTick_) / kMsPerSecond;
+    lastCheckTick_ = tick;
+    WriteRow(rowSecond_, rowOffsetS_);
+    const int64_t skipped = second - rowSecond_ - 1;
+    if (skipped > 0 && skipped <= realSeconds) {
+        // The loop stood still for whole seconds: each has its row, without
+        // blocks. (A clock set forward skips seconds that never happened.)
+        for (int64_t s = rowSecond_ + 1; s < second; ++s) {
+            WriteRow(s, now.utcOffsetS);
+        }
+    }
+    rowSecond_ = second;
+    rowOffsetS_ = now.utcOffsetS;
+    ports_.commands.Reap();
+    PublishMetrics();
+}
+
+void LoggerSession::WriteRow(int64_t second, int32_t offsetS) {
+    if (second <= lastWrittenSecond_) {
+        // Written already (by a run before a restart, or before the clock was
+        // set back): what came in it goes into the next row.
+        return;
+    }
+    lastWrittenSecond_ = second;
+    NoticeTest();
+    lastRowHadBlocks_ = row_.HasBlocks();
+    const std::string fields = row_.Take(app_, rowDropouts_, event_);
+    rowDropouts_ = 0;
+    event_.clear();
+    ports_.service.Watchdog();
+    if (!daily_) {
+        return;
+    }
+    const ZonedDateTime at{second * kMsPerSecond, offsetS};
+    if (!daily_->AddRow(at, fields)) {
+        ++metrics_.logWriteFailures;
+        if (daily_->Error() != lastLogError_) {
+            // Once per kind of failure, not once a second.
+            Tell(daily_->Error(), "Log file");
+        }
+    } else if (const std::string remade = daily_->TakeRemade(); !remade.empty()) {
+        Tell(remade + " was missing: made again with its header.", "Log file");
+    }
+    lastLogError_ = daily_->Error();
+}
+
+void LoggerSession::AlarmChanged(const AlarmChange& change) {
+    metrics_.alarms += change.set ? 1 : 0;
+    const std::string name = AlarmName(change.kind);
+    if (change.kind != AlarmKind::kInputLost) {
+        // A lost input has its own event and message.
+        AddEvent(change.set ? name : name + " clear");
+        Tell(change.set ? "set" : "clear", "Alarm " + name);
+    }
+    std::string error;
+    if (!ports_.commands.Run(change, ports_.meter.clock.Now(), error)) {
+        Tell(error, "Alarm command");
+    }
+}
+
+void LoggerSession::InputLost(const std::string& reason) {
+    if (!started_) {
+        lossAtStart_ = reason;
+        return;
+    }
+    AddEvent("input lost");
+    std::string name = InputName();
+    name[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])));
+    Tell(name + " lost (" + reason + "); trying again every 5 s.", "Input");
+    AlarmChanged(alarms_.InputLost(true, -INFINITY));
+    PublishMetrics();
+}
+
+void LoggerSession::InputBack() {
+    dropouts_.Restart();
+    AddEvent("input back");
+    std::string name = InputName();
+    name[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])));
+    Tell(name + " is back.", "Input");
+    AlarmChanged(alarms_.InputLost(false, -INFINITY));
+    PublishMetrics();
+}
+
+void LoggerSession::PublishMetrics() {
+    if (!ports_.publishMetrics) {
+        return;
+    }
+    // Levels of a second without blocks are not live: they read NaN.
+    const bool live = lastRowHadBlocks_ || row_.HasBlocks();
+    const TLevelStatistics& st = app_.statistics();
+    metrics_.peakDb = live ? LevelDb(app_.lastLevels().SelectedPeak) : NAN;
+    metrics_.shortTermAverageDb = live ? LevelDb(static_cast<int32_t>(st.ShortAverage1)) : NAN;
+    metrics_.runTimeAverageDb = LevelDb(st.RunTimeAverage);
+    const LoudnessMeter* loudness = app_.Loudness();
+    metrics_.momentaryLufs = live && loudness != nullptr ? loudness->Momentary() : NAN;
+    metrics_.shortTermLufs = live && loudness != nullptr ? loudness->ShortTerm() : NAN;
+    metrics_.testRunning = app_.testRun().TestRunning;
+    for (const AlarmKind kind : kAlarmKinds) {
+        metrics_.alarmActive[static_cast<size_t>(kind)] = alarms_.Active(kind);
+    }
+    const InputWatch* watch = app_.inputWatch();
+    metrics_.inputOpen = watch != nullptr && !watch->Lost();
+    metrics_.secondsSinceLastBlock =
+        static_cast<double>(ports_.meter.clock.TickCount() - lastBlockTick_) / 1000.0;
+    metrics_.recordsWritten = files_.written;
+    metrics_.failedSaves = files_.failed;
+    metrics_.lastRecordUnixSeconds = files_.lastWrittenUtcMs / 1000;
+    ports_.publishMetrics(FormatMetrics(metrics_));
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,112 @@
+#pragma once
+// One run of the unattended logger, free of any toolkit: the meter's owner on
+// the given clock and input, with what the logger adds around it. It owns the
+// per-second day log, the alarms, the input watch's reports, the dropout count,
+// the results records and the figures for monitoring, and reaches the machine
+// only through ports, so that tests drive weeks of it on a simulated clock.
+//
+// Everything runs on one thread: the timers, the blocks and the calls below.
+//
+// The rules it keeps:
+// - The input is the one asked for, or none: a missing input is reported and
+//   tried again every 5 s, never replaced (see InputWatch).
+// - There is a row for every second, stamped with its UTC offset, with empty
+//   figures for a second without blocks; a second is never written twice, not
+//   even across a restart.
+// - Files given are appended to, never emptied, and come back when deleted.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/meter_app.h"
+#include "tools/logger/alarms.h"
+#include "tools/logger/counted_files.h"
+#include "tools/logger/daily_log.h"
+#include "tools/logger/dropout_detector.h"
+#include "tools/logger/logger_options.h"
+#include "tools/logger/logger_ports.h"
+#include "tools/logger/metrics.h"
+#include "tools/logger/second_row.h"
+
+namespace tarnwick {
+
+struct LoggerSessionPorts {
+    MeterPorts meter;
+    IRowFiles& rows;
+    IAlarmCommands& commands;
+    IServiceNotifier& service;
+    // Takes the metrics text every second; null: no metrics are served.
+    std::function<void(std::string text)> publishMetrics;
+};
+
+class LoggerSession {
+public:
+    // How often the session looks whether a second of the wall clock passed.
+    static constexpr uint32_t kSecondCheckMs = 100;
+
+    LoggerSession(const LoggerSessionPorts& ports, LoggerOptions options);
+    LoggerSession(const LoggerSession&) = delete;
+    LoggerSession& operator=(const LoggerSession&) = delete;
+
+    // Opens the input (or starts with it lost), attaches the results file,
+    // makes the log folder, prints the start-up line and starts the test.
+    // False when the logger cannot run; a message said why.
+    bool Start(int32_t instance, const TMeterSettings& settings);
+    // As a click on Stop (with its save on stop), then the last row; the
+    // alarm commands still running are ended.
+    void Stop();
+    // SIGHUP: the logs are opened afresh at the next row (they always are).
+    void ReopenLogs() {}
+
+    MeterApp& app() { return app_; }
+    const CountedFiles& resultsFiles() const { return files_; }
+    const LoggerMetrics& metrics() const { return metrics_; }
+    // The text of the start-up line.
+    std::string StartUpLine() const;
+
+private:
+    void OnBlock();
+    void OnSecondCheck();
+    // Writes the row of UTC second `second` in the zone offset `offsetS`.
+    void WriteRow(int64_t second, int32_t offsetS);
+    void NoticeTest();
+    void AddEvent(const std::string& what);
+    void AlarmChanged(const AlarmChange& change);
+    void InputLost(const std::string& reason);
+    void InputBack();
+    void PublishMetrics();
+    void Tell(const std::string& text, const std::string& caption);
+    std::string InputName() const;
+    double LevelDb(int32_t amplitude) const;
+
+    LoggerSessionPorts ports_;
+    LoggerOptions options_;
+    CountedFiles files_;  // the results files, before the owner that writes them
+    MeterApp app_;
+    std::optional<DailyLog> daily_;
+    SecondRow row_;
+    LoggerMetrics metrics_;
+    Alarms alarms_;
+    DropoutDetector dropouts_;
+    std::unique_ptr<ITimer> secondTimer_;
+    std::unique_ptr<ITimer> snapshotTimer_;
+
+    bool started_ = false;
+    bool running_ = false;                   // the test, as last seen
+    std::string event_;                      // of the row being gathered
+    int32_t rowDropouts_ = 0;                // in the row being gathered
+    int64_t rowSecond_ = 0;                  // UTC second of the row being gathered
+    int32_t rowOffsetS_ = 0;                 // its zone offset
+    int64_t lastWrittenSecond_ = INT64_MIN;  // no row at or before it is written
+    uint32_t lastCheckTick_ = 0;
+    uint32_t lastBlockTick_ = 0;
+    int64_t streamMs_ = 0;  // the steady clock, widened past its 32-bit wrap
+    std::string lastLogError_;
+    bool lastRowHadBlocks_ = false;
+    std::optional<std::string> lossAtStart_;  // told after the start-up line
+};
+
+}  // namespace tarnwick

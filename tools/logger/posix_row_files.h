@@ -1,0 +1,19 @@
+#pragma once
+// The rows port on a POSIX file system. Each row opens the file, appends in
+// one write and closes it again, so that a file rotated, moved or deleted
+// while logging is found (or made afresh) at the next row; a write that fails
+// or comes up short is cut back, so the file always ends in a whole row.
+
+#include "tools/logger/logger_ports.h"
+
+namespace tarnwick {
+
+class PosixRowFiles : public IRowFiles {
+public:
+    std::string MakeFolder(const std::string& folder) override;
+    Written Append(const std::string& path, const std::string& header,
+                   const std::string& row) override;
+    std::string LastRow(const std::string& path) override;
+};
+
+}  // namespace tarnwick
