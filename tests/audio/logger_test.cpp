@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -258,6 +259,65 @@ TEST(Logger, SurvivesTheSoundServerRestarting) {
     EXPECT_EQ(Events(work / "log"),
               (std::vector<std::string>{"start", "input lost", "input back", "stop"}));
     std::filesystem::remove_all(work);
+}
+
+// A server that hangs (stopped where it stands) for 15 s: the input is lost
+// within a few seconds of its last block and back once the server answers,
+// and the log still has exactly one row for every second, none repeated.
+TEST(Logger, AFrozenServerIsALostInputWithARowEverySecond) {
+    PrivatePulseServer server;
+    if (server.Start() != PrivatePulseServer::Outcome::kRunning) {
+        GTEST_SKIP() << server.Failure();
+    }
+    const std::filesystem::path work = std::filesystem::temp_directory_path() /
+                                       ("tarnwick-logger-frozen-" + std::to_string(getpid()));
+    std::filesystem::remove_all(work);
+    for (const char* folder : {"home", "config", "log"}) {
+        std::filesystem::create_directories(work / folder);
+    }
+    const pid_t logger =
+        Spawn({TARNWICK_LOGGER_BINARY, "--device", "Monitor of Replay Out", "--log-dir",
+               (work / "log").string()},
+              {"PULSE_SERVER=" + server.Address(), "HOME=" + (work / "home").string(),
+               "XDG_CONFIG_HOME=" + (work / "config").string()},
+              (work / "logger.err").string());
+    ASSERT_GT(logger, 0);
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    server.Freeze();
+    std::this_thread::sleep_for(std::chrono::seconds(15));
+    server.Thaw();
+    std::this_thread::sleep_for(std::chrono::seconds(8));
+    kill(logger, SIGTERM);
+    EXPECT_EQ(WaitFor(logger), 0) << ReadFile((work / "logger.err").string());
+
+    EXPECT_EQ(Events(work / "log"),
+              (std::vector<std::string>{"start", "input lost", "input back", "stop"}))
+        << ReadFile((work / "logger.err").string());
+    std::vector<std::string> rows;
+    for (const auto& entry : std::filesystem::directory_iterator(work / "log")) {
+        const std::vector<std::string> lines = Split(ReadFile(entry.path().string()), '\n');
+        rows.insert(rows.end(), lines.begin() + 1, lines.end());
+    }
+    std::sort(rows.begin(), rows.end());
+    ASSERT_GE(rows.size(), 25u);
+    int withoutBlocks = 0;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        // "2026-12-10T05:08:51+01:00,...": consecutive seconds, none twice.
+        const std::string stamp = rows[i].substr(0, rows[i].find(','));
+        ASSERT_EQ(stamp.size(), 25u) << rows[i];
+        if (i > 0) {
+            const std::string before = rows[i - 1].substr(0, 19);
+            EXPECT_EQ(
+                (Seconds(stamp.substr(11, 8)) - Seconds(before.substr(11, 8)) + 86400) % 86400, 1)
+                << rows[i - 1] << "\n"
+                << rows[i];
+        }
+        withoutBlocks += Split(rows[i], ',')[1].empty() ? 1 : 0;
+    }
+    EXPECT_GE(withoutBlocks, 13) << "seconds of the freeze with figures";
+    if (!HasFailure()) {
+        std::filesystem::remove_all(work);
+    }
 }
 
 // Silence longer than the alarm's time, between two stretches of tone: one

@@ -204,7 +204,20 @@ void PrivatePulseServer::Kill() {
     Stop(SIGKILL);
 }
 
+void PrivatePulseServer::Freeze() {
+    if (pid_ > 0) {
+        kill(pid_, SIGSTOP);
+    }
+}
+
+void PrivatePulseServer::Thaw() {
+    if (pid_ > 0) {
+        kill(pid_, SIGCONT);
+    }
+}
+
 void PrivatePulseServer::Stop(int signal) {
+    Thaw();
     if (pid_ <= 0) {
         return;
     }

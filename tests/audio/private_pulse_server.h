@@ -44,6 +44,10 @@ public:
 
     // Ends the daemon at once, as a crashed server goes away.
     void Kill();
+    // Stops the daemon where it stands (SIGSTOP), as a hung server: it keeps
+    // its connections and answers nothing until Thaw().
+    void Freeze();
+    void Thaw();
     // Runs pactl on this server with `args`; true when it succeeded.
     bool Pactl(const std::string& args);
 
