@@ -120,6 +120,24 @@ void MeterApp::WatchInput(InputWatch::Events events) {
     inputWatch_->SetEvents(std::move(events));
 }
 
+void MeterApp::KeepMeasuringThroughALostInput() {
+    WatchInput({[this](const std::string&) {
+                    ports_.dialogs.MessageBox(
+                        "Soundcard not available, input channel may be in use by another "
+                        "program, or microphone not plugged in.",
+                        kTarnwickErrorCaption);
+                    savedLabel2_ = view_.Label2;
+                    savedLabel3_ = view_.Label3;
+                    view_.Label2 = kInputLostLabel;
+                    view_.Label3 = "\"" + settings_.DeviceName + "\" - " + kInputRetryText;
+                },
+                [this] {
+                    view_.Label2 = savedLabel2_;
+                    view_.Label3 = savedLabel3_;
+                    nextSaveLabelKey_ = NextSaveLabelKey{};
+                }});
+}
+
 bool MeterApp::ReopenInput(std::string& failure) {
     const std::string wanted = requireNamedInput_ ? wantedInput_ : settings_.DeviceName;
     if (!capture_.ReopenInput(

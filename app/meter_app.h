@@ -207,6 +207,11 @@ public:
     void RequireNamedInput() { requireNamedInput_ = true; }
     // Null until WatchInput.
     const InputWatch* inputWatch() const { return inputWatch_.get(); }
+    // The window's way with a lost input, instead of closing: the message
+    // once, without stopping anything; the next-save line says the input is
+    // lost; the test and its results file go on, and measuring resumes when
+    // the same input opens again. Before FormCreate.
+    void KeepMeasuringThroughALostInput();
     // A program that never replays keeps no test audio: 85 MB less after eight
     // minutes of a test. Before FormCreate.
     void KeepNoTestAudio() { store_.Release(); }
@@ -347,6 +352,9 @@ private:
     std::unique_ptr<ITimer> replayTimer_;
     std::function<void()> blockObserver_;
     std::unique_ptr<InputWatch> inputWatch_;
+    // The next-save line as it was before the input was lost.
+    std::string savedLabel2_;
+    std::string savedLabel3_;
     bool requireNamedInput_ = false;
     std::string wantedInput_;    // with requireNamedInput_: the stored Device Name
     bool restartMarks_ = false;  // the next block starts the over and under intervals

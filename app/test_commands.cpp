@@ -140,7 +140,7 @@ void MeterApp::TestTick() {
         // catch-up below.
         ScheduleSaves();
     }
-    if (settings_.FileOpen) {
+    if (settings_.FileOpen && (inputWatch_ == nullptr || !inputWatch_->Lost())) {
         UpdateNextSaveLabel(now);
     }
     if (now > run_.NextHourSaveTime && settings_.FileOpen && settings_.SaveOnHours) {

@@ -19,6 +19,9 @@ inline const std::string kNoFileOpen = "No File Open";
 inline const std::string kNoFileOpenAfterClose = "No File Open  ";
 inline const std::string kLogFilePrefix = "Log File:   ";
 inline const std::string kNotScheduled = "Not scheduled";
+// The next-save line while the input is lost.
+inline const std::string kInputLostLabel = "Input lost:";
+inline const std::string kInputRetryText = "trying again every 5 s";
 
 struct TMainViewState {
     std::string Caption;

@@ -134,6 +134,7 @@ int main(int argc, char** argv) {
     // The end of the session, a shutdown or Ctrl+C close the window as the
     // user would, so the test's results and the window state are kept.
     TerminationSignals termination([&window] { window->close(); });
+    app.KeepMeasuringThroughALostInput();
     if (!app.FormCreate(instance, loaded)) {
         return 1;
     }

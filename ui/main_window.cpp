@@ -461,7 +461,8 @@ void TForm1::BuildControls(QWidget* client) {
     light.setColor(QPalette::WindowText, Qt::white);
     label1_ = MakeLabel(client, 50, 487, "", 460);
     label1_->setPalette(light);
-    MakeLabel(client, 48, 516, QString::fromStdString(app_.view().Label2))->setPalette(light);
+    label2_ = MakeLabel(client, 48, 516, QString::fromStdString(app_.view().Label2), 96);
+    label2_->setPalette(light);
     label3_ = MakeLabel(client, 144, 516, "", 360);
     label3_->setPalette(light);
 
@@ -557,6 +558,7 @@ void TForm1::Refresh() {
     ShowText(label11_, v.Label11);
     ShowText(label6_, v.Label6);
     ShowText(label1_, v.Label1);
+    ShowText(label2_, v.Label2);
     ShowText(label3_, v.Label3);
     label14_->setVisible(v.Label14Visible);
     lamp_->SetColour(v.tooHigh);

@@ -99,6 +99,7 @@ private:
     QWidget* client_ = nullptr;
     MeterImage* image_ = nullptr;
     QLabel* label1_ = nullptr;
+    QLabel* label2_ = nullptr;  // "Next Save:", or that the input is lost
     QLabel* label3_ = nullptr;
     QCheckBox* checkBox1_ = nullptr;
     QPushButton* startStop_ = nullptr;
