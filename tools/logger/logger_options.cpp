@@ -83,13 +83,16 @@ settings. The settings are the meter window's own, read and never written;
 the options below change them for this run only. A test starts at once, or on
 level with --auto-start. SIGTERM and SIGINT stop it as the Stop button would
 and end the logger; SIGHUP reopens the log files. Messages go to standard
-error, one line each, after the date and time.
+error, one line each, after the date and time; the first gives the version,
+the input, the instance, the files and the metrics address.
 
 Input and settings:
   --instance N          the settings of the meter's first (1) or second (2) copy
   --device NAME         the input by the name the meter lists, or "Test Signal"
                         (default, or empty: the settings' Device Name, else
-                        the default input)
+                        the sound server's default input). That input and no
+                        other: one that is missing is reported as lost and
+                        tried again every 5 s, never replaced
 
 )" + SettingsOptions::Usage() +
            R"(
@@ -106,9 +109,13 @@ ends, prints a line, and runs --on-alarm):
                         command still running after 30 s is killed
 
 Logs:
+  --results FILE        (above) here appends to FILE when it exists, never
+                        empties it, and refuses a file another logger or the
+                        window is writing
   --log-dir DIR         one CSV file a day, "Tarnwick YYYY-MM-DD.csv", a row a
-                        second: time, peaks, short-term average, over lamp,
-                        loudness, dropouts and events
+                        second: time (with its UTC offset), peaks, short-term
+                        average, over lamp, loudness, dropouts and events; the
+                        folder is made when missing
   --snapshot-every MIN  save the meter picture every MIN minutes (1 to 1440),
                         as the window's snapshot: stamped, in the snapshot
                         folder (Documents/Tarnwick), under the same names
