@@ -213,7 +213,10 @@ bool TCaptureEngine::ReopenInput(TMeterSettings& settings, const std::string& wa
                                  DeviceFailedHandler onFailed, std::string& failure) {
     CloseInput();
     if (!FindWantedInput(settings, wanted)) {
-        failure = "not listed by the sound server";
+        // The built-in input is always listed: alone, no server answered.
+        const bool serverListed = DeviceList.size() > 1 || (DeviceList.size() == 1 &&
+                                                            DeviceList[0] != kTestSignalDeviceName);
+        failure = serverListed ? "not listed by the sound server" : "no sound server answers";
         return false;
     }
     quiet_ = true;
