@@ -8,6 +8,8 @@
 // An alarm is set once its condition has held for its whole time, and cleared
 // as soon as the condition ends. Toolkit-free: the caller gives the clock.
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -16,6 +18,23 @@
 namespace tarnwick {
 
 enum class AlarmKind { kSilence, kChannelMissing, kOverTarget, kInputLost };
+
+// Every kind, in the order of the enum: the one list that names them all, so
+// that a new kind is added here (and in AlarmName) and nowhere else. Arrays
+// kept by kind are indexed with static_cast<size_t>(kind).
+inline constexpr std::array kAlarmKinds = {AlarmKind::kSilence, AlarmKind::kChannelMissing,
+                                           AlarmKind::kOverTarget, AlarmKind::kInputLost};
+inline constexpr size_t kAlarmKindCount = kAlarmKinds.size();
+static_assert(
+    [] {
+        for (size_t i = 0; i < kAlarmKindCount; ++i) {
+            if (static_cast<size_t>(kAlarmKinds[i]) != i) {
+                return false;
+            }
+        }
+        return true;
+    }(),
+    "kAlarmKinds lists every kind once, in the order of the enum");
 
 // "silence", "channel-missing", "over-target", "input-lost".
 const char* AlarmName(AlarmKind kind);
@@ -62,7 +81,7 @@ private:
     void Judge(AlarmKind kind, bool condition, uint32_t heldMs, uint32_t tickMs, double levelDb,
                std::vector<AlarmChange>& changes);
 
-    State state_[4];
+    std::array<State, kAlarmKindCount> state_{};
 };
 
 // "-20:60" into a level (or difference) in dB and a time; nullopt when it is

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QStandardPaths>
 #include <QTimer>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <optional>
@@ -65,10 +66,16 @@ public:
     FileResult Append(const std::string& path, const std::string& line) override {
         FileResult result = files_.Append(path, line);
         ++(result.ok() ? written : failed);
+        if (result.ok()) {
+            lastWrittenUnixSeconds = std::chrono::duration_cast<std::chrono::seconds>(
+                                         std::chrono::system_clock::now().time_since_epoch())
+                                         .count();
+        }
         return result;
     }
     uint64_t written = 0;
     uint64_t failed = 0;
+    int64_t lastWrittenUnixSeconds = 0;
 
 private:
     ITextFiles& files_;
@@ -174,7 +181,9 @@ int RunLogger(const std::vector<std::string>& args) {
         const std::string fields = row.Take(app, secondDropouts, event);
         secondDropouts = 0;
         event.clear();
-        if (daily && !daily->AddRow(second, fields) && daily->Error() != lastLogError) {
+        const bool logged = !daily || daily->AddRow(second, fields);
+        metrics.logWriteFailures += logged ? 0 : 1;
+        if (!logged && daily->Error() != lastLogError) {
             // Once per kind of failure, not once a second.
             dialogs.MessageBox(daily->Error(), "Log file");
         }
@@ -267,12 +276,13 @@ int RunLogger(const std::vector<std::string>& args) {
                 metrics.momentaryLufs = loudness != nullptr ? loudness->Momentary() : -INFINITY;
                 metrics.shortTermLufs = loudness != nullptr ? loudness->ShortTerm() : -INFINITY;
                 metrics.testRunning = app.testRun().TestRunning;
-                for (const AlarmKind kind : {AlarmKind::kSilence, AlarmKind::kChannelMissing,
-                                             AlarmKind::kOverTarget, AlarmKind::kInputLost}) {
+                for (const AlarmKind kind : kAlarmKinds) {
                     metrics.alarmActive[static_cast<size_t>(kind)] = alarms.Active(kind);
                 }
                 metrics.secondsSinceLastBlock =
                     static_cast<double>(clock.TickCount() - lastBlockTick) / 1000.0;
+                metrics.inputOpen = !reopenTimer.isActive();
+                metrics.lastRecordUnixSeconds = files.lastWrittenUnixSeconds;
                 metrics.recordsWritten = files.written;
                 metrics.failedSaves = files.failed;
                 metricsServer.Publish(FormatMetrics(metrics));
