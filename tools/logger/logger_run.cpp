@@ -135,9 +135,10 @@ int RunLogger(const std::vector<std::string>& args) {
     MetricsServer metricsServer;
     if (!options.metrics.empty()) {
         std::string error;
-        if (!metricsServer.Listen(options.metrics, error)) {
+        const ListenResult listening = metricsServer.Listen(options.metrics, error);
+        if (listening != ListenResult::kListening) {
             std::fprintf(stderr, "tarnwick-logger: --metrics %s\n", error.c_str());
-            return kLoggerFailed;
+            return listening == ListenResult::kMalformedAddress ? kLoggerBadOptions : kLoggerFailed;
         }
     }
     if (!app.FormCreate(options.instance, settings) || process.ended) {
