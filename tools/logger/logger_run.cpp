@@ -191,7 +191,9 @@ int RunLogger(const std::vector<std::string>& args) {
         lastLogError = daily ? daily->Error() : std::string();
     };
     Alarms alarms = options.alarms;
-    AlarmCommand command(options.onAlarm);
+    AlarmCommand command(options.onAlarm, [&dialogs](const std::string& line) {
+        dialogs.MessageBox(line, "Alarm command");
+    });
     auto alarmChanged = [&](const AlarmChange& change) {
         metrics.alarms += change.set ? 1 : 0;
         const std::string name = AlarmName(change.kind);
