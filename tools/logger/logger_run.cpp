@@ -29,6 +29,7 @@
 #include "tools/logger/metrics.h"
 #include "tools/logger/metrics_server.h"
 #include "tools/logger/second_row.h"
+#include "tools/logger/service_notifier.h"
 #include "tools/logger/stored_settings.h"
 
 namespace tarnwick {
@@ -161,6 +162,7 @@ int RunLogger(const std::vector<std::string>& args) {
     }
     SecondRow row;
     LoggerMetrics metrics;
+    ServiceNotifier service;
     uint32_t lastBlockTick = clock.TickCount();
     DropoutDetector dropouts;
     int32_t secondDropouts = 0;  // in the second of the next row
@@ -268,6 +270,7 @@ int RunLogger(const std::vector<std::string>& args) {
         const int64_t now = clock.Now().ms / 1000;
         if (now != second) {
             writeRow(LocalDateTime{second * 1000});
+            service.WatchdogPing();
             second = now;
             command.Reap();
             if (!options.metrics.empty()) {
@@ -303,6 +306,7 @@ int RunLogger(const std::vector<std::string>& args) {
     if (!app.settings().AutoStart) {
         app.StartStopButtonClick();
     }
+    service.Ready();
     TerminationSignals endings(
         [&] {
             // As a click on Stop: the save on stop, then the last row.
@@ -310,6 +314,7 @@ int RunLogger(const std::vector<std::string>& args) {
                 app.StartStopButtonClick();
             }
             writeRow(LocalDateTime{second * 1000});
+            service.Stopping();
             QCoreApplication::exit(process.ended ? kLoggerFailed : kLoggerOk);
         },
         [&] {
