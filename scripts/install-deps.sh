@@ -15,6 +15,9 @@ packages=(
   libebur128-dev libsoxr-dev
   # the logger's /metrics endpoint, and promtool to check what it serves
   libcpp-httplib-dev prometheus curl
+  # the logger's readiness and watchdog under systemd (sd_notify), and
+  # systemd-analyze to verify its installed user unit
+  libsystemd-dev systemd
   # libpulse for the sound devices; the tests start a private daemon and use pactl
   libpulse-dev pulseaudio pulseaudio-utils
   fonts-liberation2

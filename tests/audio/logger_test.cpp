@@ -6,9 +6,12 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sndfile.h>
 #include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -372,6 +375,60 @@ TEST(Logger, SilenceSetsAndClearsItsAlarmOnce) {
     EXPECT_EQ(Events(work / "log"),
               (std::vector<std::string>{"start", "silence", "silence clear", "stop"}));
     EXPECT_EQ(ReadFile(heard), "silence set\nsilence clear\n");
+    std::filesystem::remove_all(work);
+}
+
+// Under systemd (Type=notify, WatchdogSec) the logger says it is ready once
+// it measures, pings the watchdog as it writes its rows, and says it is
+// stopping on SIGTERM; without these systemd would kill it at start.
+TEST(Logger, TellsSystemdItIsReadyAliveAndStopping) {
+    const std::filesystem::path work = std::filesystem::temp_directory_path() /
+                                       ("tarnwick-logger-notify-" + std::to_string(getpid()));
+    std::filesystem::remove_all(work);
+    for (const char* folder : {"home", "config"}) {
+        std::filesystem::create_directories(work / folder);
+    }
+    const std::string socketPath = (work / "notify").string();
+    const int notify = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    std::copy(socketPath.begin(), socketPath.end(), address.sun_path);
+    ASSERT_EQ(bind(notify, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    // The messages that come within `timeout`, until `last` has come.
+    auto messages = [notify](const std::string& last, std::chrono::milliseconds timeout) {
+        std::vector<std::string> got;
+        const auto due = std::chrono::steady_clock::now() + timeout;
+        while (got.empty() || got.back() != last) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                due - std::chrono::steady_clock::now());
+            pollfd p{notify, POLLIN, 0};
+            if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) {
+                break;
+            }
+            char text[256];
+            const ssize_t n = recv(notify, text, sizeof text, 0);
+            got.emplace_back(text, static_cast<size_t>(std::max<ssize_t>(n, 0)));
+        }
+        return got;
+    };
+
+    const pid_t logger = Spawn({TARNWICK_LOGGER_BINARY, "--device", "Test Signal"},
+                               {"NOTIFY_SOCKET=" + socketPath, "HOME=" + (work / "home").string(),
+                                "XDG_CONFIG_HOME=" + (work / "config").string(),
+                                "PULSE_SERVER=unix:" + (work / "no-server").string()},
+                               (work / "logger.err").string());
+    ASSERT_GT(logger, 0);
+    EXPECT_EQ(messages("WATCHDOG=1", std::chrono::milliseconds(5000)),
+              (std::vector<std::string>{"READY=1", "WATCHDOG=1"}))
+        << ReadFile((work / "logger.err").string());
+    kill(logger, SIGTERM);
+    const std::vector<std::string> atStop = messages("STOPPING=1", std::chrono::milliseconds(3000));
+    EXPECT_EQ(WaitFor(logger), 0) << ReadFile((work / "logger.err").string());
+    ASSERT_FALSE(atStop.empty());
+    EXPECT_EQ(atStop.back(), "STOPPING=1");
+    EXPECT_EQ(std::count(atStop.begin(), atStop.end(), "READY=1"), 0);  // ready once only
+    close(notify);
     std::filesystem::remove_all(work);
 }
 

@@ -4,23 +4,93 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <sstream>
+#include <thread>
 
 #include "tools/common/headless_ports.h"
 
 extern char** environ;
 
 namespace tarnwick {
+namespace {
 
-AlarmCommand::AlarmCommand(const std::string& commandLine) {
+// At most this much of one command's standard error is read per call, so
+// that a command that writes without end cannot hold the logger's loop.
+constexpr size_t kMaxErrorBytesPerRead = 65536;
+// How often StopAll looks whether the groups have ended.
+constexpr std::chrono::milliseconds kStopPoll{10};
+
+// The spawn attributes of a command: a group of its own, no signal blocked,
+// and every signal's default action, whatever the logger ignores (SIGPIPE,
+// for one) or handles.
+class SpawnAttributes {
+public:
+    SpawnAttributes() {
+        posix_spawnattr_init(&attr_);
+        sigset_t none;
+        sigemptyset(&none);
+        sigset_t all;
+        sigfillset(&all);
+        sigdelset(&all, SIGKILL);
+        sigdelset(&all, SIGSTOP);
+        posix_spawnattr_setsigmask(&attr_, &none);
+        posix_spawnattr_setsigdefault(&attr_, &all);
+        posix_spawnattr_setpgroup(&attr_, 0);
+        posix_spawnattr_setflags(
+            &attr_, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    }
+    ~SpawnAttributes() { posix_spawnattr_destroy(&attr_); }
+    SpawnAttributes(const SpawnAttributes&) = delete;
+    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
+    const posix_spawnattr_t* get() const { return &attr_; }
+
+private:
+    posix_spawnattr_t attr_;
+};
+
+// True when no process of group `group` is left.
+bool GroupGone(pid_t group) {
+    return kill(-group, 0) != 0 && errno == ESRCH;
+}
+
+// Collects the command itself when it has ended (or when it is not ours to
+// collect any more).
+bool Collect(pid_t pid, int options) {
+    int status = 0;
+    pid_t got = 0;
+    while ((got = waitpid(pid, &status, options)) < 0 && errno == EINTR) {
+    }
+    return got != 0;
+}
+
+}  // namespace
+
+AlarmCommand::AlarmCommand(const std::string& commandLine, ErrorLine errorLine,
+                           AlarmCommandLimits limits)
+    : errorLine_(std::move(errorLine)), limits_(limits) {
     std::istringstream in(commandLine);
     for (std::string word; in >> word;) {
         words_.push_back(word);
+    }
+}
+
+AlarmCommand::~AlarmCommand() {
+    StopAll();
+}
+
+void AlarmCommand::Signal(const Started& r, int signal) {
+    killpg(r.group, signal);
+    // The command itself as well, while its pid is still ours (not yet
+    // collected): should it have left its group, a wait for it would hang.
+    if (!r.reaped) {
+        kill(r.group, signal);
     }
 }
 
@@ -54,34 +124,156 @@ bool AlarmCommand::Run(const AlarmChange& change, LocalDateTime at, std::string&
         argv.push_back(w.data());
     }
     argv.push_back(nullptr);
+
+    int errorPipe[2] = {-1, -1};
+    if (pipe2(errorPipe, O_CLOEXEC) != 0) {
+        error = words_.front() + ": " + std::strerror(errno);
+        return false;
+    }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, errorPipe[1], STDERR_FILENO);
+    const SpawnAttributes attributes;
     pid_t pid = -1;
-    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    const int spawned =
+        posix_spawnp(&pid, argv[0], &actions, attributes.get(), argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
+    close(errorPipe[1]);
     if (spawned != 0) {
+        close(errorPipe[0]);
         error = words_.front() + ": " + std::strerror(spawned);
         return false;
     }
-    running_.push_back({pid, std::chrono::steady_clock::now()});
+    fcntl(errorPipe[0], F_SETFL, O_NONBLOCK);
+    running_.push_back({pid, false, errorPipe[0], {}, std::chrono::steady_clock::now()});
+    return true;
+}
+
+void AlarmCommand::PassOn(Started& r, const char* data, size_t size) {
+    for (size_t i = 0; i < size; ++i) {
+        if (data[i] != '\n') {
+            r.partial += data[i];
+        }
+        if (data[i] == '\n' || r.partial.size() >= kMaxLineBytes) {
+            if (!r.partial.empty() && r.partial.back() == '\r') {
+                r.partial.pop_back();
+            }
+            if (errorLine_) {
+                errorLine_(r.partial);
+            }
+            r.partial.clear();
+        }
+    }
+}
+
+void AlarmCommand::ReadErrors(Started& r) {
+    char piece[4096];
+    for (size_t total = 0; r.errorPipe >= 0 && total < kMaxErrorBytesPerRead;) {
+        const ssize_t got = read(r.errorPipe, piece, sizeof piece);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got == 0) {  // every writer has closed it
+            Finish(r);
+        }
+        if (got <= 0) {
+            return;
+        }
+        total += static_cast<size_t>(got);
+        PassOn(r, piece, static_cast<size_t>(got));
+    }
+}
+
+void AlarmCommand::Finish(Started& r) {
+    if (r.errorPipe < 0) {
+        return;
+    }
+    char piece[4096];
+    for (size_t total = 0; total < kMaxErrorBytesPerRead;) {
+        const ssize_t got = read(r.errorPipe, piece, sizeof piece);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            break;
+        }
+        total += static_cast<size_t>(got);
+        PassOn(r, piece, static_cast<size_t>(got));
+    }
+    close(r.errorPipe);
+    r.errorPipe = -1;
+    if (!r.partial.empty()) {
+        PassOn(r, "\n", 1);
+    }
+}
+
+bool AlarmCommand::Ended(Started& r) {
+    if (!r.reaped) {
+        r.reaped = Collect(r.group, WNOHANG);
+    }
+    if (!r.reaped || !GroupGone(r.group)) {
+        return false;
+    }
+    Finish(r);
     return true;
 }
 
 void AlarmCommand::Reap() {
     const auto now = std::chrono::steady_clock::now();
-    std::erase_if(running_, [now](const Running& r) {
-        int status = 0;
-        if (waitpid(r.pid, &status, WNOHANG) != 0) {
-            return true;  // ended, or not ours any more
+    std::erase_if(running_, [&](Started& r) {
+        ReadErrors(r);
+        if (Ended(r)) {
+            return true;
         }
-        if (now - r.started < kTimeLimit) {
+        if (now - r.started < limits_.timeLimit) {
             return false;
         }
-        kill(r.pid, SIGKILL);
-        waitpid(r.pid, &status, 0);
+        Signal(r, SIGKILL);
+        if (!r.reaped) {
+            r.reaped = Collect(r.group, 0);
+        }
+        Finish(r);
+        if (errorLine_) {
+            char seconds[32];
+            std::snprintf(seconds, sizeof seconds, "%g",
+                          std::chrono::duration<double>(limits_.timeLimit).count());
+            errorLine_(words_.front() + " still running after " + seconds +
+                       " s: killed, with everything it started");
+        }
         return true;
     });
+}
+
+void AlarmCommand::StopAll() {
+    for (Started& r : running_) {
+        Signal(r, SIGTERM);
+    }
+    // Quiet: the command has ended, and its group has too, or at least every
+    // process that kept its standard error has (where orphans are not reaped
+    // at once, their zombies keep the group in being).
+    auto quiet = [this](Started& r) {
+        ReadErrors(r);
+        if (!r.reaped) {
+            r.reaped = Collect(r.group, WNOHANG);
+        }
+        return r.reaped && (r.errorPipe < 0 || GroupGone(r.group));
+    };
+    const auto due = std::chrono::steady_clock::now() + limits_.stopGrace;
+    while (!std::all_of(running_.begin(), running_.end(), quiet) &&
+           std::chrono::steady_clock::now() < due) {
+        std::this_thread::sleep_for(kStopPoll);
+    }
+    // SIGKILL to every group, quiet or not: a process that closed its
+    // standard error is not seen by the pipe.
+    for (Started& r : running_) {
+        Signal(r, SIGKILL);
+        if (!r.reaped) {
+            r.reaped = Collect(r.group, 0);
+        }
+        Finish(r);
+    }
+    running_.clear();
 }
 
 }  // namespace tarnwick

@@ -24,6 +24,7 @@
 #include "tools/logger/logger_session.h"
 #include "tools/logger/metrics_server.h"
 #include "tools/logger/posix_row_files.h"
+#include "tools/logger/service_notifier.h"
 #include "tools/logger/stored_settings.h"
 
 namespace tarnwick {
@@ -52,25 +53,33 @@ private:
     }
 };
 
-// The alarm command as the session's port.
+// The alarm command as the session's port; what the commands write to their
+// standard error joins the logger's own lines.
 class AlarmCommands : public IAlarmCommands {
 public:
-    explicit AlarmCommands(const std::string& commandLine) : command_(commandLine) {}
+    AlarmCommands(const std::string& commandLine, IUserDialogs& dialogs)
+        : command_(commandLine, [&dialogs](const std::string& line) {
+              dialogs.MessageBox(line, "Alarm command");
+          }) {}
     bool Run(const AlarmChange& change, LocalDateTime at, std::string& error) override {
         return command_.Run(change, at, error);
     }
     void Reap() override { command_.Reap(); }
-    void StopAll() override {}
+    void StopAll() override { command_.StopAll(); }
 
 private:
     AlarmCommand command_;
 };
 
-class NoServiceManager : public IServiceNotifier {
+// systemd's notifications as the session's port.
+class SystemdService : public IServiceNotifier {
 public:
-    void Ready() override {}
-    void Watchdog() override {}
-    void Stopping() override {}
+    void Ready() override { notifier_.Ready(); }
+    void Watchdog() override { notifier_.WatchdogPing(); }
+    void Stopping() override { notifier_.Stopping(); }
+
+private:
+    ServiceNotifier notifier_;
 };
 
 }  // namespace
@@ -110,9 +119,10 @@ int RunLogger(const std::vector<std::string>& args) {
     MetricsServer metricsServer;
     if (!options.metrics.empty()) {
         std::string error;
-        if (!metricsServer.Listen(options.metrics, error)) {
+        const ListenResult listening = metricsServer.Listen(options.metrics, error);
+        if (listening != ListenResult::kListening) {
             std::fprintf(stderr, "tarnwick-logger: --metrics %s\n", error.c_str());
-            return kLoggerFailed;
+            return listening == ListenResult::kMalformedAddress ? kLoggerBadOptions : kLoggerFailed;
         }
     }
 
@@ -130,8 +140,8 @@ int RunLogger(const std::vector<std::string>& args) {
         text.emplace();
     }
     PosixRowFiles rows;
-    AlarmCommands commands(options.onAlarm);
-    NoServiceManager service;
+    AlarmCommands commands(options.onAlarm, dialogs);
+    SystemdService service;
     std::function<void(std::string)> publish;
     if (!options.metrics.empty()) {
         publish = [&metricsServer](std::string metrics) {

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "core/version.h"
+
 namespace tarnwick {
 namespace {
 
@@ -45,13 +47,17 @@ std::string FormatMetrics(const LoggerMetrics& m) {
            m.testRunning ? "1" : "0");
     out += "# HELP tarnwick_alarm_active 1 while the alarm of that kind is set.\n";
     out += "# TYPE tarnwick_alarm_active gauge\n";
-    for (const AlarmKind kind : {AlarmKind::kSilence, AlarmKind::kChannelMissing,
-                                 AlarmKind::kOverTarget, AlarmKind::kInputLost}) {
+    for (const AlarmKind kind : kAlarmKinds) {
         out += std::string("tarnwick_alarm_active{kind=\"") + AlarmName(kind) + "\"} " +
                (m.alarmActive[static_cast<size_t>(kind)] ? "1" : "0") + "\n";
     }
     Metric(out, "tarnwick_seconds_since_last_block", "gauge",
            "Seconds since the input last delivered a block.", Number(m.secondsSinceLastBlock));
+    Metric(out, "tarnwick_input_open", "gauge", "1 while the input asked for is open.",
+           m.inputOpen ? "1" : "0");
+    Metric(out, "tarnwick_last_record_timestamp_seconds", "gauge",
+           "Unix time of the last results record written; 0 before the first.",
+           std::to_string(m.lastRecordUnixSeconds));
     Metric(out, "tarnwick_blocks_total", "counter", "Blocks measured.", std::to_string(m.blocks));
     Metric(out, "tarnwick_dropouts_total", "counter", "Dropouts of the capture stream.",
            std::to_string(m.dropouts));
@@ -60,6 +66,12 @@ std::string FormatMetrics(const LoggerMetrics& m) {
            std::to_string(m.recordsWritten));
     Metric(out, "tarnwick_failed_saves_total", "counter", "Results records that failed.",
            std::to_string(m.failedSaves));
+    Metric(out, "tarnwick_log_write_failures_total", "counter",
+           "Rows of the per-second log that could not be written.",
+           std::to_string(m.logWriteFailures));
+    out += "# HELP tarnwick_build_info The logger's version, in its label; always 1.\n";
+    out += "# TYPE tarnwick_build_info gauge\n";
+    out += std::string("tarnwick_build_info{version=\"") + kVersion + "\"} 1\n";
     return out;
 }
 
