@@ -325,7 +325,8 @@ TEST(Logger, AFrozenServerIsALostInputWithARowEverySecond) {
 
 // Silence longer than the alarm's time, between two stretches of tone: one
 // set and one clear in the log, the command run for each, without a shell, and
-// the alarm counted in what /metrics serves, which promtool accepts.
+// the alarm counted in what /metrics serves, which promtool accepts. A second
+// logger cannot take the same metrics port.
 TEST(Logger, SilenceSetsAndClearsItsAlarmOnce) {
     PrivatePulseServer server;
     if (server.Start() != PrivatePulseServer::Outcome::kRunning) {
@@ -350,6 +351,15 @@ TEST(Logger, SilenceSetsAndClearsItsAlarmOnce) {
                "XDG_CONFIG_HOME=" + (work / "config").string()},
               (work / "logger.err").string());
     ASSERT_GT(logger, 0);
+    // A second logger on the same port is refused at its start, naming it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const pid_t second =
+        Spawn({TARNWICK_LOGGER_BINARY, "--device", "Test Signal", "--metrics", metricsAddress},
+              {"PULSE_SERVER=" + server.Address(), "HOME=" + (work / "home").string(),
+               "XDG_CONFIG_HOME=" + (work / "config").string()},
+              (work / "second.err").string());
+    EXPECT_EQ(WaitFor(second), 1);
+    EXPECT_NE(ReadFile((work / "second.err").string()).find(metricsAddress), std::string::npos);
     std::vector<int16_t> programme;
     for (const int level : {8000, 0, 8000}) {
         for (int64_t n = 0; n < (level == 0 ? 5 : 3) * kRate; ++n) {
