@@ -57,6 +57,7 @@ bench: deps
 	bash bench/analyser_speed.sh $(BENCH_BUILD_DIR)
 	bash bench/desktop_program.sh $(BENCH_BUILD_DIR)
 	bash bench/logger_soak.sh $(BENCH_BUILD_DIR)
+	bash bench/logger_real_input.sh $(BENCH_BUILD_DIR)
 	bash bench/logger_metrics_abuse.sh $(BENCH_BUILD_DIR)
 
 # The programs, the guide, the desktop entry and the logger's systemd user unit
