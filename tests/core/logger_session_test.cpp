@@ -3,6 +3,8 @@
 
 #include "tools/logger/logger_session.h"
 
+#include "tools/logger/dropout_detector.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -292,6 +294,12 @@ TEST(LoggerSession, ResultsAreAppendedAndADeletedDayLogComesBack) {
     EXPECT_EQ(rows[0] + "\n", kDailyLogHeader);
     ASSERT_FALSE(s.dialogs.messages.empty());
     EXPECT_NE(s.dialogs.messages.back().text.find("was missing"), std::string::npos);
+    // So does a deleted results file, at its next save.
+    s.files.contents.erase("/data/hall.csv");
+    s.session.app().SaveResultsNow();
+    const auto records = s.files.Lines("/data/hall.csv");
+    ASSERT_EQ(records.size(), 5u);
+    EXPECT_EQ(records[0], "Test Name,\"Results \"");
 }
 
 TEST(LoggerSession, AResultsFileAnotherProgramWritesIsRefused) {
@@ -302,6 +310,46 @@ TEST(LoggerSession, AResultsFileAnotherProgramWritesIsRefused) {
     EXPECT_FALSE(s.Start());
     ASSERT_FALSE(s.dialogs.messages.empty());
     EXPECT_NE(s.dialogs.messages.back().text.find("/data/hall.csv"), std::string::npos);
+}
+
+// A capture stream of 10 ms blocks whose reader may stall: the device buffers
+// up to `bufferMs` of audio and drops what comes beyond; a source may drop a
+// stretch itself. The dropouts reported must add up to the audio lost, never
+// to the time the reader stood still.
+TEST(DropoutDetector, CountsTheAudioLostNotTheStall) {
+    struct Case {
+        const char* what;
+        int64_t stallFromMs, stallMs;  // the reader stands still
+        int64_t bufferMs;              // what the device holds meanwhile
+        int64_t sourceGapFromMs, sourceGapMs;
+        int64_t lostMs;  // expected
+    };
+    const Case cases[] = {
+        {"a steady stream", 0, 0, 24'000, 0, 0, 0},
+        {"a 3 s stall, all of it buffered", 20'000, 3'000, 24'000, 0, 0, 0},
+        {"a 30 s stall, 24.1 s of it buffered", 20'000, 30'000, 24'100, 0, 0, 5'900},
+        {"the source drops 1 s", 0, 0, 24'000, 20'000, 1'000, 1'000},
+    };
+    constexpr int64_t kBlockFrames = 441;
+    for (const Case& c : cases) {
+        DropoutDetector detector;
+        int64_t buffered = 0;  // frames
+        int64_t reported = 0;
+        for (int64_t t = 0; t < 90'000; t += 10) {
+            const bool gap = t >= c.sourceGapFromMs && t < c.sourceGapFromMs + c.sourceGapMs;
+            if (!gap) {
+                buffered = std::min(buffered + kBlockFrames, c.bufferMs * 441 / 10);
+            }
+            if (t >= c.stallFromMs && t < c.stallFromMs + c.stallMs) {
+                continue;
+            }
+            while (buffered >= kBlockFrames) {
+                buffered -= kBlockFrames;
+                reported += detector.AddBlock(t, kBlockFrames, 44100, buffered);
+            }
+        }
+        EXPECT_NEAR(reported, c.lostMs, 60) << c.what;
+    }
 }
 
 }  // namespace
