@@ -110,61 +110,48 @@ size_t SoundLevelMeter::FramesToBoundary() const {
     return static_cast<size_t>(std::min<uint64_t>(sliceEnd - frame_, kChunkFrames));
 }
 
-void SoundLevelMeter::AddFrames(const float* frames, size_t count) {
-    const unsigned stride = setup_.channels;
+template <class Read>
+void SoundLevelMeter::AddWith(size_t count, Read read) {
     const unsigned first = setup_.channel == MeasuredChannel::kRight ? 1 : 0;
-    while (count > 0) {
-        const size_t n = std::min(count, FramesToBoundary());
+    size_t done = 0;
+    while (done < count) {
+        const size_t n = std::min(count - done, FramesToBoundary());
         for (size_t i = 0; i < n; ++i) {
             for (unsigned k = 0; k < measured_; ++k) {
-                double v = frames[i * stride + first + k];
-                // A damaged float recording can hold anything: what is no
-                // sample, or lies far beyond full scale, overloads, and
-                // enters the filters as silence or at the clamp so that
-                // they measure on.
-                if (!(std::fabs(v) <= kLargestMagnitude)) {
-                    v = std::isnan(v) ? 0.0 : std::copysign(kLargestMagnitude, v);
-                    pending_.overloaded = true;
-                }
-                input_[i * measured_ + k] = v;
+                input_[i * measured_ + k] = read(done + i, first + k);
             }
         }
         Feed(n);
-        frames += n * stride;
-        count -= n;
+        done += n;
     }
+}
+
+void SoundLevelMeter::AddFrames(const float* frames, size_t count) {
+    const unsigned stride = setup_.channels;
+    AddWith(count, [&](size_t frame, unsigned channel) {
+        const double v = frames[frame * stride + channel];
+        if (std::fabs(v) <= kLargestMagnitude) {
+            return v;
+        }
+        // A damaged float recording can hold anything: what is no sample, or
+        // lies far beyond full scale, overloads, and enters the filters as
+        // silence or at the clamp so that they measure on.
+        pending_.overloaded = true;
+        return std::isnan(v) ? 0.0 : std::copysign(kLargestMagnitude, v);
+    });
 }
 
 void SoundLevelMeter::AddFrames16(const int16_t* frames, size_t count) {
     const unsigned stride = setup_.channels;
-    const unsigned first = setup_.channel == MeasuredChannel::kRight ? 1 : 0;
-    while (count > 0) {
-        const size_t n = std::min(count, FramesToBoundary());
-        for (size_t i = 0; i < n; ++i) {
-            for (unsigned k = 0; k < measured_; ++k) {
-                input_[i * measured_ + k] = frames[i * stride + first + k] * kInt16Scale;
-            }
-        }
-        Feed(n);
-        frames += n * stride;
-        count -= n;
-    }
+    AddWith(count, [&](size_t frame, unsigned channel) {
+        return frames[frame * stride + channel] * kInt16Scale;
+    });
 }
 
 void SoundLevelMeter::AddCaptureFrames(const uint8_t* bytes, size_t count) {
-    const unsigned first = setup_.channel == MeasuredChannel::kRight ? 1 : 0;
-    while (count > 0) {
-        const size_t n = std::min(count, FramesToBoundary());
-        for (size_t i = 0; i < n; ++i) {
-            for (unsigned k = 0; k < measured_; ++k) {
-                input_[i * measured_ + k] =
-                    ReadSample(bytes + i * kBytesPerFrame + 2 * (first + k)) * kInt16Scale;
-            }
-        }
-        Feed(n);
-        bytes += n * kBytesPerFrame;
-        count -= n;
-    }
+    AddWith(count, [&](size_t frame, unsigned channel) {
+        return ReadSample(bytes + frame * kBytesPerFrame + 2 * channel) * kInt16Scale;
+    });
 }
 
 template <bool kBoth>

@@ -161,6 +161,9 @@ private:
         uint64_t end = 0;
     };
 
+    // Feeds `count` frames; read(frame, channel) gives each measured sample.
+    template <class Read>
+    void AddWith(size_t count, Read read);
     template <bool kBoth>
     void Measure(size_t count);
     void Feed(size_t count);
