@@ -52,7 +52,11 @@ std::span<const float> PeakOversampler::Add(const float* frames, size_t count) {
     }
     const size_t room =
         count * factor_ + static_cast<size_t>(std::ceil(soxr_delay(resampler_))) + kSpareFrames;
-    out_.resize(room * channels_);
+    // The buffer only grows: zeroing it afresh for every block would cost
+    // more than the resampling.
+    if (out_.size() < room * channels_) {
+        out_.resize(room * channels_);
+    }
     size_t taken = 0;
     size_t made = 0;
     while (taken < count && made < room) {
