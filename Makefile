@@ -1,6 +1,7 @@
 # Tarnwick: install what is missing, build, run, test and benchmark.
 #   make run    build and open the meter window
 #   make demo   build and measure the demo recording, without a display
+#   make check-layers  build, then check the layering the compiler recorded
 #   make test   build and run every test, plain and under the sanitizers
 #   make bench  build optimised and print the performance figures
 
@@ -11,7 +12,7 @@ WARNINGS_FATAL ?= OFF
 JOBS           ?= $(shell nproc)
 CMAKE_FLAGS    := -G Ninja -DWARNINGS_FATAL=$(WARNINGS_FATAL)
 
-.PHONY: all deps build run demo test test-plain test-sanitizers bench install format clean
+.PHONY: all deps build check-layers run demo test test-plain test-sanitizers bench install format clean
 
 all: build
 
@@ -21,6 +22,11 @@ deps:
 build: deps
 	cmake -S . -B $(BUILD_DIR) $(CMAKE_FLAGS)
 	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+# No layer reaches a header above it, and no toolkit-free layer a Qt or
+# operating-system header, as the compiler recorded the includes while building.
+check-layers: build
+	bash scripts/check-layers.sh $(BUILD_DIR)
 
 # Opens the meter window on the default input, or on the built-in
 # "Test Signal" where the machine has no sound server or input.
