@@ -71,6 +71,9 @@ void MeterApp::MMWimData(CaptureBlockPtr block) {
     if (loudness_ != nullptr && loudnessFromBlocks_) {
         loudness_->AddCaptureFrames(block->storage.data(), static_cast<size_t>(frames));
     }
+    if (soundLevel_ != nullptr && soundLevelFromBlocks_) {
+        soundLevel_->AddCaptureFrames(block->storage.data(), static_cast<size_t>(frames));
+    }
     block.reset();
 
     // 7-8. Short-term average of the selected signal (the left peak in Stereo).

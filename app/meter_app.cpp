@@ -163,10 +163,16 @@ void MeterApp::BlockFilled(CaptureBlockPtr block) {
 }
 
 void MeterApp::SwitchInputDevice(int32_t index, const std::string& name) {
+    const std::string before = settings_.DeviceName;
     capture_.SwitchInputDevice(
         settings_, index, name, store_,
         [this](CaptureBlockPtr block) { BlockFilled(std::move(block)); },
         [this](const std::string& reason) { DeviceFailed(reason); });
+    if (settings_.DeviceName != before) {
+        // A calibration holds for its own input only.
+        settings_.SplSensitivity = StoredSensitivity(settings_.DeviceName);
+        ApplySoundLevelSettings();
+    }
 }
 
 void MeterApp::FormClose() {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,8 @@
 #include "display/sweep_graph.h"
 #include "loudness/loudness_meter.h"
 #include "results/test_run.h"
+#include "spl/level_limit.h"
+#include "spl/sound_level_meter.h"
 
 namespace tarnwick {
 
@@ -158,6 +161,33 @@ public:
     LoudnessMeter* Loudness() { return loudness_.get(); }
     // `Loudness In Results` changed: the period's figures are kept from now.
     void ApplyLoudnessSettings();
+
+    // --- Sound level -----------------------------------------------------------------
+
+    // Measures sound level from now, at `sampleRate` with `channels`
+    // interleaved channels: from every captured block (`fromBlocks`, the
+    // capture format), or from the frames the caller adds to SoundLevel()
+    // itself, a recording at its own rate and precision. The channel, the
+    // input's sensitivity and the limit come from the settings. False, with
+    // `error` saying why, when it cannot be measured.
+    bool MeasureSoundLevel(unsigned long sampleRate, unsigned channels, bool fromBlocks,
+                           std::string& error);
+    // Null while sound level is not measured.
+    const SoundLevelMeter* SoundLevel() const { return soundLevel_.get(); }
+    SoundLevelMeter* SoundLevel() { return soundLevel_.get(); }
+    // The limit of the settings; null without one (SplLimit 0).
+    const LevelLimit* SoundLevelLimit() const { return soundLevelLimit_.get(); }
+    // The sound level settings changed (the setup dialog, a calibration, the
+    // input): they apply from now. A new channel starts the figures afresh.
+    void ApplySoundLevelSettings();
+    // Told of every second of sound level, with the limit's change of state
+    // in that second, if any. Null: nobody is told.
+    void SetSoundLevelObserver(
+        std::function<void(const SoundLevelSecond&, const std::optional<LimitEvent>&)> observer) {
+        soundLevelObserver_ = std::move(observer);
+    }
+    // The sensitivity stored for input `name`, if it was ever calibrated.
+    std::optional<double> StoredSensitivity(const std::string& name);
 
     // --- View menu ----------------------------------------------------------------
 
@@ -307,6 +337,8 @@ private:
     void MarkResultsFileAttached(LocalDateTime now);
     void ResetDeviceSettings();
     void DeviceFailed(const std::string& reason);
+    void SoundLevelSecondDone(const SoundLevelSecond& second);
+    void MakeSoundLevelLimit();
     bool OpenCapture();
     // Opens the input again after a loss (or the named input at the start);
     // false, with `failure` saying why, while it cannot be.
@@ -330,6 +362,14 @@ private:
     std::unique_ptr<MeterBitmap> bitmap_;
     std::unique_ptr<LoudnessMeter> loudness_;
     bool loudnessFromBlocks_ = false;
+    std::unique_ptr<SoundLevelMeter> soundLevel_;
+    std::unique_ptr<LevelLimit> soundLevelLimit_;
+    bool soundLevelFromBlocks_ = false;
+    unsigned long soundLevelRate_ = 0;
+    unsigned soundLevelChannels_ = 2;
+    int32_t soundLevelChannel_ = 0;  // the channel the meter was made for
+    std::function<void(const SoundLevelSecond&, const std::optional<LimitEvent>&)>
+        soundLevelObserver_;
     std::string snapshotFolder_;  // ends in a separator; not kept between runs
 
     TSampleStore store_;

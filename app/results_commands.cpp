@@ -145,6 +145,7 @@ FileResult MeterApp::CreateResultsFile(LocalDateTime now) {
     header.upperVol = settings_.UpperVol;
     header.lowerVol = settings_.LowerVol;
     header.loudness = settings_.LoudnessInResults;
+    header.soundLevel = settings_.SplInResults;
     return ports_.files.CreateWith(settings_.Filename, settings_.FileTypes == kFileTypeCsv
                                                            ? CsvHeader(header)
                                                            : TextHeader(header));
@@ -187,6 +188,9 @@ void MeterApp::SaveResultsNow() {
     if (loudness_ != nullptr) {
         loudness_->RestartPeriod();
     }
+    if (soundLevel_ != nullptr) {
+        soundLevel_->RestartPeriod();
+    }
 }
 
 void MeterApp::WriteRecord(bool csv) {
@@ -210,6 +214,18 @@ void MeterApp::WriteRecord(bool csv) {
         record.loudness = period.integrated;
         record.loudnessRange = period.range;
         record.truePeak = period.truePeakMax;
+    }
+    if (settings_.SplInResults) {
+        record.withSoundLevel = true;
+        const SoundLevelFigures period =
+            soundLevel_ != nullptr ? soundLevel_->Period() : SoundLevelFigures{};
+        record.laeq = period.laeq;
+        record.lafmax = period.lafmax;
+        record.lcpeak = period.lcpeak;
+        record.la10 = soundLevel_ != nullptr ? soundLevel_->PeriodLevelExceeded(10.0) : kNoLevel;
+        record.la90 = soundLevel_ != nullptr ? soundLevel_->PeriodLevelExceeded(90.0) : kNoLevel;
+        record.splOverloaded = period.Overloaded();
+        record.splUncalibrated = !settings_.SplSensitivity.has_value();
     }
 
     const std::string line = csv ? CsvRecord(record) : TextRecord(record);

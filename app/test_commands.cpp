@@ -26,6 +26,12 @@ void MeterApp::StartStopButtonClick() {
             loudness_->RestartTest();
             loudness_->RestartPeriod();
         }
+        if (soundLevel_ != nullptr) {
+            soundLevel_->RestartTest();
+        }
+        if (soundLevelLimit_ != nullptr) {
+            soundLevelLimit_->Restart();
+        }
         // The first interval over or under a target is counted from the start,
         // never from a block before it: a stall of the loop just before START
         // would otherwise give more than 100 % of the period.

@@ -4,6 +4,7 @@
 // thread only. Fields carry the names under which the settings are stored.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "core/capture_format.h"
@@ -112,6 +113,27 @@ struct TMeterSettings {
     int32_t LoudHeight = 300;
     int32_t LoudLeft = 0;
     int32_t LoudTop = 0;
+
+    // Sound level (older readers ignore these values)
+    // dB SPL that a full-scale sine reads on the input in use, stored per
+    // input as `SPL Sensitivity <input name>`; none: uncalibrated.
+    std::optional<double> SplSensitivity;
+    int32_t SplChannel = 0;                  // `SPL Channel`: 0 left, 1 right, 2 both
+    double SplLimit = 0.0;                   // `SPL Limit`, dB(A) on LAeq,T; 0: none
+    int32_t SplMinutes = 15;                 // `SPL Minutes`: T of the limit and rolling LAeq
+    bool SplFixedWindows = false;            // `SPL Fixed Windows`: clock-aligned, not rolling
+    double SplWarnMargin = 3.0;              // `SPL Warning Margin`, dB under the limit
+    double SplPeakLimit = 0.0;               // `SPL Peak Limit`, LCpeak dB(C); 0: none
+    double SplMaxLimit = 0.0;                // `SPL Max Limit`, LAFmax dB(A); 0: none
+    std::string SplStatistics = "10,50,90";  // `SPL Statistics`: the LN shown
+    double SplCriterion = 85.0;              // `SPL Criterion`, dB(A) of 100 % dose
+    int32_t SplExchangeRate = 3;             // `SPL Exchange Rate`: 3 or 5 dB
+    bool SplInResults = false;               // `SPL In Results`
+    bool SplWindow = false;                  // `SPL Window`: the sound level window is shown
+    int32_t SPLWidth = 420;
+    int32_t SPLHeight = 380;
+    int32_t SPLLeft = 0;
+    int32_t SPLTop = 0;
 
     // Settings lock
     bool Locked = false;

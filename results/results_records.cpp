@@ -19,9 +19,20 @@ std::string Percent(int32_t partMs, uint32_t periodMs, char32_t separator) {
     return FormatResultsNumber(static_cast<double>(partMs) / periodMs * 100.0, separator);
 }
 
-// Loudness figures: one decimal; "-inf" for a period too quiet or too short.
-std::string Loudness(double value, char32_t separator) {
+// Loudness and sound level figures: one decimal; "-inf" for a period too
+// quiet or too short.
+std::string OneDecimal(double value, char32_t separator) {
     return std::isfinite(value) ? FormatFixed(value, 15, 1, separator) : "-inf";
+}
+
+// What a sound level record must be read with: levels relative to full
+// scale, or a clipped signal.
+std::string SoundLevelNote(const TResultsRecord& r) {
+    std::string note = r.splUncalibrated ? "uncalibrated" : "";
+    if (r.splOverloaded) {
+        note += note.empty() ? "overload" : " overload";
+    }
+    return note;
 }
 
 std::string Quoted(const std::string& text) {
@@ -66,7 +77,9 @@ std::string CsvHeader(const TResultsHeader& h) {
            "Start Date," + Quoted(h.longDate) + kLineEnd +  //
            "Channel," + ChannelName(h.channel) + kLineEnd +
            "Time ,Duration ,Average,Over dB,Over % ,Under dB,Under %,Max dB" +
-           (h.loudness ? ",Loudness LUFS,LRA LU,True Peak dBTP" : "") + kLineEnd;
+           (h.loudness ? ",Loudness LUFS,LRA LU,True Peak dBTP" : "") +
+           (h.soundLevel ? ",LAeq dB,LAFmax dB,LCpeak dB,LA10 dB,LA90 dB,Sound Level Note" : "") +
+           kLineEnd;
 }
 
 std::string TextRecord(const TResultsRecord& r) {
@@ -79,10 +92,18 @@ std::string TextRecord(const TResultsRecord& r) {
            "  Under " + FormatRecordDuration(static_cast<uint32_t>(r.underTargetMs)) +  //
            " =" + Percent(r.underTargetMs, r.periodMs, r.separator) + "%" +             //
            "  Max Peak " + FormatResultsNumber(maxDb, r.separator) + "dB" +
-           (r.withLoudness ? "  Loudness " + Loudness(r.loudness, r.separator) + "LUFS  LRA " +
-                                 Loudness(r.loudnessRange, r.separator) + "LU  TP " +
-                                 Loudness(r.truePeak, r.separator) + "dBTP"
+           (r.withLoudness ? "  Loudness " + OneDecimal(r.loudness, r.separator) + "LUFS  LRA " +
+                                 OneDecimal(r.loudnessRange, r.separator) + "LU  TP " +
+                                 OneDecimal(r.truePeak, r.separator) + "dBTP"
                            : "") +
+           (r.withSoundLevel ? "  LAeq " + OneDecimal(r.laeq, r.separator) + "dB  LAFmax " +
+                                   OneDecimal(r.lafmax, r.separator) + "dB  LCpeak " +
+                                   OneDecimal(r.lcpeak, r.separator) + "dB  LA10 " +
+                                   OneDecimal(r.la10, r.separator) + "dB  LA90 " +
+                                   OneDecimal(r.la90, r.separator) + "dB" +
+                                   (r.splUncalibrated ? "  uncalibrated" : "") +
+                                   (r.splOverloaded ? "  OVERLOAD" : "")
+                             : "") +
            kLineEnd;
 }
 
@@ -96,10 +117,17 @@ std::string CsvRecord(const TResultsRecord& r) {
            FormatRecordDuration(static_cast<uint32_t>(r.underTargetMs)) + "," +  //
            CsvField(Percent(r.underTargetMs, r.periodMs, r.separator)) + "," +   //
            CsvField(FormatResultsNumber(maxDb, r.separator)) +
-           (r.withLoudness ? "," + CsvField(Loudness(r.loudness, r.separator)) + "," +
-                                 CsvField(Loudness(r.loudnessRange, r.separator)) + "," +
-                                 CsvField(Loudness(r.truePeak, r.separator))
+           (r.withLoudness ? "," + CsvField(OneDecimal(r.loudness, r.separator)) + "," +
+                                 CsvField(OneDecimal(r.loudnessRange, r.separator)) + "," +
+                                 CsvField(OneDecimal(r.truePeak, r.separator))
                            : "") +
+           (r.withSoundLevel
+                ? "," + CsvField(OneDecimal(r.laeq, r.separator)) + "," +
+                      CsvField(OneDecimal(r.lafmax, r.separator)) + "," +
+                      CsvField(OneDecimal(r.lcpeak, r.separator)) + "," +
+                      CsvField(OneDecimal(r.la10, r.separator)) + "," +
+                      CsvField(OneDecimal(r.la90, r.separator)) + "," + SoundLevelNote(r)
+                : "") +
            kLineEnd;
 }
 

@@ -28,7 +28,8 @@ struct TResultsHeader {
     int32_t displayOffset = 0;
     int32_t upperVol = -10;
     int32_t lowerVol = -20;
-    bool loudness = false;  // the records carry loudness columns
+    bool loudness = false;    // the records carry loudness columns
+    bool soundLevel = false;  // the records carry sound level columns
 };
 
 std::string TextHeader(const TResultsHeader& header);  // six lines
@@ -51,13 +52,28 @@ struct TResultsRecord {
     double loudness = 0.0;
     double loudnessRange = 0.0;
     double truePeak = 0.0;
+    // Sound level of the period, written only when asked for: dB SPL (dB
+    // re a full-scale sine while uncalibrated); minus infinity where nothing
+    // was measured. An overloaded period says so beside its figures.
+    bool withSoundLevel = false;
+    double laeq = 0.0;
+    double lafmax = 0.0;
+    double lcpeak = 0.0;
+    double la10 = 0.0;
+    double la90 = 0.0;
+    bool splOverloaded = false;
+    bool splUncalibrated = false;
 };
 
 // "Time 14:45:00  Duration 00:15:00  Average 78.4dB  Over ... Max Peak 89.5dB",
-// then "  Loudness -23.0LUFS  LRA 5.2LU  TP -1.3dBTP" when asked for.
+// then "  Loudness -23.0LUFS  LRA 5.2LU  TP -1.3dBTP" when asked for, then
+// "  LAeq 62.0dB  LAFmax 70.0dB  LCpeak 81.3dB  LA10 70.0dB  LA90 50.0dB" when
+// asked for, followed by "  uncalibrated" and "  OVERLOAD" when they apply.
 std::string TextRecord(const TResultsRecord& record);
 // "14:45:00,00:15:00, 78.4,00:01:23,9.2,00:00:10,1.2,-3.5" (maximum uncalibrated),
-// then ",-23.0,5.2,-1.3" when asked for.
+// then ",-23.0,5.2,-1.3" when asked for, then ",62.0,70.0,81.3,70.0,50.0," and
+// the sound level note ("uncalibrated", "overload", both or nothing) when
+// asked for.
 std::string CsvRecord(const TResultsRecord& record);
 
 }  // namespace tarnwick

@@ -4,6 +4,7 @@
 
 #include "core/level_math.h"
 #include "settings/settings_values.h"
+#include "settings/sound_level_settings.h"
 
 namespace tarnwick {
 namespace {
@@ -206,6 +207,7 @@ TMeterSettings TSettingsStore::LoadSettings(int32_t instanceNumber,
     // its menus and picture.
     s.LoudLeft = ReadInt(key, "LoudLeft").value_or(s.left + s.width);
     s.LoudTop = ReadInt(key, "LoudTop").value_or(s.top);
+    ReadSoundLevelSettings(key, s);
     s.FileOpen = ReadBool(key, "File Open").value_or(d.FileOpen);
     const std::optional<std::string> filename = ReadString(key, "Filename");
     s.Filename = filename.value_or(d.Filename);
@@ -274,6 +276,8 @@ void TSettingsStore::SaveSettings(TMeterSettings& s, const TWindowPlacement& win
     write("Loudness Target", DoubleValue(s.LoudnessTarget));
     write("Loudness In Results", BoolValue(s.LoudnessInResults));
     WriteLoudnessWindow(write, windows);
+    WriteSoundLevelSettings(
+        [&write](const char* name, const StoredValue& value) { write(name, value); }, s);
     if (!write.ok()) {
         dialogs_.MessageBox(kCannotWriteValueMessage, caption);
     }

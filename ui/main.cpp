@@ -142,6 +142,10 @@ int main(int argc, char** argv) {
     // after the settings are applied, so that it keeps the results period's
     // figures when the stored settings ask for them.
     app.MeasureLoudness(kSampleRate, true);
+    // Sound level too: shown in its own window and written to the results
+    // only when asked for.
+    std::string soundLevelError;
+    app.MeasureSoundLevel(kSampleRate, 2, true, soundLevelError);
     window->FormShow();
     return QApplication::exec();
 }

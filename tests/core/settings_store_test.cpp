@@ -311,7 +311,18 @@ TEST_F(SettingsStoreTest, WritersStoreTheirNamesInOrderAsTheySpellThem) {
                                                            "NumTop",
                                                            "Loudness Target",
                                                            "Loudness In Results",
-                                                           "Loudness Window"}));
+                                                           "Loudness Window",
+                                                           "SPL Channel",
+                                                           "SPL Limit",
+                                                           "SPL Minutes",
+                                                           "SPL Fixed Windows",
+                                                           "SPL Warning Margin",
+                                                           "SPL Peak Limit",
+                                                           "SPL Max Limit",
+                                                           "SPL Statistics",
+                                                           "SPL Criterion",
+                                                           "SPL Exchange Rate",
+                                                           "SPL In Results"}));
 
     recording.written.clear();
     store.SaveWindowState(s, Windows(true));

@@ -1,0 +1,124 @@
+#include "settings/sound_level_settings.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+
+#include "settings/settings_values.h"
+
+namespace tarnwick {
+namespace {
+
+// A sensitivity beyond these is no microphone on any interface.
+constexpr double kLowestSensitivity = 40.0;
+constexpr double kHighestSensitivity = 200.0;
+constexpr size_t kMostStatistics = 10;
+
+bool IsMinutesChoice(int32_t minutes) {
+    return std::find(std::begin(kSplMinutesChoices), std::end(kSplMinutesChoices), minutes) !=
+           std::end(kSplMinutesChoices);
+}
+
+// A limit of 0 is none; anything else must be a sound level.
+double LimitOrNone(std::optional<double> stored, double fallback) {
+    if (!stored) {
+        return fallback;
+    }
+    return *stored == 0.0 || (*stored >= 30.0 && *stored <= 200.0) ? *stored : fallback;
+}
+
+}  // namespace
+
+std::string SensitivityValueName(const std::string& inputName) {
+    return "SPL Sensitivity " + inputName;
+}
+
+std::optional<double> ReadSensitivity(ISettingsKey& key, const std::string& inputName) {
+    const std::optional<double> db = ReadDouble(key, SensitivityValueName(inputName));
+    if (db && *db >= kLowestSensitivity && *db <= kHighestSensitivity) {
+        return db;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::vector<double>> ParseStatisticsList(const std::string& text) {
+    std::vector<double> percents;
+    std::stringstream in(text);
+    for (std::string item; std::getline(in, item, ',');) {
+        const size_t first = item.find_first_not_of(' ');
+        const size_t last = item.find_last_not_of(' ');
+        if (first == std::string::npos) {
+            return std::nullopt;
+        }
+        item = item.substr(first, last - first + 1);
+        char* end = nullptr;
+        const double percent = std::strtod(item.c_str(), &end);
+        if (end != item.c_str() + item.size() || !(percent > 0.0 && percent < 100.0)) {
+            return std::nullopt;
+        }
+        percents.push_back(percent);
+    }
+    if (percents.empty() || percents.size() > kMostStatistics) {
+        return std::nullopt;
+    }
+    return percents;
+}
+
+void ReadSoundLevelSettings(ISettingsKey& key, TMeterSettings& s) {
+    const TMeterSettings d;
+    s.SplSensitivity = ReadSensitivity(key, s.DeviceName);
+    s.SplChannel = ReadInt(key, "SPL Channel").value_or(d.SplChannel);
+    if (s.SplChannel < 0 || s.SplChannel > 2) {
+        s.SplChannel = d.SplChannel;
+    }
+    s.SplLimit = LimitOrNone(ReadDouble(key, "SPL Limit"), d.SplLimit);
+    s.SplMinutes = ReadInt(key, "SPL Minutes").value_or(d.SplMinutes);
+    if (!IsMinutesChoice(s.SplMinutes)) {
+        s.SplMinutes = d.SplMinutes;
+    }
+    s.SplFixedWindows = ReadBool(key, "SPL Fixed Windows").value_or(d.SplFixedWindows);
+    s.SplWarnMargin = ReadDouble(key, "SPL Warning Margin").value_or(d.SplWarnMargin);
+    if (!(s.SplWarnMargin >= 0.0 && s.SplWarnMargin <= 20.0)) {
+        s.SplWarnMargin = d.SplWarnMargin;
+    }
+    s.SplPeakLimit = LimitOrNone(ReadDouble(key, "SPL Peak Limit"), d.SplPeakLimit);
+    s.SplMaxLimit = LimitOrNone(ReadDouble(key, "SPL Max Limit"), d.SplMaxLimit);
+    const std::string statistics = ReadString(key, "SPL Statistics").value_or("");
+    s.SplStatistics = ParseStatisticsList(statistics) ? statistics : d.SplStatistics;
+    s.SplCriterion = ReadDouble(key, "SPL Criterion").value_or(d.SplCriterion);
+    if (!(s.SplCriterion >= 40.0 && s.SplCriterion <= 140.0)) {
+        s.SplCriterion = d.SplCriterion;
+    }
+    s.SplExchangeRate = ReadInt(key, "SPL Exchange Rate").value_or(d.SplExchangeRate);
+    if (s.SplExchangeRate != 3 && s.SplExchangeRate != 5) {
+        s.SplExchangeRate = d.SplExchangeRate;
+    }
+    s.SplInResults = ReadBool(key, "SPL In Results").value_or(d.SplInResults);
+    s.SplWindow = ReadBool(key, "SPL Window").value_or(d.SplWindow);
+    s.SPLWidth = ReadInt(key, "SPLWidth").value_or(d.SPLWidth);
+    s.SPLHeight = ReadInt(key, "SPLHeight").value_or(d.SPLHeight);
+    // A sound level window never placed opens beside the main window.
+    s.SPLLeft = ReadInt(key, "SPLLeft").value_or(s.left + s.width);
+    s.SPLTop = ReadInt(key, "SPLTop").value_or(s.top);
+}
+
+void WriteSoundLevelSettings(const std::function<void(const char*, const StoredValue&)>& write,
+                             const TMeterSettings& s) {
+    if (s.SplSensitivity) {
+        write(SensitivityValueName(s.DeviceName).c_str(), DoubleValue(*s.SplSensitivity));
+    }
+    write("SPL Channel", IntValue(s.SplChannel));
+    write("SPL Limit", DoubleValue(s.SplLimit));
+    write("SPL Minutes", IntValue(s.SplMinutes));
+    write("SPL Fixed Windows", BoolValue(s.SplFixedWindows));
+    write("SPL Warning Margin", DoubleValue(s.SplWarnMargin));
+    write("SPL Peak Limit", DoubleValue(s.SplPeakLimit));
+    write("SPL Max Limit", DoubleValue(s.SplMaxLimit));
+    write("SPL Statistics", StringValue(s.SplStatistics));
+    write("SPL Criterion", DoubleValue(s.SplCriterion));
+    write("SPL Exchange Rate", IntValue(s.SplExchangeRate));
+    write("SPL In Results", BoolValue(s.SplInResults));
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,35 @@
+#pragma once
+// The sound level settings in the settings key: read with their defaults and
+// their ranges, and written back. The sensitivity belongs to an input (a
+// calibration holds for one microphone on one interface), so it is stored
+// per input name.
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/meter_settings.h"
+#include "core/ports/settings_key.h"
+
+namespace tarnwick {
+
+// The times T a limit and the rolling LAeq may take, in minutes.
+inline constexpr int32_t kSplMinutesChoices[] = {1, 5, 15, 30, 60};
+
+// "SPL Sensitivity <input name>".
+std::string SensitivityValueName(const std::string& inputName);
+std::optional<double> ReadSensitivity(ISettingsKey& key, const std::string& inputName);
+
+// Reads every sound level setting into `s`, the sensitivity for
+// s.DeviceName; a value out of its range gives that setting its default.
+void ReadSoundLevelSettings(ISettingsKey& key, TMeterSettings& s);
+// Writes them (the sensitivity only when there is one) through `write`.
+void WriteSoundLevelSettings(const std::function<void(const char*, const StoredValue&)>& write,
+                             const TMeterSettings& s);
+
+// "10,50,90" into the percentages, each above 0 and below 100, in the order
+// given; nullopt when the text is not such a list.
+std::optional<std::vector<double>> ParseStatisticsList(const std::string& text);
+
+}  // namespace tarnwick
