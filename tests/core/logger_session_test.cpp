@@ -40,6 +40,10 @@ public:
         const auto lines = Lines(path);
         return lines.empty() ? std::string() : lines.back();
     }
+    std::string FirstRow(const std::string& path) override {
+        const auto lines = Lines(path);
+        return lines.empty() ? std::string() : lines.front();
+    }
 
     std::vector<std::string> Lines(const std::string& path) const {
         std::vector<std::string> lines;

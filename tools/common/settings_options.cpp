@@ -1,6 +1,11 @@
 #include "tools/common/settings_options.h"
 
+#include <cmath>
 #include <map>
+#include <sstream>
+#include <vector>
+
+#include "settings/sound_level_settings.h"
 
 namespace tarnwick {
 
@@ -28,6 +33,12 @@ SettingsOptions::SettingsOptions(CommandLine& line, TMeterSettings& settings)
     line.Option("--test-name", CommandLine::Text(s.TestName));
     line.Option("--save-mins", CommandLine::Integer(s.SaveMins, "--save-mins", 1, 1440));
     line.Option("--save-hours", CommandLine::Integer(saveHours_, "--save-hours", 1, 24));
+    line.Flag("--spl-in-results", [&s] { s.SplInResults = true; });
+    line.Option("--spl-sensitivity",
+                CommandLine::Number(splSensitivity_, "--spl-sensitivity", 40, 200));
+    line.Option("--spl-channel", CommandLine::Text(splChannel_));
+    line.Option("--spl-stats", CommandLine::Text(splStatistics_));
+    line.Option("--spl-limit", CommandLine::Text(splLimit_));
 }
 
 std::optional<std::string> SettingsOptions::Finish() {
@@ -51,7 +62,67 @@ std::optional<std::string> SettingsOptions::Finish() {
     if (s.TestName.empty()) {
         s.TestName = "Results ";  // as an empty stored name loads
     }
+    if (line_.Given("--spl-sensitivity")) {
+        s.SplSensitivity = splSensitivity_;
+    }
+    if (line_.Given("--spl-channel")) {
+        static const std::map<std::string, int32_t> kChannels = {
+            {"left", 0}, {"right", 1}, {"both", 2}};
+        auto channel = kChannels.find(splChannel_);
+        if (channel == kChannels.end()) {
+            return "--spl-channel expects left, right or both";
+        }
+        s.SplChannel = channel->second;
+    }
+    if (line_.Given("--spl-stats")) {
+        if (!ParseStatisticsList(splStatistics_)) {
+            return "--spl-stats expects percentages above 0 and below 100, such as 10,50,90";
+        }
+        s.SplStatistics = splStatistics_;
+    }
+    if (line_.Given("--spl-limit")) {
+        if (auto error = ApplySplLimit(splLimit_, s)) {
+            return error;
+        }
+    }
     DeriveLoadedValues(s);
+    return std::nullopt;
+}
+
+std::optional<std::string> ApplySplLimit(const std::string& text, TMeterSettings& s) {
+    const std::string usage =
+        "--spl-limit expects DB[:MINUTES[:WARN_DB]], such as 100:15:3 (MINUTES 1 to 60)";
+    std::vector<std::string> parts;
+    std::stringstream in(text);
+    for (std::string part; std::getline(in, part, ':');) {
+        parts.push_back(part);
+    }
+    if (parts.empty() || parts.size() > 3) {
+        return usage;
+    }
+    const std::optional<double> db = ParseDouble(parts[0]);
+    if (!db || *db < 30.0 || *db > 200.0) {
+        return usage;
+    }
+    int32_t minutes = s.SplMinutes;
+    if (parts.size() > 1) {
+        const std::optional<double> m = ParseDouble(parts[1]);
+        if (!m || *m != std::floor(*m) || *m < 1 || *m > 60) {
+            return usage;
+        }
+        minutes = static_cast<int32_t>(*m);
+    }
+    double margin = s.SplWarnMargin;
+    if (parts.size() > 2) {
+        const std::optional<double> w = ParseDouble(parts[2]);
+        if (!w || *w < 0.0 || *w > 20.0) {
+            return usage;
+        }
+        margin = *w;
+    }
+    s.SplLimit = *db;
+    s.SplMinutes = minutes;
+    s.SplWarnMargin = margin;
     return std::nullopt;
 }
 
@@ -80,6 +151,18 @@ Results:
   --save-hours N        save every N hours on the hour, 1 to 24
   --no-save-on-stop     no save when the test stops
   --loudness-in-results add loudness, range and true peak to every record
+  --spl-in-results      add LAeq, LAFmax, LCpeak, LA10 and LA90 to every record
+
+Sound level:
+  --spl-sensitivity DB  dB SPL that a full-scale sine reads (from a
+                        calibration); without it levels are relative to a
+                        full-scale sine and marked uncalibrated
+  --spl-channel CH      left (default: a measurement microphone), right, or
+                        both (their mean square)
+  --spl-stats LIST      the statistical levels LN, such as 10,50,90 (default)
+  --spl-limit DB[:MINUTES[:WARN_DB]]
+                        a limit on LAeq over MINUTES (default 15, rolling),
+                        with a warning WARN_DB under it (default 3)
 )";
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // The options that change the meter's settings, shared by tarnwick-analyse and
 // tarnwick-logger: measurement (channel, integration, sweep, average time,
-// calibration, targets, threshold, scale, automatic start) and the results
-// schedule (test name, save times). Only the options given change the settings.
+// calibration, targets, threshold, scale, automatic start), the results
+// schedule (test name, save times) and sound level (sensitivity, channel,
+// statistics, limit). Only the options given change the settings.
 
 #include <string>
 
@@ -30,6 +31,14 @@ private:
     TMeterSettings& settings_;
     std::string channel_;
     int32_t saveHours_ = 0;
+    double splSensitivity_ = 0.0;
+    std::string splChannel_;
+    std::string splStatistics_;
+    std::string splLimit_;
 };
+
+// "DB[:MINUTES[:WARN_DB]]" into the settings' limit; the message when it is
+// not that.
+std::optional<std::string> ApplySplLimit(const std::string& text, TMeterSettings& s);
 
 }  // namespace tarnwick

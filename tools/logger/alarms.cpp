@@ -16,6 +16,12 @@ const char* AlarmName(AlarmKind kind) {
             return "over-target";
         case AlarmKind::kInputLost:
             return "input-lost";
+        case AlarmKind::kSplWarn:
+            return "spl-warn";
+        case AlarmKind::kSplLimit:
+            return "spl-limit";
+        case AlarmKind::kSplOverload:
+            return "spl-overload";
     }
     return "";
 }
@@ -66,6 +72,18 @@ std::vector<AlarmChange> Alarms::AddBlock(uint32_t tickMs, const BlockDb& block)
 AlarmChange Alarms::InputLost(bool lost, double levelDb) {
     state_[static_cast<size_t>(AlarmKind::kInputLost)].active = lost;
     return {AlarmKind::kInputLost, lost, levelDb};
+}
+
+std::vector<AlarmChange> Alarms::SoundLevelSecond(bool warn, bool limit, bool overloaded,
+                                                  double levelDb) {
+    std::vector<AlarmChange> changes;
+    for (const auto& [kind, on] :
+         {std::pair{AlarmKind::kSplWarn, warn}, std::pair{AlarmKind::kSplLimit, limit},
+          std::pair{AlarmKind::kSplOverload, overloaded}}) {
+        // Judged on whole seconds: held from the first.
+        Judge(kind, on, 0, 0, levelDb, changes);
+    }
+    return changes;
 }
 
 std::optional<AlarmRule> ParseAlarmRule(const std::string& text) {

@@ -17,13 +17,22 @@
 
 namespace tarnwick {
 
-enum class AlarmKind { kSilence, kChannelMissing, kOverTarget, kInputLost };
+enum class AlarmKind {
+    kSilence,
+    kChannelMissing,
+    kOverTarget,
+    kInputLost,
+    kSplWarn,
+    kSplLimit,
+    kSplOverload
+};
 
 // Every kind, in the order of the enum: the one list that names them all, so
 // that a new kind is added here (and in AlarmName) and nowhere else. Arrays
 // kept by kind are indexed with static_cast<size_t>(kind).
-inline constexpr std::array kAlarmKinds = {AlarmKind::kSilence, AlarmKind::kChannelMissing,
-                                           AlarmKind::kOverTarget, AlarmKind::kInputLost};
+inline constexpr std::array kAlarmKinds = {
+    AlarmKind::kSilence, AlarmKind::kChannelMissing, AlarmKind::kOverTarget, AlarmKind::kInputLost,
+    AlarmKind::kSplWarn, AlarmKind::kSplLimit,       AlarmKind::kSplOverload};
 inline constexpr size_t kAlarmKindCount = kAlarmKinds.size();
 static_assert(
     [] {
@@ -36,7 +45,8 @@ static_assert(
     }(),
     "kAlarmKinds lists every kind once, in the order of the enum");
 
-// "silence", "channel-missing", "over-target", "input-lost".
+// "silence", "channel-missing", "over-target", "input-lost", "spl-warn",
+// "spl-limit", "spl-overload".
 const char* AlarmName(AlarmKind kind);
 
 struct AlarmRule {
@@ -68,6 +78,11 @@ public:
     std::vector<AlarmChange> AddBlock(uint32_t tickMs, const BlockDb& block);
     // The input was lost or is back.
     AlarmChange InputLost(bool lost, double levelDb);
+    // A second of sound level: spl-warn is set while the limit's light is
+    // amber, spl-limit while it is red, spl-overload while the second held a
+    // sample at full scale. `levelDb` is the level the change reports.
+    std::vector<AlarmChange> SoundLevelSecond(bool warn, bool limit, bool overloaded,
+                                              double levelDb);
 
     bool Active(AlarmKind kind) const { return state_[static_cast<size_t>(kind)].active; }
 

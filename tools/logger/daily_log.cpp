@@ -11,8 +11,36 @@ std::string DailyLog::PathFor(LocalDateTime at) const {
     return folder_ + "/" + name;
 }
 
+std::string DailyLog::FileFor(const std::string& path) {
+    if (path == dayPath_) {
+        return dayFile_;
+    }
+    dayPath_ = path;
+    dayFile_ = path;
+    const std::string header = header_.substr(0, header_.find('\n'));
+    const std::string stem = path.substr(0, path.size() - 4);  // without ".csv"
+    for (int n = 2; n < 100; ++n) {
+        const std::string first = files_.FirstRow(dayFile_);
+        if (first.empty() || first == header) {
+            break;
+        }
+        // Rows of other columns would make the file unreadable as one table.
+        dayFile_ = stem + " (" + std::to_string(n) + ").csv";
+    }
+    if (dayFile_ != path) {
+        notice_ = path + " holds other columns: this run's rows go to " + dayFile_ + ".";
+    }
+    return dayFile_;
+}
+
+std::string DailyLog::TakeNotice() {
+    std::string notice;
+    notice.swap(notice_);
+    return notice;
+}
+
 bool DailyLog::AddRow(const ZonedDateTime& at, const std::string& row) {
-    const std::string path = PathFor(at.Local());
+    const std::string path = FileFor(PathFor(at.Local()));
     const IRowFiles::Written written = files_.Append(path, header_, Iso8601(at) + "," + row);
     if (!written.ok) {
         error_ = written.error;
@@ -33,7 +61,7 @@ std::string DailyLog::TakeRemade() {
 }
 
 std::optional<int64_t> DailyLog::LastRowSecond(const ZonedDateTime& at) {
-    const std::string row = files_.LastRow(PathFor(at.Local()));
+    const std::string row = files_.LastRow(FileFor(PathFor(at.Local())));
     return ParseRowSecond(row.substr(0, row.find(',')), at.utcOffsetS);
 }
 

@@ -21,6 +21,10 @@ namespace tarnwick {
 inline constexpr const char* kDailyLogHeader =
     "time,left_peak_db,right_peak_db,short_average_db,over_lamp,momentary_lufs,"
     "short_term_lufs,dropouts,event\n";
+// With sound level: LAeq, LAFmax, LCpeak and LCeq of the second, in dB SPL.
+inline constexpr const char* kDailyLogHeaderWithSoundLevel =
+    "time,left_peak_db,right_peak_db,short_average_db,over_lamp,momentary_lufs,"
+    "short_term_lufs,laeq_db,lafmax_db,lcpeak_db,lceq_db,dropouts,event\n";
 
 class DailyLog {
 public:
@@ -39,6 +43,10 @@ public:
     std::string TakeRemade();
     // The file of the local day of `at`.
     std::string PathFor(LocalDateTime at) const;
+    // Why the rows of a day go to another file than its usual one (that file
+    // holds rows of other columns, from a run with other options); empty when
+    // they do not. Taken once.
+    std::string TakeNotice();
     // The UTC second of the last row in the file of the day of `at` (written
     // by an earlier run), so that a restart within the same second writes no
     // second row for it. Rows of an older shape, without an offset, are read
@@ -50,8 +58,15 @@ private:
     std::string folder_;
     std::string header_;
     std::string error_;
+    // The file rows of `path`'s day go to: `path`, or a numbered one beside it
+    // when `path` has other columns.
+    std::string FileFor(const std::string& path);
+
     std::string written_;  // the file the last row went to
     std::string remade_;
+    std::string notice_;
+    std::string dayPath_;  // the usual file of the day last written
+    std::string dayFile_;  // where its rows go
 };
 
 // The UTC second of a row's time stamp: "2026-12-10T05:08:51+01:00", or the

@@ -29,6 +29,7 @@ ParsedLoggerOptions ParseLoggerOptions(const std::vector<std::string>& args,
     line.Option("--over-target", CommandLine::Number(overTargetSeconds, "--over-target", 0, 86400));
     line.Option("--on-alarm", CommandLine::Text(o.onAlarm));
     line.Option("--metrics", CommandLine::Text(o.metrics));
+    line.Flag("--spl", [&o] { o.soundLevel = true; });
     line.Option("--snapshot-every",
                 CommandLine::Integer(o.snapshotEveryMin, "--snapshot-every", 1, 1440));
     if (auto error = line.Parse(args)) {
@@ -119,6 +120,14 @@ Logs:
   --snapshot-every MIN  save the meter picture every MIN minutes (1 to 1440),
                         as the window's snapshot: stamped, in the snapshot
                         folder (Documents/Tarnwick), under the same names
+
+Sound level (with the options of that name above):
+  --spl                 measure sound level (A/C/Z weighting, F/S time
+                        weighting, IEC 61672-1): LAeq, LAFmax, LCpeak and LCeq
+                        of each second in the rows (laeq_db ... lceq_db), the
+                        alarms spl-warn and spl-limit of --spl-limit and
+                        spl-overload for a sample at full scale, and the
+                        sound level metrics
 
 Monitoring:
   --metrics ADDRESS:PORT  serve the levels, loudness, alarms and counters at

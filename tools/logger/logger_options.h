@@ -21,6 +21,7 @@ struct LoggerOptions {
     std::string onAlarm;           // the command run on every change; empty: none
     std::string metrics;           // "ADDRESS:PORT" to serve /metrics at; empty: none
     int32_t snapshotEveryMin = 0;  // the meter picture saved this often; 0: never
+    bool soundLevel = false;       // sound level in the rows, alarms and metrics
 };
 
 // Whether `args` ask for snapshots: the program then needs Qt's GUI library

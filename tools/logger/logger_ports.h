@@ -30,6 +30,8 @@ public:
                            const std::string& row) = 0;
     // The last whole row of `path`; empty when there is none.
     virtual std::string LastRow(const std::string& path) = 0;
+    // The first row of `path` (its header); empty when there is none.
+    virtual std::string FirstRow(const std::string& path) = 0;
 };
 
 // The --on-alarm command, started once per change of an alarm.

@@ -32,6 +32,7 @@ LoggerSession::LoggerSession(const LoggerSessionPorts& ports, LoggerOptions opti
                       ports.meter.waveOutput, ports.meter.formats, ports.meter.dialogs,
                       ports.meter.process, ports.meter.settingsStore, files_, ports.meter.shell,
                       ports.meter.images, ports.meter.text}),
+      row_(options_.soundLevel),
       alarms_(options_.alarms) {}
 
 void LoggerSession::Tell(const std::string& text, const std::string& caption) {
@@ -63,6 +64,17 @@ bool LoggerSession::Start(int32_t instance, const TMeterSettings& settings) {
     }
     // A logger's one test runs for weeks: its loudness is kept in fixed memory.
     app_.MeasureLoudness(kSampleRate, true, true);
+    if (options_.soundLevel) {
+        std::string error;
+        if (!app_.MeasureSoundLevel(kSampleRate, 2, true, error)) {
+            Tell(error, "Sound level");
+            return false;
+        }
+        app_.SetSoundLevelObserver(
+            [this](const SoundLevelSecond& second, const std::optional<LimitEvent>& event) {
+                OnSoundLevelSecond(second, event);
+            });
+    }
     app_.FormShow();
 
     if (!options_.resultsFile.empty()) {
@@ -83,7 +95,8 @@ bool LoggerSession::Start(int32_t instance, const TMeterSettings& settings) {
             Tell(folderError, "Log folder");
             return false;
         }
-        daily_.emplace(ports_.rows, options_.logDir);
+        daily_.emplace(ports_.rows, options_.logDir,
+                       options_.soundLevel ? kDailyLogHeaderWithSoundLevel : kDailyLogHeader);
     }
 
     IClock& clock = ports_.meter.clock;
@@ -173,6 +186,21 @@ void LoggerSession::OnBlock() {
     }
 }
 
+void LoggerSession::OnSoundLevelSecond(const SoundLevelSecond& second,
+                                       const std::optional<LimitEvent>&) {
+    row_.AddSoundLevelSecond(second);
+    const LevelLimit* limit = app_.SoundLevelLimit();
+    const LimitState state = limit != nullptr ? limit->Status().state : LimitState::kOk;
+    const double level = limit != nullptr && std::isfinite(limit->Status().laeqWindow)
+                             ? limit->Status().laeqWindow
+                             : second.figures.laeq;
+    for (const AlarmChange& change :
+         alarms_.SoundLevelSecond(state == LimitState::kWarn, state == LimitState::kLimit,
+                                  second.figures.Overloaded(), level)) {
+        AlarmChanged(change);
+    }
+}
+
 void LoggerSession::OnSecondCheck() {
     IClock& clock = ports_.meter.clock;
     const ZonedDateTime now = clock.NowZoned();
@@ -223,6 +251,9 @@ void LoggerSession::WriteRow(int64_t second, int32_t offsetS) {
         }
     } else if (const std::string remade = daily_->TakeRemade(); !remade.empty()) {
         Tell(remade + " was missing: made again with its header.", "Log file");
+    }
+    if (const std::string notice = daily_->TakeNotice(); !notice.empty()) {
+        Tell(notice, "Log file");
     }
     lastLogError_ = daily_->Error();
 }
@@ -288,6 +319,20 @@ void LoggerSession::PublishMetrics() {
     metrics_.recordsWritten = files_.written;
     metrics_.failedSaves = files_.failed;
     metrics_.lastRecordUnixSeconds = files_.lastWrittenUtcMs / 1000;
+    if (const SoundLevelMeter* spl = app_.SoundLevel()) {
+        const SoundLevelFigures& second = spl->LastSecond().figures;
+        const bool delivered = spl->SecondsDelivered() > 0 && live;
+        metrics_.soundLevel = true;
+        metrics_.soundLevelCalibrated = app_.settings().SplSensitivity.has_value();
+        metrics_.laeqSecondDb = delivered ? second.laeq : NAN;
+        metrics_.laeqRollingDb = delivered ? spl->RollingLaeq() : NAN;
+        metrics_.lafmaxDb = delivered ? second.lafmax : NAN;
+        metrics_.lcpeakDb = delivered ? second.lcpeak : NAN;
+        const LevelLimit* limit = app_.SoundLevelLimit();
+        metrics_.splLimitState = limit != nullptr ? static_cast<int>(limit->Status().state) : -1;
+        metrics_.splOverloads = spl->OverloadsTotal();
+        metrics_.exposurePa2s = spl->ExposurePascalSquaredSeconds();
+    }
     ports_.publishMetrics(FormatMetrics(metrics_));
 }
 

@@ -70,6 +70,7 @@ public:
 private:
     void OnBlock();
     void OnSecondCheck();
+    void OnSoundLevelSecond(const SoundLevelSecond& second, const std::optional<LimitEvent>& event);
     // Writes the row of UTC second `second` in the zone offset `offsetS`.
     void WriteRow(int64_t second, int32_t offsetS);
     void NoticeTest();

@@ -21,6 +21,15 @@ std::string Number(double value) {
     return std::string(digits, end.ptr);
 }
 
+// A counter of energy: enough digits for its increase over a minute to be
+// read exactly after weeks.
+std::string ExposureNumber(double value) {
+    char digits[64];
+    const std::to_chars_result end =
+        std::to_chars(digits, digits + sizeof digits, value, std::chars_format::general, 17);
+    return std::string(digits, end.ptr);
+}
+
 void Metric(std::string& out, const char* name, const char* type, const char* help,
             const std::string& value) {
     out += std::string("# HELP ") + name + " " + help + "\n";
@@ -69,6 +78,30 @@ std::string FormatMetrics(const LoggerMetrics& m) {
     Metric(out, "tarnwick_log_write_failures_total", "counter",
            "Rows of the per-second log that could not be written.",
            std::to_string(m.logWriteFailures));
+    if (m.soundLevel) {
+        out +=
+            "# HELP tarnwick_laeq_db A-weighted equivalent level, dB SPL: of the last second, "
+            "and over the rolling window.\n";
+        out += "# TYPE tarnwick_laeq_db gauge\n";
+        out += "tarnwick_laeq_db{window=\"1s\"} " + Number(m.laeqSecondDb) + "\n";
+        out += "tarnwick_laeq_db{window=\"rolling\"} " + Number(m.laeqRollingDb) + "\n";
+        Metric(out, "tarnwick_lafmax_db", "gauge",
+               "Highest A-weighted Fast level of the last second, dB SPL.", Number(m.lafmaxDb));
+        Metric(out, "tarnwick_lcpeak_db", "gauge", "C-weighted peak of the last second, dB SPL.",
+               Number(m.lcpeakDb));
+        Metric(out, "tarnwick_spl_calibrated", "gauge",
+               "1 when a sensitivity is set; 0: levels are relative to a full-scale sine.",
+               m.soundLevelCalibrated ? "1" : "0");
+        Metric(out, "tarnwick_spl_limit_state", "gauge",
+               "The sound level limit's light: 0 ok, 1 warn, 2 limit; -1 without a limit.",
+               std::to_string(m.splLimitState));
+        Metric(out, "tarnwick_spl_overloads_total", "counter",
+               "Seconds that held a sample at full scale.", std::to_string(m.splOverloads));
+        Metric(out, "tarnwick_sound_exposure_pascal_squared_seconds_total", "counter",
+               "A-weighted sound exposure, Pa^2 s. LAeq over any window is "
+               "10 lg(increase / (T x 4e-10)).",
+               ExposureNumber(m.exposurePa2s));
+    }
     out += "# HELP tarnwick_build_info The logger's version, in its label; always 1.\n";
     out += "# TYPE tarnwick_build_info gauge\n";
     out += std::string("tarnwick_build_info{version=\"") + kVersion + "\"} 1\n";

@@ -33,6 +33,19 @@ struct LoggerMetrics {
     uint64_t recordsWritten = 0;
     uint64_t failedSaves = 0;
     uint64_t logWriteFailures = 0;  // rows of the day log that could not be written
+    // Sound level, served only when measured: dB SPL (minus infinity when
+    // none, NaN when not live), the limit's state (0 ok, 1 warn, 2 limit; -1
+    // without a limit), and counters of overloaded seconds and of the
+    // A-weighted sound exposure.
+    bool soundLevel = false;
+    bool soundLevelCalibrated = false;
+    double laeqSecondDb = 0.0;
+    double laeqRollingDb = 0.0;
+    double lafmaxDb = 0.0;
+    double lcpeakDb = 0.0;
+    int splLimitState = -1;
+    uint64_t splOverloads = 0;
+    double exposurePa2s = 0.0;
 };
 
 std::string FormatMetrics(const LoggerMetrics& m);

@@ -70,6 +70,23 @@ IRowFiles::Written PosixRowFiles::Append(const std::string& path, const std::str
     return result;
 }
 
+std::string PosixRowFiles::FirstRow(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return {};
+    }
+    std::string head(kTailBytes, '\0');
+    const ssize_t n = ::pread(fd, head.data(), head.size(), 0);
+    ::close(fd);
+    head.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    const size_t end = head.find('\n');
+    if (end == std::string::npos) {
+        return {};
+    }
+    head.resize(end > 0 && head[end - 1] == '\r' ? end - 1 : end);
+    return head;
+}
+
 std::string PosixRowFiles::LastRow(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {

@@ -14,6 +14,7 @@ public:
     Written Append(const std::string& path, const std::string& header,
                    const std::string& row) override;
     std::string LastRow(const std::string& path) override;
+    std::string FirstRow(const std::string& path) override;
 };
 
 }  // namespace tarnwick

@@ -19,6 +19,16 @@ void AppendLevel(std::string& row, const TMeterSettings& s, double amplitude) {
 
 }  // namespace
 
+void SecondRow::AddSoundLevelSecond(const SoundLevelSecond& second) {
+    const SoundLevelFigures& f = second.figures;
+    ++soundLevelSeconds_;
+    duration_ += f.durationS;
+    aEnergy_ += std::isfinite(f.laeq) ? std::pow(10.0, f.laeq / 10.0) * f.durationS : 0.0;
+    cEnergy_ += std::isfinite(f.lceq) ? std::pow(10.0, f.lceq / 10.0) * f.durationS : 0.0;
+    lafmax_ = std::max(lafmax_, f.lafmax);
+    lcpeak_ = std::max(lcpeak_, f.lcpeak);
+}
+
 void SecondRow::AddBlock(const MeterApp& app) {
     const TBlockLevels& levels = app.lastLevels();
     left_ = blocks_ ? std::max(left_, levels.LeftPeak) : levels.LeftPeak;
@@ -40,6 +50,21 @@ std::string SecondRow::Take(const MeterApp& app, int32_t dropouts, const std::st
         AppendCsvFigure(row, loudness != nullptr ? loudness->ShortTerm() : -INFINITY);
     } else {
         row += ",,,,,,";
+    }
+    if (withSoundLevel_) {
+        if (soundLevelSeconds_ > 0 && duration_ > 0.0) {
+            AppendCsvFigure(row,
+                            aEnergy_ > 0.0 ? 10.0 * std::log10(aEnergy_ / duration_) : kNoLevel);
+            AppendCsvFigure(row, lafmax_);
+            AppendCsvFigure(row, lcpeak_);
+            AppendCsvFigure(row,
+                            cEnergy_ > 0.0 ? 10.0 * std::log10(cEnergy_ / duration_) : kNoLevel);
+        } else {
+            row += ",,,,";
+        }
+        soundLevelSeconds_ = 0;
+        aEnergy_ = cEnergy_ = duration_ = 0.0;
+        lafmax_ = lcpeak_ = kNoLevel;
     }
     row += std::to_string(dropouts) + ",";
     row += event + "\n";
