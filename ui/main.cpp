@@ -101,6 +101,7 @@ int main(int argc, char** argv) {
     SystemWaveOutput output;
     QtRegionalFormats formats;
     QtUserDialogs dialogs;
+    dialogs.HoldMessages();  // until the main window shows
     ApplicationControl process(dialogs);
     RegFileSettingsStore store(DefaultSettingsFilePath());
     PosixTextFiles files;
@@ -135,6 +136,7 @@ int main(int argc, char** argv) {
     // user would, so the test's results and the window state are kept.
     TerminationSignals termination([&window] { window->close(); });
     if (!app.FormCreate(instance, loaded)) {
+        dialogs.AnswerStandingMessages();  // a message held back still says why
         return 1;
     }
     // Loudness from every captured block, at the capture's rate; measured
@@ -142,5 +144,6 @@ int main(int argc, char** argv) {
     // figures when the stored settings ask for them.
     app.MeasureLoudness(kSampleRate, true);
     window->FormShow();
+    dialogs.ShowHeldMessages();
     return QApplication::exec();
 }
