@@ -6,6 +6,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QFrame>
 #include <QStringList>
 #include <QTest>
 #include <algorithm>
@@ -178,6 +179,15 @@ TEST(Accessibility, BothSetupDialogsNameEveryControl) {
     const Element* block = Control(tree, "Graph background colour");
     ASSERT_NE(block, nullptr);
     EXPECT_EQ(block->role, QAccessible::Button);
+    // Reached with Tab, a block opens the colour dialog with Space or Enter.
+    for (QFrame* frame : setup.findChildren<QFrame*>()) {
+        if (frame->accessibleName() == "Graph background colour") {
+            EXPECT_TRUE(frame->focusPolicy() & Qt::TabFocus);
+            QTest::keyClick(frame, Qt::Key_Space);
+            QTest::keyClick(frame, Qt::Key_Return);
+        }
+    }
+    EXPECT_EQ(h.dialogs.colourPresets.size(), 2u);
 
     TResultsDialog results(h.app, h.shell, nullptr);
     TForm4 resultsWindow(results, nullptr);
