@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <limits>
 #include <system_error>
 #include <utility>
 
@@ -254,8 +255,8 @@ void TConfigDialog::ButtonOk() {
     s.AutoStart = view_.CheckBox5Checked;
     app_.ShowAutoStart();
     s.Scale = view_.scaleSelectIndex;
-    // The field is not refreshed when the scale changes, so its number is taken
-    // as displayed, less the offset now in force.
+    // The field shows the level in the scale now in force (see
+    // ShiftAutoStartField): less that scale's offset, it is the stored level.
     const std::optional<int32_t> autoLevel = ParseWholeNumber(view_.EditAutoStart);
     s.AutoLevel = autoLevel ? *autoLevel - s.DisplayOffset : kAutoLevelIfUnreadableOnSave;
     s.DisplayOffset = DisplayOffsetFor(s.Scale, s.FullScale);
@@ -347,10 +348,25 @@ void TConfigDialog::EditFullScaleChange(const std::string& text) {
 
 void TConfigDialog::ApplyEditFullScale() {
     TMeterSettings& s = app_.settings();
+    const int32_t offset = s.DisplayOffset;
     s.FullScale = ParseWholeNumber(view_.EditFullScale).value_or(kFullScaleIfUnreadable);
     s.DisplayOffset = DisplayOffsetFor(s.Scale, s.FullScale);
+    ShiftAutoStartField(offset);
     ShowLevels();
     app_.RedrawMeter();
+}
+
+void TConfigDialog::ShiftAutoStartField(int32_t previousOffset) {
+    const int64_t offset = app_.settings().DisplayOffset;
+    const std::optional<int32_t> shown = ParseWholeNumber(view_.EditAutoStart);
+    if (offset == previousOffset || !shown) {
+        return;  // text that is no number is taken as unreadable at "Save and Close"
+    }
+    const int64_t moved = int64_t{*shown} - previousOffset + offset;
+    if (moved >= std::numeric_limits<int32_t>::min() &&
+        moved <= std::numeric_limits<int32_t>::max()) {
+        view_.EditAutoStart = std::to_string(moved);
+    }
 }
 
 void TConfigDialog::ShowLevels() {
@@ -364,10 +380,12 @@ void TConfigDialog::ShowLevels() {
 
 void TConfigDialog::scaleSelectChange(int32_t index) {
     TMeterSettings& s = app_.settings();
+    const int32_t offset = s.DisplayOffset;
     view_.scaleSelectIndex = index;
     s.Scale = index;
     view_.EditFullScaleEnabled = index == kUserFullScale;
     s.DisplayOffset = DisplayOffsetFor(s.Scale, s.FullScale);
+    ShiftAutoStartField(offset);
     ShowLevels();
     app_.RedrawMeter();
 }

@@ -158,7 +158,10 @@ public:
     void EditAvgTimeChange(const std::string& text);
     // Full Scale dB of the user full-scale meter: shown levels and the meter.
     void EditFullScaleChange(const std::string& text);
-    // Taken only at "Save and Close".
+    // The level, in dB of the scale chosen in the dialog, at which a test
+    // starts by itself; taken only at "Save and Close". While the dialog is
+    // open the field follows a change of scale or of User Full Scale, so that
+    // it always means the same level.
     void EditAutoStartChange(const std::string& text) { view_.EditAutoStart = text; }
 
     // --- Lists ----------------------------------------------------------------------
@@ -225,6 +228,9 @@ private:
     void ButtonOk();
     void TakeAverageTime(double seconds);
     void ShowLevels();
+    // Moves a number in the Auto Start field from the scale offset
+    // `previousOffset` to the one now in force.
+    void ShiftAutoStartField(int32_t previousOffset);
     void SetLocked(bool locked);
     void AfterLevelButton();
     void PickColour(Colour& block, bool preset);

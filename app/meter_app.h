@@ -46,6 +46,8 @@
 namespace tarnwick {
 
 inline const std::string kApplicationTitle = "Tarnwick";
+// The folder dialog's title, after the menu item that opens it.
+inline const std::string kChooseSnapshotFolderCaption = "Choose Snapshot Folder";
 
 // The machine as the system sees it.
 struct MeterPorts {

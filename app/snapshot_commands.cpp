@@ -64,7 +64,8 @@ void MeterApp::TakeLoudnessSnapshot(const RasterImage& picture) {
 }
 
 void MeterApp::ChooseSnapshotFolder1Click() {
-    if (const std::optional<std::string> chosen = ports_.dialogs.ChooseFolder(snapshotFolder_)) {
+    if (const std::optional<std::string> chosen =
+            ports_.dialogs.ChooseFolder(kChooseSnapshotFolderCaption, snapshotFolder_)) {
         snapshotFolder_ = *chosen + "/";
     }
 }

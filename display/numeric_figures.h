@@ -12,7 +12,8 @@ namespace tarnwick {
 
 // Draws `peakText` and three blanks, which paint over what a longer earlier
 // reading left, on an image of the window's client size. The font is the
-// desktop's default face at half the client height in points.
+// desktop's default face at half the client height in points, or smaller
+// where "-99.99" would not fit the client width at that size.
 void DrawNumericFigures(ITextRasteriser& text, const RasterImage& image, int32_t clientWidth,
                         int32_t clientHeight, const std::string& peakText);
 

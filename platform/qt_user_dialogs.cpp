@@ -17,6 +17,9 @@ constexpr char kPatternSeparator = ';';
 constexpr uint32_t kByteMask = 0xFF;
 constexpr int kGreenShift = 8;
 constexpr int kBlueShift = 16;
+// Room the desktop's frame takes beside a title: the window's icon and its
+// three buttons, with their spacing.
+constexpr int kTitleBarAllowance = 110;
 
 void AppendOnce(QStringList& list, const QString& item) {
     if (!list.contains(item)) {
@@ -53,6 +56,27 @@ int SelectedEntry(const QStringList& filters, const QString& selected) {
         }
     }
     return 1;
+}
+
+// Makes `dialog` wide enough for the desktop to show its title whole rather
+// than cut in the middle ("Unlock...ttings").
+void KeepTitleWhole(QDialog& dialog) {
+    QFont title = dialog.font();
+    title.setBold(true);  // as desktops draw titles
+    const int needed =
+        QFontMetrics(title).horizontalAdvance(dialog.windowTitle()) + kTitleBarAllowance;
+    const QSize size = dialog.sizeHint();
+    if (size.width() < needed) {
+        dialog.resize(needed, size.height());
+    }
+}
+
+// Shows a message above the window that owns it, with the focus.
+void ShowAboveOwner(QDialog& box) {
+    KeepAboveOwner(box);
+    box.show();
+    box.raise();
+    box.activateWindow();
 }
 
 }  // namespace
@@ -132,11 +156,23 @@ void QtUserDialogs::MessageBox(const std::string& text, const std::string& capti
     box->setStandardButtons(QMessageBox::Ok);
     box->setDefaultButton(QMessageBox::Ok);
     box->setEscapeButton(QMessageBox::Ok);
-    KeepAboveOwner(*box);
     standing_.push_back({box, text, caption});
-    box->show();
-    box->raise();
-    box->activateWindow();
+    if (!holding_) {
+        ShowAboveOwner(*box);
+    }
+}
+
+void QtUserDialogs::ShowHeldMessages() {
+    holding_ = false;
+    for (const StandingMessage& m : std::vector<StandingMessage>(standing_)) {
+        if (m.box.isNull() || m.box->isVisible()) {
+            continue;
+        }
+        if (QWidget* owner = Owner(); owner != m.box->parentWidget()) {
+            m.box->setParent(owner, m.box->windowFlags());
+        }
+        ShowAboveOwner(*m.box);
+    }
 }
 
 void QtUserDialogs::AnswerStandingMessages() {
@@ -182,8 +218,9 @@ std::optional<SaveFileAnswer> QtUserDialogs::SaveFile(const SaveFileRequest& req
     return answer;
 }
 
-std::optional<std::string> QtUserDialogs::ChooseFolder(const std::string& start) {
-    QFileDialog dialog(Owner(), QString(), QString::fromStdString(start));
+std::optional<std::string> QtUserDialogs::ChooseFolder(const std::string& caption,
+                                                       const std::string& start) {
+    QFileDialog dialog(Owner(), QString::fromStdString(caption), QString::fromStdString(start));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::ShowDirsOnly);
     dialog.setFileMode(QFileDialog::Directory);
@@ -221,6 +258,7 @@ std::optional<std::string> QtUserDialogs::InputBox(const std::string& caption,
     dialog.setInputMode(QInputDialog::TextInput);
     dialog.setTextEchoMode(QLineEdit::Normal);
     dialog.setTextValue(QString::fromStdString(initial));
+    KeepTitleWhole(dialog);
     if (Exec(dialog) != QDialog::Accepted) {
         return std::nullopt;
     }

@@ -53,12 +53,21 @@ public:
     // Waits until every message still standing has been answered, for a
     // program about to end or to close its window after its message.
     void AnswerStandingMessages();
+    // Messages asked for from now on wait, unshown, until ShowHeldMessages:
+    // the start of the program raises them before its main window shows, and
+    // one shown then would lie below that window once it came up, its OK
+    // button covered and the meter seemingly hung.
+    void HoldMessages() { holding_ = true; }
+    // Shows the messages held back, each owned by the main window (or the
+    // dialog open now) and above it, with the focus; later ones show at once.
+    void ShowHeldMessages();
     // The name filters hide their pattern lists, so each entry shows only its
     // description. The proposed name is filled in after the filter is
     // selected, so its extension is kept as given. No default suffix is added.
     std::optional<SaveFileAnswer> SaveFile(const SaveFileRequest& request) override;
     // "/" stays "/": the root has no other spelling.
-    std::optional<std::string> ChooseFolder(const std::string& start) override;
+    std::optional<std::string> ChooseFolder(const std::string& caption,
+                                            const std::string& start) override;
     // Without a preset the dialog opens at the colour it last opened at or had
     // accepted, whichever came later (kFirstDialogColour the first time).
     std::optional<uint32_t> ChooseColour(std::optional<uint32_t> preset) override;
@@ -84,6 +93,7 @@ private:
     QWidget* mainWindow_;
     uint32_t lastColour_ = kFirstDialogColour;
     std::vector<StandingMessage> standing_;
+    bool holding_ = false;
 };
 
 }  // namespace tarnwick

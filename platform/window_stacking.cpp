@@ -35,6 +35,20 @@ void KeepAboveOwner(QWidget& dialog) {
     }
 }
 
+void ShareOwnersLayer(QWidget& window) {
+    const QWidget* owner = window.parentWidget();
+    const bool onTop = owner != nullptr && StaysOnTop(*owner->window());
+    if (onTop == window.windowFlags().testFlag(Qt::WindowStaysOnTopHint)) {
+        return;
+    }
+    const bool shown = window.isVisible();
+    window.setWindowFlag(Qt::WindowStaysOnTopHint, onTop);  // hides a shown window
+    if (shown) {
+        window.setAttribute(Qt::WA_ShowWithoutActivating, true);
+        window.show();
+    }
+}
+
 void CentreOnScreen(QWidget& dialog) {
     const QWidget* owner = dialog.parentWidget();
     const QScreen* screen = owner != nullptr && owner->screen() != nullptr

@@ -22,4 +22,11 @@ void KeepAboveOwner(QWidget& dialog);
 // primary screen.
 void CentreOnScreen(QWidget& dialog);
 
+// Gives `window`, a window the main window owns (the numeric and Loudness
+// windows), its owner's layer: always on top exactly while the owner is. The
+// desktop keeps an owned window above its owner within a layer, so a click on
+// the owner never buries it. A shown window is shown again in its new layer,
+// without taking the keyboard focus.
+void ShareOwnersLayer(QWidget& window);
+
 }  // namespace tarnwick

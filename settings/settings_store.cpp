@@ -191,9 +191,13 @@ TMeterSettings TSettingsStore::LoadSettings(int32_t instanceNumber,
     s.BigNumbers = ReadBool(key, "BigNumbers").value_or(d.BigNumbers);
     s.NumWidth = ReadInt(key, "NumWidth").value_or(d.NumWidth);
     s.NumHeight = ReadInt(key, "NumHeight").value_or(d.NumHeight);
-    // A numeric window never opened before comes up where the main window does.
-    s.NumLeft = ReadInt(key, "NumLeft").value_or(s.left);
-    s.NumTop = ReadInt(key, "NumTop").value_or(s.top);
+    // A numeric window never opened before has the main window's place here;
+    // the window opens at a first place of its own.
+    const std::optional<int32_t> numLeft = ReadInt(key, "NumLeft");
+    const std::optional<int32_t> numTop = ReadInt(key, "NumTop");
+    s.NumLeft = numLeft.value_or(s.left);
+    s.NumTop = numTop.value_or(s.top);
+    s.NumPlaceStored = numLeft && numTop;
     s.LoudnessTarget = ReadDouble(key, "Loudness Target").value_or(d.LoudnessTarget);
     if (!(s.LoudnessTarget >= kLowestLoudnessTarget &&
           s.LoudnessTarget <= kHighestLoudnessTarget)) {
@@ -203,10 +207,13 @@ TMeterSettings TSettingsStore::LoadSettings(int32_t instanceNumber,
     s.LoudnessWindow = ReadBool(key, "Loudness Window").value_or(d.LoudnessWindow);
     s.LoudWidth = ReadInt(key, "LoudWidth").value_or(d.LoudWidth);
     s.LoudHeight = ReadInt(key, "LoudHeight").value_or(d.LoudHeight);
-    // A loudness window never placed opens beside the main window, clear of
-    // its menus and picture.
-    s.LoudLeft = ReadInt(key, "LoudLeft").value_or(s.left + s.width);
-    s.LoudTop = ReadInt(key, "LoudTop").value_or(s.top);
+    // A loudness window never placed has the place beside the main window
+    // here; the window opens at a first place of its own.
+    const std::optional<int32_t> loudLeft = ReadInt(key, "LoudLeft");
+    const std::optional<int32_t> loudTop = ReadInt(key, "LoudTop");
+    s.LoudLeft = loudLeft.value_or(s.left + s.width);
+    s.LoudTop = loudTop.value_or(s.top);
+    s.LoudPlaceStored = loudLeft && loudTop;
     ReadSoundLevelSettings(key, s);
     s.FileOpen = ReadBool(key, "File Open").value_or(d.FileOpen);
     const std::optional<std::string> filename = ReadString(key, "Filename");

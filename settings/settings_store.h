@@ -54,7 +54,8 @@ public:
     // The record as stored under the key of `instanceNumber`. Every value missing
     // or of the wrong kind takes its default; `NumLeft` and `NumTop` default to
     // the main window's stored `left` and `top`, `LoudLeft` and `LoudTop` to its
-    // right edge and `top`, an empty `Folder` to
+    // right edge and `top` (NumPlaceStored and LoudPlaceStored say whether
+    // both of a pair were read), an empty `Folder` to
     // DefaultResultsFolder(`documentsFolder`). The derived values BlockBytes,
     // AverageLength and CalibrationFactor are computed from what was read;
     // DisplayOffset keeps its start value until the scale is first drawn.

@@ -1,15 +1,23 @@
 #include "ui/about_box.h"
 
+#include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSysInfo>
 #include <QVBoxLayout>
 
 #include "core/version.h"
 
 namespace tarnwick {
+namespace {
+
+// The box takes at most this share of the screen's width, in percent.
+constexpr int kWidestShare = 90;
+
+}  // namespace
 
 std::string OperatingSystemText() {
     // "6.1.0-18-amd64" gives 6, 1 and 0.
@@ -43,8 +51,24 @@ TForm3::TForm3(const std::string& dataPath, QWidget* parent) : QDialog(parent) {
     label1->setAlignment(Qt::AlignCenter);
     layout->addWidget(label1);
     layout->addWidget(new QLabel("A sound level meter and logger", this), 0, Qt::AlignCenter);
-    layout->addWidget(
-        new QLabel(QString::fromStdString("Application Data Path:       " + dataPath), this));
+    auto* path =
+        new QLabel(QString::fromStdString("Application Data Path:       " + dataPath), this);
+    // A path too long for the screen wraps at its separators, inside the
+    // box's margins, rather than running off its edge.
+    const QScreen* screen = parent != nullptr && parent->screen() != nullptr
+                                ? parent->screen()
+                                : QGuiApplication::primaryScreen();
+    if (screen != nullptr) {
+        const QMargins margins = layout->contentsMargins();
+        const int widest = screen->availableGeometry().width() * kWidestShare / 100 -
+                           margins.left() - margins.right();
+        if (path->sizeHint().width() > widest) {
+            path->setText(path->text().replace('/', QStringLiteral("/\u200B")));
+            path->setWordWrap(true);
+            path->setFixedWidth(widest);
+        }
+    }
+    layout->addWidget(path);
     layout->addWidget(new QLabel(QString::fromStdString(OperatingSystemText()), this));
     auto* close = new QPushButton("Close", this);
     close->setToolTip("Close this window");

@@ -1,5 +1,6 @@
 #include "ui/loudness_window.h"
 #include "platform/qt_user_dialogs.h"
+#include "platform/window_stacking.h"
 
 #include <QCloseEvent>
 #include <QImage>
@@ -152,9 +153,8 @@ void PaintReadout(QPainter& painter, const QRect& box, const Readout& r, int cap
 
 }  // namespace
 
-TLoudnessWindow::TLoudnessWindow(MeterApp& app, std::function<void()> onClosed)
-    : QWidget(nullptr, Qt::Window | Qt::WindowStaysOnTopHint | Qt::WindowCloseButtonHint |
-                           Qt::WindowTitleHint),
+TLoudnessWindow::TLoudnessWindow(MeterApp& app, std::function<void()> onClosed, QWidget* owner)
+    : QWidget(owner, Qt::Tool | Qt::WindowCloseButtonHint | Qt::WindowTitleHint),
       app_(app),
       onClosed_(std::move(onClosed)) {
     setWindowTitle("Loudness");
@@ -163,9 +163,9 @@ TLoudnessWindow::TLoudnessWindow(MeterApp& app, std::function<void()> onClosed)
     setMinimumSize(kMinimumWidth, kMinimumHeight);
 }
 
-void TLoudnessWindow::FormShow() {
-    const TMeterSettings& s = app_.settings();
-    geometry_.Show(*this, s.LoudLeft, s.LoudTop, s.LoudWidth, s.LoudHeight);
+void TLoudnessWindow::FormShow(const QRect& outer, bool activate) {
+    ShareOwnersLayer(*this);
+    geometry_.Show(*this, outer, activate);
 }
 
 TLoudnessWindow::Shown TLoudnessWindow::Current() const {

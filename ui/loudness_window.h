@@ -3,8 +3,9 @@
 // short-term and integrated loudness in large figures, the loudness range, the
 // true-peak maximum, the distance of the integrated loudness from the target,
 // and a graph of the short-term loudness over the whole test. Like the numeric
-// window it stays above other windows and keeps its size and place in the
-// settings; C while it has the focus saves a picture of it.
+// window it belongs to the main window, stays above it in its layer, and keeps
+// its size and place in the settings; C while it has the focus saves a
+// picture of it.
 
 #include <QSize>
 #include <QWidget>
@@ -20,12 +21,15 @@ namespace tarnwick {
 
 class TLoudnessWindow : public QWidget {
 public:
-    // `onClosed` runs when the window was closed other than from the menu.
-    TLoudnessWindow(MeterApp& app, std::function<void()> onClosed);
+    // `onClosed` runs when the window was closed other than from the menu;
+    // `owner` is the main window.
+    TLoudnessWindow(MeterApp& app, std::function<void()> onClosed, QWidget* owner);
 
-    // Places and sizes the window from LoudLeft, LoudTop, LoudWidth and
-    // LoudHeight (the outer size, as the numeric window's) and shows it.
-    void FormShow();
+    // Shows the window at outer bounds `outer` (the main window works them out
+    // from LoudLeft, LoudTop, LoudWidth and LoudHeight, the outer size as the
+    // numeric window's). Without `activate` (as at the start of the program)
+    // it leaves the keyboard focus where it is; with it, the desktop decides.
+    void FormShow(const QRect& outer, bool activate);
     // Redraws when the figures or the target changed; nothing while hidden.
     void RefreshLoudnessWindow();
 

@@ -101,6 +101,7 @@ int main(int argc, char** argv) {
     SystemWaveOutput output;
     QtRegionalFormats formats;
     QtUserDialogs dialogs;
+    dialogs.HoldMessages();  // until the main window shows
     ApplicationControl process(dialogs);
     RegFileSettingsStore store(DefaultSettingsFilePath());
     PosixTextFiles files;
@@ -136,6 +137,7 @@ int main(int argc, char** argv) {
     TerminationSignals termination([&window] { window->close(); });
     app.KeepMeasuringThroughALostInput();
     if (!app.FormCreate(instance, loaded)) {
+        dialogs.AnswerStandingMessages();  // a message held back still says why
         return 1;
     }
     // Loudness from every captured block, at the capture's rate; measured
@@ -147,5 +149,6 @@ int main(int argc, char** argv) {
     std::string soundLevelError;
     app.MeasureSoundLevel(kSampleRate, 2, true, soundLevelError);
     window->FormShow();
+    dialogs.ShowHeldMessages();
     return QApplication::exec();
 }

@@ -2,8 +2,10 @@
 #include "platform/qt_user_dialogs.h"
 #include "platform/window_stacking.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
@@ -13,7 +15,9 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QStyle>
 #include <QWidget>
+#include <QWindow>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -21,6 +25,7 @@
 #include "display/meter_bitmap.h"
 #include "ui/about_box.h"
 #include "ui/paint_log.h"
+#include "ui/window_places.h"
 
 namespace tarnwick {
 namespace {
@@ -28,6 +33,8 @@ namespace {
 constexpr uint32_t kWindowColour = 0x61554D;
 constexpr uint32_t kPanelColour = 0x7A6B61;
 constexpr int kToolBarHeight = 38;
+// The Start/Stop button's property that is true while a test runs.
+constexpr const char* kRunningProperty = "running";
 
 const std::array<const char*, 8> kToolBarImages = {
     ":/icons/toolbar-0-open.svg",        ":/icons/toolbar-1-close.svg",
@@ -165,6 +172,12 @@ private:
 
 namespace {
 
+// The modifiers that make a key another key: Alt+F is the File menu's, never
+// Close File. Shift and the keypad leave a key as it is.
+Qt::KeyboardModifiers Chords(Qt::KeyboardModifiers modifiers) {
+    return modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+}
+
 char32_t UserDecimalSeparator() {
     const QString point = QLocale().decimalPoint();
     return point.isEmpty() ? U'.' : point.toUcs4().value(0, U'.');
@@ -181,10 +194,10 @@ TForm1::TForm1(MeterApp& app, IUserDialogs& dialogs, IDesktopShell& shell, IText
       resultsModel_(std::make_unique<TResultsDialog>(app, shell, [this] { SaveSettingsNow(); })),
       configModel_(std::make_unique<TConfigDialog>(
           app, dialogs, [this] { SaveSettingsNow(); }, UserDecimalSeparator())),
-      numeric_(
-          std::make_unique<TForm5>(app, text, [this] { numericDisplay1_->setChecked(false); })),
-      loudness_(
-          std::make_unique<TLoudnessWindow>(app, [this] { loudnessMeter1_->setChecked(false); })),
+      numeric_(std::make_unique<TForm5>(
+          app, text, [this] { numericDisplay1_->setChecked(false); }, this)),
+      loudness_(std::make_unique<TLoudnessWindow>(
+          app, [this] { loudnessMeter1_->setChecked(false); }, this)),
       startIcon_(":/icons/start.svg"),
       stopIcon_(":/icons/stop.svg"),
       replayIcon_(kToolBarImages[2]),
@@ -205,6 +218,23 @@ TForm1::TForm1(MeterApp& app, IUserDialogs& dialogs, IDesktopShell& shell, IText
     BuildMenus();
     BuildToolBar(client_);
     BuildControls(client_);
+    // No control holds the focus at first, so that Enter runs nothing until
+    // Tab has chosen a control; the keys reach the window either way.
+    client_->setFocusPolicy(Qt::ClickFocus);
+    client_->setFocus();
+    QWidget* previous = client_;
+    for (QWidget* next :
+         std::initializer_list<QWidget*>{tools_[0], tools_[1], tools_[2], tools_[3], tools_[4],
+                                         tools_[5], tools_[6], checkBox1_, startStop_}) {
+        setTabOrder(previous, next);
+        previous = next;
+    }
+    // The menu items' own keys (Ctrl+X, F1) act in the numeric window too.
+    for (QAction* action : findChildren<QAction*>()) {
+        if (!action->shortcut().isEmpty()) {
+            numeric_->addAction(action);
+        }
+    }
 
     clock_.start();
     // Key preview: the window sees every key before the focused control.
@@ -272,30 +302,54 @@ void TForm1::FormShow() {
     if (s.OnTop) {
         setWindowFlag(Qt::WindowStaysOnTopHint, true);
     }
-    const QRect desktop = QGuiApplication::primaryScreen() != nullptr
-                              ? QGuiApplication::primaryScreen()->virtualGeometry()
-                              : QRect(0, 0, 1920, 1080);
-    const int left = s.left > desktop.left() && s.left < desktop.left() + desktop.width()
-                         ? s.left
-                         : desktop.left();
-    move(left, s.top);
     resize(s.width, s.height);
     ApplyViewMode();
+    // Inside the screen as far as can be told before the desktop frames the
+    // window; once it has, the frame is counted too (see eventFilter).
+    const QRect stored(s.left, s.top, width(), height());
+    move(InsideArea(stored, AvailableAreaFor(stored)).topLeft());
+    placeCheckPending_ = true;
     app_.FormShow();
     show();
     SetFrameTimes();  // the screen is known once the window shows
     numericDisplay1_->setChecked(s.BigNumbers);
     if (s.BigNumbers) {
-        numeric_->FormShow();
+        ShowNumericWindow(false);
     }
     loudnessMeter1_->setChecked(s.LoudnessWindow);
     if (s.LoudnessWindow) {
-        loudness_->FormShow();
+        ShowLoudnessWindow(false);
     }
 }
 
+QRect TForm1::SideWindowPlace(bool stored, int32_t left, int32_t top, int32_t width,
+                              int32_t height) const {
+    const QRect main = frameGeometry();
+    const QRect area = AvailableAreaFor(main);
+    if (!stored) {
+        const int toolBarBottom = client_->mapToGlobal(QPoint(0, kToolBarHeight)).y();
+        return FirstSidePlace(QSize(width, height), main, toolBarBottom, area);
+    }
+    const QRect place(left, top, width, height);
+    return InsideArea(place, AvailableAreaFor(place));
+}
+
+void TForm1::ShowNumericWindow(bool activate) {
+    const TMeterSettings& s = app_.settings();
+    numeric_->FormShow(
+        SideWindowPlace(s.NumPlaceStored, s.NumLeft, s.NumTop, s.NumWidth, s.NumHeight), activate);
+}
+
+void TForm1::ShowLoudnessWindow(bool activate) {
+    const TMeterSettings& s = app_.settings();
+    loudness_->FormShow(
+        SideWindowPlace(s.LoudPlaceStored, s.LoudLeft, s.LoudTop, s.LoudWidth, s.LoudHeight),
+        activate);
+}
+
 void TForm1::BuildMenus() {
-    QMenu* file = menuBar()->addMenu("File         ");
+    QMenu* file = menuBar()->addMenu("&File         ");
+    file_ = file;
     saveAs1_ = file->addAction("Save As...                            Ctrl+S",
                                [this] { app_.SaveAs1Click(); });
     file->addAction(" Explore Results Folder...", [this] { app_.ExploreResultsFolder1Click(); });
@@ -309,11 +363,11 @@ void TForm1::BuildMenus() {
     file->addAction("Exit program", [this] { close(); });
     file->addSeparator();
 
-    QMenu* options = menuBar()->addMenu("Options   ");
+    QMenu* options = menuBar()->addMenu("&Options   ");
     options->addAction("Program Setup", [this] { ProgramSetup1Click(); });
     options->addAction("Test Results Setup", [this] { TestResultsSetup1Click(); });
 
-    QMenu* view = menuBar()->addMenu("View       ");
+    QMenu* view = menuBar()->addMenu("&View       ");
     for (int mode = 1; mode <= 3; ++mode) {
         static const char* const kNames[] = {"Compact", "Graph and Status", "Full Display"};
         view->addAction(kNames[mode - 1], [this, mode] {
@@ -327,9 +381,16 @@ void TForm1::BuildMenus() {
     loudnessMeter1_ = view->addAction("Loudness Meter", [this] { LoudnessMeter1Click(); });
     loudnessMeter1_->setCheckable(true);
     view->addSeparator();
+    // Ticked while a replay runs; choosing it again ends the replay, as the
+    // tool button does.
+    replay1_ = view->addAction("Replay Test Sample", [this] {
+        app_.TBreplayClick();
+        Refresh();
+    });
+    replay1_->setCheckable(true);
     view->addAction("Clear Screen", QKeySequence("Ctrl+X"), [this] { app_.ClearScreen1Click(); });
 
-    QMenu* help = menuBar()->addMenu("Help");
+    QMenu* help = menuBar()->addMenu("&Help");
     help->addAction("Tarnwick on the Web", [this] { app_.Website1Click(); });
     help->addAction("Help with the Program", QKeySequence(Qt::Key_F1), [this] {
         app_.Help2Click(QCoreApplication::applicationDirPath().toStdString());
@@ -358,7 +419,7 @@ void TForm1::NumericDisplay1Click() {
     const bool show = app_.NumericDisplay1Click();
     numericDisplay1_->setChecked(show);
     if (show) {
-        numeric_->FormShow();
+        ShowNumericWindow(true);
     } else {
         numeric_->close();
     }
@@ -368,7 +429,7 @@ void TForm1::LoudnessMeter1Click() {
     const bool show = app_.LoudnessMeter1Click();
     loudnessMeter1_->setChecked(show);
     if (show) {
-        loudness_->FormShow();
+        ShowLoudnessWindow(true);
     } else {
         loudness_->close();
     }
@@ -404,16 +465,16 @@ void TForm1::ProgramSetup1Click() {
     if (!isVisible()) {
         return;  // the program ended while the dialog was open
     }
-    // Always on top follows the setting, and no control keeps the focus, so
-    // the keys reach the window.
+    // Always on top follows the setting, the windows this one owns with it,
+    // and no control keeps the focus, so that Enter runs nothing unasked.
     const bool onTop = app_.settings().OnTop;
     if (((windowFlags() & Qt::WindowStaysOnTopHint) != 0) != onTop) {
         setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
         show();
+        ShareOwnersLayer(*numeric_);
+        ShareOwnersLayer(*loudness_);
     }
-    if (QWidget* focused = focusWidget()) {
-        focused->clearFocus();
-    }
+    client_->setFocus();
     Refresh();
 }
 
@@ -439,9 +500,13 @@ void TForm1::BuildToolBar(QWidget* client) {
         tool->setIcon(QIcon(kToolBarImages[static_cast<size_t>(b.image)]));
         tool->setIconSize(QSize(32, 32));
         tool->setToolTip(b.hint);
+        tool->setAccessibleName(b.hint);
         tool->setAutoRaise(true);
-        tool->setFocusPolicy(Qt::NoFocus);
+        // Reached with Tab, never taken by a click, which leaves the focus
+        // where the user put it.
+        tool->setFocusPolicy(Qt::TabFocus);
         QObject::connect(tool, &QToolButton::clicked, b.action);
+        tools_[static_cast<size_t>(b.image)] = tool;
         x += 48;
         if (b.image == 0) {
             tbOpen_ = tool;
@@ -456,6 +521,7 @@ void TForm1::BuildToolBar(QWidget* client) {
 void TForm1::BuildControls(QWidget* client) {
     image_ = new MeterImage(app_, client);
     image_->move(50, 60);
+    image_->setAccessibleName("Meter");
 
     QPalette light = client->palette();
     light.setColor(QPalette::WindowText, Qt::white);
@@ -470,21 +536,24 @@ void TForm1::BuildControls(QWidget* client) {
     checkBox1_->move(383, 503);
     checkBox1_->setPalette(light);
     checkBox1_->setToolTip("When checked, display starts when audio is present");
-    checkBox1_->setFocusPolicy(Qt::NoFocus);
+    checkBox1_->setFocusPolicy(Qt::TabFocus);
     QObject::connect(checkBox1_, &QCheckBox::clicked,
                      [this](bool checked) { app_.CheckBox1Click(checked); });
 
     startStop_ = new QPushButton(client);
     startStop_->setGeometry(525, 487, 108, 44);
     startStop_->setIconSize(QSize(110, 48));
-    startStop_->setFocusPolicy(Qt::NoFocus);
+    startStop_->setFocusPolicy(Qt::TabFocus);
     startStop_->setFlat(true);
     // Shown pressed while a test runs (the state comes from the meter): the
-    // picture sinks by the width of a shadow drawn above and left of it.
-    startStop_->setCheckable(true);
+    // picture sinks by the width of a shadow drawn above and left of it. A
+    // property, not a checked state, so that a screen reader says "button"
+    // rather than "check box".
+    startStop_->setProperty(kRunningProperty, false);
     startStop_->setStyleSheet(
         "QPushButton { border: none; }"
-        "QPushButton:checked { border-top: 2px solid #161616; border-left: 2px solid #161616; }");
+        "QPushButton[running=\"true\"] { border-top: 2px solid #161616; "
+        "border-left: 2px solid #161616; }");
     QObject::connect(startStop_, &QPushButton::clicked, [this] { app_.StartStopButtonClick(); });
 
     auto* panel5 = new QWidget(client);
@@ -495,21 +564,23 @@ void TForm1::BuildControls(QWidget* client) {
     auto caption = [&](int x, int y, const char* text) {
         MakeLabel(panel5, x, y, text)->setPalette(panelText);
     };
-    caption(12, 8, "Peak level dB");
-    peak_ = MakeReadout(panel5, 12, 28, 110);
-    caption(140, 8, "Short term average  dB");
-    shortAverage_ = MakeReadout(panel5, 140, 28, 110);
+    // A readout's box below its caption, which a screen reader says first.
+    auto readout = [&](int x, int y, const char* text) {
+        caption(x, y, text);
+        QLabel* box = MakeReadout(panel5, x, y + 20, 110);
+        readouts_.push_back({box, QString(text).simplified()});
+        box->setAccessibleName(readouts_.back().caption);
+        return box;
+    };
+    peak_ = readout(12, 8, "Peak level dB");
+    shortAverage_ = readout(140, 8, "Short term average  dB");
     label6_ = MakeLabel(panel5, 140, 56, "", 170);
     label6_->setPalette(panelText);
-    caption(320, 8, "Run time average  dB");
-    longAverage_ = MakeReadout(panel5, 320, 28, 110);
-    caption(12, 80, "Run time");
-    elapsed_ = MakeReadout(panel5, 12, 100, 110);
+    longAverage_ = readout(320, 8, "Run time average  dB");
+    elapsed_ = readout(12, 80, "Run time");
     elapsed_->setToolTip("Elapsed time since start of test");
-    caption(140, 80, "Time over target 1");
-    overTime_ = MakeReadout(panel5, 140, 100, 110);
-    caption(320, 80, "Time under target 2");
-    underTime_ = MakeReadout(panel5, 320, 100, 110);
+    overTime_ = readout(140, 80, "Time over target 1");
+    underTime_ = readout(320, 80, "Time under target 2");
     label11_ = MakeLabel(panel5, 450, 100, "", 130);
     label11_->setPalette(panelText);
     caption(470, 8, "Over");
@@ -529,6 +600,12 @@ void TForm1::ShowText(QLabel* label, const std::string& text) {
     if (shown != text) {
         shown = text;
         label->setText(QString::fromStdString(text));
+        for (const Readout& r : readouts_) {
+            if (r.box == label) {
+                const QString value = QString::fromStdString(text).trimmed();
+                label->setAccessibleName(value.isEmpty() ? r.caption : r.caption + ": " + value);
+            }
+        }
     }
 }
 
@@ -575,21 +652,44 @@ void TForm1::Refresh() {
         shownReplayRunning_ = replayRunning;
         tbReplay_->setIcon(replayRunning ? replayRunningIcon_ : replayIcon_);
     }
-    startStop_->setChecked(v.StartStopButtonDown);
+    replay1_->setChecked(replayRunning);
+    if (startStop_->property(kRunningProperty).toBool() != v.StartStopButtonDown) {
+        startStop_->setProperty(kRunningProperty, v.StartStopButtonDown);
+        startStop_->style()->unpolish(startStop_);
+        startStop_->style()->polish(startStop_);
+        startStop_->update();
+    }
     const bool stopShown = v.StartStopPicture == 1;
     if (stopShown != shownStop_) {
         shownStop_ = stopShown;
         startStop_->setIcon(stopShown ? stopIcon_ : startIcon_);
+        startStop_->setAccessibleName(stopShown ? "Stop test" : "Start test");
     }
     ShowHint(startStop_, v.StartStopHint);
+    if (const std::optional<std::string> described = meterDescription_.Offer(
+            clock_.elapsed(), MeterDescription(v.PeakDisplay, v.tooHigh != kLampDark))) {
+        image_->setAccessibleDescription(QString::fromStdString(*described));
+    }
     const QString caption = QString::fromStdString(v.Caption);
     if (windowTitle() != caption) {
         setWindowTitle(caption);
     }
 }
 
-bool TForm1::HandleKey(int key) {
+bool TForm1::HandleKey(int key, Qt::KeyboardModifiers modifiers) {
+    const Qt::KeyboardModifiers chords = Chords(modifiers);
+    if (chords == Qt::ControlModifier &&
+        (key == Qt::Key_S || key == Qt::Key_F || key == Qt::Key_C)) {
+        return HandleKey(key);  // the keys the File menu shows beside its items
+    }
+    if (chords != Qt::NoModifier) {
+        return false;
+    }
     switch (key) {
+        case Qt::Key_F10:
+            activateWindow();  // from the numeric window too
+            menuBar()->setActiveAction(file_->menuAction());
+            return true;
         case Qt::Key_Space:
             app_.StartStopButtonClick();
             return true;
@@ -613,17 +713,63 @@ bool TForm1::HandleKey(int key) {
     }
 }
 
+bool TForm1::TakesKeysFrom(const QWidget* active, int key, Qt::KeyboardModifiers modifiers) const {
+    if (active == this || active == numeric_.get()) {
+        return true;
+    }
+    // C and L are the Loudness window's own: a picture of it, and closing it.
+    const bool loudnessKey =
+        (key == Qt::Key_C || key == Qt::Key_L) && Chords(modifiers) == Qt::NoModifier;
+    return active == loudness_.get() && !loudnessKey;
+}
+
+bool TForm1::RunFocusedControl() {
+    auto* control = qobject_cast<QAbstractButton*>(QApplication::focusWidget());
+    if (control == nullptr || control->window() != this || !control->isEnabled()) {
+        return false;
+    }
+    control->click();
+    return true;
+}
+
+void TForm1::ForgetStaleHover() {
+    const QPoint pointer = QCursor::pos();
+    for (QToolButton* tool : tools_) {
+        if (tool->underMouse() && !tool->rect().contains(tool->mapFromGlobal(pointer))) {
+            tool->setAttribute(Qt::WA_UnderMouse, false);
+            tool->update();
+        }
+    }
+}
+
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     // Keys reach the window's handler whatever control has the focus, as long
     // as no dialog is open over it and no menu is pulled down (its own keys
     // apply then).
     if (event->type() == QEvent::KeyPress && QApplication::activeModalWidget() == nullptr &&
-        QApplication::activePopupWidget() == nullptr && isActiveWindow()) {
+        QApplication::activePopupWidget() == nullptr) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        if (!key->isAutoRepeat() && HandleKey(key->key())) {
+        const QWidget* active = QApplication::activeWindow();
+        if (!key->isAutoRepeat() && TakesKeysFrom(active, key->key(), key->modifiers()) &&
+            HandleKey(key->key(), key->modifiers())) {
             Refresh();
             return true;
         }
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (enter && active == this && Chords(key->modifiers()) == Qt::NoModifier &&
+            RunFocusedControl()) {
+            Refresh();
+            return true;
+        }
+    } else if (event->type() == QEvent::WindowUnblocked && watched == this) {
+        ForgetStaleHover();
+    } else if (event->type() == QEvent::Expose && placeCheckPending_ &&
+               watched == static_cast<QObject*>(windowHandle()) &&
+               frameGeometry().size() != size()) {
+        // The desktop has framed the window: its place is checked again with
+        // the frame counted.
+        placeCheckPending_ = false;
+        KeepInsideScreen(*this);
     }
     return QMainWindow::eventFilter(watched, event);
 }

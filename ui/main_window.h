@@ -3,6 +3,12 @@
 // renders MeterApp's view state and meter picture. The picture and the
 // readouts are refreshed about 25 times a second, and never faster than the
 // screen shows frames, whatever the block rate.
+//
+// It owns the numeric and Loudness windows, which stay above it in its layer.
+// Every command can be reached from the keyboard: Tab moves through the tool
+// buttons, Auto-Start and Start/Stop, Enter runs the one with the focus, and
+// the menus open with Alt and their underlined letter, or F10. Each control
+// has an accessible name, as a screen reader reads it.
 
 #include <QCheckBox>
 #include <QElapsedTimer>
@@ -12,11 +18,13 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "app/config_dialog.h"
 #include "app/meter_app.h"
@@ -24,6 +32,7 @@
 #include "settings/settings_store.h"
 #include "ui/frame_pacer.h"
 #include "ui/loudness_window.h"
+#include "ui/meter_description.h"
 #include "ui/numeric_window.h"
 #include "ui/results_window.h"
 #include "ui/setup_window.h"
@@ -56,8 +65,9 @@ public:
     // The program setup dialog, modal; starts a test if none runs.
     void ProgramSetup1Click();
 
-    // Places the window from the settings, applies the view mode and draws the
-    // loaded scale.
+    // Places the window from the settings, inside the screen, applies the view
+    // mode and draws the loaded scale. The numeric and Loudness windows left
+    // open come back without taking the keyboard focus from this window.
     void FormShow();
 
     // Client heights of the view modes 1 to 3; the client width is always 678.
@@ -66,8 +76,12 @@ public:
     void ApplyViewMode();
     void ToolButton1Click();
 
-    // The keys the window sees before any control: Space, C, F, L, S, V.
-    bool HandleKey(int key);
+    // The keys the window sees before any control, while it or the numeric
+    // window is active (and while the Loudness window is, but for its own C
+    // and L): Space, C, F, L, S and V without Ctrl, Alt or Meta; Ctrl+S,
+    // Ctrl+F and Ctrl+C, the keys the File menu shows; F10, which opens the
+    // menu bar. True when the key was taken.
+    bool HandleKey(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -80,6 +94,20 @@ private:
     void BuildMenus();
     void BuildToolBar(QWidget* client);
     void BuildControls(QWidget* client);
+    // The outer bounds a side window opens at: its stored place when the
+    // settings hold one, else its first place; inside the screen either way.
+    QRect SideWindowPlace(bool stored, int32_t left, int32_t top, int32_t width,
+                          int32_t height) const;
+    void ShowNumericWindow(bool activate);
+    void ShowLoudnessWindow(bool activate);
+    // Whether the keys of this window act while `active` is the active window.
+    bool TakesKeysFrom(const QWidget* active, int key, Qt::KeyboardModifiers modifiers) const;
+    // Enter or Return runs the tool button or the control with the focus.
+    bool RunFocusedControl();
+    // A tool button under which the pointer left while a dialog was open is no
+    // longer drawn as under the pointer.
+    void ForgetStaleHover();
+
     void Refresh();
     // Sets a label's text or a widget's hint when it differs from what was
     // set last.
@@ -103,11 +131,14 @@ private:
     QLabel* label3_ = nullptr;
     QCheckBox* checkBox1_ = nullptr;
     QPushButton* startStop_ = nullptr;
+    std::array<QToolButton*, 7> tools_{};
     QToolButton* tbOpen_ = nullptr;
     QToolButton* tbClose_ = nullptr;
     QToolButton* tbReplay_ = nullptr;
+    QMenu* file_ = nullptr;
     QAction* saveAs1_ = nullptr;
     QAction* closeFile1_ = nullptr;
+    QAction* replay1_ = nullptr;
     QLabel* peak_ = nullptr;
     QLabel* shortAverage_ = nullptr;
     QLabel* longAverage_ = nullptr;
@@ -118,6 +149,17 @@ private:
     QLabel* label6_ = nullptr;
     QLabel* label14_ = nullptr;
     Lamp* lamp_ = nullptr;
+    // The readouts with the captions a screen reader says before their values.
+    struct Readout {
+        QLabel* box;
+        QString caption;
+    };
+    std::vector<Readout> readouts_;
+    static constexpr int kDescriptionIntervalMs = 1000;
+    DescriptionPacer meterDescription_{kDescriptionIntervalMs};
+    // Once the desktop has framed the window, its place is checked again
+    // against the screen, the frame included.
+    bool placeCheckPending_ = false;
     // Refreshing: a frame follows the blocks, and now and then when idle.
     // 25 frames a second show every movement of the bars the eye can follow,
     // and move the graph evenly: two columns a frame at the default sweep.

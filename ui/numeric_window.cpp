@@ -5,12 +5,12 @@
 #include <algorithm>
 
 #include "display/numeric_figures.h"
+#include "platform/window_stacking.h"
 
 namespace tarnwick {
 
-TForm5::TForm5(MeterApp& app, ITextRasteriser& text, std::function<void()> onClosed)
-    : QWidget(nullptr, Qt::Window | Qt::WindowStaysOnTopHint | Qt::WindowCloseButtonHint |
-                           Qt::WindowTitleHint),
+TForm5::TForm5(MeterApp& app, ITextRasteriser& text, std::function<void()> onClosed, QWidget* owner)
+    : QWidget(owner, Qt::Tool | Qt::WindowCloseButtonHint | Qt::WindowTitleHint),
       app_(app),
       text_(text),
       onClosed_(std::move(onClosed)) {
@@ -18,9 +18,9 @@ TForm5::TForm5(MeterApp& app, ITextRasteriser& text, std::function<void()> onClo
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void TForm5::FormShow() {
-    const TMeterSettings& s = app_.settings();
-    geometry_.Show(*this, s.NumLeft, s.NumTop, s.NumWidth, s.NumHeight);
+void TForm5::FormShow(const QRect& outer, bool activate) {
+    ShareOwnersLayer(*this);
+    geometry_.Show(*this, outer, activate);
 }
 
 void TForm5::resizeEvent(QResizeEvent*) {

@@ -1,7 +1,7 @@
 #pragma once
 // TForm5: the numeric window, "Peak Level dB". It repeats the peak readout in
-// figures as large as the window allows, stays above other windows, and keeps
-// its size and place in the settings.
+// figures as large as the window allows and keeps its size and place in the
+// settings. It belongs to the main window: it stays above it, in its layer.
 
 #include <QImage>
 #include <QSize>
@@ -15,14 +15,17 @@ namespace tarnwick {
 
 class TForm5 : public QWidget {
 public:
-    TForm5(MeterApp& app, ITextRasteriser& text, std::function<void()> onClosed);
+    // `owner` is the main window.
+    TForm5(MeterApp& app, ITextRasteriser& text, std::function<void()> onClosed, QWidget* owner);
 
-    // Places and sizes the window from NumLeft, NumTop, NumWidth, NumHeight and
-    // shows it. The stored size is the outer size, frame included, as the
-    // window state is saved; once the desktop has framed the window its client
-    // area is made smaller by the frame, so that the window does not grow by
-    // its frame at every start of the program.
-    void FormShow();
+    // Shows the window at outer bounds `outer` (the main window works them out
+    // from NumLeft, NumTop, NumWidth and NumHeight). Without `activate` (as at
+    // the start of the program) it leaves the keyboard focus where it is;
+    // with it, the desktop decides. The stored size is the outer size,
+    // frame included, as the window state is saved; once the desktop has
+    // framed the window its client area is made smaller by the frame, so that
+    // the window does not grow by its frame at every start of the program.
+    void FormShow(const QRect& outer, bool activate);
     // Redraws the figures from the peak readout; nothing while hidden.
     void RefreshNumericWindow();
 

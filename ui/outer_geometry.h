@@ -4,20 +4,23 @@
 // at every start of the program; once the desktop has framed it, its client
 // area is made smaller by the frame instead.
 
+#include <QRect>
 #include <QSize>
 #include <QWidget>
 #include <algorithm>
-#include <cstdint>
 
 namespace tarnwick {
 
 class OuterGeometry {
 public:
-    // Places and sizes `window` from stored outer bounds and shows it.
-    void Show(QWidget& window, int32_t left, int32_t top, int32_t width, int32_t height) {
-        window.resize(width, height);
-        pending_ = QSize(width, height);
-        window.move(left, top);
+    // Places and sizes `window` at outer bounds `outer` and shows it. Unless
+    // `activate` asks for it, the window does not take the keyboard focus; a
+    // desktop may leave a new tool window without it either way.
+    void Show(QWidget& window, const QRect& outer, bool activate) {
+        window.resize(outer.size());
+        pending_ = outer.size();
+        window.move(outer.topLeft());
+        window.setAttribute(Qt::WA_ShowWithoutActivating, !activate);
         window.show();
         window.raise();
         Fit(window);

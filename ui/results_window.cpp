@@ -42,6 +42,7 @@ TForm4::TForm4(TResultsDialog& model, QWidget* parent) : QDialog(parent), model_
 
     Label(this, kResultsLabel1, 48, 56);
     editName_ = Edit(this, 128, 52, 169);
+    editName_->setAccessibleName(Text(kResultsLabel1));
     Label(this, kResultsLabel2, 378, 56);
     auto* panel1 = new QWidget(this);
     panel1->setGeometry(480, 40, 120, 56);
@@ -69,6 +70,12 @@ TForm4::TForm4(TResultsDialog& model, QWidget* parent) : QDialog(parent), model_
     Label(this, kResultsLabel7, 231, 273, 11);
     loudness_ = new QCheckBox(Text(kResultsCBLoudness), this);
     loudness_->move(48, 306);
+    // The two "Save results every" rows, told apart for a screen reader.
+    saveOnMinutes_->setAccessibleName("Save results every hours and minutes from start of test");
+    editHours_->setAccessibleName("Hours from start of test");
+    editMinutes_->setAccessibleName("Minutes from start of test");
+    saveOnHours_->setAccessibleName("Save results every hours, by the clock, on the hour");
+    editOnTheHour_->setAccessibleName("Hours by the clock, on the hour");
 
     auto* explore = new QPushButton(Text(kResultsButton3), this);
     explore->setGeometry(35, 345, 120, 27);

@@ -1,6 +1,8 @@
 #include "ui/setup_window.h"
 #include "platform/qt_user_dialogs.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
@@ -12,6 +14,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QStyleOptionFocusRect>
 #include <algorithm>
 
 #include "display/meter_scale.h"
@@ -56,9 +59,11 @@ QColor CaptionColourOn(const QColor& fill) {
 }  // namespace
 
 // A colour block: a panel filled with its setting's colour and captioned in
-// whichever of black and white reads on it. A click opens the colour dialog.
-// It is a panel, not a button, so it never becomes the dialog's default:
-// Enter in a field neither opens the colour dialog nor recolours anything.
+// whichever of black and white reads on it. A click opens the colour dialog,
+// and so do Enter and Space once Tab has brought the focus to it. It is a
+// panel, not a button, so it never becomes the dialog's default: Enter in a
+// field neither opens the colour dialog nor recolours anything. A screen
+// reader sees a button, named after the colour it sets.
 class ColourBlock : public QFrame {
 public:
     ColourBlock(const char* caption, Qt::Alignment captionAlignment, std::function<void()> onClick,
@@ -69,7 +74,10 @@ public:
           onClick_(std::move(onClick)) {
         setFrameStyle(QFrame::Panel | QFrame::Sunken);
         setCursor(Qt::PointingHandCursor);
+        setFocusPolicy(Qt::TabFocus);
     }
+
+    void Press() { onClick_(); }
 
     void SetColour(uint32_t bgr) {
         const QColor colour = ColourFromBgr(bgr);
@@ -86,24 +94,83 @@ protected:
         }
     }
 
+    void keyPressEvent(QKeyEvent* event) override {
+        const int key = event->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) {
+            if (!event->isAutoRepeat()) {
+                onClick_();
+            }
+            return;
+        }
+        QFrame::keyPressEvent(event);
+    }
+
+    void focusInEvent(QFocusEvent* event) override {
+        update();
+        QFrame::focusInEvent(event);
+    }
+    void focusOutEvent(QFocusEvent* event) override {
+        update();
+        QFrame::focusOutEvent(event);
+    }
+
     void paintEvent(QPaintEvent* event) override {
         {
             QPainter painter(this);
             painter.fillRect(contentsRect(), colour_);
             painter.setPen(CaptionColourOn(colour_));
             painter.drawText(contentsRect().adjusted(0, 2, 0, -2), alignment_, caption_);
+            if (hasFocus()) {
+                QStyleOptionFocusRect focus;
+                focus.initFrom(this);
+                focus.rect =
+                    contentsRect().adjusted(kFocusInset, kFocusInset, -kFocusInset, -kFocusInset);
+                focus.backgroundColor = colour_;
+                style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
+            }
         }
         QFrame::paintEvent(event);
     }
 
 private:
+    static constexpr int kFocusInset = 2;
     QString caption_;
     Qt::Alignment alignment_;
     std::function<void()> onClick_;
     QColor colour_ = Qt::black;
 };
 
+namespace {
+
+class ColourBlockAccessible : public QAccessibleWidget {
+public:
+    explicit ColourBlockAccessible(ColourBlock* block)
+        : QAccessibleWidget(block, QAccessible::Button) {}
+    QStringList actionNames() const override {
+        return QAccessibleWidget::actionNames() << pressAction();
+    }
+    void doAction(const QString& action) override {
+        if (action == pressAction()) {
+            static_cast<ColourBlock*>(widget())->Press();
+        } else {
+            QAccessibleWidget::doAction(action);
+        }
+    }
+};
+
+QAccessibleInterface* ColourBlockInterface(const QString&, QObject* object) {
+    auto* block = dynamic_cast<ColourBlock*>(object);
+    return block != nullptr ? new ColourBlockAccessible(block) : nullptr;
+}
+
+}  // namespace
+
 TForm2::TForm2(TConfigDialog& model, QWidget* parent) : QDialog(parent), model_(model) {
+    static const bool kColourBlocksAccessible = [] {
+        QAccessible::installFactory(ColourBlockInterface);
+        return true;
+    }();
+    (void)kColourBlocksAccessible;
     setWindowTitle(QString::fromStdString(kConfigDialogCaption));
     setFixedSize(561, 680);
     QFont font("Arial");
@@ -112,14 +179,18 @@ TForm2::TForm2(TConfigDialog& model, QWidget* parent) : QDialog(parent), model_(
 
     // Input selection and channel.
     QWidget* panel4 = Panel(this, 8, 8, 265, 136);
-    Label(panel4, "Input Selection", 8, 6);
+    QLabel* inputCaption = Label(panel4, "Input Selection", 8, 6);
     comboBox1_ = new QComboBox(panel4);
     comboBox1_->setGeometry(8, 26, 249, 24);
+    // A list's caption is its buddy: screen readers on this desktop say a
+    // list's choice as its name and the buddy's text as its label.
+    inputCaption->setBuddy(comboBox1_);
     QObject::connect(comboBox1_, &QComboBox::activated,
                      [this](int index) { model_.ComboBox1Change(index); });
-    Label(panel4, "Channel", 8, 66);
+    QLabel* channelCaption = Label(panel4, "Channel", 8, 66);
     comboBox2_ = new QComboBox(panel4);
     comboBox2_->setGeometry(8, 86, 160, 24);
+    channelCaption->setBuddy(comboBox2_);
     comboBox2_->addItems({"Stereo", "Left", "Right", "Sum", "Difference"});
     QObject::connect(comboBox2_, &QComboBox::activated, [this](int index) {
         model_.ComboBox2Change(index);
@@ -161,6 +232,16 @@ TForm2::TForm2(TConfigDialog& model, QWidget* parent) : QDialog(parent), model_(
                    [this] { model_.CBarClick(); });
     AddColourBlock("Abar", "", kCentred, panel7, QRect(150, 314, 40, 28),
                    [this] { model_.AbarClick(); });
+    // What each block colours, as a screen reader names it.
+    const std::pair<const char*, const char*> spokenBlocks[] = {
+        {"Sbar", "Graph background colour"},         {"RBar", "Right channel peak colour"},
+        {"RavgBar", "Right channel average colour"}, {"Mbar", "Left channel peak colour"},
+        {"LavgBar", "Left channel average colour"},  {"Bbar", "Top colour, Target 1"},
+        {"CBar", "Middle colour, Target 2"},         {"Abar", "Low colour, Threshold"},
+    };
+    for (const auto& [name, spoken] : spokenBlocks) {
+        blocks_.at(name)->setAccessibleName(spoken);
+    }
 
     // The lock, always-on-top and Save and Close.
     lockSet_ = new QCheckBox("LockSettings", this);
@@ -188,6 +269,7 @@ TForm2::TForm2(TConfigDialog& model, QWidget* parent) : QDialog(parent), model_(
     Label(panel1, "Calibration", 8, 6);
     Label(panel1, "Graph Top =", 8, 30);
     edit1_ = Field(panel1, 96, 27, 60, [this](const std::string& t) { model_.Edit1Change(t); });
+    edit1_->setAccessibleName("Graph Top, dB below fsd");
     Label(panel1, "dB", 162, 30);
     Label(panel1, " below fsd eg.  -4", 8, 54);
     Label(panel1, "Headroom", 8, 76);
@@ -199,19 +281,22 @@ TForm2::TForm2(TConfigDialog& model, QWidget* parent) : QDialog(parent), model_(
     Label(panel1, "Average Time", 8, 160);
     editAvgTime_ =
         Field(panel1, 100, 157, 50, [this](const std::string& t) { model_.EditAvgTimeChange(t); });
+    editAvgTime_->setAccessibleName("Average Time, seconds");
     Label(panel1, "Secs", 156, 160);
     Label(panel1, "( 0.025 to 10 secs )", 100, 182);
     Label(panel1, "Sweep Time", 8, 210);
     edit3_ = Field(panel1, 100, 207, 50, [this](const std::string& t) { model_.Edit3Change(t); });
+    edit3_->setAccessibleName("Sweep Time, seconds");
     edit3_->installEventFilter(this);
     Label(panel1, "Secs", 156, 210);
     Label(panel1, "(1 to 60 secs )", 100, 232);
 
     // Meter scale, targets and automatic start.
     QWidget* panel2 = Panel(this, 288, 271, 265, 395);
-    Label(panel2, "Meter Scale", 8, 6);
+    QLabel* scaleCaption = Label(panel2, "Meter Scale", 8, 6);
     scaleSelect_ = new QComboBox(panel2);
     scaleSelect_->setGeometry(8, 26, 200, 24);
+    scaleCaption->setBuddy(scaleSelect_);
     for (const char* name : kScaleNames) {
         scaleSelect_->addItem(name);
     }
@@ -222,6 +307,7 @@ TForm2::TForm2(TConfigDialog& model, QWidget* parent) : QDialog(parent), model_(
     fullScaleControls_.push_back(Label(panel2, "User Full Scale", 8, 60));
     editFullScale_ =
         Field(panel2, 112, 57, 50, [this](const std::string& t) { model_.EditFullScaleChange(t); });
+    editFullScale_->setAccessibleName("User Full Scale, dB");
     fullScaleControls_.push_back(editFullScale_);
     fullScaleControls_.push_back(Label(panel2, "dB", 168, 60));
     Label(panel2, "Target Levels", 8, 92);
@@ -247,6 +333,7 @@ TForm2::TForm2(TConfigDialog& model, QWidget* parent) : QDialog(parent), model_(
         }
         auto* minus = new QPushButton("-", panel2);
         minus->setGeometry(90, row.y, 26, 26);
+        minus->setAccessibleName(QString("Lower ") + row.caption);
         QObject::connect(minus, &QPushButton::clicked, [this, f = row.dec] {
             f();
             Render();
@@ -257,6 +344,7 @@ TForm2::TForm2(TConfigDialog& model, QWidget* parent) : QDialog(parent), model_(
         (*row.value)->setFixedWidth(58);
         auto* plus = new QPushButton("+", panel2);
         plus->setGeometry(198, row.y, 26, 26);
+        plus->setAccessibleName(QString("Raise ") + row.caption);
         QObject::connect(plus, &QPushButton::clicked, [this, f = row.inc] {
             f();
             Render();
@@ -268,6 +356,7 @@ TForm2::TForm2(TConfigDialog& model, QWidget* parent) : QDialog(parent), model_(
     Label(panel2, "at", 110, 273);
     editAutoStart_ = Field(panel2, 130, 270, 44,
                            [this](const std::string& t) { model_.EditAutoStartChange(t); });
+    editAutoStart_->setAccessibleName("Auto Start level, dB");
     Label(panel2, "dB", 180, 273);
     Label(panel2, "below Full Scale", 110, 296);
 
@@ -275,10 +364,12 @@ TForm2::TForm2(TConfigDialog& model, QWidget* parent) : QDialog(parent), model_(
     // list or a value typed in LUFS.
     auto* loudness = new QGroupBox(QString::fromStdString(kLoudnessGroupCaption), panel2);
     loudness->setGeometry(8, 322, 249, 64);
-    Label(loudness, "Target", 10, 31);
+    QLabel* targetCaption = Label(loudness, "Target", 10, 31);
     loudnessTarget_ = new QComboBox(loudness);
     loudnessTarget_->setGeometry(62, 26, 177, 24);
+    targetCaption->setBuddy(loudnessTarget_);
     loudnessTarget_->setEditable(true);
+    loudnessTarget_->lineEdit()->setAccessibleName("Loudness Target");
     // Enter takes the typed value as it stands; it adds nothing to the list.
     loudnessTarget_->setInsertPolicy(QComboBox::NoInsert);
     for (const std::string& preset : kLoudnessTargetPresets) {

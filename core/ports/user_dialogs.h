@@ -30,9 +30,10 @@ public:
     virtual void MessageBox(const std::string& text, const std::string& caption) = 0;
     // nullopt when the user cancels.
     virtual std::optional<SaveFileAnswer> SaveFile(const SaveFileRequest& request) = 0;
-    // A folder chosen in the folder dialog opened at `start`, without a trailing
-    // separator; nullopt when the user cancels.
-    virtual std::optional<std::string> ChooseFolder(const std::string& start) = 0;
+    // A folder chosen in the folder dialog titled `caption` and opened at
+    // `start`, without a trailing separator; nullopt when the user cancels.
+    virtual std::optional<std::string> ChooseFolder(const std::string& caption,
+                                                    const std::string& start) = 0;
     // The colour dialog, opened at `preset` (0x00BBGGRR) or, without one, at
     // whatever it showed last. The chosen colour; nullopt when the user cancels.
     virtual std::optional<uint32_t> ChooseColour(std::optional<uint32_t> preset) = 0;

@@ -284,14 +284,27 @@ TEST_F(ConfigDialogTest, UserFullScaleShiftsTheShownLevelsButNotTheStoredOnes) {
     EXPECT_EQ(settings().DisplayOffset, 0);
 }
 
-TEST_F(ConfigDialogTest, AutoLevelIsTakenAsDisplayedLessTheOffsetAtSave) {
+TEST_F(ConfigDialogTest, TheAutoStartFieldFollowsTheScaleAndKeepsItsLevel) {
     Start();
     dialog.Open();
     EXPECT_EQ(view().EditAutoStart, "-40");
-    dialog.scaleSelectChange(kUserFullScale);
-    EXPECT_EQ(view().EditAutoStart, "-40") << "not refreshed by a change of scale";
+    dialog.scaleSelectChange(kUserFullScale);  // Full Scale 95
+    EXPECT_EQ(view().EditAutoStart, "55");
+    dialog.EditFullScaleChange("100");
+    EXPECT_EQ(view().EditAutoStart, "60");
+    dialog.EditAutoStartChange("70");  // typed in the scale shown: 30 dB below the top
+    dialog.scaleSelectChange(2);       // "0 to - 24 dB"
+    EXPECT_EQ(view().EditAutoStart, "-30");
     dialog.Close(true);
-    EXPECT_EQ(settings().AutoLevel, -135);
+    EXPECT_EQ(settings().AutoLevel, -30);
+
+    // Saved while the user scale shows: less its offset.
+    dialog.Open();
+    dialog.scaleSelectChange(kUserFullScale);
+    EXPECT_EQ(view().EditAutoStart, "70");
+    dialog.EditAutoStartChange("65");
+    dialog.Close(true);
+    EXPECT_EQ(settings().AutoLevel, -35);
 
     dialog.Open();
     dialog.EditAutoStartChange("quiet");

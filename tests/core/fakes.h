@@ -77,7 +77,9 @@ public:
     }
 
     // Answers with the scripted folder; nullopt cancels.
-    std::optional<std::string> ChooseFolder(const std::string& start) override {
+    std::optional<std::string> ChooseFolder(const std::string& caption,
+                                            const std::string& start) override {
+        folderCaptions.push_back(caption);
         folderStarts.push_back(start);
         return folderAnswer;
     }
@@ -115,6 +117,7 @@ public:
     std::deque<std::optional<SaveFileAnswer>> saveAnswers;
     std::vector<SaveFileRequest> saveRequests;
     std::optional<std::string> folderAnswer;
+    std::vector<std::string> folderCaptions;
     std::vector<std::string> folderStarts;
     std::deque<std::optional<uint32_t>> colourAnswers;
     std::vector<std::optional<uint32_t>> colourPresets;

@@ -42,25 +42,31 @@ public:
     std::vector<Drawn> drawn;
 };
 
-TEST(NumericFigures, HalfTheHeightInPointsCentredOnSixCharacters) {
+TEST(NumericFigures, HalfTheHeightInPointsCentredOnSixCharactersThatFitTheWidth) {
     struct Case {
         int32_t width, height;
         std::string peak;
         int32_t points, x, y;
     };
     // Box cells are 0.6 x 1.2 the point size: at 109 points "-99.99" is 6 x 65
-    // wide and "9" 130 high; at 43 points 6 x 25 and 51.
+    // wide and "9" 130 high; at 43 points 6 x 25 and 51. A window 200 wide
+    // holds six cells of 33 at most: 55 points, "9" 66 high.
     const Case cases[] = {{522, 218, " -12.3", 109, 261 - 195, 109 - 65},
                           {522, 218, "low ", 109, 66, 44},
-                          {301, 87, " -9.5", 43, 150 - 75, 43 - 25}};
+                          {301, 87, " -9.5", 43, 150 - 75, 43 - 25},
+                          {200, 218, "-20.2", 55, 100 - 99, 109 - 33}};
     for (const Case& c : cases) {
         RecordingText text;
         std::vector<uint32_t> pixels(static_cast<size_t>(c.width * c.height), ToRgb32(kGrey));
         const RasterImage image{pixels.data(), c.width, c.height, c.width};
         DrawNumericFigures(text, image, c.width, c.height, c.peak);
 
-        EXPECT_EQ(text.measured, (std::vector<std::string>{"-99.99", "9"}));
-        EXPECT_EQ(text.measuredPoints, (std::vector<int32_t>{c.points, c.points}));
+        // The last two measures are those of the size drawn.
+        ASSERT_GE(text.measured.size(), 2u);
+        EXPECT_EQ(std::vector<std::string>(text.measured.end() - 2, text.measured.end()),
+                  (std::vector<std::string>{"-99.99", "9"}));
+        EXPECT_EQ(std::vector<int32_t>(text.measuredPoints.end() - 2, text.measuredPoints.end()),
+                  (std::vector<int32_t>{c.points, c.points}));
         ASSERT_EQ(text.drawn.size(), 1u);
         const RecordingText::Drawn& d = text.drawn[0];
         EXPECT_EQ(d.text, c.peak + "   ");

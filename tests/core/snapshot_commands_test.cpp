@@ -117,6 +117,7 @@ TEST(SnapshotFolders, ChooseAppendsASeparatorAndCancelKeepsTheFolder) {
     m.app().ChooseSnapshotFolder1Click();
     EXPECT_EQ(m.harness.dialogs.folderStarts,
               (std::vector<std::string>{kSnapshotFolder, kSnapshotFolder}));
+    EXPECT_EQ(m.harness.dialogs.folderCaptions.back(), "Choose Snapshot Folder");
     EXPECT_EQ(m.app().SnapshotFolder(), "/media/card/");
     m.app().TakeSnapshot();
     EXPECT_EQ(m.Written(), (std::vector<std::string>{"/media/card/08-12-2026 14-32-05.jpg"}));

@@ -47,10 +47,11 @@ fail() {
     exit 1
 }
 
-# Starts Xvfb on a free display number, exports DISPLAY and sets xvfb_pid.
-# Returns non-zero when no screen could be started.
+# Starts Xvfb on a free display number, exports DISPLAY and sets xvfb_pid. The
+# screen is $1 (WIDTHxHEIGHT) pixels, 1280x1024 without it. Returns non-zero
+# when no screen could be started.
 start_virtual_screen() {
-    local n display=
+    local n display= size=${1:-1280x1024}
     for n in $(seq 90 189); do
         if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
             display=$n
@@ -58,7 +59,7 @@ start_virtual_screen() {
         fi
     done
     [ -n "$display" ] || return 1
-    Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    Xvfb ":$display" -screen 0 "${size}x24" -nolisten tcp >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 100); do
         [ -e "/tmp/.X11-unix/X$display" ] && break

@@ -8,6 +8,13 @@
 # window as it is. SIGTERM ends the program within a second even while a
 # message or the Save As dialog stands open.
 #
+# Then what the operator needs stays in view and the keys stay the meter's: a
+# message from the start comes up above the main window; the numeric window,
+# left open, neither takes the focus at the start (Space starts a test) nor
+# sinks below the main window at a click on the meter; Alt+F opens the File
+# menu and leaves the results file attached. On a 1024x768 screen the main
+# and Loudness windows open inside it.
+#
 # Usage: window_manager_test.sh PROGRAM
 set -euo pipefail
 source "$(dirname "$0")/virtual_screen.sh"
@@ -107,15 +114,71 @@ menu_item() {
     xdotool key Return
 }
 
+# Starts openbox on the screen and waits until it manages windows.
+start_window_manager() {
+    openbox --sm-disable >>"$work/openbox.log" 2>&1 &
+    wm_pid=$!
+    for _ in $(seq 100); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+        sleep 0.1
+    done
+}
+
+# Starts the program; the meter window must come up with the focus, even
+# with a window left open beside it.
 start_program() {
     "$program" >>"$work/program.log" 2>&1 &
     program_pid=$!
     main=$(meter_window) || fail "the meter window did not appear"
     main=$(printf '0x%x' "$main")
-    # The numeric window, when it was left open, takes the focus as it opens.
-    sleep 0.5
-    xdotool windowactivate --sync "$main" 2>/dev/null || true
     wait_active "Tarnwick  V.1.40" >/dev/null || fail "the meter window did not take the focus"
+}
+
+# A settings file holding only the values given, as '"Name"=value' lines.
+write_settings() {
+    mkdir -p "$(dirname "$settings")"
+    {
+        printf 'Windows Registry Editor Version 5.00\n\n'
+        printf '[HKEY_CURRENT_USER\\Software\\Hollowden\\Tarnwick]\n'
+        printf '%s\n' "$@"
+    } >"$settings"
+}
+
+# The window titled exactly $1; waits up to 10 s for it to show.
+window_titled() {
+    local id
+    for _ in $(seq 100); do
+        id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1)
+        [ -n "$id" ] && printf '0x%x\n' "$id" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# The outer bounds of window $1, frame included, as "left top right bottom"
+# (right and bottom exclusive).
+frame_of() {
+    local extents
+    extents=$(xprop -id "$1" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')
+    xwininfo -id "$1" | awk -v e="$extents" '
+        /Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4} /Width/{w=$2} /Height/{h=$2}
+        END{split(e, f, " "); print x - f[1], y - f[3], x + w + f[2], y + h + f[4]}'
+}
+
+# Checks that window $1 (called $2) lies inside a screen of $3 x $4 pixels.
+expect_inside() {
+    local left top right bottom
+    read -r left top right bottom < <(frame_of "$1")
+    [ "$left" -ge 0 ] && [ "$top" -ge 0 ] && [ "$right" -le "$3" ] && [ "$bottom" -le "$4" ] ||
+        fail "$2 lies at ($left, $top)-($right, $bottom), beyond the $3x$4 screen"
+}
+
+# The number of pixels of the Stop button's red square in the main window.
+stop_pixels() {
+    import -window "$main" "$work/main.png"
+    convert "$work/main.png" -crop "40x30+530+$((menu_bar + 494))" +repage -fuzz 12% \
+        -fill black +opaque '#e8362b' -fill white -opaque '#e8362b' \
+        -colorspace Gray -format '%[fx:round(mean*w*h)]' info:
 }
 
 # Sends SIGTERM; the program must end with status 0 within a second.
@@ -126,12 +189,8 @@ expect_end_on_sigterm() {
 
 start_virtual_screen || fail "Xvfb did not start"
 new_user_environment "$work"
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-wm_pid=$!
-for _ in $(seq 100); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-    sleep 0.1
-done
+settings="$XDG_CONFIG_HOME/Hollowden/Tarnwick.reg"
+start_window_manager
 opened=0
 
 start_program
@@ -146,9 +205,10 @@ width=$(xwininfo -id "$main" | sed -n 's/^ *Width: //p')
 # The menu bar lies above the client area of the Full Display view.
 menu_bar=$(($(xwininfo -id "$main" | sed -n 's/^ *Height: //p') - 722))
 
-# The numeric window, itself on top, from the View menu.
+# The numeric window, from the View menu: above the main window, which keeps
+# the focus.
 menu_item "$main" View 170 4
-numeric=$(wait_active "Peak Level dB") || fail "the numeric window did not open"
+numeric=$(window_titled "Peak Level dB") || fail "the numeric window did not open"
 xdotool windowactivate --sync "$main"
 
 xdotool key --window "$main" s
@@ -223,4 +283,61 @@ xdotool key --window "$main" s
 expect_on_top "Save As" "$main"
 expect_end_on_sigterm "with the Save As dialog open"
 
-echo "PASS: $opened dialogs opened above their windows; SIGTERM ended the program each time"
+# A stored input that is gone (a USB microphone unplugged): the message at the
+# start comes up above the main window, with the focus.
+write_settings '"Device Name"="USB Microphone"'
+"$program" >>"$work/program.log" 2>&1 &
+program_pid=$!
+main=$(meter_window) || fail "the meter window did not appear"
+main=$(printf '0x%x' "$main")
+expect_on_top "Tarnwick Error" "$main"
+xdotool key Return
+wait_active "Tarnwick  V.1.40" >/dev/null || fail "the start-up message did not return to the meter"
+expect_end_on_sigterm "after the start-up message"
+
+# The numeric window left open and a results file attached: the meter keeps
+# the focus at the start, so Space starts a test.
+touch "$HOME/hall.csv"
+write_settings '"BigNumbers"=dword:00000001' '"NumLeft"=dword:00000064' \
+    '"NumTop"=dword:00000064' '"File Open"=dword:00000001' "\"Filename\"=\"$HOME/hall.csv\""
+start_program
+numeric=$(window_titled "Peak Level dB") || fail "the numeric window left open did not come back"
+sleep 0.5
+[ "$(active_window)" = "$main" ] || fail "the numeric window took the focus at the start"
+[ "$(stop_pixels)" -lt 20 ] || fail "a test runs before Space"
+xdotool key space
+for _ in $(seq 20); do
+    [ "$(stop_pixels)" -ge 100 ] && break
+    sleep 0.1
+done
+[ "$(stop_pixels)" -ge 100 ] || fail "Space at the start did not start a test"
+# A click on the meter picture leaves the numeric window above the meter.
+click_at "$main" 300 $((menu_bar + 250))
+sleep 0.5
+expect_stacked_above "$numeric" "$main"
+# Alt+F opens the File menu; the results file stays attached.
+xdotool key alt+f
+sleep 0.5
+xdotool key Escape
+sleep 0.3
+grep -q '^"File Open"=dword:00000001$' "$settings" || fail "Alt+F detached the results file"
+expect_end_on_sigterm "with the numeric window open"
+
+# A 1024x768 screen, and windows stored where they were on a larger one: the
+# main and Loudness windows open inside it.
+end_program_and_screen
+start_virtual_screen 1024x768 || fail "Xvfb did not start at 1024x768"
+start_window_manager
+write_settings '"left"=dword:000000c8' '"top"=dword:000000c8' '"Loudness Window"=dword:00000001' \
+    '"LoudLeft"=dword:00000370' '"LoudTop"=dword:00000190' '"LoudWidth"=dword:00000168' \
+    '"LoudHeight"=dword:0000012c'
+start_program
+loudness=$(window_titled "Loudness") || fail "the Loudness window left open did not come back"
+sleep 0.5
+expect_inside "$main" "the main window" 1024 768
+expect_inside "$loudness" "the Loudness window" 1024 768
+expect_stacked_above "$loudness" "$main"
+expect_end_on_sigterm "on the small screen"
+
+echo "PASS: $opened windows opened above the windows they serve, inside the screen; SIGTERM" \
+    "ended the program each time"

@@ -38,7 +38,9 @@ public:
         messages.push_back(text + "|" + caption);
     }
     std::optional<SaveFileAnswer> SaveFile(const SaveFileRequest&) override { return std::nullopt; }
-    std::optional<std::string> ChooseFolder(const std::string&) override { return std::nullopt; }
+    std::optional<std::string> ChooseFolder(const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
     std::optional<uint32_t> ChooseColour(std::optional<uint32_t>) override { return std::nullopt; }
     std::optional<std::string> InputBox(const std::string&, const std::string&,
                                         const std::string&) override {

@@ -18,6 +18,7 @@
 #include "platform/qt_desktop_shell.h"
 #include "ui/frame_pacer.h"
 #include "ui/main_window.h"
+#include "ui/window_places.h"
 
 namespace tarnwick {
 namespace {
@@ -77,7 +78,12 @@ TEST(MainWindow, KeysReachTheCommandsAndViewModesCutTheClientArea) {
     w.harness.dialogs.saveAnswers.push_back(SaveFileAnswer{"/data/hall.csv", 1});
     EXPECT_TRUE(w.form->HandleKey(Qt::Key_S));
     EXPECT_TRUE(w.harness.app.settings().FileOpen);
-    EXPECT_TRUE(w.form->HandleKey(Qt::Key_F));
+    // With Alt or Meta a letter is another key; Ctrl+F is the File menu's.
+    EXPECT_FALSE(w.form->HandleKey(Qt::Key_F, Qt::AltModifier));
+    EXPECT_FALSE(w.form->HandleKey(Qt::Key_F, Qt::MetaModifier));
+    EXPECT_FALSE(w.form->HandleKey(Qt::Key_V, Qt::ControlModifier));
+    EXPECT_TRUE(w.harness.app.settings().FileOpen);
+    EXPECT_TRUE(w.form->HandleKey(Qt::Key_F, Qt::ControlModifier));
     EXPECT_FALSE(w.harness.app.settings().FileOpen);
     EXPECT_TRUE(w.form->HandleKey(Qt::Key_C));
     ASSERT_EQ(w.harness.images.written.size(), 1u);
@@ -147,6 +153,44 @@ TEST(FramePacer, BlocksFasterThanTheFramesArePaintedTogetherAndTheLastIsShown) {
     EXPECT_FALSE(pacer.due());
 }
 
+// A side window without a stored place opens beside the main window where the
+// screen has room, else below its tool bar; every window lies inside the
+// screen, keeping its size unless it is larger.
+std::string Bounds(const QRect& r) {
+    return std::to_string(r.x()) + "," + std::to_string(r.y()) + " " + std::to_string(r.width()) +
+           "x" + std::to_string(r.height());
+}
+
+TEST(WindowPlaces, SideWindowsOpenClearOfTheMenusAndEveryWindowInsideTheScreen) {
+    const QRect screen(0, 0, 1024, 768);
+    const QRect main(200, 0, 680, 768);  // the main window's frame on that screen
+    const int toolBarBottom = 59;
+    struct Case {
+        QRect main;
+        QSize side;
+        QRect first;
+    };
+    const Case firsts[] = {
+        {QRect(0, 100, 680, 768), {300, 200}, QRect(680, 100, 300, 200)},  // right
+        {QRect(400, 0, 680, 768), {360, 300}, QRect(40, 0, 360, 300)},     // left
+        {main, {512, 256}, QRect(200, toolBarBottom, 512, 256)},           // below
+        {main, {512, 900}, QRect(200, 0, 512, 768)},                       // too tall
+    };
+    for (const Case& c : firsts) {
+        EXPECT_EQ(Bounds(FirstSidePlace(c.side, c.main, toolBarBottom, screen)), Bounds(c.first));
+    }
+    const std::pair<QRect, QRect> stored[] = {
+        {QRect(200, 200, 680, 770), QRect(200, 0, 680, 768)},
+        {QRect(880, 400, 360, 300), QRect(664, 400, 360, 300)},
+        {QRect(-50, -20, 300, 200), QRect(0, 0, 300, 200)},
+        {QRect(100, 100, 1200, 300), QRect(0, 100, 1024, 300)},
+        {QRect(10, 20, 300, 200), QRect(10, 20, 300, 200)},
+    };
+    for (const auto& [place, inside] : stored) {
+        EXPECT_EQ(Bounds(InsideArea(place, screen)), Bounds(inside));
+    }
+}
+
 TEST(MainWindow, WithoutBlocksWhatChangesIsShownByTheIdleRefresh) {
     Window w;
     QPushButton* startStop = nullptr;
@@ -204,20 +248,20 @@ TEST(MainWindow, NumericWindowOpensClosesAndReturnsWhereItWasLeft) {
     // Left open, moved and resized: the next start opens it there, at the same
     // outer size (the platform's frame is not added again).
     menu->trigger();
-    numeric->move(300, 200);
+    numeric->move(100, 200);  // inside the offscreen platform's 800 x 600 screen
     numeric->resize(QSize(640, 300) - (numeric->frameGeometry().size() - numeric->size()));
     w.form->close();
     EXPECT_EQ(w.windowStateSaves, 1);
     const TMeterSettings next = w.Reloaded();
     EXPECT_TRUE(next.BigNumbers);
-    EXPECT_EQ(next.NumLeft, 300);
+    EXPECT_EQ(next.NumLeft, 100);
     EXPECT_EQ(next.NumTop, 200);
     EXPECT_EQ(next.NumWidth, 640);
     EXPECT_EQ(next.NumHeight, 300);
 
     Window again(1, next);
     EXPECT_TRUE(again.form->Placement().numericVisible);
-    EXPECT_EQ(again.form->Placement().numeric.left, 300);
+    EXPECT_EQ(again.form->Placement().numeric.left, 100);
     EXPECT_EQ(again.form->Placement().numeric.width, 640);
     EXPECT_EQ(again.form->Placement().numeric.height, 300);
 }

@@ -195,6 +195,7 @@ TEST(QtUserDialogsTest, FolderComesBackWithoutTrailingSeparatorOrNothingOnCancel
     dialogs.answer = [&](QDialog& dialog) {
         auto& files = As<QFileDialog>(dialog);
         EXPECT_EQ(files.fileMode(), QFileDialog::Directory);
+        EXPECT_EQ(files.windowTitle(), "Choose Snapshot Folder");
         EXPECT_TRUE(files.testOption(QFileDialog::DontUseNativeDialog));
         EXPECT_EQ(files.directory().absolutePath(), folder.path());
         // Typed with a trailing separator, as a path completer leaves it.
@@ -202,11 +203,11 @@ TEST(QtUserDialogsTest, FolderComesBackWithoutTrailingSeparatorOrNothingOnCancel
         NestedModalAnswer guard(CloseUnexpected);
         dialog.accept();
     };
-    EXPECT_EQ(dialogs.ChooseFolder(folder.path().toStdString() + "/"),
+    EXPECT_EQ(dialogs.ChooseFolder("Choose Snapshot Folder", folder.path().toStdString() + "/"),
               folder.filePath(QStringLiteral("Logs")).toStdString());
 
     dialogs.answer = [](QDialog& dialog) { dialog.reject(); };
-    EXPECT_FALSE(dialogs.ChooseFolder(folder.path().toStdString()));
+    EXPECT_FALSE(dialogs.ChooseFolder("Choose Snapshot Folder", folder.path().toStdString()));
 }
 
 TEST(QtUserDialogsTest, ColourOpensAtPresetOrLastShownAndReturnsBgr) {

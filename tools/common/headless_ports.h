@@ -29,7 +29,9 @@ public:
     void MessageBox(const std::string& text, const std::string& caption) override;
     std::optional<SaveFileAnswer> SaveFile(const SaveFileRequest& request) override;
     // Nobody is there to choose: the dialog is cancelled.
-    std::optional<std::string> ChooseFolder(const std::string&) override { return std::nullopt; }
+    std::optional<std::string> ChooseFolder(const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
     std::optional<uint32_t> ChooseColour(std::optional<uint32_t>) override { return std::nullopt; }
     std::optional<std::string> InputBox(const std::string&, const std::string&,
                                         const std::string&) override {

@@ -1,0 +1,29 @@
+#include "ui/meter_description.h"
+
+namespace tarnwick {
+
+std::string MeterDescription(const std::string& peakReadout, bool overLampLit) {
+    const size_t first = peakReadout.find_first_not_of(' ');
+    const size_t last = peakReadout.find_last_not_of(' ');
+    const std::string level =
+        first == std::string::npos ? "" : peakReadout.substr(first, last - first + 1);
+    // "low" stands for no level at all; a figure is in dB, whatever the scale.
+    const bool figure = !level.empty() && level != "low";
+    const std::string shown = level.empty() ? "none" : level;
+    return "Peak level " + shown + (figure ? " dB" : "") + ", over lamp " +
+           (overLampLit ? "lit" : "off");
+}
+
+std::optional<std::string> DescriptionPacer::Offer(int64_t nowMs, const std::string& text) {
+    if (text == given_ && givenAt_) {
+        return std::nullopt;
+    }
+    if (givenAt_ && nowMs - *givenAt_ < intervalMs_) {
+        return std::nullopt;
+    }
+    givenAt_ = nowMs;
+    given_ = text;
+    return text;
+}
+
+}  // namespace tarnwick
