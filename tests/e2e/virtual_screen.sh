@@ -5,6 +5,7 @@
 # (`xvfb_pid`) where they run.
 end_program_and_screen() {
     [ -n "${program_pid:-}" ] && kill "$program_pid" 2>/dev/null || true
+    [ -n "${sound_server_pid:-}" ] && kill "$sound_server_pid" 2>/dev/null || true
     [ -n "${wm_pid:-}" ] && kill "$wm_pid" 2>/dev/null || true
     [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true
 }
@@ -85,4 +86,26 @@ new_user_environment() {
 # The meter window of the first running copy; waits up to 60 s for it.
 meter_window() {
     timeout 60 xdotool search --sync --onlyvisible --name '^Tarnwick  V\.1\.40$' | head -n 1
+}
+
+# A PulseAudio of the test's own in "$work/pulse", with no device until the
+# test loads one, and PULSE_SERVER pointing at it; sets sound_server_pid.
+# Returns non-zero when none can start here.
+start_sound_server() {
+    local dir=$work/pulse
+    command -v pulseaudio >/dev/null && command -v pactl >/dev/null || return 1
+    mkdir -p "$dir/runtime" "$dir/state"
+    HOME=$dir XDG_RUNTIME_DIR=$dir XDG_CONFIG_HOME=$dir PULSE_RUNTIME_PATH=$dir/runtime \
+        PULSE_STATE_PATH=$dir/state DBUS_SESSION_BUS_ADDRESS=unix:path=$dir/no-bus \
+        pulseaudio --daemonize=no -n --exit-idle-time=-1 --system=no --use-pid-file=no \
+        --log-target=stderr \
+        -L "module-native-protocol-unix auth-anonymous=1 socket=$dir/native" \
+        -L "module-null-sink sink_name=out" >"$work/pulse.log" 2>&1 </dev/null &
+    sound_server_pid=$!
+    export PULSE_SERVER="unix:$dir/native"
+    for _ in $(seq 100); do
+        pactl info >/dev/null 2>&1 && return 0
+        sleep 0.1
+    done
+    return 1
 }

@@ -339,5 +339,51 @@ expect_inside "$loudness" "the Loudness window" 1024 768
 expect_stacked_above "$loudness" "$main"
 expect_end_on_sigterm "on the small screen"
 
+# An input unplugged during a test and plugged in again: the message comes up
+# once, the program goes on, and measuring resumes when the input is back.
+if start_sound_server; then
+    plug_in() {
+        pactl load-module module-sine-source source_name=mic rate=44100 frequency=440 \
+            source_properties=device.description=StudioMic
+    }
+    # The meter picture, as a checksum.
+    picture() {
+        kill -0 "$program_pid" 2>/dev/null || fail "the program ended when its input went away"
+        timeout 10 import -window "$main" -crop "582x406+50+$((menu_bar + 60))" +repage \
+            "$work/pic.png" || fail "the meter window is gone"
+        md5sum <"$work/pic.png"
+    }
+    measuring() {
+        local before
+        before=$(picture)
+        sleep 1.5
+        [ "$(picture)" != "$before" ]
+    }
+    module=$(plug_in)
+    write_settings '"Device Name"="StudioMic"'
+    start_program
+    xdotool key space
+    measuring || fail "the meter does not measure the input"
+    pactl unload-module "$module"
+    expect_on_top "Tarnwick Error" "$main"
+    xdotool key Return
+    wait_active "Tarnwick  V.1.40" >/dev/null || fail "the message did not return to the meter"
+    sleep 1
+    kill -0 "$program_pid" 2>/dev/null || fail "the program ended when its input went away"
+    measuring && fail "the meter shows a moving picture without an input"
+    plug_in >/dev/null
+    resumed=0
+    for _ in $(seq 6); do
+        if measuring; then
+            resumed=1
+            break
+        fi
+    done
+    [ "$resumed" = 1 ] || fail "measuring did not resume when the input came back"
+    expect_end_on_sigterm "after the input came back"
+else
+    echo "no PulseAudio here: the unplugged input was not tried"
+fi
+
 echo "PASS: $opened windows opened above the windows they serve, inside the screen; SIGTERM" \
     "ended the program each time"
