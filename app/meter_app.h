@@ -147,11 +147,11 @@ public:
     // --- Loudness -------------------------------------------------------------------
 
     // Measures loudness from now, at `sampleRate`: from every captured block
-    // (`fromBlocks`), or from the frames the caller adds to Loudness() itself,
-    // a recording at its own rate. Off until asked for: it costs about half a
-    // point of one core.
-    // `fixedMemory`: see LoudnessMeter.
-    void MeasureLoudness(unsigned long sampleRate, bool fromBlocks, bool fixedMemory = false);
+    // (`fromBlocks`, stereo), or from the frames the caller adds to Loudness()
+    // itself, a recording at its own rate with its own `channels`. Off until
+    // asked for: it costs about half a point of one core.
+    void MeasureLoudness(unsigned long sampleRate, bool fromBlocks,
+                         LoudnessChannels channels = LoudnessChannels::kStereo);
     // Null while loudness is not measured.
     const LoudnessMeter* Loudness() const { return loudness_.get(); }
     LoudnessMeter* Loudness() { return loudness_.get(); }

@@ -136,8 +136,9 @@ int RunLogger(const std::vector<std::string>& args) {
     if (!app.FormCreate(options.instance, settings) || process.ended) {
         return kLoggerFailed;
     }
-    // A logger's one test runs for weeks: its loudness is kept in fixed memory.
-    app.MeasureLoudness(kSampleRate, true, true);
+    // A logger's one test runs for weeks; the loudness meter keeps it in
+    // fixed memory.
+    app.MeasureLoudness(kSampleRate, true);
     app.FormShow();
     if (!options.resultsFile.empty()) {
         dialogs.saveFileAnswer = options.resultsFile;
