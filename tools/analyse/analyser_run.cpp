@@ -17,6 +17,7 @@
 #include "settings/memory_settings_key.h"
 #include "tools/analyse/file_wave_input.h"
 #include "tools/analyse/level_log.h"
+#include "tools/analyse/loudness_feed.h"
 #include "tools/analyse/loudness_log.h"
 #include "tools/analyse/recording_reader.h"
 #include "tools/common/headless_ports.h"
@@ -138,14 +139,23 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
     }
     MeterApp app(MeterPorts{clock, timers, device, output, formats, dialogs, process, store, files,
                             shell, images, text ? &*text : nullptr});
+    // Nothing is replayed without a window.
+    app.KeepNoTestAudio();
 
-    // Loudness costs time: it is measured only when asked for, at the
-    // recording's own rate, from the frames as they are read.
+    // Loudness costs time: it is measured only when asked for, from the
+    // recording's own samples: at its own rate, in its own channels, at full
+    // precision.
+    std::optional<LoudnessFeed> loudnessFeed;
     if (options.loudness || options.settings.LoudnessInResults || loudnessLog.IsOpen()) {
-        app.MeasureLoudness(static_cast<unsigned long>(reader.SampleRate()), false);
+        const LoudnessChannels channels = reader.Channels() == 2 ? LoudnessChannels::kStereo
+                                          : options.dualMono     ? LoudnessChannels::kDualMono
+                                                                 : LoudnessChannels::kMono;
+        app.MeasureLoudness(static_cast<unsigned long>(reader.SampleRate()), false, channels);
         LoudnessMeter& meter = *app.Loudness();
-        reader.SetNativeListener(
-            [&meter](const int16_t* frames, size_t count) { meter.AddFrames(frames, count); });
+        loudnessFeed.emplace(meter, static_cast<unsigned>(reader.Channels()), reader.SampleRate());
+        reader.SetNativeListener([&loudnessFeed](const float* samples, size_t frames) {
+            loudnessFeed->Hold(samples, frames);
+        });
         if (loudnessLog.IsOpen()) {
             meter.SetReadingObserver([&] { loudnessLog.AddRow(meter); });
         }
@@ -173,12 +183,20 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
         if (!device.FillNext()) {
             break;
         }
+        // Loudness reaches the end of the block before a record of the period
+        // that ends with it is written.
+        if (loudnessFeed) {
+            loudnessFeed->FeedUntil(block * framesPerBlock);
+        }
         timers.AdvanceTo(block * framesPerBlock * 1000 / kSampleRate);
         if (process.ended) {
             break;
         }
         device.DeliverFilled();
         levels.AddRow(block, clock.TickCount(), app);
+    }
+    if (loudnessFeed && !process.ended) {
+        loudnessFeed->FeedAll();
     }
     if (!process.ended && app.testRun().TestRunning) {
         app.StartStopButtonClick();
@@ -188,6 +206,12 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
                      "tarnwick-analyse: %s: warning: the recording ends before its header says; "
                      "its %lld frames were measured\n",
                      options.input.c_str(), static_cast<long long>(reader.FramesRead()));
+    }
+    if (reader.SamplesAboveFullScale() > 0) {
+        std::fprintf(err,
+                     "tarnwick-analyse: %s: warning: %lld samples lie above full scale; the "
+                     "meter's levels clip them, loudness and true peak measure them as they are\n",
+                     options.input.c_str(), static_cast<long long>(reader.SamplesAboveFullScale()));
     }
 
     bool levelsOk = true;
@@ -217,9 +241,9 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
     }
     if (options.readouts) {
         PrintReadouts(out, app);
-        if (options.loudness && app.Loudness() != nullptr) {
-            PrintLoudness(out, *app.Loudness());
-        }
+    }
+    if (options.loudness && app.Loudness() != nullptr) {
+        PrintLoudness(out, *app.Loudness());
     }
     return process.ended || dialogs.messages > 0 || !levelsOk || !snapshotOk ? kAnalyseFailed
                                                                              : kAnalyseOk;

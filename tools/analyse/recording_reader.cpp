@@ -38,6 +38,24 @@ bool HeaderDeclaresMore(SNDFILE* file) {
 
 }  // namespace
 
+RecordingReader::Sampling RecordingReader::SamplingOf(int encoding) {
+    switch (encoding) {
+        case SF_FORMAT_FLOAT:
+        case SF_FORMAT_DOUBLE:
+            return Sampling::kDouble;
+        // More than 16 bits of integer: libsndfile's 16-bit samples of these
+        // are the top 16 bits of its 32-bit ones.
+        case SF_FORMAT_PCM_24:
+        case SF_FORMAT_PCM_32:
+        case SF_FORMAT_ALAC_20:
+        case SF_FORMAT_ALAC_24:
+        case SF_FORMAT_ALAC_32:
+            return Sampling::kInt;
+        default:
+            return Sampling::kShort;
+    }
+}
+
 RecordingReader::RecordingReader(const std::string& path) {
     SF_INFO info{};
     SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
@@ -69,8 +87,7 @@ RecordingReader::RecordingReader(const std::string& path) {
     rate_ = info.samplerate;
     channels_ = info.channels;
     frames_ = info.frames;
-    const int encoding = info.format & SF_FORMAT_SUBMASK;
-    floating_ = encoding == SF_FORMAT_FLOAT || encoding == SF_FORMAT_DOUBLE;
+    sampling_ = SamplingOf(info.format & SF_FORMAT_SUBMASK);
     cut_ = HeaderDeclaresMore(file);
 }
 
@@ -88,26 +105,26 @@ RecordingReader::~RecordingReader() {
     }
 }
 
-int64_t RecordingReader::ReadSamples(short* out, int64_t frames) {
-    if (!floating_) {
-        return sf_readf_short(file_, out, frames);
-    }
-    // Floating-point samples are read as they are and scaled as libsndfile scales
-    // 16-bit ones (full scale 1.0 is 32768); beyond full scale they clip.
-    doubles_.resize(static_cast<size_t>(frames * channels_));
-    const sf_count_t got = sf_readf_double(file_, doubles_.data(), frames);
-    for (size_t i = 0; i < static_cast<size_t>(std::max<sf_count_t>(got, 0) * channels_); ++i) {
-        const double scaled = std::nearbyint(doubles_[i] * kFullScale);
-        out[i] = static_cast<short>(std::clamp(scaled, -kFullScale, kFullScale - 1.0));
-    }
-    return got;
-}
-
-int64_t RecordingReader::ReadStereo(int64_t frames) {
-    buffer_.resize(static_cast<size_t>(frames * channels_));
+int64_t RecordingReader::ReadSamples(int64_t frames) {
+    const auto samples = static_cast<size_t>(frames * channels_);
     int64_t got = 0;
     while (got < frames) {
-        const int64_t n = ReadSamples(buffer_.data() + got * channels_, frames - got);
+        const size_t at = static_cast<size_t>(got * channels_);
+        sf_count_t n = 0;
+        switch (sampling_) {
+            case Sampling::kShort:
+                shorts_.resize(samples);
+                n = sf_readf_short(file_, shorts_.data() + at, frames - got);
+                break;
+            case Sampling::kInt:
+                ints_.resize(samples);
+                n = sf_readf_int(file_, ints_.data() + at, frames - got);
+                break;
+            case Sampling::kDouble:
+                doubles_.resize(samples);
+                n = sf_readf_double(file_, doubles_.data() + at, frames - got);
+                break;
+        }
         if (n <= 0) {
             ended_ = true;
             break;
@@ -115,11 +132,63 @@ int64_t RecordingReader::ReadStereo(int64_t frames) {
         got += n;
     }
     read_ += got;
+    return got;
+}
+
+int16_t RecordingReader::Sample16(size_t i) const {
+    switch (sampling_) {
+        case Sampling::kInt:
+            return static_cast<int16_t>(ints_[i] >> 16);
+        case Sampling::kDouble: {
+            // Scaled as libsndfile scales 16-bit samples (full scale 1.0 is
+            // 32768); beyond full scale they clip.
+            const double scaled = std::nearbyint(doubles_[i] * kFullScale);
+            return static_cast<int16_t>(std::clamp(scaled, -kFullScale, kFullScale - 1.0));
+        }
+        default:
+            return shorts_[i];
+    }
+}
+
+float RecordingReader::SampleNative(size_t i) const {
+    switch (sampling_) {
+        case Sampling::kInt:
+            return static_cast<float>(ints_[i] / kIntFullScale);
+        case Sampling::kDouble:
+            return static_cast<float>(doubles_[i]);
+        default:
+            return static_cast<float>(shorts_[i] / kFullScale);
+    }
+}
+
+int64_t RecordingReader::ReadFrames(int64_t frames) {
+    const int64_t got = ReadSamples(frames);
+    const auto samples = static_cast<size_t>(got * channels_);
     stereo_.resize(static_cast<size_t>(got * 2));
-    for (int64_t i = 0; i < got; ++i) {
-        stereo_[static_cast<size_t>(2 * i)] = buffer_[static_cast<size_t>(i * channels_)];
-        stereo_[static_cast<size_t>(2 * i + 1)] =
-            buffer_[static_cast<size_t>(i * channels_ + channels_ - 1)];
+    const size_t right = static_cast<size_t>(channels_ - 1);
+    if (sampling_ == Sampling::kShort) {
+        for (size_t i = 0, s = 0; s < samples; ++i, s += static_cast<size_t>(channels_)) {
+            stereo_[2 * i] = shorts_[s];
+            stereo_[2 * i + 1] = shorts_[s + right];
+        }
+    } else {
+        for (size_t i = 0, s = 0; s < samples; ++i, s += static_cast<size_t>(channels_)) {
+            stereo_[2 * i] = Sample16(s);
+            stereo_[2 * i + 1] = Sample16(s + right);
+        }
+    }
+    if (sampling_ == Sampling::kDouble) {
+        int64_t above = 0;
+        for (size_t s = 0; s < samples; ++s) {
+            above += std::fabs(doubles_[s]) > 1.0 ? 1 : 0;
+        }
+        aboveFullScale_ += above;
+    }
+    if (listener_) {
+        native_.resize(samples);
+        for (size_t s = 0; s < samples; ++s) {
+            native_[s] = SampleNative(s);
+        }
     }
     return got;
 }
@@ -135,9 +204,9 @@ void RecordingReader::Convert() {
             }
         }
         Chunk chunk;
-        const int64_t n = ReadStereo(stretch);
+        const int64_t n = ReadFrames(stretch);
         if (n > 0) {
-            chunk.native = stereo_;
+            chunk.native = native_;
             converter_->Convert(stereo_.data(), static_cast<size_t>(n), chunk.converted);
         } else {
             converter_->Convert(nullptr, 0, chunk.converted);
@@ -170,7 +239,7 @@ bool RecordingReader::TakeChunk() {
     }
     changed_.notify_all();
     if (listener_ && !chunk.native.empty()) {
-        listener_(chunk.native.data(), chunk.native.size() / 2);
+        listener_(chunk.native.data(), chunk.native.size() / static_cast<size_t>(channels_));
     }
     converted_.insert(converted_.end(), chunk.converted.begin(), chunk.converted.end());
     drained_ = chunk.last;
@@ -184,10 +253,10 @@ int64_t RecordingReader::Read(uint8_t* out, int64_t frames) {
     const int16_t* from = nullptr;
     int64_t got = 0;
     if (converter_ == nullptr) {
-        got = ReadStereo(frames);
+        got = ReadFrames(frames);
         from = stereo_.data();
         if (listener_ && got > 0) {
-            listener_(stereo_.data(), static_cast<size_t>(got));
+            listener_(native_.data(), static_cast<size_t>(got));
         }
     } else {
         // Take converted stretches until there are frames enough, or no more.

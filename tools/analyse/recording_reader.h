@@ -1,11 +1,16 @@
 #pragma once
 // Reads a recording through libsndfile as 16-bit stereo frames of the capture
 // format. A mono recording feeds both channels. Integer recordings come as
-// libsndfile gives them in 16 bits; floating-point ones (32 and 64 bit) are
-// scaled so that 1.0 is full scale, and clip beyond it. A recording at another
-// rate than 44100 Hz (22050 to 192000) is converted to it; a listener can take
-// the frames at the recording's own rate as they are read. The conversion runs
-// on a thread of its own, a little ahead of the measurement, on the second core.
+// libsndfile gives them in 16 bits (24 and 32-bit ones cut to their top 16
+// bits); floating-point ones (32 and 64 bit) are scaled so that 1.0 is full
+// scale, and clip beyond it. A recording at another rate than 44100 Hz (22050
+// to 192000) is converted to it. The conversion runs on a thread of its own, a
+// little ahead of the measurement, on the second core.
+//
+// A listener can take the recording's own samples as they are read: at its
+// own rate, in its own channels, at full precision (24 and 32-bit integers and
+// floating point as they are, beyond full scale included), 1.0 being full
+// scale.
 
 #include <sndfile.h>
 
@@ -46,10 +51,14 @@ public:
     bool EndedEarly() const { return cut_ || (ended_ && read_ < frames_); }
     int64_t FramesRead() const { return read_; }  // at the recording's rate
     int SampleRate() const { return rate_; }
+    int Channels() const { return channels_; }
+    // Samples of a floating-point recording read so far that lie beyond full
+    // scale, where the 16-bit frames clip.
+    int64_t SamplesAboveFullScale() const { return aboveFullScale_; }
 
-    // Called with every stretch of stereo frames at the recording's own rate,
-    // as it is read.
-    using NativeListener = std::function<void(const int16_t* frames, size_t count)>;
+    // Called with every stretch of the recording's own frames (Channels()
+    // samples each, interleaved) as it is read. Set before the first Read.
+    using NativeListener = std::function<void(const float* samples, size_t frames)>;
     void SetNativeListener(NativeListener listener) { listener_ = std::move(listener); }
 
     // Fills `frames` frames of 4 bytes each at 44100 Hz. Returns the number of
@@ -57,10 +66,19 @@ public:
     int64_t Read(uint8_t* out, int64_t frames);
 
 private:
-    // Up to `frames` frames of interleaved 16-bit samples; fewer at the end.
-    int64_t ReadSamples(short* out, int64_t frames);
-    // Up to `frames` stereo frames at the recording's rate into stereo_.
-    int64_t ReadStereo(int64_t frames);
+    // How the samples are read: as libsndfile gives them in 16 bits, as 32-bit
+    // integers (recordings of more than 16 bits), or as floating point.
+    enum class Sampling { kShort, kInt, kDouble };
+    static Sampling SamplingOf(int encoding);
+
+    // Up to `frames` frames at the recording's rate: stereo 16-bit frames into
+    // stereo_ and, for a listener, the recording's own samples into native_.
+    int64_t ReadFrames(int64_t frames);
+    // Up to `frames` frames (fewer at the end) into the buffer of the sampling.
+    int64_t ReadSamples(int64_t frames);
+    // The 16-bit sample and the full-precision one of sample `i` read.
+    int16_t Sample16(size_t i) const;
+    float SampleNative(size_t i) const;
     // The converting thread: reads and converts stretch by stretch into
     // chunks_, keeping a few ahead.
     void Convert();
@@ -68,24 +86,28 @@ private:
     bool TakeChunk();
 
     static constexpr double kFullScale = 32768.0;
+    static constexpr double kIntFullScale = 2147483648.0;
 
     SNDFILE* file_ = nullptr;
     int channels_ = 0;
     int rate_ = 0;
     int64_t frames_ = 0;
-    bool floating_ = false;
+    Sampling sampling_ = Sampling::kShort;
     std::atomic<int64_t> read_ = 0;
     std::atomic<bool> ended_ = false;
+    std::atomic<int64_t> aboveFullScale_ = 0;
     bool cut_ = false;
     std::string error_;
-    std::vector<short> buffer_;
+    std::vector<short> shorts_;
+    std::vector<int> ints_;
     std::vector<double> doubles_;
     std::vector<int16_t> stereo_;
+    std::vector<float> native_;
     NativeListener listener_;
     // At another rate: the converter and its thread, the stretches it has
     // converted, and what was taken from them that is not read yet.
     struct Chunk {
-        std::vector<int16_t> native;
+        std::vector<float> native;
         std::vector<int16_t> converted;
         bool last = false;
     };
