@@ -123,6 +123,11 @@ public:
     // One filled capture block: measures it, updates statistics, readouts, test
     // clock and display, and queues a fresh block.
     void MMWimData(CaptureBlockPtr block);
+    // Whether each block draws its bars and graph column (the default). A run
+    // that keeps only the final picture need not draw the blocks before its
+    // last sweep: the graph scrolls them out and the bars are painted again,
+    // and what a block leaves for good (a hold mark's top row) is still drawn.
+    void DrawEveryBlock(bool draw) { drawBlocks_ = draw; }
     // Called after each block from the device has been processed, so that a
     // window can show the new state as it comes instead of polling for it.
     // Null: nobody is told.
@@ -297,6 +302,7 @@ private:
     TBlockLevels lastLevels_;
     TCaptureEngine capture_;
     std::unique_ptr<MeterBitmap> bitmap_;
+    bool drawBlocks_ = true;
     std::unique_ptr<LoudnessMeter> loudness_;
     bool loudnessFromBlocks_ = false;
     std::string snapshotFolder_;  // ends in a separator; not kept between runs

@@ -89,6 +89,27 @@ void PrintLoudness(std::FILE* out, const LoudnessMeter& meter) {
     std::fprintf(out, "ShortTermMax\t%s\n", LoudnessText(meter.ShortTermMax(), "LUFS").c_str());
 }
 
+// Blocks drawn besides a whole sweep, for the rounding of a converted count.
+constexpr uint64_t kExtraDrawnBlocks = 16;
+constexpr uint64_t kDrawEveryBlock = 1;
+
+// The picture saved at the end shows the last sweep of a test, a graph column
+// a block, and bars that every block paints again. When the test runs to the
+// end of the recording (it does unless it starts on level) and the recording
+// knows its length, the blocks before the last sweep need not be drawn.
+uint64_t FirstBlockToDraw(const RecordingReader& reader, const MeterApp& app,
+                          uint64_t framesPerBlock) {
+    if (!app.testRun().TestRunning || app.settings().AutoStart || !reader.LengthIsExact() ||
+        framesPerBlock == 0) {
+        return kDrawEveryBlock;
+    }
+    const auto frames = static_cast<uint64_t>(reader.Frames());
+    const uint64_t blocks =
+        frames * kSampleRate / static_cast<uint64_t>(reader.SampleRate()) / framesPerBlock;
+    const uint64_t drawn = kSweepColumns + kExtraDrawnBlocks;
+    return blocks > drawn ? blocks - drawn : kDrawEveryBlock;
+}
+
 }  // namespace
 
 int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* out, std::FILE* err) {
@@ -177,11 +198,19 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
     // Every block holds the frames of the block size loaded at the start.
     const uint64_t framesPerBlock =
         static_cast<uint64_t>(app.settings().BlockBytes / kBytesPerFrame);
+    const uint64_t firstDrawnBlock =
+        text ? FirstBlockToDraw(reader, app, framesPerBlock) : kDrawEveryBlock;
+    app.DrawEveryBlock(firstDrawnBlock == kDrawEveryBlock);
+    uint64_t drawnBlocks = 0;
     for (uint64_t block = 1; framesPerBlock > 0 && !process.ended; ++block) {
         // Only a whole block of the recording moves the clock on: the test ends
         // at the tick of the last block measured.
         if (!device.FillNext()) {
             break;
+        }
+        if (block >= firstDrawnBlock) {
+            app.DrawEveryBlock(true);
+            ++drawnBlocks;
         }
         // Loudness reaches the end of the block before a record of the period
         // that ends with it is written.
@@ -206,6 +235,13 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
                      "tarnwick-analyse: %s: warning: the recording ends before its header says; "
                      "its %lld frames were measured\n",
                      options.input.c_str(), static_cast<long long>(reader.FramesRead()));
+    }
+    if (firstDrawnBlock != kDrawEveryBlock && drawnBlocks < kSweepColumns) {
+        std::fprintf(err,
+                     "tarnwick-analyse: %s: warning: the recording ended %llu blocks before its "
+                     "frame count said; the picture's graph lacks them\n",
+                     options.snapshotFile.c_str(),
+                     static_cast<unsigned long long>(kSweepColumns - drawnBlocks));
     }
     if (reader.SamplesAboveFullScale() > 0) {
         std::fprintf(err,
