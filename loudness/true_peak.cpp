@@ -43,6 +43,47 @@ inline Quad Larger(Quad a, Quad b) {
     return a > b ? a : b;
 }
 
+// The largest magnitude among the samples delayed by `delay` frames and the
+// `PhaseCount` interpolated values between them, at each of `frames` frames; `x`
+// has the frames before it that the taps reach.
+template <size_t PhaseCount, size_t TapCount>
+float PeakOf(const float* x, size_t frames, size_t delay, const TruePeak::Phases& coefficients) {
+    Quad taps[PhaseCount][TapCount];
+    for (size_t p = 0; p < PhaseCount; ++p) {
+        for (size_t i = 0; i < TapCount; ++i) {
+            const float c = coefficients[p][i];
+            taps[p][i] = Quad{c, c, c, c};
+        }
+    }
+    Quad largest = {0.0f, 0.0f, 0.0f, 0.0f};
+    size_t n = 0;
+    for (; n + 4 <= frames; n += 4) {
+        largest = Larger(largest, Magnitude(Load(x + n - delay)));
+        Quad sums[PhaseCount] = {};
+        for (size_t i = 0; i < TapCount; ++i) {
+            const Quad samples = Load(x + n - i);
+            for (size_t p = 0; p < PhaseCount; ++p) {
+                sums[p] += taps[p][i] * samples;
+            }
+        }
+        for (size_t p = 0; p < PhaseCount; ++p) {
+            largest = Larger(largest, Magnitude(sums[p]));
+        }
+    }
+    float peak = std::max(std::max(largest[0], largest[1]), std::max(largest[2], largest[3]));
+    for (; n < frames; ++n) {
+        peak = std::max(peak, std::fabs(*(x + n - delay)));
+        for (size_t p = 0; p < PhaseCount; ++p) {
+            float sum = 0.0f;
+            for (size_t i = 0; i < TapCount; ++i) {
+                sum += coefficients[p][i] * *(x + n - i);
+            }
+            peak = std::max(peak, std::fabs(sum));
+        }
+    }
+    return peak;
+}
+
 }  // namespace
 
 TruePeak::TruePeak(unsigned long sampleRate, unsigned channels)
@@ -65,37 +106,15 @@ TruePeak::TruePeak(unsigned long sampleRate, unsigned channels)
 }
 
 float TruePeak::Interpolate(const float* x, size_t frames) const {
+    if (factor_ == 4) {
+        return PeakOf<3, (kFilterTaps - 1) / 4>(x, frames, delay_, phases_);
+    }
+    if (factor_ == 2) {
+        return PeakOf<1, (kFilterTaps - 1) / 2>(x, frames, delay_, phases_);
+    }
     float peak = 0.0f;
-    size_t n = 0;
-    if (factor_ == 1) {
-        for (; n < frames; ++n) {
-            peak = std::max(peak, std::fabs(x[n]));
-        }
-        return peak;
-    }
-    const size_t phases = factor_ - 1;
-    Quad largest = {0.0f, 0.0f, 0.0f, 0.0f};
-    for (; n + 4 <= frames; n += 4) {
-        largest = Larger(largest, Magnitude(Load(x + n - delay_)));
-        for (size_t p = 0; p < phases; ++p) {
-            const std::array<float, kMaxTaps>& taps = phases_[p];
-            Quad sum = {0.0f, 0.0f, 0.0f, 0.0f};
-            for (size_t i = 0; i < taps_; ++i) {
-                sum += taps[i] * Load(x + n - i);
-            }
-            largest = Larger(largest, Magnitude(sum));
-        }
-    }
-    peak = std::max(std::max(largest[0], largest[1]), std::max(largest[2], largest[3]));
-    for (; n < frames; ++n) {
-        peak = std::max(peak, std::fabs(*(x + n - delay_)));
-        for (size_t p = 0; p < phases; ++p) {
-            float sum = 0.0f;
-            for (size_t i = 0; i < taps_; ++i) {
-                sum += phases_[p][i] * *(x + n - i);
-            }
-            peak = std::max(peak, std::fabs(sum));
-        }
+    for (size_t n = 0; n < frames; ++n) {
+        peak = std::max(peak, std::fabs(x[n]));
     }
     return peak;
 }

@@ -36,8 +36,11 @@ public:
     // out with the silence after it.
     float Add(const float* samples, size_t frames);
 
+    // The coefficients of the interpolated phases, up to 24 taps each.
+    static constexpr size_t kMaxTaps = 24;
+    using Phases = std::array<std::array<float, kMaxTaps>, 3>;
+
 private:
-    static constexpr size_t kMaxTaps = 24;  // of one phase, at twice the rate
     static constexpr size_t kChunkFrames = 1024;
 
     float Interpolate(const float* line, size_t frames) const;
@@ -49,7 +52,7 @@ private:
     size_t delay_;
     // The coefficients of phases 1 .. factor_ - 1; phase 0 is the delayed
     // sample itself.
-    std::array<std::array<float, kMaxTaps>, 3> phases_{};
+    Phases phases_{};
     // Per channel: the last history_ samples, then the samples of a chunk.
     std::array<std::vector<float>, 2> lines_;
 };
