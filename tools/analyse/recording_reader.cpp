@@ -135,7 +135,7 @@ RecordingReader::~RecordingReader() {
     }
 }
 
-int64_t RecordingReader::ReadSamples(int64_t frames) {
+int64_t RecordingReader::ReadSamples(int64_t frames, std::vector<int16_t>& shorts) {
     const auto samples = static_cast<size_t>(frames * channels_);
     int64_t got = 0;
     while (got < frames) {
@@ -143,8 +143,8 @@ int64_t RecordingReader::ReadSamples(int64_t frames) {
         sf_count_t n = 0;
         switch (sampling_) {
             case Sampling::kShort:
-                shorts_.resize(samples);
-                n = sf_readf_short(file_, shorts_.data() + at, frames - got);
+                shorts.resize(samples);
+                n = sf_readf_short(file_, shorts.data() + at, frames - got);
                 break;
             case Sampling::kInt:
                 ints_.resize(samples);
@@ -162,6 +162,8 @@ int64_t RecordingReader::ReadSamples(int64_t frames) {
         got += n;
     }
     read_ += got;
+    shorts.resize(static_cast<size_t>(got * channels_));
+    shortsRead_ = shorts.data();
     return got;
 }
 
@@ -176,7 +178,7 @@ int16_t RecordingReader::Sample16(size_t i) const {
             return static_cast<int16_t>(std::clamp(scaled, -kFullScale, kFullScale - 1.0));
         }
         default:
-            return shorts_[i];
+            return shortsRead_[i];
     }
 }
 
@@ -187,13 +189,15 @@ float RecordingReader::SampleNative(size_t i) const {
         case Sampling::kDouble:
             return static_cast<float>(doubles_[i]);
         default:
-            return static_cast<float>(shorts_[i] / kFullScale);
+            return static_cast<float>(shortsRead_[i] / kFullScale);
     }
 }
 
 int64_t RecordingReader::ReadFrames(int64_t frames, std::vector<int16_t>& stereo,
                                     std::vector<float>& native) {
-    const int64_t got = ReadSamples(frames);
+    // Stereo 16-bit samples are read where the frames go.
+    const bool direct = sampling_ == Sampling::kShort && channels_ == 2;
+    const int64_t got = ReadSamples(frames, direct ? stereo : shorts_);
     const auto samples = static_cast<size_t>(got * channels_);
     if (listener_) {
         native.resize(samples);
@@ -208,12 +212,10 @@ int64_t RecordingReader::ReadFrames(int64_t frames, std::vector<int16_t>& stereo
         }
         aboveFullScale_ += above;
     }
-    stereo.resize(static_cast<size_t>(got * 2));
-    if (sampling_ == Sampling::kShort && channels_ == 2) {
-        // The samples read are the stereo frames already.
-        std::memcpy(stereo.data(), shorts_.data(), samples * sizeof(int16_t));
+    if (direct) {
         return got;
     }
+    stereo.resize(static_cast<size_t>(got * 2));
     const size_t right = static_cast<size_t>(channels_ - 1);
     for (size_t i = 0, s = 0; s < samples; ++i, s += static_cast<size_t>(channels_)) {
         stereo[2 * i] = Sample16(s);

@@ -78,8 +78,9 @@ private:
     // Up to `frames` frames at the recording's rate: stereo 16-bit frames into
     // `stereo` and, for a listener, the recording's own samples into `native`.
     int64_t ReadFrames(int64_t frames, std::vector<int16_t>& stereo, std::vector<float>& native);
-    // Up to `frames` frames (fewer at the end) into the buffer of the sampling.
-    int64_t ReadSamples(int64_t frames);
+    // Up to `frames` frames (fewer at the end) into the buffer of the sampling:
+    // `shorts` for 16-bit samples.
+    int64_t ReadSamples(int64_t frames, std::vector<int16_t>& shorts);
     // The 16-bit sample and the full-precision one of sample `i` read.
     int16_t Sample16(size_t i) const;
     float SampleNative(size_t i) const;
@@ -103,7 +104,8 @@ private:
     bool cut_ = false;
     bool lengthExact_ = false;
     std::string error_;
-    std::vector<short> shorts_;
+    std::vector<int16_t> shorts_;
+    const int16_t* shortsRead_ = nullptr;  // the 16-bit samples last read
     std::vector<int> ints_;
     std::vector<double> doubles_;
     std::vector<int16_t> stereo_;  // before conversion
