@@ -6,8 +6,6 @@
 namespace tarnwick {
 namespace {
 
-// BS.1770: loudness is 10 log10 of the K-weighted energy, less 0.691.
-constexpr double kLoudnessOffset = -0.691;
 // The absolute gate, and the bins above it: 0.01 LU wide up to +30 LUFS, far
 // above any programme; louder blocks share the top bin, whose sum keeps them
 // exact in the gated means.

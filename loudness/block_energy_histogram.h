@@ -7,13 +7,16 @@
 // memory and at the same cost however long the programme runs.
 //
 // An energy is the K-weighted mean square of a block summed over the
-// channels; its loudness is 10 log10(energy) - 0.691 LUFS.
+// channels; its loudness is 10 log10(energy) + kLoudnessOffset LUFS.
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
 namespace tarnwick {
+
+// BS.1770: loudness is 10 log10 of the K-weighted energy, less 0.691.
+constexpr double kLoudnessOffset = -0.691;
 
 class BlockEnergyHistogram {
 public:

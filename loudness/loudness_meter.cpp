@@ -11,8 +11,6 @@ namespace tarnwick {
 namespace {
 
 constexpr double kMinusInfinity = -std::numeric_limits<double>::infinity();
-// BS.1770: loudness is 10 log10 of the K-weighted mean square, less 0.691.
-constexpr double kLoudnessOffset = -0.691;
 // Below this the K-weighting filter is only dying away after the programme
 // stopped: silence.
 constexpr double kSilenceLufs = -120.0;
