@@ -238,8 +238,8 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
     }
     if (firstDrawnBlock != kDrawEveryBlock && drawnBlocks < kSweepColumns) {
         std::fprintf(err,
-                     "tarnwick-analyse: %s: warning: the recording ended %llu blocks before its "
-                     "frame count said; the picture's graph lacks them\n",
+                     "tarnwick-analyse: %s: warning: the recording ended before its frame count "
+                     "said; the picture's graph lacks %llu columns of its last sweep\n",
                      options.snapshotFile.c_str(),
                      static_cast<unsigned long long>(kSweepColumns - drawnBlocks));
     }
