@@ -131,8 +131,10 @@ void MeterApp::MMWimData(CaptureBlockPtr block) {
     // 15. Bars, peak hold and the peak readout.
     const TBarFrame bars =
         UpdateBarMeters(bars_, stereo, settings_.Sweep, levelHeight, leftHeight, rightHeight);
-    if (bitmap_ != nullptr) {
+    if (bitmap_ != nullptr && drawBlocks_) {
         DrawBars(*bitmap_, bars, target2Height, target1Height, settings_);
+    } else if (bitmap_ != nullptr) {
+        DrawHoldMarks(*bitmap_, bars);
     }
     if (bars.peakReadoutDue) {
         view_.PeakDisplay =
@@ -154,7 +156,8 @@ void MeterApp::MMWimData(CaptureBlockPtr block) {
     column.th = thresholdHeight;
     const TGraphContext context{settings_, scale_.marks, run_.TestRunning, replaying_,
                                 store_.StorePosition};
-    PlotSweepColumn(bitmap_.get(), graph_, column, context, run_.SecondElapsed);
+    PlotSweepColumn(drawBlocks_ ? bitmap_.get() : nullptr, graph_, column, context,
+                    run_.SecondElapsed);
 
     // 18. Keep three blocks queued.
     capture_.ReissueBlock();

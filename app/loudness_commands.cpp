@@ -5,8 +5,9 @@
 
 namespace tarnwick {
 
-void MeterApp::MeasureLoudness(unsigned long sampleRate, bool fromBlocks, bool fixedMemory) {
-    loudness_ = std::make_unique<LoudnessMeter>(sampleRate, fixedMemory);
+void MeterApp::MeasureLoudness(unsigned long sampleRate, bool fromBlocks,
+                               LoudnessChannels channels) {
+    loudness_ = std::make_unique<LoudnessMeter>(sampleRate, channels);
     loudnessFromBlocks_ = fromBlocks;
     ApplyLoudnessSettings();
 }

@@ -129,6 +129,11 @@ public:
     // One filled capture block: measures it, updates statistics, readouts, test
     // clock and display, and queues a fresh block.
     void MMWimData(CaptureBlockPtr block);
+    // Whether each block draws its bars and graph column (the default). A run
+    // that keeps only the final picture need not draw the blocks before its
+    // last sweep: the graph scrolls them out and the bars are painted again,
+    // and what a block leaves for good (a hold mark's top row) is still drawn.
+    void DrawEveryBlock(bool draw) { drawBlocks_ = draw; }
     // Called after each block from the device has been processed, so that a
     // window can show the new state as it comes instead of polling for it.
     // Null: nobody is told.
@@ -153,11 +158,11 @@ public:
     // --- Loudness -------------------------------------------------------------------
 
     // Measures loudness from now, at `sampleRate`: from every captured block
-    // (`fromBlocks`), or from the frames the caller adds to Loudness() itself,
-    // a recording at its own rate. Off until asked for: it costs about half a
-    // point of one core.
-    // `fixedMemory`: see LoudnessMeter.
-    void MeasureLoudness(unsigned long sampleRate, bool fromBlocks, bool fixedMemory = false);
+    // (`fromBlocks`, stereo), or from the frames the caller adds to Loudness()
+    // itself, a recording at its own rate with its own `channels`. Off until
+    // asked for: it costs about half a point of one core.
+    void MeasureLoudness(unsigned long sampleRate, bool fromBlocks,
+                         LoudnessChannels channels = LoudnessChannels::kStereo);
     // Null while loudness is not measured.
     const LoudnessMeter* Loudness() const { return loudness_.get(); }
     LoudnessMeter* Loudness() { return loudness_.get(); }
@@ -362,6 +367,7 @@ private:
     int32_t lastBytesWaiting_ = 0;
     TCaptureEngine capture_;
     std::unique_ptr<MeterBitmap> bitmap_;
+    bool drawBlocks_ = true;
     std::unique_ptr<LoudnessMeter> loudness_;
     bool loudnessFromBlocks_ = false;
     std::unique_ptr<SoundLevelMeter> soundLevel_;

@@ -1,12 +1,18 @@
 #!/usr/bin/env bash
-# Real-time factor of tarnwick-analyse on one hour of stereo audio, results file
-# included, beside `sox <file> -n stat` on the same file.
+# Speed of tarnwick-analyse, side by side with its peers on the same files:
+#   - ten minutes of 44100 Hz stereo pink noise beside `sox FILE -n stat`
+#     (targets: 5,000 x real time and 3 x sox's speed);
+#   - the hour-long demo recording (target: 5,000 x real time);
+#   - --loudness on ten minutes at 48 kHz beside ffmpeg's EBU R 128 meter with
+#     true peak (targets: 300 x real time and 1.2 x ffmpeg's speed);
+#   - --loudness-log on one hour and on two (target: two hours in at most 2.3
+#     times the time of one: the cost of a reading does not grow with the test).
+# Results files are written as a user would write them (a record a minute).
 set -euo pipefail
 build=${1:-build-bench}
+analyse="$build/tools/tarnwick-analyse"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-recording="$work/one-hour.wav"
-"$build/tools/tarnwick-demo-recording" "$recording" 3600
 
 # The best of three runs, in seconds of wall-clock time.
 seconds_of() {
@@ -21,40 +27,59 @@ seconds_of() {
     echo "$best"
 }
 
-# Let the new file reach the disk, and keep it in the page cache.
-sync
-cat "$recording" >/dev/null
-analyse=$(seconds_of "$build/tools/tarnwick-analyse" --results "$work/results.csv" --save-mins 1 \
-    --start 2026-12-08T09:00:00 "$recording")
-sox_time=$(seconds_of sox "$recording" -n stat)
+# Speed of `seconds` of programme done in `t` seconds.
 report() {
-    awk -v name="$1" -v t="$2" 'BEGIN {
-        printf "%s: 1 h of 44100 Hz stereo in %.3f s: %.0f x real time\n", name, t, 3600 / t }'
+    awk -v name="$1" -v programme="$2" -v t="$3" 'BEGIN {
+        printf "%s: %.3f s, %.0f x real time\n", name, t, programme / t }'
 }
-report "tarnwick-analyse (results file included; target 1000 x)" "$analyse"
-report "sox stat" "$sox_time"
-echo "records written: $(($(wc -l <"$work/results.csv") - 4))"
+ratio() {
+    awk -v name="$1" -v a="$2" -v b="$3" 'BEGIN { printf "%s: %.2f\n", name, a / b }'
+}
+# Lets a new file reach the disk and keeps it in the page cache.
+settle() {
+    sync
+    cat "$@" >/dev/null
+}
+results() {
+    echo --results "$work/results-$1.csv" --save-mins 1 --start 2026-12-08T09:00:00
+}
 
-# Loudness: ten minutes of stereo at 48 kHz, the broadcast rate, measured with
-# --loudness (true peak included) beside ffmpeg's EBU R 128 meter with true
-# peak on the same file, and their integrated loudness side by side.
+pink="$work/pink-10-minutes.wav"
+sox -n -r 44100 -c 2 -b 16 "$pink" synth 600 pinknoise 2>/dev/null
+hour="$work/demo-one-hour.wav"
+"$build/tools/tarnwick-demo-recording" "$hour" 3600
 broadcast="$work/ten-minutes-48k.wav"
-sox -n -r 48000 -c 2 -b 16 "$broadcast" synth 600 pinknoise vol 0.3 \
-    tremolo 0.2 60 2>/dev/null
-sync
-cat "$broadcast" >/dev/null
-plain=$(seconds_of "$build/tools/tarnwick-analyse" "$broadcast")
-loud=$(seconds_of "$build/tools/tarnwick-analyse" --readouts --loudness "$broadcast")
+sox -n -r 48000 -c 2 -b 16 "$broadcast" synth 600 pinknoise vol 0.3 tremolo 0.2 60 2>/dev/null
+two_hours="$work/demo-two-hours.wav"
+"$build/tools/tarnwick-demo-recording" "$two_hours" 7200
+settle "$pink" "$hour" "$broadcast" "$two_hours"
+
+echo "== 10 min of 44100 Hz stereo pink noise"
+ours=$(seconds_of "$analyse" $(results pink) "$pink")
+sox_time=$(seconds_of sox "$pink" -n stat)
+report "tarnwick-analyse (target 5000 x)" 600 "$ours"
+report "sox stat" 600 "$sox_time"
+ratio "tarnwick-analyse against sox stat, times as fast (target 3)" "$sox_time" "$ours"
+
+echo "== the hour-long demo recording"
+ours=$(seconds_of "$analyse" $(results hour) "$hour")
+report "tarnwick-analyse (target 5000 x)" 3600 "$ours"
+echo "records written: $(($(wc -l <"$work/results-hour.csv") - 4))"
+
+echo "== --loudness on 10 min of 48 kHz stereo"
+loud=$(seconds_of "$analyse" --loudness "$broadcast")
 peer=$(seconds_of ffmpeg -nostats -hide_banner -i "$broadcast" -af ebur128=peak=true -f null -)
-ours=$("$build/tools/tarnwick-analyse" --readouts --loudness "$broadcast" |
-    awk -F'\t' '$1 == "Integrated" { print $2 }')
+report "tarnwick-analyse --loudness (target 300 x)" 600 "$loud"
+report "ffmpeg -af ebur128=peak=true" 600 "$peer"
+ratio "tarnwick-analyse --loudness against ffmpeg, times as fast (target 1.2)" "$peer" "$loud"
+ours=$("$analyse" --loudness "$broadcast" | awk -F'\t' '$1 == "Integrated" { print $2 }')
 theirs=$(ffmpeg -nostats -hide_banner -i "$broadcast" -af ebur128=peak=true -f null - 2>&1 |
     awk '$1 == "I:" { v = $2 } END { print v " LUFS" }')
-ten_minutes() {
-    awk -v name="$1" -v t="$2" 'BEGIN {
-        printf "%s: 10 min of 48 kHz stereo in %.3f s: %.0f x real time\n", name, t, 600 / t }'
-}
-ten_minutes "tarnwick-analyse" "$plain"
-ten_minutes "tarnwick-analyse --loudness (target 150 x, faster than ffmpeg)" "$loud"
-ten_minutes "ffmpeg -af ebur128=peak=true" "$peer"
 echo "integrated loudness: tarnwick-analyse $ours, ffmpeg $theirs"
+
+echo "== --loudness-log on one and two hours"
+one=$(seconds_of "$analyse" --loudness-log "$work/one.csv" "$hour")
+two=$(seconds_of "$analyse" --loudness-log "$work/two.csv" "$two_hours")
+report "one hour" 3600 "$one"
+report "two hours" 7200 "$two"
+ratio "two hours against one (target at most 2.3)" "$two" "$one"

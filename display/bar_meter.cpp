@@ -113,6 +113,16 @@ void DrawBar(MeterBitmap& bitmap, int32_t h, int32_t x, int32_t L, int32_t U,
 
 void DrawBars(MeterBitmap& bitmap, const TBarFrame& frame, int32_t target2Height,
               int32_t target1Height, const TMeterSettings& colours) {
+    if (!frame.stereo) {
+        DrawBar(bitmap, frame.bar1, 516, target2Height, target1Height, colours);
+    } else {
+        DrawBar(bitmap, frame.bar1, 512, target2Height, target1Height, colours);
+        DrawBar(bitmap, frame.bar2, 524, target2Height, target1Height, colours);
+    }
+    DrawHoldMarks(bitmap, frame);
+}
+
+void DrawHoldMarks(MeterBitmap& bitmap, const TBarFrame& frame) {
     auto mark = [&](int32_t height, int32_t x1, int32_t x2) {
         if (height > 0) {
             bitmap.SetPenWidth(2);
@@ -122,12 +132,9 @@ void DrawBars(MeterBitmap& bitmap, const TBarFrame& frame, int32_t target2Height
         }
     };
     if (!frame.stereo) {
-        DrawBar(bitmap, frame.bar1, 516, target2Height, target1Height, colours);
         mark(frame.mark1, 517, 525);
         return;
     }
-    DrawBar(bitmap, frame.bar1, 512, target2Height, target1Height, colours);
-    DrawBar(bitmap, frame.bar2, 524, target2Height, target1Height, colours);
     mark(frame.mark1, 512, 521);
     mark(frame.mark2, 524, 533);
 }

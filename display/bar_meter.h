@@ -59,4 +59,9 @@ void DrawBar(MeterBitmap& bitmap, int32_t h, int32_t x, int32_t L, int32_t U,
 void DrawBars(MeterBitmap& bitmap, const TBarFrame& frame, int32_t target2Height,
               int32_t target1Height, const TMeterSettings& colours);
 
+// Draws only the hold marks of one block's update. The wide pen leaves a row
+// above the highest mark that no bar paints over: what a picture keeps of a
+// block whose bars the next blocks paint again.
+void DrawHoldMarks(MeterBitmap& bitmap, const TBarFrame& frame);
+
 }  // namespace tarnwick

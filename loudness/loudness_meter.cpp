@@ -1,66 +1,30 @@
 #include "loudness/loudness_meter.h"
 
-#include <ebur128.h>
-
 #include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
-#include <span>
-#include <vector>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace tarnwick {
 namespace {
 
-constexpr unsigned kChannels = 2;
 constexpr double kMinusInfinity = -std::numeric_limits<double>::infinity();
-
-// Integrated loudness and range keep every 100 ms block, about 1 MB an hour:
-// libebur128's fixed-size histogram would round to the middle of 0.1 LU bins,
-// and a -23.0 LUFS line-up tone would read -22.9.
-constexpr int kTestMode = EBUR128_MODE_I | EBUR128_MODE_LRA;
-constexpr int kPeriodMode = EBUR128_MODE_I | EBUR128_MODE_LRA;
-
-// The largest magnitude in `samples` (interleaved stereo), past the first
-// `heldBack` frames, which belong to the programme before a restart.
-double PeakOf(std::span<const float> samples, size_t& heldBack) {
-    const size_t skip = std::min(heldBack * kChannels, samples.size());
-    heldBack -= skip / kChannels;
-    float peak = 0.0f;
-    size_t i = skip;
-#if defined(__SSE2__)
-    // Four at a time: the true peak looks at four times as many samples as
-    // the programme has.
-    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
-    __m128 largest = _mm_setzero_ps();
-    for (; i + 4 <= samples.size(); i += 4) {
-        largest = _mm_max_ps(largest, _mm_and_ps(_mm_loadu_ps(&samples[i]), magnitude));
-    }
-    alignas(16) float lanes[4];
-    _mm_store_ps(lanes, largest);
-    peak = std::max(std::max(lanes[0], lanes[1]), std::max(lanes[2], lanes[3]));
-#endif
-    for (; i < samples.size(); ++i) {
-        peak = std::max(peak, std::fabs(samples[i]));
-    }
-    return peak;
-}
-
-// BS.1770: loudness is 10 log10 of the K-weighted mean square, less 0.691.
-constexpr double kLoudnessOffset = -0.691;
-
-double EnergyOf(double lufs) {
-    return std::isfinite(lufs) ? std::pow(10.0, (lufs - kLoudnessOffset) / 10.0) : 0.0;
-}
-
 // Below this the K-weighting filter is only dying away after the programme
-// stopped (it reaches -700 LUFS and further): silence.
+// stopped: silence.
 constexpr double kSilenceLufs = -120.0;
+// The relative gates of integrated loudness (BS.1770) and of loudness range
+// (EBU Tech 3342), and the range's percentiles.
+constexpr double kIntegratedGateLu = -10.0;
+constexpr double kRangeGateLu = -20.0;
+constexpr double kRangeLow = 0.10;
+constexpr double kRangeHigh = 0.95;
+// A 3 s block for the range every second, as libebur128 takes them.
+constexpr uint64_t kRangeBlockEverySlices = 10;
+// 16-bit samples are converted in pieces of this many frames.
+constexpr size_t kConvertFrames = 4096;
+constexpr float kFullScale16 = 32768.0f;
 
 double LoudnessOf(double energy) {
     const double lufs = energy > 0.0 ? 10.0 * std::log10(energy) + kLoudnessOffset : kMinusInfinity;
@@ -73,63 +37,50 @@ double ToDb(double linear) {
 
 }  // namespace
 
-struct LoudnessMeter::State {
-    ebur128_state* st = nullptr;
-};
+void LoudnessMeter::RecentSlices::Push(double energy) {
+    energies_[next_] = energy;
+    next_ = (next_ + 1) % energies_.size();
+    ++count_;
+}
 
-void LoudnessMeter::StateDeleter::operator()(State* state) const {
-    if (state->st != nullptr) {
-        ebur128_destroy(&state->st);
+void LoudnessMeter::RecentSlices::Clear() {
+    energies_.fill(0.0);
+    next_ = 0;
+    count_ = 0;
+}
+
+double LoudnessMeter::RecentSlices::MeanOfLast(size_t slices) const {
+    double sum = 0.0;
+    for (size_t back = 1; back <= slices; ++back) {
+        sum += energies_[(next_ + energies_.size() - back) % energies_.size()];
     }
-    delete state;
+    return sum / static_cast<double>(slices);
 }
 
-LoudnessMeter::StatePtr LoudnessMeter::MakeState(unsigned long sampleRate, int mode) {
-    StatePtr state(new State);
-    state->st = ebur128_init(kChannels, sampleRate, mode);
-    return state;
-}
-
-LoudnessMeter::LoudnessMeter(unsigned long sampleRate, bool fixedMemory)
+LoudnessMeter::LoudnessMeter(unsigned long sampleRate, LoudnessChannels channels)
     : sampleRate_(sampleRate),
-      testMode_(fixedMemory ? kTestMode | EBUR128_MODE_HISTOGRAM : kTestMode),
-      test_(MakeState(sampleRate, testMode_)),
-      truePeak_(sampleRate),
-      updateFrames_(std::max<size_t>(1, sampleRate / 10)),
+      layout_(channels),
+      channels_(channels == LoudnessChannels::kStereo ? 2 : 1),
+      channelWeight_(channels == LoudnessChannels::kDualMono ? 2.0 : 1.0),
+      // 100 ms, rounded as libebur128 rounds its blocks.
+      sliceFrames_(std::max<size_t>(1, (sampleRate + 5) / 10)),
+      weighting_(static_cast<double>(sampleRate), channels_),
+      truePeak_(sampleRate, channels_),
       momentary_(kMinusInfinity),
       shortTerm_(kMinusInfinity),
       momentaryMax_(kMinusInfinity),
       shortTermMax_(kMinusInfinity) {}
 
-LoudnessMeter::~LoudnessMeter() = default;
-
 void LoudnessMeter::AddFrames(const int16_t* frames, size_t count) {
+    constexpr size_t kStereo = 2;
     while (count > 0) {
-        // Momentary and short-term loudness are read every 100 ms of
-        // programme: reading them sums the whole window, too much to do for
-        // every block.
-        const size_t piece = std::min(count, updateFrames_ - sinceUpdate_);
-        for (State* state : {test_.get(), period_.get()}) {
-            if (state != nullptr && state->st != nullptr) {
-                ebur128_add_frames_short(state->st, frames, piece);
-            }
+        const size_t piece = std::min(count, kConvertFrames);
+        samples_.resize(piece * kStereo);
+        for (size_t i = 0; i < samples_.size(); ++i) {
+            samples_[i] = static_cast<float>(frames[i]) / kFullScale16;
         }
-        const std::span<const float> oversampled = truePeak_.Add(frames, piece);
-        testTruePeak_ = std::max(testTruePeak_, PeakOf(oversampled, testHeldBack_));
-        periodTruePeak_ = std::max(periodTruePeak_, PeakOf(oversampled, periodHeldBack_));
-        sinceUpdate_ += piece;
-        if (sinceUpdate_ == updateFrames_) {
-            sinceUpdate_ = 0;
-            TakeReading();
-            momentaryMax_ = std::max(momentaryMax_, momentary_);
-            shortTermMax_ = std::max(shortTermMax_, shortTerm_);
-            history_.Add(shortTerm_);
-            ++readings_;
-            if (observer_) {
-                observer_();
-            }
-        }
-        frames += piece * kChannels;
+        AddSamples(samples_.data(), piece);
+        frames += piece * kStereo;
         count -= piece;
     }
 }
@@ -137,41 +88,136 @@ void LoudnessMeter::AddFrames(const int16_t* frames, size_t count) {
 void LoudnessMeter::AddCaptureFrames(const uint8_t* bytes, size_t count) {
     static_assert(std::endian::native == std::endian::little,
                   "capture blocks are little-endian, as the host");
+    constexpr size_t kStereo = 2;
     // The block's bytes need not be aligned for 16-bit reads.
-    samples_.resize(count * kChannels);
-    std::memcpy(samples_.data(), bytes, count * kChannels * sizeof(int16_t));
-    AddFrames(samples_.data(), count);
+    int16_t aligned[kConvertFrames * kStereo];
+    while (count > 0) {
+        const size_t piece = std::min(count, kConvertFrames);
+        std::memcpy(aligned, bytes, piece * kStereo * sizeof(int16_t));
+        AddFrames(aligned, piece);
+        bytes += piece * kStereo * sizeof(int16_t);
+        count -= piece;
+    }
+}
+
+size_t LoudnessMeter::FramesToBoundary(const Stretch& stretch) const {
+    const size_t toSlice = sliceFrames_ - stretch.sliceFrames;
+    return stretch.heldBack > 0 ? std::min(toSlice, stretch.heldBack) : toSlice;
+}
+
+void LoudnessMeter::AddSamples(const float* samples, size_t frames) {
+    while (frames > 0) {
+        // Pieces end where a slice of the live readings, the test or the
+        // period ends, and where the true peak of a stretch starts counting.
+        size_t piece = std::min(frames, sliceFrames_ - liveFrames_);
+        piece = std::min(piece, FramesToBoundary(test_));
+        if (period_ != nullptr) {
+            piece = std::min(piece, FramesToBoundary(*period_));
+        }
+        const double energy = weighting_.SumOfSquares(samples, piece) * channelWeight_;
+        const float peak = truePeak_.Add(samples, piece);
+        AddToStretch(test_, energy, piece, peak);
+        if (period_ != nullptr) {
+            AddToStretch(*period_, energy, piece, peak);
+        }
+        liveEnergy_ += energy;
+        liveFrames_ += piece;
+        if (liveFrames_ == sliceFrames_) {
+            TakeReading();
+        }
+        samples += piece * channels_;
+        frames -= piece;
+    }
+}
+
+void LoudnessMeter::AddToStretch(Stretch& stretch, double energy, size_t frames, float peak) {
+    if (stretch.heldBack > 0) {
+        stretch.heldBack -= frames;
+    } else {
+        stretch.truePeak = std::max(stretch.truePeak, static_cast<double>(peak));
+    }
+    stretch.sliceEnergy += energy;
+    stretch.sliceFrames += frames;
+    if (stretch.sliceFrames < sliceFrames_) {
+        return;
+    }
+    stretch.slices.Push(stretch.sliceEnergy / static_cast<double>(sliceFrames_));
+    stretch.sliceEnergy = 0.0;
+    stretch.sliceFrames = 0;
+    // A gating block is 400 ms, every 100 ms from the first whole 400 ms; a
+    // block of the range 3 s, every second from the first whole 3 s.
+    const uint64_t slices = stretch.slices.Count();
+    if (slices >= kMomentarySlices) {
+        stretch.gatingBlocks.Add(stretch.slices.MeanOfLast(kMomentarySlices));
+    }
+    if (slices >= kShortTermSlices && (slices - kShortTermSlices) % kRangeBlockEverySlices == 0) {
+        stretch.shortTermBlocks.Add(stretch.slices.MeanOfLast(kShortTermSlices));
+    }
+}
+
+void LoudnessMeter::AddTruePeakOnly(size_t frames) {
+    const std::vector<float> silence(std::max<size_t>(1, frames) * channels_, 0.0f);
+    while (frames > 0) {
+        size_t piece = frames;
+        for (Stretch* stretch : {&test_, period_.get()}) {
+            if (stretch != nullptr && stretch->heldBack > 0) {
+                piece = std::min(piece, stretch->heldBack);
+            }
+        }
+        const float peak = truePeak_.Add(silence.data(), piece);
+        for (Stretch* stretch : {&test_, period_.get()}) {
+            if (stretch == nullptr) {
+                continue;
+            }
+            if (stretch->heldBack > 0) {
+                stretch->heldBack -= piece;
+            } else {
+                stretch->truePeak = std::max(stretch->truePeak, static_cast<double>(peak));
+            }
+        }
+        frames -= piece;
+    }
+}
+
+void LoudnessMeter::EndProgramme() {
+    // The oversampled values of the last frames come out as silence follows
+    // them; the loudness keeps only whole slices, as ever.
+    AddTruePeakOnly(truePeak_.Delay());
 }
 
 void LoudnessMeter::TakeReading() {
-    // The K-weighted energy of the last 100 ms, from libebur128; momentary and
-    // short-term loudness are the means of the last 4 and 30 of these, which
-    // is what libebur128 sums afresh over the whole window at every call.
-    // Kept here, they also run on across a restart of the test's state.
-    double last = kMinusInfinity;
-    if (test_->st == nullptr ||
-        ebur128_loudness_window(test_->st, kReadingMs, &last) != EBUR128_SUCCESS) {
-        last = kMinusInfinity;
+    live_.Push(liveEnergy_ / static_cast<double>(sliceFrames_));
+    liveEnergy_ = 0.0;
+    liveFrames_ = 0;
+    momentary_ = LoudnessOf(live_.MeanOfLast(kMomentarySlices));
+    shortTerm_ = LoudnessOf(live_.MeanOfLast(kShortTermSlices));
+    // A maximum counts only windows the meter measured whole, never one
+    // padded with the silence before its start.
+    if (live_.Count() >= kMomentarySlices) {
+        momentaryMax_ = std::max(momentaryMax_, momentary_);
     }
-    energies_[nextEnergy_] = EnergyOf(last);
-    nextEnergy_ = (nextEnergy_ + 1) % energies_.size();
-    double momentary = 0.0;
-    double shortTerm = 0.0;
-    for (size_t back = 1; back <= energies_.size(); ++back) {
-        const double e = energies_[(nextEnergy_ + energies_.size() - back) % energies_.size()];
-        shortTerm += e;
-        if (back <= kMomentaryReadings) {
-            momentary += e;
-        }
+    if (live_.Count() >= kShortTermSlices) {
+        shortTermMax_ = std::max(shortTermMax_, shortTerm_);
     }
-    momentary_ = LoudnessOf(momentary / kMomentaryReadings);
-    shortTerm_ = LoudnessOf(shortTerm / static_cast<double>(energies_.size()));
+    history_.Add(shortTerm_);
+    ++readings_;
+    if (observer_) {
+        observer_();
+    }
+}
+
+void LoudnessMeter::Restart(Stretch& stretch) const {
+    stretch.slices.Clear();
+    stretch.sliceFrames = 0;
+    stretch.sliceEnergy = 0.0;
+    stretch.gatingBlocks.Clear();
+    stretch.shortTermBlocks.Clear();
+    stretch.truePeak = 0.0;
+    stretch.heldBack = truePeak_.Delay();
 }
 
 void LoudnessMeter::RestartTest() {
-    test_ = MakeState(sampleRate_, testMode_);
-    testTruePeak_ = 0.0;
-    testHeldBack_ = truePeak_.HeldBack();
+    Restart(test_);
     momentaryMax_ = kMinusInfinity;
     shortTermMax_ = kMinusInfinity;
     history_.Clear();
@@ -181,45 +227,35 @@ void LoudnessMeter::KeepPeriodFigures(bool keep) {
     if (!keep) {
         period_.reset();
     } else if (period_ == nullptr) {
-        period_ = MakeState(sampleRate_, kPeriodMode);
-        periodTruePeak_ = 0.0;
-        periodHeldBack_ = truePeak_.HeldBack();
+        period_ = std::make_unique<Stretch>();
+        Restart(*period_);
     }
 }
 
 void LoudnessMeter::RestartPeriod() {
     if (period_ != nullptr) {
-        period_ = MakeState(sampleRate_, kPeriodMode);
+        Restart(*period_);
     }
-    periodTruePeak_ = 0.0;
-    periodHeldBack_ = truePeak_.HeldBack();
 }
 
-LoudnessFigures LoudnessMeter::FiguresOf(State* state, double truePeakMax) {
-    LoudnessFigures figures{kMinusInfinity, 0.0, ToDb(truePeakMax)};
-    if (state == nullptr || state->st == nullptr) {
-        return figures;
-    }
-    double integrated = kMinusInfinity;
-    if (ebur128_loudness_global(state->st, &integrated) == EBUR128_SUCCESS) {
-        figures.integrated = integrated;
-    }
-    double range = 0.0;
-    if (ebur128_loudness_range(state->st, &range) == EBUR128_SUCCESS && std::isfinite(range)) {
-        figures.range = range;
-    }
+LoudnessFigures LoudnessMeter::FiguresOf(const Stretch& stretch) const {
+    LoudnessFigures figures;
+    const double gated = stretch.gatingBlocks.GatedMeanEnergy(kIntegratedGateLu);
+    figures.integrated = gated > 0.0 ? 10.0 * std::log10(gated) + kLoudnessOffset : kMinusInfinity;
+    figures.range = stretch.shortTermBlocks.PercentileRange(kRangeGateLu, kRangeLow, kRangeHigh);
+    figures.truePeakMax = ToDb(stretch.truePeak);
     return figures;
 }
 
 LoudnessFigures LoudnessMeter::Test() const {
-    return FiguresOf(test_.get(), testTruePeak_);
+    return FiguresOf(test_);
 }
 
 LoudnessFigures LoudnessMeter::Period() const {
     if (period_ == nullptr) {
         return LoudnessFigures{kMinusInfinity, 0.0, kMinusInfinity};
     }
-    return FiguresOf(period_.get(), periodTruePeak_);
+    return FiguresOf(*period_);
 }
 
 }  // namespace tarnwick

@@ -1,6 +1,7 @@
 #include "results/duration_format.h"
 
-#include <cstdio>
+#include <algorithm>
+#include <charconv>
 
 namespace tarnwick {
 namespace {
@@ -9,18 +10,29 @@ constexpr uint32_t kMsPerSecond = 1000;
 constexpr uint32_t kMsPerMinute = 60 * kMsPerSecond;
 constexpr uint32_t kMsPerHour = 60 * kMsPerMinute;
 
+// `value` in decimal, with zeros in front to at least `digits` digits.
+void AppendNumber(std::string& text, unsigned value, int digits) {
+    char buffer[16];
+    const std::to_chars_result end = std::to_chars(buffer, buffer + sizeof buffer, value);
+    const auto length = static_cast<int>(end.ptr - buffer);
+    text.append(static_cast<size_t>(std::max(0, digits - length)), '0');
+    text.append(buffer, end.ptr);
+}
+
+// Formatted without printf: the readouts are set on every block.
 std::string Format(uint32_t ms, int hourDigits, bool withTenths) {
-    char buffer[32];
-    const unsigned hours = ms / kMsPerHour;
-    const unsigned minutes = (ms / kMsPerMinute) % 60;
-    const unsigned seconds = (ms / kMsPerSecond) % 60;
+    std::string text;
+    text.reserve(16);
+    AppendNumber(text, ms / kMsPerHour, hourDigits);
+    text += ':';
+    AppendNumber(text, (ms / kMsPerMinute) % 60, 2);
+    text += ':';
+    AppendNumber(text, (ms / kMsPerSecond) % 60, 2);
     if (withTenths) {
-        std::snprintf(buffer, sizeof buffer, "%0*u:%02u:%02u.%u", hourDigits, hours, minutes,
-                      seconds, (ms / 100) % 10);
-    } else {
-        std::snprintf(buffer, sizeof buffer, "%0*u:%02u:%02u", hourDigits, hours, minutes, seconds);
+        text += '.';
+        text += static_cast<char>('0' + (ms / 100) % 10);
     }
-    return buffer;
+    return text;
 }
 
 }  // namespace

@@ -39,6 +39,8 @@ constexpr double kTruePeakLimit = -1.0;
 constexpr double kGraphBelowTarget = 30.0;
 constexpr double kGraphAboveTarget = 10.0;
 constexpr double kGraphGridLu = 10.0;
+// Pixels kept clear between two labels of the graph's scale.
+constexpr int kLabelGap = 2;
 
 // 16-bit programme is never quieter than this; what reads lower is the decay
 // of the weighting filters into digital silence, and is shown as silence.
@@ -70,7 +72,7 @@ QString Figure(double value, bool sign = false) {
         rounded = 0.0;  // no "-0.0"
     }
     QString text = QString::number(rounded, 'f', 1).replace('.', DecimalPoint());
-    if (sign && rounded >= 0.0) {
+    if (sign && rounded > 0.0) {
         text.prepend('+');
     }
     return text;
@@ -229,11 +231,14 @@ void TLoudnessWindow::Paint(QPainter& painter) {
         {"SHORT-TERM", Figure(shortTerm), "LUFS", LoudnessColour(shortTerm, target)},
         {"INTEGRATED", Figure(test.integrated), "LUFS", LoudnessColour(test.integrated, target)},
     };
+    // Nothing is the distance of loudness not yet measured from the target.
+    const QString toTarget =
+        std::isfinite(test.integrated) ? Figure(test.integrated - target, true) + " LU" : QString();
     const Readout second[] = {
         {"RANGE (LRA)", Figure(test.range) + " LU", "", kFigureColour},
-        {"TRUE PEAK MAX", Figure(test.truePeakMax) + " dBTP", "", TruePeakColour(test.truePeakMax)},
-        {"TO TARGET", Figure(test.integrated - target, true) + " LU", "",
-         LoudnessColour(test.integrated, target)},
+        {"TRUE PEAK MAX", Figure(test.truePeakMax, true) + " dBTP", "",
+         TruePeakColour(test.truePeakMax)},
+        {"TO TARGET", toTarget, "", LoudnessColour(test.integrated, target)},
     };
     for (int i = 0; i < 3; ++i) {
         const int x = kMargin + i * (cell + kMargin);
@@ -283,15 +288,23 @@ void TLoudnessWindow::PaintGraph(QPainter& painter, const QRect& box, double tar
         return area.top() + (top - clamped) / (top - bottom) * area.height();
     };
 
-    // Grid lines every 10 LUFS, labelled on the left.
+    // Grid lines every 10 LUFS, labelled on the left: every line where the
+    // labels have room, every second or more where the graph is too low for
+    // labels one line apart not to touch.
     painter.setFont(labelFont);
+    const double gridPixels = area.height() * kGraphGridLu / (top - bottom);
+    const int labelPixels = QFontMetrics(labelFont).height() + kLabelGap;
+    const int labelEvery = std::max(1, static_cast<int>(std::ceil(labelPixels / gridPixels)));
     for (double lufs = std::ceil(bottom / kGraphGridLu) * kGraphGridLu; lufs <= top;
          lufs += kGraphGridLu) {
         const double y = yOf(lufs);
         painter.setPen(QPen(kGridColour, 1));
         painter.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
+        if (std::lround(lufs / kGraphGridLu) % labelEvery != 0) {
+            continue;
+        }
         painter.setPen(kCaptionColour);
-        painter.drawText(QRectF(box.left(), y - 7, labelWidth, 14),
+        painter.drawText(QRectF(box.left(), y - labelPixels / 2.0, labelWidth, labelPixels),
                          Qt::AlignRight | Qt::AlignVCenter,
                          QString::number(static_cast<int>(lufs)));
     }

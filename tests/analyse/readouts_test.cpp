@@ -110,7 +110,14 @@ TEST(AnalyserReadouts, FloatsBeyondFullScaleClipAndACutRecordingIsMeasuredWithAW
     const std::string clipped = folder.Path("clipped.wav");
     WriteRecording(loud, Signal().Constant(kRate, 32767, 32767));
     WriteFloatRecording(clipped, Signal().Constant(kRate, 32767, 32767), SF_FORMAT_FLOAT, 1.5);
-    EXPECT_EQ(ReadoutsOf(clipped), ReadoutsOf(loud));
+    // The meter's levels clip, and the user is told once how many samples.
+    const AnalyserRun overs =
+        Analyse({"--readouts", "--locale", "en_GB", "--start", "2026-12-08T14:30:00", clipped});
+    EXPECT_EQ(overs.status, 0) << overs.err;
+    EXPECT_EQ(overs.out, ReadoutsOf(loud));
+    EXPECT_EQ(overs.err, "tarnwick-analyse: " + clipped +
+                             ": warning: 88200 samples lie above full scale; the meter's levels "
+                             "clip them, loudness and true peak measure them as they are\n");
 
     // Half a second of the file's one second is gone, its header unchanged.
     std::filesystem::resize_file(loud, std::filesystem::file_size(loud) - kRate * 2);

@@ -66,7 +66,8 @@ std::string AnalyserUsage() {
 Measures a recording (WAV, FLAC, AIFF, ... mono or stereo, 22050 to 192000 Hz;
 other rates than 44100 Hz are converted to it with libsoxr) through the meter's
 own engine on a simulated clock, and writes the same results files the meter
-window writes. Loudness is measured at the recording's own rate.
+window writes. Loudness and true peak are measured from the recording's own
+samples: at its own rate, in its own channels, at full precision.
 
 )" + SettingsOptions::Usage() +
            R"(
@@ -79,9 +80,13 @@ Output:
   --levels FILE.csv     one row of levels per block
   --readouts            print the final readouts, one per line: Name<TAB>text
   --snapshot FILE       the meter picture at the end: .jpg (quality 85) or .png
-  --loudness            add the test's loudness to --readouts: Integrated, Range,
-                        TruePeak, MomentaryMax, ShortTermMax (EBU R 128)
+  --loudness            print the test's loudness (EBU R 128), one per line as
+                        Name<TAB>text, after any --readouts: Integrated, Range,
+                        TruePeak, MomentaryMax, ShortTermMax
   --loudness-log FILE.csv  one row of loudness every 100 ms
+  --dual-mono           measure a mono recording's loudness as heard from two
+                        loudspeakers (3 LU louder); by default a mono recording
+                        is one channel, as ITU-R BS.1770 measures it
   --help                show this text
 
 Exit status: 0 done, 1 a save or device failed (a message was printed),
@@ -95,6 +100,7 @@ ParsedOptions ParseAnalyserOptions(const std::vector<std::string>& args) {
     SettingsOptions settings(line, o.settings);
     line.Flag("--readouts", [&] { o.readouts = true; });
     line.Flag("--loudness", [&] { o.loudness = true; });
+    line.Flag("--dual-mono", [&] { o.dualMono = true; });
     std::string start;
     std::string tickStart;
     std::string locale;

@@ -23,7 +23,8 @@ struct AnalyserOptions {
     std::string levelsFile;             // per-block level log; empty: none
     std::string snapshotFile;           // the meter picture at the end (.jpg, .png)
     bool readouts = false;
-    bool loudness = false;        // loudness lines in the readouts
+    bool loudness = false;        // print the test's loudness figures
+    bool dualMono = false;        // a mono recording's loudness as heard from two loudspeakers
     std::string loudnessLogFile;  // one row per 100 ms of loudness; empty: none
 };
 

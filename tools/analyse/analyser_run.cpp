@@ -17,6 +17,7 @@
 #include "settings/memory_settings_key.h"
 #include "tools/analyse/file_wave_input.h"
 #include "tools/analyse/level_log.h"
+#include "tools/analyse/loudness_feed.h"
 #include "tools/analyse/loudness_log.h"
 #include "tools/analyse/recording_reader.h"
 #include "tools/common/headless_ports.h"
@@ -88,6 +89,27 @@ void PrintLoudness(std::FILE* out, const LoudnessMeter& meter) {
     std::fprintf(out, "ShortTermMax\t%s\n", LoudnessText(meter.ShortTermMax(), "LUFS").c_str());
 }
 
+// Blocks drawn besides a whole sweep, for the rounding of a converted count.
+constexpr uint64_t kExtraDrawnBlocks = 16;
+constexpr uint64_t kDrawEveryBlock = 1;
+
+// The picture saved at the end shows the last sweep of a test, a graph column
+// a block, and bars that every block paints again. When the test runs to the
+// end of the recording (it does unless it starts on level) and the recording
+// knows its length, the blocks before the last sweep need not be drawn.
+uint64_t FirstBlockToDraw(const RecordingReader& reader, const MeterApp& app,
+                          uint64_t framesPerBlock) {
+    if (!app.testRun().TestRunning || app.settings().AutoStart || !reader.LengthIsExact() ||
+        framesPerBlock == 0) {
+        return kDrawEveryBlock;
+    }
+    const auto frames = static_cast<uint64_t>(reader.Frames());
+    const uint64_t blocks =
+        frames * kSampleRate / static_cast<uint64_t>(reader.SampleRate()) / framesPerBlock;
+    const uint64_t drawn = kSweepColumns + kExtraDrawnBlocks;
+    return blocks > drawn ? blocks - drawn : kDrawEveryBlock;
+}
+
 }  // namespace
 
 int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* out, std::FILE* err) {
@@ -138,14 +160,23 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
     }
     MeterApp app(MeterPorts{clock, timers, device, output, formats, dialogs, process, store, files,
                             shell, images, text ? &*text : nullptr});
+    // Nothing is replayed without a window.
+    app.KeepNoTestAudio();
 
-    // Loudness costs time: it is measured only when asked for, at the
-    // recording's own rate, from the frames as they are read.
+    // Loudness costs time: it is measured only when asked for, from the
+    // recording's own samples: at its own rate, in its own channels, at full
+    // precision.
+    std::optional<LoudnessFeed> loudnessFeed;
     if (options.loudness || options.settings.LoudnessInResults || loudnessLog.IsOpen()) {
-        app.MeasureLoudness(static_cast<unsigned long>(reader.SampleRate()), false);
+        const LoudnessChannels channels = reader.Channels() == 2 ? LoudnessChannels::kStereo
+                                          : options.dualMono     ? LoudnessChannels::kDualMono
+                                                                 : LoudnessChannels::kMono;
+        app.MeasureLoudness(static_cast<unsigned long>(reader.SampleRate()), false, channels);
         LoudnessMeter& meter = *app.Loudness();
-        reader.SetNativeListener(
-            [&meter](const int16_t* frames, size_t count) { meter.AddFrames(frames, count); });
+        loudnessFeed.emplace(meter, static_cast<unsigned>(reader.Channels()), reader.SampleRate());
+        reader.SetNativeListener([&loudnessFeed](const float* samples, size_t frames) {
+            loudnessFeed->Hold(samples, frames);
+        });
         if (loudnessLog.IsOpen()) {
             meter.SetReadingObserver([&] { loudnessLog.AddRow(meter); });
         }
@@ -167,11 +198,24 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
     // Every block holds the frames of the block size loaded at the start.
     const uint64_t framesPerBlock =
         static_cast<uint64_t>(app.settings().BlockBytes / kBytesPerFrame);
+    const uint64_t firstDrawnBlock =
+        text ? FirstBlockToDraw(reader, app, framesPerBlock) : kDrawEveryBlock;
+    app.DrawEveryBlock(firstDrawnBlock == kDrawEveryBlock);
+    uint64_t drawnBlocks = 0;
     for (uint64_t block = 1; framesPerBlock > 0 && !process.ended; ++block) {
         // Only a whole block of the recording moves the clock on: the test ends
         // at the tick of the last block measured.
         if (!device.FillNext()) {
             break;
+        }
+        if (block >= firstDrawnBlock) {
+            app.DrawEveryBlock(true);
+            ++drawnBlocks;
+        }
+        // Loudness reaches the end of the block before a record of the period
+        // that ends with it is written.
+        if (loudnessFeed) {
+            loudnessFeed->FeedUntil(block * framesPerBlock);
         }
         timers.AdvanceTo(block * framesPerBlock * 1000 / kSampleRate);
         if (process.ended) {
@@ -179,6 +223,9 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
         }
         device.DeliverFilled();
         levels.AddRow(block, clock.TickCount(), app);
+    }
+    if (loudnessFeed && !process.ended) {
+        loudnessFeed->FeedAll();
     }
     if (!process.ended && app.testRun().TestRunning) {
         app.StartStopButtonClick();
@@ -188,6 +235,19 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
                      "tarnwick-analyse: %s: warning: the recording ends before its header says; "
                      "its %lld frames were measured\n",
                      options.input.c_str(), static_cast<long long>(reader.FramesRead()));
+    }
+    if (firstDrawnBlock != kDrawEveryBlock && drawnBlocks < kSweepColumns) {
+        std::fprintf(err,
+                     "tarnwick-analyse: %s: warning: the recording ended before its frame count "
+                     "said; the picture's graph lacks %llu columns of its last sweep\n",
+                     options.snapshotFile.c_str(),
+                     static_cast<unsigned long long>(kSweepColumns - drawnBlocks));
+    }
+    if (reader.SamplesAboveFullScale() > 0) {
+        std::fprintf(err,
+                     "tarnwick-analyse: %s: warning: %lld samples lie above full scale; the "
+                     "meter's levels clip them, loudness and true peak measure them as they are\n",
+                     options.input.c_str(), static_cast<long long>(reader.SamplesAboveFullScale()));
     }
 
     bool levelsOk = true;
@@ -217,9 +277,9 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
     }
     if (options.readouts) {
         PrintReadouts(out, app);
-        if (options.loudness && app.Loudness() != nullptr) {
-            PrintLoudness(out, *app.Loudness());
-        }
+    }
+    if (options.loudness && app.Loudness() != nullptr) {
+        PrintLoudness(out, *app.Loudness());
     }
     return process.ended || dialogs.messages > 0 || !levelsOk || !snapshotOk ? kAnalyseFailed
                                                                              : kAnalyseOk;

@@ -1,16 +1,20 @@
 #include "tools/analyse/recording_reader.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "core/capture_format.h"
 
 namespace tarnwick {
 namespace {
 
-// Stretches of 100 ms the converting thread keeps ready.
+// Stretches the reading thread keeps ready: 100 ms each at another rate than
+// the meter's, where they are converted, and larger ones at the meter's rate.
 constexpr size_t kChunksAhead = 8;
+constexpr int64_t kSameRateStretch = 16384;
 
 // Whether libsndfile's log of the open saw a chunk whose header declares more
 // bytes than the file holds ("data : 176400 (should be 88200)"): a recording
@@ -36,7 +40,50 @@ bool HeaderDeclaresMore(SNDFILE* file) {
     return false;
 }
 
+bool CountsFramesFromItsData(int format) {
+    switch (format & SF_FORMAT_TYPEMASK) {
+        case SF_FORMAT_WAV:
+        case SF_FORMAT_WAVEX:
+        case SF_FORMAT_AIFF:
+        case SF_FORMAT_W64:
+        case SF_FORMAT_RF64:
+            break;
+        default:
+            return false;
+    }
+    switch (format & SF_FORMAT_SUBMASK) {
+        case SF_FORMAT_PCM_S8:
+        case SF_FORMAT_PCM_U8:
+        case SF_FORMAT_PCM_16:
+        case SF_FORMAT_PCM_24:
+        case SF_FORMAT_PCM_32:
+        case SF_FORMAT_FLOAT:
+        case SF_FORMAT_DOUBLE:
+            return true;
+        default:
+            return false;
+    }
+}
+
 }  // namespace
+
+RecordingReader::Sampling RecordingReader::SamplingOf(int encoding) {
+    switch (encoding) {
+        case SF_FORMAT_FLOAT:
+        case SF_FORMAT_DOUBLE:
+            return Sampling::kDouble;
+        // More than 16 bits of integer: libsndfile's 16-bit samples of these
+        // are the top 16 bits of its 32-bit ones.
+        case SF_FORMAT_PCM_24:
+        case SF_FORMAT_PCM_32:
+        case SF_FORMAT_ALAC_20:
+        case SF_FORMAT_ALAC_24:
+        case SF_FORMAT_ALAC_32:
+            return Sampling::kInt;
+        default:
+            return Sampling::kShort;
+    }
+}
 
 RecordingReader::RecordingReader(const std::string& path) {
     SF_INFO info{};
@@ -69,45 +116,45 @@ RecordingReader::RecordingReader(const std::string& path) {
     rate_ = info.samplerate;
     channels_ = info.channels;
     frames_ = info.frames;
-    const int encoding = info.format & SF_FORMAT_SUBMASK;
-    floating_ = encoding == SF_FORMAT_FLOAT || encoding == SF_FORMAT_DOUBLE;
+    sampling_ = SamplingOf(info.format & SF_FORMAT_SUBMASK);
     cut_ = HeaderDeclaresMore(file);
+    lengthExact_ = !cut_ && CountsFramesFromItsData(info.format);
 }
 
 RecordingReader::~RecordingReader() {
-    if (converting_.joinable()) {
+    if (reading_.joinable()) {
         {
             const std::lock_guard<std::mutex> lock(mutex_);
             stopping_ = true;
         }
         changed_.notify_all();
-        converting_.join();
+        reading_.join();
     }
     if (file_ != nullptr) {
         sf_close(file_);
     }
 }
 
-int64_t RecordingReader::ReadSamples(short* out, int64_t frames) {
-    if (!floating_) {
-        return sf_readf_short(file_, out, frames);
-    }
-    // Floating-point samples are read as they are and scaled as libsndfile scales
-    // 16-bit ones (full scale 1.0 is 32768); beyond full scale they clip.
-    doubles_.resize(static_cast<size_t>(frames * channels_));
-    const sf_count_t got = sf_readf_double(file_, doubles_.data(), frames);
-    for (size_t i = 0; i < static_cast<size_t>(std::max<sf_count_t>(got, 0) * channels_); ++i) {
-        const double scaled = std::nearbyint(doubles_[i] * kFullScale);
-        out[i] = static_cast<short>(std::clamp(scaled, -kFullScale, kFullScale - 1.0));
-    }
-    return got;
-}
-
-int64_t RecordingReader::ReadStereo(int64_t frames) {
-    buffer_.resize(static_cast<size_t>(frames * channels_));
+int64_t RecordingReader::ReadSamples(int64_t frames, std::vector<int16_t>& shorts) {
+    const auto samples = static_cast<size_t>(frames * channels_);
     int64_t got = 0;
     while (got < frames) {
-        const int64_t n = ReadSamples(buffer_.data() + got * channels_, frames - got);
+        const size_t at = static_cast<size_t>(got * channels_);
+        sf_count_t n = 0;
+        switch (sampling_) {
+            case Sampling::kShort:
+                shorts.resize(samples);
+                n = sf_readf_short(file_, shorts.data() + at, frames - got);
+                break;
+            case Sampling::kInt:
+                ints_.resize(samples);
+                n = sf_readf_int(file_, ints_.data() + at, frames - got);
+                break;
+            case Sampling::kDouble:
+                doubles_.resize(samples);
+                n = sf_readf_double(file_, doubles_.data() + at, frames - got);
+                break;
+        }
         if (n <= 0) {
             ended_ = true;
             break;
@@ -115,17 +162,81 @@ int64_t RecordingReader::ReadStereo(int64_t frames) {
         got += n;
     }
     read_ += got;
-    stereo_.resize(static_cast<size_t>(got * 2));
-    for (int64_t i = 0; i < got; ++i) {
-        stereo_[static_cast<size_t>(2 * i)] = buffer_[static_cast<size_t>(i * channels_)];
-        stereo_[static_cast<size_t>(2 * i + 1)] =
-            buffer_[static_cast<size_t>(i * channels_ + channels_ - 1)];
+    shorts.resize(static_cast<size_t>(got * channels_));
+    shortsRead_ = shorts.data();
+    return got;
+}
+
+int16_t RecordingReader::Sample16(size_t i) const {
+    switch (sampling_) {
+        case Sampling::kInt:
+            return static_cast<int16_t>(ints_[i] >> 16);
+        case Sampling::kDouble: {
+            // Scaled as libsndfile scales 16-bit samples (full scale 1.0 is
+            // 32768); beyond full scale they clip.
+            const double scaled = std::nearbyint(doubles_[i] * kFullScale);
+            return static_cast<int16_t>(std::clamp(scaled, -kFullScale, kFullScale - 1.0));
+        }
+        default:
+            return shortsRead_[i];
+    }
+}
+
+float RecordingReader::SampleNative(size_t i) const {
+    switch (sampling_) {
+        case Sampling::kInt:
+            return static_cast<float>(ints_[i] / kIntFullScale);
+        case Sampling::kDouble:
+            return static_cast<float>(doubles_[i]);
+        default:
+            return static_cast<float>(shortsRead_[i] / kFullScale);
+    }
+}
+
+int64_t RecordingReader::ReadFrames(int64_t frames, std::vector<int16_t>& stereo,
+                                    std::vector<float>& native) {
+    // Stereo 16-bit samples are read where the frames go.
+    const bool direct = sampling_ == Sampling::kShort && channels_ == 2;
+    const int64_t got = ReadSamples(frames, direct ? stereo : shorts_);
+    const auto samples = static_cast<size_t>(got * channels_);
+    if (listener_) {
+        native.resize(samples);
+        for (size_t s = 0; s < samples; ++s) {
+            native[s] = SampleNative(s);
+        }
+    }
+    if (sampling_ == Sampling::kDouble) {
+        int64_t above = 0;
+        for (size_t s = 0; s < samples; ++s) {
+            above += std::fabs(doubles_[s]) > 1.0 ? 1 : 0;
+        }
+        aboveFullScale_ += above;
+    }
+    if (direct) {
+        return got;
+    }
+    stereo.resize(static_cast<size_t>(got * 2));
+    const size_t right = static_cast<size_t>(channels_ - 1);
+    for (size_t i = 0, s = 0; s < samples; ++i, s += static_cast<size_t>(channels_)) {
+        stereo[2 * i] = Sample16(s);
+        stereo[2 * i + 1] = Sample16(s + right);
     }
     return got;
 }
 
-void RecordingReader::Convert() {
-    const int64_t stretch = std::max(1, rate_ / 10);  // 100 ms
+RecordingReader::Chunk RecordingReader::SpareChunk() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    Chunk chunk;
+    if (!spares_.empty()) {
+        chunk = std::move(spares_.back());
+        spares_.pop_back();
+    }
+    return chunk;
+}
+
+void RecordingReader::ReadAhead() {
+    // At the meter's rate the stretches are larger: they only save calls.
+    const int64_t stretch = converter_ != nullptr ? std::max(1, rate_ / 10) : kSameRateStretch;
     for (;;) {
         {
             std::unique_lock<std::mutex> lock(mutex_);
@@ -134,15 +245,19 @@ void RecordingReader::Convert() {
                 return;
             }
         }
-        Chunk chunk;
-        const int64_t n = ReadStereo(stretch);
-        if (n > 0) {
-            chunk.native = stereo_;
-            converter_->Convert(stereo_.data(), static_cast<size_t>(n), chunk.converted);
+        // The buffers of stretches already read are used again: fresh memory
+        // for every stretch would cost more than reading it.
+        Chunk chunk = SpareChunk();
+        int64_t n = 0;
+        if (converter_ != nullptr) {
+            n = ReadFrames(stretch, stereo_, chunk.native);
+            chunk.frames.clear();
+            converter_->Convert(n > 0 ? stereo_.data() : nullptr, static_cast<size_t>(n),
+                                chunk.frames);
         } else {
-            converter_->Convert(nullptr, 0, chunk.converted);
-            chunk.last = true;
+            n = ReadFrames(stretch, chunk.frames, chunk.native);
         }
+        chunk.last = n <= 0;
         {
             const std::lock_guard<std::mutex> lock(mutex_);
             chunks_.push_back(std::move(chunk));
@@ -158,8 +273,8 @@ bool RecordingReader::TakeChunk() {
     if (drained_) {
         return false;
     }
-    if (!converting_.joinable()) {
-        converting_ = std::thread([this] { Convert(); });
+    if (!reading_.joinable()) {
+        reading_ = std::thread([this] { ReadAhead(); });
     }
     Chunk chunk;
     {
@@ -168,46 +283,40 @@ bool RecordingReader::TakeChunk() {
         chunk = std::move(chunks_.front());
         chunks_.pop_front();
     }
-    changed_.notify_all();
     if (listener_ && !chunk.native.empty()) {
-        listener_(chunk.native.data(), chunk.native.size() / 2);
+        listener_(chunk.native.data(), chunk.native.size() / static_cast<size_t>(channels_));
     }
-    converted_.insert(converted_.end(), chunk.converted.begin(), chunk.converted.end());
+    std::swap(current_, chunk.frames);
+    currentTaken_ = 0;
     drained_ = chunk.last;
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        spares_.push_back(std::move(chunk));
+    }
+    changed_.notify_all();
     return true;
 }
 
 int64_t RecordingReader::Read(uint8_t* out, int64_t frames) {
+    static_assert(std::endian::native == std::endian::little,
+                  "capture blocks are little-endian, as the host");
     if (file_ == nullptr || frames <= 0) {
         return 0;
     }
-    const int16_t* from = nullptr;
     int64_t got = 0;
-    if (converter_ == nullptr) {
-        got = ReadStereo(frames);
-        from = stereo_.data();
-        if (listener_ && got > 0) {
-            listener_(stereo_.data(), static_cast<size_t>(got));
+    while (got < frames) {
+        if (currentTaken_ == current_.size()) {
+            if (!TakeChunk()) {
+                break;
+            }
+            continue;
         }
-    } else {
-        // Take converted stretches until there are frames enough, or no more.
-        auto available = [&] {
-            return static_cast<int64_t>((converted_.size() - convertedTaken_) / 2);
-        };
-        // What was read is dropped once it is most of what is held.
-        if (convertedTaken_ > 0 && convertedTaken_ * 2 >= converted_.size()) {
-            converted_.erase(converted_.begin(),
-                             converted_.begin() + static_cast<std::ptrdiff_t>(convertedTaken_));
-            convertedTaken_ = 0;
-        }
-        while (available() < frames && TakeChunk()) {
-        }
-        got = std::min(frames, available());
-        from = converted_.data() + convertedTaken_;
-        convertedTaken_ += static_cast<size_t>(got * 2);
-    }
-    for (int64_t i = 0; i < got; ++i) {
-        WriteFrame(out + kBytesPerFrame * i, from[2 * i], from[2 * i + 1]);
+        const auto n =
+            std::min(frames - got, static_cast<int64_t>((current_.size() - currentTaken_) / 2));
+        std::memcpy(out + got * kBytesPerFrame, current_.data() + currentTaken_,
+                    static_cast<size_t>(n * kBytesPerFrame));
+        currentTaken_ += static_cast<size_t>(n * 2);
+        got += n;
     }
     return got;
 }

@@ -1,11 +1,16 @@
 #pragma once
 // Reads a recording through libsndfile as 16-bit stereo frames of the capture
 // format. A mono recording feeds both channels. Integer recordings come as
-// libsndfile gives them in 16 bits; floating-point ones (32 and 64 bit) are
-// scaled so that 1.0 is full scale, and clip beyond it. A recording at another
-// rate than 44100 Hz (22050 to 192000) is converted to it; a listener can take
-// the frames at the recording's own rate as they are read. The conversion runs
-// on a thread of its own, a little ahead of the measurement, on the second core.
+// libsndfile gives them in 16 bits (24 and 32-bit ones cut to their top 16
+// bits); floating-point ones (32 and 64 bit) are scaled so that 1.0 is full
+// scale, and clip beyond it. A recording at another rate than 44100 Hz (22050
+// to 192000) is converted to it. Reading and conversion run on a thread of
+// their own, a little ahead of the measurement, on the second core.
+//
+// A listener can take the recording's own samples as they are read: at its
+// own rate, in its own channels, at full precision (24 and 32-bit integers and
+// floating point as they are, beyond full scale included), 1.0 being full
+// scale.
 
 #include <sndfile.h>
 
@@ -45,11 +50,19 @@ public:
     // or the frames ran out before the count it declares.
     bool EndedEarly() const { return cut_ || (ended_ && read_ < frames_); }
     int64_t FramesRead() const { return read_; }  // at the recording's rate
+    // Whether Frames() is exact: an uncompressed WAV, AIFF, W64 or RF64 file
+    // counts its frames from the size of its data, a cut data chunk aside;
+    // other formats take their headers' word.
+    bool LengthIsExact() const { return lengthExact_; }
     int SampleRate() const { return rate_; }
+    int Channels() const { return channels_; }
+    // Samples of a floating-point recording read so far that lie beyond full
+    // scale, where the 16-bit frames clip.
+    int64_t SamplesAboveFullScale() const { return aboveFullScale_; }
 
-    // Called with every stretch of stereo frames at the recording's own rate,
-    // as it is read.
-    using NativeListener = std::function<void(const int16_t* frames, size_t count)>;
+    // Called with every stretch of the recording's own frames (Channels()
+    // samples each, interleaved) as it is read. Set before the first Read.
+    using NativeListener = std::function<void(const float* samples, size_t frames)>;
     void SetNativeListener(NativeListener listener) { listener_ = std::move(listener); }
 
     // Fills `frames` frames of 4 bytes each at 44100 Hz. Returns the number of
@@ -57,47 +70,65 @@ public:
     int64_t Read(uint8_t* out, int64_t frames);
 
 private:
-    // Up to `frames` frames of interleaved 16-bit samples; fewer at the end.
-    int64_t ReadSamples(short* out, int64_t frames);
-    // Up to `frames` stereo frames at the recording's rate into stereo_.
-    int64_t ReadStereo(int64_t frames);
-    // The converting thread: reads and converts stretch by stretch into
+    // How the samples are read: as libsndfile gives them in 16 bits, as 32-bit
+    // integers (recordings of more than 16 bits), or as floating point.
+    enum class Sampling { kShort, kInt, kDouble };
+    static Sampling SamplingOf(int encoding);
+
+    // Up to `frames` frames at the recording's rate: stereo 16-bit frames into
+    // `stereo` and, for a listener, the recording's own samples into `native`.
+    int64_t ReadFrames(int64_t frames, std::vector<int16_t>& stereo, std::vector<float>& native);
+    // Up to `frames` frames (fewer at the end) into the buffer of the sampling:
+    // `shorts` for 16-bit samples.
+    int64_t ReadSamples(int64_t frames, std::vector<int16_t>& shorts);
+    // The 16-bit sample and the full-precision one of sample `i` read.
+    int16_t Sample16(size_t i) const;
+    float SampleNative(size_t i) const;
+    // The reading thread: reads (and converts) stretch by stretch into
     // chunks_, keeping a few ahead.
-    void Convert();
-    // Takes the next converted stretch, waiting for it; false after the last.
+    void ReadAhead();
+    // Takes the next stretch, waiting for it; false after the last.
     bool TakeChunk();
 
     static constexpr double kFullScale = 32768.0;
+    static constexpr double kIntFullScale = 2147483648.0;
 
     SNDFILE* file_ = nullptr;
     int channels_ = 0;
     int rate_ = 0;
     int64_t frames_ = 0;
-    bool floating_ = false;
+    Sampling sampling_ = Sampling::kShort;
     std::atomic<int64_t> read_ = 0;
     std::atomic<bool> ended_ = false;
+    std::atomic<int64_t> aboveFullScale_ = 0;
     bool cut_ = false;
+    bool lengthExact_ = false;
     std::string error_;
-    std::vector<short> buffer_;
+    std::vector<int16_t> shorts_;
+    const int16_t* shortsRead_ = nullptr;  // the 16-bit samples last read
+    std::vector<int> ints_;
     std::vector<double> doubles_;
-    std::vector<int16_t> stereo_;
+    std::vector<int16_t> stereo_;  // before conversion
     NativeListener listener_;
-    // At another rate: the converter and its thread, the stretches it has
-    // converted, and what was taken from them that is not read yet.
+    // The converter at another rate, the reading thread, the stretches it has
+    // read, and the one being read now.
     struct Chunk {
-        std::vector<int16_t> native;
-        std::vector<int16_t> converted;
+        std::vector<float> native;
+        std::vector<int16_t> frames;  // at 44100 Hz
         bool last = false;
     };
+    Chunk SpareChunk();
+
     std::unique_ptr<RateConverter> converter_;
-    std::thread converting_;
+    std::thread reading_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Chunk> chunks_;
+    std::vector<Chunk> spares_;  // read already, their buffers to fill again
     bool stopping_ = false;
     bool drained_ = false;  // the last chunk was taken
-    std::vector<int16_t> converted_;
-    size_t convertedTaken_ = 0;  // samples of converted_ already read
+    std::vector<int16_t> current_;
+    size_t currentTaken_ = 0;  // samples of current_ already read
 };
 
 }  // namespace tarnwick

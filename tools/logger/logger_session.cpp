@@ -62,8 +62,9 @@ bool LoggerSession::Start(int32_t instance, const TMeterSettings& settings) {
     if (!app_.FormCreate(instance, settings)) {
         return false;
     }
-    // A logger's one test runs for weeks: its loudness is kept in fixed memory.
-    app_.MeasureLoudness(kSampleRate, true, true);
+    // A logger's one test runs for weeks; the loudness meter keeps it in
+    // fixed memory.
+    app_.MeasureLoudness(kSampleRate, true);
     if (options_.soundLevel) {
         std::string error;
         if (!app_.MeasureSoundLevel(kSampleRate, 2, true, error)) {
