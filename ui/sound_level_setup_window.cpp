@@ -57,7 +57,6 @@ TSoundLevelSetupWindow::TSoundLevelSetupWindow(TSoundLevelDialog& model, MeterAp
     for (const std::string& name : kSplChannelNames) {
         channel_->addItem(Text(name));
     }
-    channel_->setAccessibleName("Channel");
     form->addRow("&Channel", channel_);
 
     sensitivity_ = Field("Sensitivity, dB SPL of a full-scale sine; empty: uncalibrated");
@@ -82,15 +81,15 @@ TSoundLevelSetupWindow::TSoundLevelSetupWindow(TSoundLevelDialog& model, MeterAp
     limit_ = Field("Limit on LAeq, dB(A); empty: none");
     auto* limitRow = new QHBoxLayout;
     limitRow->addWidget(limit_);
-    limitRow->addWidget(new QLabel("dB(A) on LAeq over"));
+    limitRow->addWidget(new QLabel("dB(A) on LAeq over the time T"));
+    limitRow->addStretch();
+    form->addRow(Caption("&Limit", limit_), limitRow);
+    // A list is read out by its caption and its choice.
     minutes_ = new QComboBox;
     for (const int32_t m : kSplMinutesChoices) {
         minutes_->addItem(QString("%1 min").arg(m));
     }
-    minutes_->setAccessibleName("Limit time T");
-    limitRow->addWidget(minutes_);
-    limitRow->addStretch();
-    form->addRow(Caption("&Limit", limit_), limitRow);
+    form->addRow("Limit time &T", minutes_);
 
     rolling_ = new QRadioButton("&Rolling: the last T minutes");
     fixed_ = new QRadioButton("&Fixed windows on the clock");
@@ -116,7 +115,6 @@ TSoundLevelSetupWindow::TSoundLevelSetupWindow(TSoundLevelDialog& model, MeterAp
     exchangeRate_ = new QComboBox;
     exchangeRate_->addItem("3 dB");
     exchangeRate_->addItem("5 dB");
-    exchangeRate_->setAccessibleName("Exchange rate");
     form->addRow("E&xchange rate", exchangeRate_);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
