@@ -74,6 +74,12 @@ void MeterApp::MMWimData(CaptureBlockPtr block) {
     if (soundLevel_ != nullptr && soundLevelFromBlocks_) {
         soundLevel_->AddCaptureFrames(block->storage.data(), static_cast<size_t>(frames));
     }
+    if (calibration_ != nullptr) {
+        // Only what the device recorded: silence where it filled nothing
+        // would read as a calibrator that faltered.
+        CalibrationFramesArrived(block->storage.data(),
+                                 static_cast<size_t>(filled / kBytesPerFrame));
+    }
     block.reset();
 
     // 7-8. Short-term average of the selected signal (the left peak in Stereo).

@@ -62,7 +62,13 @@ bool MeterApp::FormCreate(int32_t instanceNumber, const TMeterSettings& stored) 
             inputWatch_->StartLost(failure);
         }
     } else {
+        const std::string storedInput = settings_.DeviceName;
         capture_.FindInputDevice(settings_);
+        if (settings_.DeviceName != storedInput) {
+            // Another input than the stored one: a calibration holds for its
+            // own input only.
+            settings_.SplSensitivity = StoredSensitivity(settings_.DeviceName);
+        }
         if (!OpenCapture()) {
             return false;
         }
@@ -70,6 +76,7 @@ bool MeterApp::FormCreate(int32_t instanceNumber, const TMeterSettings& stored) 
             inputWatch_->Opened();
         }
     }
+    ReadSensitivityRecord();
     view_.CheckBox1Checked = settings_.AutoStart;
     view_.Caption = instanceNumber == 1 ? std::string("Tarnwick  V.") + kVersion
                                         : std::string("Tarnwick - 2   V.") + kVersion;
@@ -114,7 +121,10 @@ bool MeterApp::OpenCapture() {
 void MeterApp::WatchInput(InputWatch::Events events) {
     InputWatch::Actions actions;
     actions.reopen = [this](std::string& failure) { return ReopenInput(failure); };
-    actions.close = [this] { capture_.CloseInput(); };
+    actions.close = [this] {
+        capture_.CloseInput();
+        AbandonCalibration("the input was lost.");
+    };
     actions.tickWhileLost = [this] { TestTick(); };
     inputWatch_ = std::make_unique<InputWatch>(ports_.clock, ports_.timers, std::move(actions));
     inputWatch_->SetEvents(std::move(events));
@@ -156,6 +166,10 @@ void MeterApp::BlockFilled(CaptureBlockPtr block) {
         inputWatch_->BlockArrived();
     }
     lastBytesWaiting_ = block->bytesWaiting;
+    if (capture_.IsCurrent(*block)) {
+        lastBlockTick_ = ports_.clock.TickCount();
+        blockArrived_ = true;
+    }
     MMWimData(std::move(block));
     if (blockObserver_) {
         blockObserver_();
@@ -170,8 +184,10 @@ void MeterApp::SwitchInputDevice(int32_t index, const std::string& name) {
         [this](const std::string& reason) { DeviceFailed(reason); });
     if (settings_.DeviceName != before) {
         // A calibration holds for its own input only.
+        AbandonCalibration("another input was chosen.");
         settings_.SplSensitivity = StoredSensitivity(settings_.DeviceName);
         ApplySoundLevelSettings();
+        ReadSensitivityRecord();
     }
 }
 

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "app/calibration_capture.h"
 #include "app/input_watch.h"
 #include "app/view_state.h"
 #include "audio/capture_engine.h"
@@ -40,6 +41,8 @@
 #include "display/sweep_graph.h"
 #include "loudness/loudness_meter.h"
 #include "results/test_run.h"
+#include "spl/calibration.h"
+#include "spl/calibration_history.h"
 #include "spl/level_limit.h"
 #include "spl/sound_level_meter.h"
 
@@ -78,6 +81,18 @@ constexpr uint32_t kReplayTimerInitialMs = 2000;
 
 // The user guide beside the program.
 std::string HelpPagePath(const std::string& programFolder);
+
+// The sound level figures are live while blocks come at least this often, in
+// milliseconds. The longest block lasts 0.36 s.
+constexpr uint32_t kSoundLevelLiveMs = 1000;
+
+// The levels a sound calibrator gives, in dB SPL (94 and 114 are usual).
+constexpr double kLowestCalibratorDb = 70.0;
+constexpr double kHighestCalibratorDb = 140.0;
+inline const std::string kCalibrationCaption = "Calibration";
+
+// `SPL Channel` as the meter takes it: 0 left, 1 right, 2 both.
+MeasuredChannel SplChannelOf(int32_t setting);
 
 // The maker's web site, opened by the Help menu.
 inline constexpr char kWebSiteAddress[] = "https://www.hollowden.example/tarnwick/";
@@ -195,6 +210,47 @@ public:
     }
     // The sensitivity stored for input `name`, if it was ever calibrated.
     std::optional<double> StoredSensitivity(const std::string& name);
+    // The sound level figures follow the input now: a meter runs on the
+    // captured blocks, the input is not lost, and a block came within
+    // kSoundLevelLiveMs. Otherwise they are what was measured until then.
+    bool SoundLevelLive();
+
+    // --- Calibration -------------------------------------------------------------
+
+    // The calibration history file, "Tarnwick calibrations.csv" beside the
+    // settings file (spl/calibration_history.h). Before FormCreate; without
+    // it no history is read or kept.
+    void KeepCalibrationHistoryIn(const std::string& path) { calibrationHistoryPath_ = path; }
+    // Starts measuring kCalibrationSeconds of `channel` of the current
+    // input, with a calibrator of `referenceDb` dB SPL on its microphone; one
+    // under way is dropped. False, with `error` saying why, when the level is no
+    // calibrator's or the input is lost. When the 5 s are in, the block that
+    // completes them decides: refused with the reason, or the sensitivity
+    // stored for that input (the setting, its value in the settings store
+    // and a row of the history), with a warning when it is more than
+    // kCalibrationChangeDb from the sensitivity it replaces; either way a
+    // message says what happened. The calibration stops, storing nothing,
+    // when the input is lost or another input is chosen.
+    bool StartCalibration(double referenceDb, MeasuredChannel channel, std::string& error);
+    // Stops the calibration under way; nothing is stored.
+    void CancelCalibration() { calibration_.reset(); }
+    bool Calibrating() const { return calibration_ != nullptr; }
+    // Of the calibration under way: 0 at its start, towards 1.
+    double CalibrationProgress() const;
+    // The outcome of the last calibration that measured its 5 s; none since
+    // one started.
+    const std::optional<CalibrationResult>& LastCalibration() const { return lastCalibration_; }
+    // A sensitivity entered by hand for the current input (none: the input
+    // is uncalibrated from now): applied and stored as a calibration is,
+    // the history's row marked as entered by hand. Nothing happens when it
+    // is the sensitivity in use.
+    void EnterSensitivity(std::optional<double> sensitivityDb);
+    // The history's record of the sensitivity in use: the latest row of the
+    // current input when it holds that sensitivity; none while the input is
+    // uncalibrated or the history does not record its sensitivity.
+    const std::optional<CalibrationRecord>& SensitivityRecord() const { return sensitivityRecord_; }
+    // `t` in the user's short date format.
+    std::string ShortDateText(LocalDateTime t) { return ports_.formats.ShortDate(t); }
 
     // --- View menu ----------------------------------------------------------------
 
@@ -227,6 +283,20 @@ public:
     bool LoudnessFormClose() {
         const bool wasShown = settings_.LoudnessWindow;
         settings_.LoudnessWindow = false;
+        return wasShown;
+    }
+
+    // "Sound Level Meter" shows or hides the sound level window; true when it
+    // is now to be shown.
+    bool SoundLevelMeter1Click() {
+        settings_.SplWindow = !settings_.SplWindow;
+        return settings_.SplWindow;
+    }
+    // The sound level window was closed by other means than the menu: the
+    // setting follows. True when the menu item must be unchecked.
+    bool SoundLevelFormClose() {
+        const bool wasShown = settings_.SplWindow;
+        settings_.SplWindow = false;
         return wasShown;
     }
 
@@ -345,6 +415,19 @@ private:
     void ResetDeviceSettings();
     void DeviceFailed(const std::string& reason);
     void SoundLevelSecondDone(const SoundLevelSecond& second);
+    // A block's frames reach the calibration under way, which decides once
+    // it has its 5 s.
+    void CalibrationFramesArrived(const uint8_t* bytes, size_t frames);
+    // Stops the calibration under way, telling the user `why`.
+    void AbandonCalibration(const std::string& why);
+    // Applies and stores `record`'s sensitivity for the current input and
+    // adds `record` to the history; what failed on the way, as sentences.
+    std::string StoreSensitivity(const CalibrationRecord& record);
+    // The current input's sensitivity into the settings store; why not, as a
+    // sentence, when it failed.
+    std::string WriteSensitivityValue(std::optional<double> sensitivityDb);
+    // Looks up the history's record of the sensitivity in use.
+    void ReadSensitivityRecord();
     void MakeSoundLevelLimit();
     bool OpenCapture();
     // Opens the input again after a loss (or the named input at the start);
@@ -372,6 +455,8 @@ private:
     bool loudnessFromBlocks_ = false;
     std::unique_ptr<SoundLevelMeter> soundLevel_;
     std::unique_ptr<LevelLimit> soundLevelLimit_;
+    LimitSetup soundLevelLimitSetup_;          // of soundLevelLimit_
+    double soundLevelLimitSensitivity_ = 0.0;  // the sensitivity it was made at
     bool soundLevelFromBlocks_ = false;
     unsigned long soundLevelRate_ = 0;
     unsigned soundLevelChannels_ = 2;
@@ -379,6 +464,12 @@ private:
     std::function<void(const SoundLevelSecond&, const std::optional<LimitEvent>&)>
         soundLevelObserver_;
     std::string snapshotFolder_;  // ends in a separator; not kept between runs
+    std::string calibrationHistoryPath_;
+    std::unique_ptr<CalibrationCapture> calibration_;  // null unless one is under way
+    std::optional<CalibrationResult> lastCalibration_;
+    std::optional<CalibrationRecord> sensitivityRecord_;
+    uint32_t lastBlockTick_ = 0;
+    bool blockArrived_ = false;
 
     TSampleStore store_;
     bool replaying_ = false;

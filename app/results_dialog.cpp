@@ -65,6 +65,7 @@ void TResultsDialog::FormShow() {
     controls_.RBcsvChecked = s.FileTypes == kFileTypeCsv;
     controls_.RBtxtChecked = !controls_.RBcsvChecked;
     controls_.CBLoudnessChecked = s.LoudnessInResults;
+    controls_.CBSoundLevelChecked = s.SplInResults;
     closed_ = false;
 }
 
@@ -109,6 +110,7 @@ void TResultsDialog::Button2Click() {
     s.FileTypes = controls_.RBcsvChecked ? kFileTypeCsv : kFileTypeText;
     s.LoudnessInResults = controls_.CBLoudnessChecked;
     app_.ApplyLoudnessSettings();
+    s.SplInResults = controls_.CBSoundLevelChecked;
     if (saveSettings_) {
         saveSettings_();
     }

@@ -1,7 +1,8 @@
 #pragma once
 // TResultsDialog: the results setup dialog (TForm4, "Results Setup") without a
-// toolkit. It edits the test name, the default file type and the save schedule
-// of MeterApp's settings, and opens the results folder.
+// toolkit. It edits the test name, the default file type, the save schedule
+// and the figures added to each record (loudness, sound level) of MeterApp's
+// settings, and opens the results folder.
 //
 // The controls are plain data in `controls()`. The window renders them, writes
 // what the user types back into them before calling a handler, and closes itself
@@ -37,6 +38,7 @@ inline const std::string kResultsLabel6 = "24 hours Max";
 inline const std::string kResultsLabel5 = "hours, by the clock, on the hour";
 inline const std::string kResultsLabel7 = "24 hours Max";
 inline const std::string kResultsCBLoudness = "   Add loudness to the results";
+inline const std::string kResultsCBSoundLevel = "   Add sound level to the results";
 inline const std::string kResultsButton3 = "Explore Folder";
 inline const std::string kResultsButton2 = "OK";
 
@@ -59,6 +61,7 @@ struct TResultsControls {
     std::string EditMinutes = "10";
     std::string EditOnTheHour = "1";
     bool CBLoudnessChecked = false;
+    bool CBSoundLevelChecked = false;
 };
 
 class TResultsDialog {

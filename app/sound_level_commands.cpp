@@ -7,9 +7,8 @@
 #include "settings/sound_level_settings.h"
 
 namespace tarnwick {
-namespace {
 
-MeasuredChannel ChannelOf(int32_t setting) {
+MeasuredChannel SplChannelOf(int32_t setting) {
     switch (setting) {
         case 1:
             return MeasuredChannel::kRight;
@@ -20,14 +19,12 @@ MeasuredChannel ChannelOf(int32_t setting) {
     }
 }
 
-}  // namespace
-
 bool MeterApp::MeasureSoundLevel(unsigned long sampleRate, unsigned channels, bool fromBlocks,
                                  std::string& error) {
     SoundLevelSetup setup;
     setup.sampleRate = sampleRate;
     setup.channels = channels;
-    setup.channel = ChannelOf(settings_.SplChannel);
+    setup.channel = SplChannelOf(settings_.SplChannel);
     setup.sensitivityDb = settings_.SplSensitivity.value_or(0.0);
     setup.rollingMinutes = settings_.SplMinutes;
     std::unique_ptr<SoundLevelMeter> meter = SoundLevelMeter::Create(setup, error);
@@ -41,13 +38,14 @@ bool MeterApp::MeasureSoundLevel(unsigned long sampleRate, unsigned channels, bo
     soundLevelChannel_ = settings_.SplChannel;
     soundLevel_->SetSecondObserver(
         [this](const SoundLevelSecond& second) { SoundLevelSecondDone(second); });
+    soundLevelLimit_.reset();  // a new meter: its limit starts with it
     MakeSoundLevelLimit();
     return true;
 }
 
 void MeterApp::MakeSoundLevelLimit() {
-    soundLevelLimit_.reset();
     if (settings_.SplLimit <= 0.0) {
+        soundLevelLimit_.reset();
         return;
     }
     LimitSetup setup;
@@ -61,8 +59,19 @@ void MeterApp::MakeSoundLevelLimit() {
     if (settings_.SplMaxLimit > 0.0) {
         setup.lafmaxLimitDb = settings_.SplMaxLimit;
     }
+    // The limit's window holds levels at the sensitivity they were measured
+    // at; it starts again only for a new limit or a new sensitivity, never
+    // because the settings were confirmed unchanged.
+    const double sensitivity = settings_.SplSensitivity.value_or(0.0);
+    if (soundLevelLimit_ != nullptr && setup == soundLevelLimitSetup_ &&
+        sensitivity == soundLevelLimitSensitivity_) {
+        return;
+    }
+    soundLevelLimit_.reset();
     if (LevelLimit::SetupError(setup).empty()) {
         soundLevelLimit_ = std::make_unique<LevelLimit>(setup);
+        soundLevelLimitSetup_ = setup;
+        soundLevelLimitSensitivity_ = sensitivity;
     }
 }
 
@@ -84,6 +93,16 @@ std::optional<double> MeterApp::StoredSensitivity(const std::string& name) {
     std::unique_ptr<ISettingsKey> key =
         ports_.settingsStore.OpenOrCreate(SettingsKeyPathFor(settings_.InstanceNumber));
     return key != nullptr ? ReadSensitivity(*key, name) : std::nullopt;
+}
+
+bool MeterApp::SoundLevelLive() {
+    if (soundLevel_ == nullptr || !soundLevelFromBlocks_ || !blockArrived_) {
+        return false;
+    }
+    if (inputWatch_ != nullptr && inputWatch_->Lost()) {
+        return false;
+    }
+    return ports_.clock.TickCount() - lastBlockTick_ < kSoundLevelLiveMs;
 }
 
 void MeterApp::SoundLevelSecondDone(const SoundLevelSecond& second) {

@@ -152,10 +152,12 @@ struct TMeterSettings {
     int32_t DeviceIndex = 0;
     int32_t InstanceNumber = 1;
     // The store held a place for the numeric window (NumLeft and NumTop) and
-    // for the loudness window (LoudLeft and LoudTop). A window without one
-    // opens at a first place of its own, clear of the main window's menus.
+    // for the loudness window (LoudLeft and LoudTop), and for the sound level
+    // window (SPLLeft and SPLTop). A window without one opens at a first place
+    // of its own, clear of the main window's menus.
     bool NumPlaceStored = false;
     bool LoudPlaceStored = false;
+    bool SPLPlaceStored = false;
 };
 
 // The record as it stands before anything is loaded (the values that survive

@@ -78,6 +78,33 @@ bool PosixTextFiles::Exists(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0;
 }
 
+FileResult PosixTextFiles::Read(const std::string& path, std::string& content) {
+    content.clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return FileFailure(errno);
+    }
+    char buffer[16384];
+    int error = 0;
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+            content.append(buffer, static_cast<size_t>(n));
+        } else if (n == 0) {
+            break;
+        } else if (errno != EINTR) {
+            error = errno;
+            break;
+        }
+    }
+    ::close(fd);
+    if (error != 0) {
+        content.clear();
+        return FileFailure(error);
+    }
+    return {};
+}
+
 FileResult PosixTextFiles::Claim(const std::string& path, bool sole) {
     Release(path);
     ::mkdir(claimFolder_.c_str(), 0700);

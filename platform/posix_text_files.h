@@ -24,6 +24,7 @@ public:
     // fails or comes up short the file is cut back to its old length.
     FileResult Append(const std::string& path, const std::string& line) override;
     bool Exists(const std::string& path) override;
+    FileResult Read(const std::string& path, std::string& content) override;
     FileResult Claim(const std::string& path, bool sole) override;
     void Release(const std::string& path) override;
 

@@ -82,6 +82,11 @@ void WriteLoudnessWindow(Writer& write, const TWindowPlacement& windows) {
     WriteSideWindow(write, "Loudness Window", "Loud", windows.loudnessVisible, windows.loudness);
 }
 
+template <typename Writer>
+void WriteSoundLevelWindow(Writer& write, const TWindowPlacement& windows) {
+    WriteSideWindow(write, "SPL Window", "SPL", windows.soundLevelVisible, windows.soundLevel);
+}
+
 StoredValue ColourValue(Colour colour) {
     return IntValue(static_cast<int32_t>(colour));
 }
@@ -283,6 +288,7 @@ void TSettingsStore::SaveSettings(TMeterSettings& s, const TWindowPlacement& win
     write("Loudness Target", DoubleValue(s.LoudnessTarget));
     write("Loudness In Results", BoolValue(s.LoudnessInResults));
     WriteLoudnessWindow(write, windows);
+    WriteSoundLevelWindow(write, windows);
     WriteSoundLevelSettings(
         [&write](const char* name, const StoredValue& value) { write(name, value); }, s);
     if (!write.ok()) {
@@ -312,6 +318,7 @@ void TSettingsStore::SaveWindowState(const TMeterSettings& s, const TWindowPlace
     write("Filename", StringValue(s.Filename));
     WriteNumericWindow(write, windows);
     WriteLoudnessWindow(write, windows);
+    WriteSoundLevelWindow(write, windows);
     if (!write.ok()) {
         dialogs_.MessageBox(kCannotWriteValueMessage,
                             SettingsSubKeyFor(s.InstanceNumber) + " Error");

@@ -32,10 +32,12 @@ struct TWindowBounds {
 // The windows as they stand when the settings are written.
 struct TWindowPlacement {
     TWindowBounds main;
-    bool numericVisible = false;   // the numeric display window is shown
-    TWindowBounds numeric;         // written only while that window is shown
-    bool loudnessVisible = false;  // the loudness window is shown
-    TWindowBounds loudness;        // written only while that window is shown
+    bool numericVisible = false;     // the numeric display window is shown
+    TWindowBounds numeric;           // written only while that window is shown
+    bool loudnessVisible = false;    // the loudness window is shown
+    TWindowBounds loudness;          // written only while that window is shown
+    bool soundLevelVisible = false;  // the sound level window is shown
+    TWindowBounds soundLevel;        // written only while that window is shown
 };
 
 // "\Tarnwick" for instance 1, "\Tarnwick 2" for any other. Also the start of the

@@ -10,9 +10,6 @@
 namespace tarnwick {
 namespace {
 
-// A sensitivity beyond these is no microphone on any interface.
-constexpr double kLowestSensitivity = 40.0;
-constexpr double kHighestSensitivity = 200.0;
 constexpr size_t kMostStatistics = 10;
 
 bool IsMinutesChoice(int32_t minutes) {
@@ -25,7 +22,7 @@ double LimitOrNone(std::optional<double> stored, double fallback) {
     if (!stored) {
         return fallback;
     }
-    return *stored == 0.0 || (*stored >= 30.0 && *stored <= 200.0) ? *stored : fallback;
+    return *stored == 0.0 || IsSplLimitLevel(*stored) ? *stored : fallback;
 }
 
 }  // namespace
@@ -36,7 +33,7 @@ std::string SensitivityValueName(const std::string& inputName) {
 
 std::optional<double> ReadSensitivity(ISettingsKey& key, const std::string& inputName) {
     const std::optional<double> db = ReadDouble(key, SensitivityValueName(inputName));
-    if (db && *db >= kLowestSensitivity && *db <= kHighestSensitivity) {
+    if (db && IsSensitivityLevel(*db)) {
         return db;
     }
     return std::nullopt;
@@ -79,7 +76,7 @@ void ReadSoundLevelSettings(ISettingsKey& key, TMeterSettings& s) {
     }
     s.SplFixedWindows = ReadBool(key, "SPL Fixed Windows").value_or(d.SplFixedWindows);
     s.SplWarnMargin = ReadDouble(key, "SPL Warning Margin").value_or(d.SplWarnMargin);
-    if (!(s.SplWarnMargin >= 0.0 && s.SplWarnMargin <= 20.0)) {
+    if (!(s.SplWarnMargin >= 0.0 && s.SplWarnMargin <= kWidestSplWarnMargin)) {
         s.SplWarnMargin = d.SplWarnMargin;
     }
     s.SplPeakLimit = LimitOrNone(ReadDouble(key, "SPL Peak Limit"), d.SplPeakLimit);
@@ -87,7 +84,7 @@ void ReadSoundLevelSettings(ISettingsKey& key, TMeterSettings& s) {
     const std::string statistics = ReadString(key, "SPL Statistics").value_or("");
     s.SplStatistics = ParseStatisticsList(statistics) ? statistics : d.SplStatistics;
     s.SplCriterion = ReadDouble(key, "SPL Criterion").value_or(d.SplCriterion);
-    if (!(s.SplCriterion >= 40.0 && s.SplCriterion <= 140.0)) {
+    if (!(s.SplCriterion >= kLowestSplCriterion && s.SplCriterion <= kHighestSplCriterion)) {
         s.SplCriterion = d.SplCriterion;
     }
     s.SplExchangeRate = ReadInt(key, "SPL Exchange Rate").value_or(d.SplExchangeRate);
@@ -98,9 +95,13 @@ void ReadSoundLevelSettings(ISettingsKey& key, TMeterSettings& s) {
     s.SplWindow = ReadBool(key, "SPL Window").value_or(d.SplWindow);
     s.SPLWidth = ReadInt(key, "SPLWidth").value_or(d.SPLWidth);
     s.SPLHeight = ReadInt(key, "SPLHeight").value_or(d.SPLHeight);
-    // A sound level window never placed opens beside the main window.
-    s.SPLLeft = ReadInt(key, "SPLLeft").value_or(s.left + s.width);
-    s.SPLTop = ReadInt(key, "SPLTop").value_or(s.top);
+    // A sound level window never placed has the place beside the main window
+    // here; the window opens at a first place of its own.
+    const std::optional<int32_t> left = ReadInt(key, "SPLLeft");
+    const std::optional<int32_t> top = ReadInt(key, "SPLTop");
+    s.SPLLeft = left.value_or(s.left + s.width);
+    s.SPLTop = top.value_or(s.top);
+    s.SPLPlaceStored = left && top;
 }
 
 void WriteSoundLevelSettings(const std::function<void(const char*, const StoredValue&)>& write,
@@ -119,6 +120,11 @@ void WriteSoundLevelSettings(const std::function<void(const char*, const StoredV
     write("SPL Criterion", DoubleValue(s.SplCriterion));
     write("SPL Exchange Rate", IntValue(s.SplExchangeRate));
     write("SPL In Results", BoolValue(s.SplInResults));
+}
+
+bool WriteSensitivity(ISettingsKey& key, const std::string& inputName,
+                      std::optional<double> sensitivityDb) {
+    return key.Write(SensitivityValueName(inputName), DoubleValue(sensitivityDb.value_or(0.0)));
 }
 
 }  // namespace tarnwick

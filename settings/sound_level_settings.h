@@ -17,9 +17,31 @@ namespace tarnwick {
 // The times T a limit and the rolling LAeq may take, in minutes.
 inline constexpr int32_t kSplMinutesChoices[] = {1, 5, 15, 30, 60};
 
+// The ranges the settings keep to; a stored value outside its range reads as
+// the default. A sensitivity beyond its range is no microphone on any
+// interface; a limit beyond its range no sound level anyone regulates.
+inline constexpr double kLowestSensitivity = 40.0;  // dB SPL of a full-scale sine
+inline constexpr double kHighestSensitivity = 200.0;
+inline constexpr double kLowestSplLimit = 30.0;  // dB, LAeq, LCpeak and LAFmax limits
+inline constexpr double kHighestSplLimit = 200.0;
+inline constexpr double kWidestSplWarnMargin = 20.0;  // dB under the limit
+inline constexpr double kLowestSplCriterion = 40.0;   // dB(A) of 100 % dose
+inline constexpr double kHighestSplCriterion = 140.0;
+
+constexpr bool IsSensitivityLevel(double db) {
+    return db >= kLowestSensitivity && db <= kHighestSensitivity;
+}
+constexpr bool IsSplLimitLevel(double db) {
+    return db >= kLowestSplLimit && db <= kHighestSplLimit;
+}
+
 // "SPL Sensitivity <input name>".
 std::string SensitivityValueName(const std::string& inputName);
 std::optional<double> ReadSensitivity(ISettingsKey& key, const std::string& inputName);
+// Stores the sensitivity of input `inputName`; none (uncalibrated) is stored
+// as 0, which ReadSensitivity reads as none. False when the write failed.
+bool WriteSensitivity(ISettingsKey& key, const std::string& inputName,
+                      std::optional<double> sensitivityDb);
 
 // Reads every sound level setting into `s`, the sensitivity for
 // s.DeviceName; a value out of its range gives that setting its default.

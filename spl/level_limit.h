@@ -51,6 +51,7 @@ struct LimitSetup {
     double warnMarginDb = kDefaultWarnMarginDb;  // >= 0
     std::optional<double> lcpeakLimitDb;         // dB(C)
     std::optional<double> lafmaxLimitDb;         // dB(A)
+    bool operator==(const LimitSetup&) const = default;
 };
 
 struct LimitStatus {

@@ -103,7 +103,8 @@ int main(int argc, char** argv) {
     QtUserDialogs dialogs;
     dialogs.HoldMessages();  // until the main window shows
     ApplicationControl process(dialogs);
-    RegFileSettingsStore store(DefaultSettingsFilePath());
+    const std::string settingsPath = DefaultSettingsFilePath();
+    RegFileSettingsStore store(settingsPath);
     PosixTextFiles files;
     QtDesktopShell shell;
     JpegImageWriter images;
@@ -136,6 +137,11 @@ int main(int argc, char** argv) {
     // user would, so the test's results and the window state are kept.
     TerminationSignals termination([&window] { window->close(); });
     app.KeepMeasuringThroughALostInput();
+    // The calibrations are kept beside the settings they belong to.
+    if (const size_t slash = settingsPath.find_last_of('/'); slash != std::string::npos) {
+        app.KeepCalibrationHistoryIn(settingsPath.substr(0, slash + 1) +
+                                     std::string(kCalibrationHistoryFileName));
+    }
     if (!app.FormCreate(instance, loaded)) {
         dialogs.AnswerStandingMessages();  // a message held back still says why
         return 1;

@@ -198,6 +198,11 @@ TForm1::TForm1(MeterApp& app, IUserDialogs& dialogs, IDesktopShell& shell, IText
           app, text, [this] { numericDisplay1_->setChecked(false); }, this)),
       loudness_(std::make_unique<TLoudnessWindow>(
           app, [this] { loudnessMeter1_->setChecked(false); }, this)),
+      soundLevelView_(std::make_unique<TSoundLevelView>(app, UserDecimalSeparator())),
+      soundLevel_(std::make_unique<TSoundLevelWindow>(
+          app, *soundLevelView_, [this] { soundLevelMeter1_->setChecked(false); }, this)),
+      soundLevelModel_(std::make_unique<TSoundLevelDialog>(
+          app, dialogs, [this] { SaveSettingsNow(); }, UserDecimalSeparator())),
       startIcon_(":/icons/start.svg"),
       stopIcon_(":/icons/stop.svg"),
       replayIcon_(kToolBarImages[2]),
@@ -320,6 +325,10 @@ void TForm1::FormShow() {
     if (s.LoudnessWindow) {
         ShowLoudnessWindow(false);
     }
+    soundLevelMeter1_->setChecked(s.SplWindow);
+    if (s.SplWindow) {
+        ShowSoundLevelWindow(false);
+    }
 }
 
 QRect TForm1::SideWindowPlace(bool stored, int32_t left, int32_t top, int32_t width,
@@ -347,6 +356,12 @@ void TForm1::ShowLoudnessWindow(bool activate) {
         activate);
 }
 
+void TForm1::ShowSoundLevelWindow(bool activate) {
+    const TMeterSettings& s = app_.settings();
+    soundLevel_->FormShow(
+        SideWindowPlace(s.SPLPlaceStored, s.SPLLeft, s.SPLTop, s.SPLWidth, s.SPLHeight), activate);
+}
+
 void TForm1::BuildMenus() {
     QMenu* file = menuBar()->addMenu("&File         ");
     file_ = file;
@@ -366,6 +381,7 @@ void TForm1::BuildMenus() {
     QMenu* options = menuBar()->addMenu("&Options   ");
     options->addAction("Program Setup", [this] { ProgramSetup1Click(); });
     options->addAction("Test Results Setup", [this] { TestResultsSetup1Click(); });
+    options->addAction("Sound Level Setup", [this] { SoundLevelSetup1Click(); });
 
     QMenu* view = menuBar()->addMenu("&View       ");
     for (int mode = 1; mode <= 3; ++mode) {
@@ -380,6 +396,8 @@ void TForm1::BuildMenus() {
     numericDisplay1_->setCheckable(true);
     loudnessMeter1_ = view->addAction("Loudness Meter", [this] { LoudnessMeter1Click(); });
     loudnessMeter1_->setCheckable(true);
+    soundLevelMeter1_ = view->addAction("Sound Level Meter", [this] { SoundLevelMeter1Click(); });
+    soundLevelMeter1_->setCheckable(true);
     view->addSeparator();
     // Ticked while a replay runs; choosing it again ends the replay, as the
     // tool button does.
@@ -412,6 +430,10 @@ TWindowPlacement TForm1::Placement() const {
     placement.loudnessVisible = loudness_->isVisible();
     const QRect loudness = loudness_->frameGeometry();
     placement.loudness = {loudness.left(), loudness.top(), loudness.width(), loudness.height()};
+    placement.soundLevelVisible = soundLevel_->isVisible();
+    const QRect soundLevel = soundLevel_->frameGeometry();
+    placement.soundLevel = {soundLevel.left(), soundLevel.top(), soundLevel.width(),
+                            soundLevel.height()};
     return placement;
 }
 
@@ -435,6 +457,16 @@ void TForm1::LoudnessMeter1Click() {
     }
 }
 
+void TForm1::SoundLevelMeter1Click() {
+    const bool show = app_.SoundLevelMeter1Click();
+    soundLevelMeter1_->setChecked(show);
+    if (show) {
+        ShowSoundLevelWindow(true);
+    } else {
+        soundLevel_->close();
+    }
+}
+
 void TForm1::About1Click() {
     TForm3 about(app_.SnapshotFolder(), this);
     about.adjustSize();
@@ -448,6 +480,14 @@ void TForm1::TestResultsSetup1Click() {
         resultsWindow_ = new TForm4(*resultsModel_, this);
     }
     resultsWindow_->ShowModal();
+    Refresh();
+}
+
+void TForm1::SoundLevelSetup1Click() {
+    if (soundLevelSetup_ == nullptr) {
+        soundLevelSetup_ = new TSoundLevelSetupWindow(*soundLevelModel_, app_, this);
+    }
+    soundLevelSetup_->ShowModal();
     Refresh();
 }
 
@@ -473,6 +513,7 @@ void TForm1::ProgramSetup1Click() {
         show();
         ShareOwnersLayer(*numeric_);
         ShareOwnersLayer(*loudness_);
+        ShareOwnersLayer(*soundLevel_);
     }
     client_->setFocus();
     Refresh();
@@ -626,6 +667,7 @@ void TForm1::Refresh() {
     image_->RefreshIfChanged();
     numeric_->RefreshNumericWindow();
     loudness_->RefreshLoudnessWindow();
+    soundLevel_->RefreshSoundLevelWindow();
     ShowText(peak_, v.PeakDisplay);
     ShowText(shortAverage_, v.ShortAvglDisplay);
     ShowText(longAverage_, v.LongAvgDisplay);
@@ -702,6 +744,9 @@ bool TForm1::HandleKey(int key, Qt::KeyboardModifiers modifiers) {
         case Qt::Key_L:
             LoudnessMeter1Click();
             return true;
+        case Qt::Key_P:
+            SoundLevelMeter1Click();
+            return true;
         case Qt::Key_S:
             app_.SaveAs1Click();
             return true;
@@ -717,9 +762,13 @@ bool TForm1::TakesKeysFrom(const QWidget* active, int key, Qt::KeyboardModifiers
     if (active == this || active == numeric_.get()) {
         return true;
     }
-    // C and L are the Loudness window's own: a picture of it, and closing it.
-    const bool loudnessKey =
-        (key == Qt::Key_C || key == Qt::Key_L) && Chords(modifiers) == Qt::NoModifier;
+    // C and L are the Loudness window's own: a picture of it, and closing it;
+    // P is the Sound Level window's, closing it.
+    const bool plain = Chords(modifiers) == Qt::NoModifier;
+    if (active == soundLevel_.get()) {
+        return !(plain && key == Qt::Key_P);
+    }
+    const bool loudnessKey = (key == Qt::Key_C || key == Qt::Key_L) && plain;
     return active == loudness_.get() && !loudnessKey;
 }
 
@@ -791,6 +840,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     }
     numeric_->hide();
     loudness_->hide();
+    soundLevel_->hide();
     event->accept();
 }
 

@@ -4,7 +4,8 @@
 // readouts are refreshed about 25 times a second, and never faster than the
 // screen shows frames, whatever the block rate.
 //
-// It owns the numeric and Loudness windows, which stay above it in its layer.
+// It owns the numeric, Loudness and Sound Level windows, which stay above it
+// in its layer.
 // Every command can be reached from the keyboard: Tab moves through the tool
 // buttons, Auto-Start and Start/Stop, Enter runs the one with the focus, and
 // the menus open with Alt and their underlined letter, or F10. Each control
@@ -36,6 +37,8 @@
 #include "ui/numeric_window.h"
 #include "ui/results_window.h"
 #include "ui/setup_window.h"
+#include "ui/sound_level_setup_window.h"
+#include "ui/sound_level_window.h"
 
 namespace tarnwick {
 
@@ -58,16 +61,21 @@ public:
     void NumericDisplay1Click();
     // Shows or closes the loudness window.
     void LoudnessMeter1Click();
+    // Shows or closes the sound level window.
+    void SoundLevelMeter1Click();
     void About1Click();
 
     // The results setup dialog, modal.
     void TestResultsSetup1Click();
     // The program setup dialog, modal; starts a test if none runs.
     void ProgramSetup1Click();
+    // The sound level setup dialog, modal.
+    void SoundLevelSetup1Click();
 
     // Places the window from the settings, inside the screen, applies the view
-    // mode and draws the loaded scale. The numeric and Loudness windows left
-    // open come back without taking the keyboard focus from this window.
+    // mode and draws the loaded scale. The numeric, Loudness and Sound Level
+    // windows left open come back without taking the keyboard focus from this
+    // window.
     void FormShow();
 
     // Client heights of the view modes 1 to 3; the client width is always 678.
@@ -78,9 +86,10 @@ public:
 
     // The keys the window sees before any control, while it or the numeric
     // window is active (and while the Loudness window is, but for its own C
-    // and L): Space, C, F, L, S and V without Ctrl, Alt or Meta; Ctrl+S,
-    // Ctrl+F and Ctrl+C, the keys the File menu shows; F10, which opens the
-    // menu bar. True when the key was taken.
+    // and L, and the Sound Level window, but for its own P): Space, C, F, L,
+    // P, S and V without Ctrl, Alt or Meta; Ctrl+S, Ctrl+F and Ctrl+C, the
+    // keys the File menu shows; F10, which opens the menu bar. True when the
+    // key was taken.
     bool HandleKey(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 
 protected:
@@ -100,6 +109,7 @@ private:
                           int32_t height) const;
     void ShowNumericWindow(bool activate);
     void ShowLoudnessWindow(bool activate);
+    void ShowSoundLevelWindow(bool activate);
     // Whether the keys of this window act while `active` is the active window.
     bool TakesKeysFrom(const QWidget* active, int key, Qt::KeyboardModifiers modifiers) const;
     // Enter or Return runs the tool button or the control with the focus.
@@ -175,6 +185,13 @@ private:
     QAction* numericDisplay1_ = nullptr;
     std::unique_ptr<TLoudnessWindow> loudness_;
     QAction* loudnessMeter1_ = nullptr;
+    // The sound level window's figures are kept while it is closed, so that
+    // it shows the whole test when it opens.
+    std::unique_ptr<TSoundLevelView> soundLevelView_;
+    std::unique_ptr<TSoundLevelWindow> soundLevel_;
+    QAction* soundLevelMeter1_ = nullptr;
+    std::unique_ptr<TSoundLevelDialog> soundLevelModel_;
+    TSoundLevelSetupWindow* soundLevelSetup_ = nullptr;
 
     // What the window shows now, so that Refresh changes only what differs.
     std::unordered_map<const QWidget*, std::string> shownText_;

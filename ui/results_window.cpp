@@ -70,6 +70,8 @@ TForm4::TForm4(TResultsDialog& model, QWidget* parent) : QDialog(parent), model_
     Label(this, kResultsLabel7, 231, 273, 11);
     loudness_ = new QCheckBox(Text(kResultsCBLoudness), this);
     loudness_->move(48, 306);
+    soundLevel_ = new QCheckBox(Text(kResultsCBSoundLevel), this);
+    soundLevel_->move(348, 306);
     // The two "Save results every" rows, told apart for a screen reader.
     saveOnMinutes_->setAccessibleName("Save results every hours and minutes from start of test");
     editHours_->setAccessibleName("Hours from start of test");
@@ -113,6 +115,7 @@ void TForm4::ToControls() {
     saveOnMinutes_->setChecked(c.CBSaveOnMinutesChecked);
     saveOnHours_->setChecked(c.CBSaveOnHoursChecked);
     loudness_->setChecked(c.CBLoudnessChecked);
+    soundLevel_->setChecked(c.CBSoundLevelChecked);
     editHours_->setText(Text(c.EditHours));
     editMinutes_->setText(Text(c.EditMinutes));
     editOnTheHour_->setText(Text(c.EditOnTheHour));
@@ -127,6 +130,7 @@ void TForm4::FromControls() {
     c.CBSaveOnMinutesChecked = saveOnMinutes_->isChecked();
     c.CBSaveOnHoursChecked = saveOnHours_->isChecked();
     c.CBLoudnessChecked = loudness_->isChecked();
+    c.CBSoundLevelChecked = soundLevel_->isChecked();
     c.EditHours = editHours_->text().toStdString();
     c.EditMinutes = editMinutes_->text().toStdString();
     c.EditOnTheHour = editOnTheHour_->text().toStdString();

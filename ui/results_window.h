@@ -33,6 +33,7 @@ private:
     QCheckBox* saveOnMinutes_;
     QCheckBox* saveOnHours_;
     QCheckBox* loudness_;
+    QCheckBox* soundLevel_;
     QLineEdit* editHours_;
     QLineEdit* editMinutes_;
     QLineEdit* editOnTheHour_;

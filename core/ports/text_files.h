@@ -21,6 +21,9 @@ public:
     // when missing. On any failure the file is left as it was: no partial line.
     virtual FileResult Append(const std::string& path, const std::string& line) = 0;
     virtual bool Exists(const std::string& path) = 0;
+    // The whole of an existing file into `content` (emptied on failure);
+    // error kFileMissingError when there is no such file.
+    virtual FileResult Read(const std::string& path, std::string& content) = 0;
 
     // Claims the file for writing for as long as it is attached, so that two
     // programs never keep records in one file unknowingly. A `sole` claim (a

@@ -172,6 +172,11 @@ public:
     }
 
     bool Exists(const std::string& path) override { return contents.count(path) != 0; }
+    FileResult Read(const std::string& path, std::string& content) override {
+        const auto it = contents.find(path);
+        content = it != contents.end() ? it->second : std::string();
+        return it != contents.end() ? FileResult{} : FileResult{2, "No such file or directory"};
+    }
 
     // Claims held by others are listed in `claimedElsewhere`.
     FileResult Claim(const std::string& path, bool sole) override {

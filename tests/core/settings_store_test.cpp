@@ -312,6 +312,7 @@ TEST_F(SettingsStoreTest, WritersStoreTheirNamesInOrderAsTheySpellThem) {
                                                            "Loudness Target",
                                                            "Loudness In Results",
                                                            "Loudness Window",
+                                                           "SPL Window",
                                                            "SPL Channel",
                                                            "SPL Limit",
                                                            "SPL Minutes",
@@ -327,10 +328,11 @@ TEST_F(SettingsStoreTest, WritersStoreTheirNamesInOrderAsTheySpellThem) {
     recording.written.clear();
     store.SaveWindowState(s, Windows(true));
     EXPECT_EQ(recording.written,
-              (std::vector<std::string>{"left", "top", "width", "height", "Upper Vol", "Lower Vol",
-                                        "Full Scale", "Autostart", "Scale", "Folder", "View",
-                                        "File Open", "Filename", "BigNumbers", "NumWidth",
-                                        "NumHeight", "NumLeft", "NumTop", "Loudness Window"}));
+              (std::vector<std::string>{
+                  "left",      "top",        "width",     "height",          "Upper Vol",
+                  "Lower Vol", "Full Scale", "Autostart", "Scale",           "Folder",
+                  "View",      "File Open",  "Filename",  "BigNumbers",      "NumWidth",
+                  "NumHeight", "NumLeft",    "NumTop",    "Loudness Window", "SPL Window"}));
     EXPECT_EQ(recording.opened, (std::vector<std::string>{kFirstKey, kFirstKey}));
 }
 
@@ -608,7 +610,7 @@ TEST_F(SettingsStoreTest, SaveWindowStateWritesWhatItCanAndReportsFailureOnce) {
     s.InstanceNumber = 2;
     store.SaveWindowState(s, Windows(true));
 
-    EXPECT_EQ(recording.written.size(), 19u);
+    EXPECT_EQ(recording.written.size(), 20u);
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].text, "Unable to write value to Registry ");
     EXPECT_EQ(dialogs.messages[0].caption, "\\Tarnwick 2 Error");

@@ -5,7 +5,8 @@
 # seconds the graph must hold a trace in the peak colour and the readouts must
 # show figures that move; C must write a JPEG snapshot into the documents
 # folder. L must open the loudness window, whose figures move while the test
-# runs and where C writes a picture of that window beside the meter's.
+# runs and where C writes a picture of that window beside the meter's. P must
+# open the sound level window, whose figures move too.
 # Closing from the File menu, or by SIGTERM as when the session ends, must
 # store the window state, the loudness window's included.
 #
@@ -103,6 +104,19 @@ loudness_size=$(xwininfo -id "$loudness" | awk '/Width:/{w=$2} /Height:/{h=$2} E
     fail "the loudness snapshot is not a $loudness_size JPEG: $(identify "$loudness_snapshot")"
 xdotool windowfocus --sync "$window" || true
 
+# P opens the sound level window, whose figures and graph move while the test
+# runs; it is remembered as shown.
+xdotool key --window "$window" p
+sound_level=$(timeout 10 xdotool search --sync --onlyvisible --name '^Sound Level$' | head -n 1) ||
+    fail "P opened no window titled Sound Level"
+sleep 0.5
+import -window "$sound_level" "$work/sound-level-1.png"
+sleep 1.5
+import -window "$sound_level" "$work/sound-level-2.png"
+changed=$(compare -metric AE "$work/sound-level-1.png" "$work/sound-level-2.png" null: 2>&1 || true)
+[ "${changed%% *}" != 0 ] || fail "the sound level window did not move while the test ran"
+xdotool windowfocus --sync "$window" || true
+
 # Close from the File menu: its last item is "Exit program".
 xdotool mousemove --window "$window" 20 9 click 1
 sleep 0.5
@@ -116,6 +130,7 @@ for name in left top width height View; do
 done
 grep -q '^"width"=dword:000002a6$' "$settings" || fail "the stored width is not 678"
 grep -q '^"View"=dword:00000003$' "$settings" || fail "the stored view is not Full Display"
+grep -q '^"SPL Window"=dword:00000001$' "$settings" || fail "the sound level window is not stored as shown"
 
 # Again, and ended by the session (SIGTERM) after V made the view Compact: the
 # window closes the normal way and the new view is stored. The loudness window,

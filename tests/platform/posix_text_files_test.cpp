@@ -72,6 +72,9 @@ TEST_F(PosixTextFilesTest, AppendNeverCreatesTheFile) {
     EXPECT_EQ(result.error, 2);
     EXPECT_FALSE(result.message.empty());
     EXPECT_FALSE(std::filesystem::exists(path));
+    std::string content = "stale";
+    EXPECT_EQ(files_.Read(path, content).error, 2);
+    EXPECT_EQ(content, "");
 }
 
 TEST_F(PosixTextFilesTest, AppendedLinesStayWholeAndInOrder) {
@@ -84,6 +87,9 @@ TEST_F(PosixTextFilesTest, AppendedLinesStayWholeAndInOrder) {
         expected += line;
     }
     EXPECT_EQ(Contents(path), expected);
+    std::string read;
+    ASSERT_TRUE(files_.Read(path, read).ok());
+    EXPECT_EQ(read, expected);
 }
 
 TEST(PosixTextFiles, AppendToAFullDeviceFailsWithNoSpace) {

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "core/capture_format.h"
 #include "core/fakes.h"
 #include "ui/main_window.h"
 #include "ui/meter_description.h"
@@ -192,6 +193,55 @@ TEST(Accessibility, BothSetupDialogsNameEveryControl) {
     TResultsDialog results(h.app, h.shell, nullptr);
     TForm4 resultsWindow(results, nullptr);
     ExpectEveryControlNamed(Tree(resultsWindow), "Test Results Setup");
+}
+
+TEST(Accessibility, TheSoundLevelWindowAndItsSetupNameEveryControl) {
+    fakes::AppHarness h;
+    h.app.FormCreate(1, DefaultSettings());
+    std::string error;
+    ASSERT_TRUE(h.app.MeasureSoundLevel(kSampleRate, 2, true, error)) << error;
+    TForm1 form(h.app, h.dialogs, h.shell, h.text, nullptr, nullptr);
+    form.FormShow();
+    form.HandleKey(Qt::Key_P);
+    QWidget* window = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top->windowTitle() == "Sound Level" && top->isVisible()) {
+            window = top;
+        }
+    }
+    ASSERT_NE(window, nullptr) << "P opened no Sound Level window";
+    h.wave.DeliverSteady(fakes::Frame{3277, 3277});
+    // Its figures are read out as its description, the calibration with them.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            const QString said = window->accessibleDescription();
+            return said.startsWith("LAF ") && said.contains("uncalibrated");
+        },
+        1500))
+        << window->accessibleDescription().toStdString();
+    EXPECT_EQ(window->accessibleName(), "Sound Level");
+    ExpectEveryControlNamed(Tree(*window), "Sound Level");
+    form.HandleKey(Qt::Key_P);
+    EXPECT_FALSE(window->isVisible()) << "P closes it again";
+
+    TSoundLevelDialog model(h.app, h.dialogs, nullptr, U'.');
+    TSoundLevelSetupWindow setup(model, h.app, nullptr);
+    model.FormShow();
+    setup.ToControls();
+    const std::vector<Element> tree = Tree(setup);
+    ExpectEveryControlNamed(tree, "Sound Level Setup");
+    for (const char* control :
+         {"Channel", "Sensitivity, dB SPL of a full-scale sine; empty: uncalibrated",
+          "Calibrate with a sound calibrator", "Limit on LAeq, dB(A); empty: none", "Limit time T",
+          "Warning margin, dB under the limit", "LCpeak limit, dB(C); empty: none",
+          "LAFmax limit, dB(A); empty: none", "Statistical levels LN, percent",
+          "Exposure criterion, dB(A) of a 100 % dose", "Exchange rate"}) {
+        EXPECT_NE(Control(tree, control), nullptr) << "no control called " << control;
+    }
+    TResultsDialog results(h.app, h.shell, nullptr);
+    TForm4 resultsWindow(results, nullptr);
+    EXPECT_NE(Control(Tree(resultsWindow), "Add sound level to the results"), nullptr);
+    form.hide();
 }
 
 // The meter picture's description follows the level at most once a second,

@@ -27,6 +27,9 @@ public:
         return result;
     }
     bool Exists(const std::string& path) override { return files_.Exists(path); }
+    FileResult Read(const std::string& path, std::string& content) override {
+        return files_.Read(path, content);
+    }
     FileResult Claim(const std::string& path, bool sole) override {
         return files_.Claim(path, sole);
     }

@@ -1,0 +1,246 @@
+// Sound level as the window's user meets it, through the owner on the
+// scripted device: calibration from the live blocks, the setup dialog's
+// entries, and what the Sound Level window shows of live and stale figures.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <numbers>
+#include <string>
+
+#include "app/sound_level_dialog.h"
+#include "app/sound_level_view.h"
+#include "core/capture_format.h"
+#include "core/fakes.h"
+#include "settings/settings_store.h"
+#include "settings/sound_level_settings.h"
+
+namespace tarnwick {
+namespace {
+
+const std::string kHistory = "/config/Hollowden/Tarnwick calibrations.csv";
+const std::string kInput = "Built-in Audio Analog Stereo";
+
+// A 1 kHz sine in both channels, block after block, its phase running on.
+class Tone {
+public:
+    explicit Tone(fakes::AppHarness& h) : h_(h) {}
+
+    // Blocks of the tone at `db` re a full-scale sine for `seconds`, or
+    // while `until` holds; with `clipAt`, that frame is at full scale.
+    void Play(double db, double seconds, std::function<bool()> until = nullptr,
+              int64_t clipAt = -1) {
+        const int32_t perBlock = h_.app.settings().BlockBytes / kBytesPerFrame;
+        const auto blocks = static_cast<int>(std::ceil(seconds * kSampleRate / perBlock));
+        const double amplitude = 32768.0 * std::pow(10.0, db / 20.0);
+        for (int b = 0; until ? until() : b < blocks; ++b) {
+            h_.AdvanceTo(h_.Elapsed() + 1000 * perBlock / kSampleRate);
+            h_.wave.Deliver([&](int32_t i) {
+                const int64_t n = frame_ + i;
+                const auto s = static_cast<int16_t>(
+                    n == clipAt
+                        ? 32767
+                        : std::lround(amplitude * std::sin(2.0 * std::numbers::pi * 1000.0 *
+                                                           static_cast<double>(n) / kSampleRate)));
+                return fakes::Frame{s, s};
+            });
+            frame_ += perBlock;
+        }
+    }
+    int64_t frame() const { return frame_; }
+
+private:
+    fakes::AppHarness& h_;
+    int64_t frame_ = 0;
+};
+
+std::optional<double> StoredSensitivity(fakes::AppHarness& h) {
+    const std::optional<StoredValue> value =
+        h.store.Value(SettingsKeyPathFor(1), SensitivityValueName(kInput));
+    if (!value) {
+        return std::nullopt;
+    }
+    double db = 0.0;
+    std::memcpy(&db, value->bytes.data(), sizeof db);
+    return db;
+}
+
+TEST(SoundLevelDesktop, CalibrationFromTheLiveInputIsStoredRefusedOrStopped) {
+    fakes::AppHarness h;
+    h.app.KeepMeasuringThroughALostInput();
+    h.app.KeepCalibrationHistoryIn(kHistory);
+    h.Create(fakes::PlainLevelSettings());
+    std::string error;
+    ASSERT_TRUE(h.app.MeasureSoundLevel(kSampleRate, 2, true, error)) << error;
+    Tone tone(h);
+
+    struct Step {
+        const char* what;
+        double db;           // the calibrator's tone, re a full-scale sine
+        bool clip;           // one sample reaches full scale
+        bool loseInput;      // the input fails half-way
+        const char* said;    // in the message
+        double sensitivity;  // in use afterwards
+        size_t historyRows;  // below the header
+    };
+    const Step steps[] = {
+        {"a 94 dB calibrator", -26.0, false, false, "reads 120.00 dB SPL", 120.0, 1},
+        {"a clipping input", -26.0, true, false, "Not calibrated: The input clips", 120.0, 1},
+        {"0.6 dB quieter", -26.6, false, false, "differs by 0.6 dB", 120.6, 2},
+        {"the input lost", -30.0, false, true, "Calibration stopped: the input was lost", 120.6, 2},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        h.dialogs.messages.clear();
+        ASSERT_TRUE(h.app.StartCalibration(94.0, MeasuredChannel::kLeft, error)) << error;
+        if (step.loseInput) {
+            tone.Play(step.db, 2.0);
+            h.wave.Fail("unplugged");
+        } else {
+            const int64_t clipAt = step.clip ? tone.frame() + 3 * kSampleRate : -1;
+            tone.Play(
+                step.db, 0.0, [&] { return h.app.Calibrating(); }, clipAt);
+        }
+        EXPECT_FALSE(h.app.Calibrating());
+        const auto said = [&](const fakes::FakeDialogs::Message& m) {
+            return m.text.find(step.said) != std::string::npos;
+        };
+        EXPECT_TRUE(std::any_of(h.dialogs.messages.begin(), h.dialogs.messages.end(), said));
+        // In use, in the meter, in the store and in the history, alike.
+        ASSERT_TRUE(h.app.settings().SplSensitivity.has_value());
+        EXPECT_NEAR(*h.app.settings().SplSensitivity, step.sensitivity, 0.05);
+        EXPECT_EQ(h.app.SoundLevel()->Sensitivity(), *h.app.settings().SplSensitivity);
+        EXPECT_EQ(StoredSensitivity(h), h.app.settings().SplSensitivity);
+        const CalibrationHistory history = ParseCalibrationHistory(h.files.contents[kHistory]);
+        EXPECT_TRUE(history.badLines.empty());
+        ASSERT_EQ(history.records.size(), step.historyRows);
+        EXPECT_EQ(h.files.contents[kHistory].find(CalibrationHistoryHeader()), 0u);
+        const CalibrationRecord& last = history.records.back();
+        EXPECT_EQ(last.input, kInput);
+        EXPECT_EQ(last.referenceDb, 94.0);
+        EXPECT_NEAR(last.sensitivityDb, step.sensitivity, 0.05);
+        ASSERT_TRUE(h.app.SensitivityRecord().has_value());
+        EXPECT_EQ(h.app.SensitivityRecord()->when.ms / 1000, last.when.ms / 1000);
+    }
+}
+
+TEST(SoundLevelDesktop, SetupEntriesAreTakenOrKeptWithTheReason) {
+    fakes::AppHarness h;
+    h.app.KeepCalibrationHistoryIn(kHistory);
+    h.Create(fakes::PlainLevelSettings());
+    int saves = 0;
+    TSoundLevelDialog dialog(
+        h.app, h.dialogs, [&] { ++saves; }, U'.');
+    using Field = std::string TSoundLevelControls::*;
+    struct Entry {
+        Field field;
+        const char* text;
+        const char* reason;  // null: taken
+    };
+    const Entry entries[] = {
+        {&TSoundLevelControls::Sensitivity, "250", "Sensitivity: \"250\" is not a level from 40"},
+        {&TSoundLevelControls::Limit, "loud", "Limit: \"loud\" is not a level from 30 to 200 dB"},
+        {&TSoundLevelControls::WarnMargin, "", "Warning margin: \"\" is not a level"},
+        {&TSoundLevelControls::Statistics, "10,50,100", "Statistical levels: \"10,50,100\""},
+        {&TSoundLevelControls::Limit, "99.5", nullptr},
+        {&TSoundLevelControls::Limit, " none ", nullptr},
+        {&TSoundLevelControls::Criterion, "90", nullptr},
+        {&TSoundLevelControls::Sensitivity, "114.5", nullptr},
+        {&TSoundLevelControls::Sensitivity, "", nullptr},
+    };
+    for (const Entry& e : entries) {
+        SCOPED_TRACE(e.text);
+        dialog.FormShow();
+        const TSoundLevelControls shown = dialog.controls();
+        const TMeterSettings before = h.app.settings();
+        h.dialogs.messages.clear();
+        dialog.controls().*e.field = e.text;
+        dialog.OKClick();
+        if (e.reason != nullptr) {
+            EXPECT_FALSE(dialog.closed());
+            ASSERT_EQ(h.dialogs.messages.size(), 1u);
+            EXPECT_NE(h.dialogs.messages[0].text.find(e.reason), std::string::npos)
+                << h.dialogs.messages[0].text;
+            EXPECT_EQ(dialog.controls().*e.field, shown.*e.field) << "the last value is back";
+            EXPECT_EQ(h.app.settings().SplLimit, before.SplLimit);
+            EXPECT_EQ(h.app.settings().SplSensitivity, before.SplSensitivity);
+            continue;
+        }
+        EXPECT_TRUE(dialog.closed());
+        EXPECT_TRUE(h.dialogs.messages.empty());
+    }
+    EXPECT_EQ(saves, 5);
+    EXPECT_EQ(h.app.settings().SplLimit, 0.0);
+    EXPECT_EQ(h.app.settings().SplCriterion, 90.0);
+    // Emptied, the sensitivity stays empty in the store too.
+    EXPECT_FALSE(h.app.settings().SplSensitivity.has_value());
+    EXPECT_EQ(StoredSensitivity(h), 0.0);
+    EXPECT_FALSE(ReadSensitivity(*h.store.OpenOrCreate(SettingsKeyPathFor(1)), kInput));
+    const CalibrationHistory history = ParseCalibrationHistory(h.files.contents[kHistory]);
+    ASSERT_EQ(history.records.size(), 1u);
+    EXPECT_EQ(history.records[0].method, CalibrationMethod::kManual);
+    EXPECT_EQ(history.records[0].sensitivityDb, 114.5);
+
+    // A field left as shown keeps the setting as it is, finer than it shows.
+    h.app.settings().SplSensitivity = 120.3712;
+    dialog.FormShow();
+    EXPECT_EQ(dialog.controls().Sensitivity, "120.37");
+    dialog.OKClick();
+    EXPECT_EQ(h.app.settings().SplSensitivity, 120.3712);
+    EXPECT_EQ(ParseCalibrationHistory(h.files.contents[kHistory]).records.size(), 1u);
+}
+
+TEST(SoundLevelDesktop, TheWindowShowsLiveFiguresOnlyWhileTheInputDelivers) {
+    fakes::AppHarness h;
+    h.app.KeepCalibrationHistoryIn(kHistory);
+    // Stored for a microphone that is not there: the input opened instead
+    // has no calibration of its own.
+    TMeterSettings stored = fakes::PlainLevelSettings();
+    stored.DeviceName = "USB measurement microphone";
+    stored.SplSensitivity = 110.0;
+    stored.SplLimit = 90.0;
+    h.Create(stored);
+    ASSERT_EQ(h.app.settings().DeviceName, kInput);
+    std::string error;
+    ASSERT_TRUE(h.app.MeasureSoundLevel(kSampleRate, 2, true, error)) << error;
+    TSoundLevelView view(h.app, U'.');
+    EXPECT_FALSE(view.Update().live) << "nothing measured yet";
+
+    Tone(h).Play(-26.0, 3.1);
+    TSoundLevelViewState s = view.Update();
+    EXPECT_TRUE(s.live);
+    EXPECT_EQ(s.calibration, kUncalibratedText);
+    EXPECT_EQ(s.unit, "dBFS");
+    EXPECT_NEAR(std::stod(s.laf), -26.0, 0.1);
+    EXPECT_EQ(s.readings.back().figure, kNoLevelText) << "a dose needs a calibration";
+    ASSERT_EQ(s.graphPoints.size(), 3u);
+    EXPECT_NEAR(s.graphPoints[1], -26.0, 0.1);
+
+    h.app.EnterSensitivity(120.0);
+    s = view.Update();
+    EXPECT_EQ(s.calibration, "Sensitivity 120.00 dB, entered 08/12/2026");
+    EXPECT_NEAR(std::stod(s.laf), 94.0, 0.1);
+    EXPECT_NEAR(s.graphPoints[1], 94.0, 0.1) << "the whole test moves with the sensitivity";
+    Tone(h).Play(-26.0, 1.0);
+    EXPECT_EQ(view.Update().light, LimitLight::kRed);
+    // Settings confirmed unchanged leave the limit's window as it stands.
+    h.app.ApplySoundLevelSettings();
+    s = view.Update();
+    EXPECT_EQ(s.light, LimitLight::kRed);
+    EXPECT_FALSE(s.prediction.empty());
+
+    h.AdvanceTo(h.Elapsed() + kSoundLevelLiveMs + 100);
+    s = view.Update();
+    EXPECT_FALSE(s.live);
+    EXPECT_EQ(s.liveText, kNoInputText);
+    EXPECT_EQ(s.laf, kNoLevelText);
+    EXPECT_EQ(s.light, LimitLight::kOff);
+    EXPECT_TRUE(s.prediction.empty());
+    EXPECT_NEAR(std::stod(s.laeq), 94.0, 0.1) << "the test's figures stay, marked stale";
+}
+
+}  // namespace
+}  // namespace tarnwick
