@@ -60,6 +60,7 @@ bench: deps
 	$(BENCH_BUILD_DIR)/bench/tarnwick_bench
 	$(BENCH_BUILD_DIR)/bench/tarnwick_store_memory
 	$(BENCH_BUILD_DIR)/bench/tarnwick_loudness_week
+	$(BENCH_BUILD_DIR)/bench/tarnwick_logger_day 24
 	$(BENCH_BUILD_DIR)/bench/tarnwick_capture_delivery 60
 	bash bench/analyser_speed.sh $(BENCH_BUILD_DIR)
 	bash bench/desktop_program.sh $(BENCH_BUILD_DIR)
