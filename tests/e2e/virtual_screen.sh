@@ -50,24 +50,42 @@ fail() {
 
 # Starts Xvfb on a free display number, exports DISPLAY and sets xvfb_pid. The
 # screen is $1 (WIDTHxHEIGHT) pixels, 1280x1024 without it. Returns non-zero
-# when no screen could be started.
+# when no screen could be started. Xvfb picks the number itself and names it
+# only once it takes connections, so two tests starting at once never share a
+# screen and nothing connects before the screen is there.
 start_virtual_screen() {
-    local n display= size=${1:-1280x1024}
-    for n in $(seq 90 189); do
-        if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-            display=$n
-            break
-        fi
-    done
-    [ -n "$display" ] || return 1
-    Xvfb ":$display" -screen 0 "${size}x24" -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    local size=${1:-1280x1024} display=
+    rm -f "$work/display"
+    Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$work/display" \
+        >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
-    for _ in $(seq 100); do
-        [ -e "/tmp/.X11-unix/X$display" ] && break
+    for _ in $(seq 200); do
+        display=$(head -n 1 "$work/display" 2>/dev/null || true)
+        [ -n "$display" ] && break
+        kill -0 "$xvfb_pid" 2>/dev/null || return 1
         sleep 0.1
     done
-    [ -e "/tmp/.X11-unix/X$display" ] || return 1
+    [ -n "$display" ] || return 1
     export DISPLAY=":$display"
+}
+
+# Starts openbox on the screen and sets wm_pid; returns once it manages
+# windows. An openbox that ends before that is started again, twice at most;
+# then this returns non-zero with what openbox printed.
+start_window_manager() {
+    for _ in 1 2 3; do
+        openbox --sm-disable >>"$work/openbox.log" 2>&1 &
+        wm_pid=$!
+        for _ in $(seq 100); do
+            xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+            kill -0 "$wm_pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        kill "$wm_pid" 2>/dev/null || true
+    done
+    echo "--- openbox output:"
+    cat "$work/openbox.log"
+    return 1
 }
 
 # A new user of the program in `$1`: an empty home with no documents folder

@@ -114,16 +114,6 @@ menu_item() {
     xdotool key Return
 }
 
-# Starts openbox on the screen and waits until it manages windows.
-start_window_manager() {
-    openbox --sm-disable >>"$work/openbox.log" 2>&1 &
-    wm_pid=$!
-    for _ in $(seq 100); do
-        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-        sleep 0.1
-    done
-}
-
 # Starts the program; the meter window must come up with the focus, even
 # with a window left open beside it.
 start_program() {
@@ -190,7 +180,7 @@ expect_end_on_sigterm() {
 start_virtual_screen || fail "Xvfb did not start"
 new_user_environment "$work"
 settings="$XDG_CONFIG_HOME/Hollowden/Tarnwick.reg"
-start_window_manager
+start_window_manager || fail "openbox did not start"
 opened=0
 
 start_program
@@ -327,7 +317,7 @@ expect_end_on_sigterm "with the numeric window open"
 # main and Loudness windows open inside it.
 end_program_and_screen
 start_virtual_screen 1024x768 || fail "Xvfb did not start at 1024x768"
-start_window_manager
+start_window_manager || fail "openbox did not start on the small screen"
 write_settings '"left"=dword:000000c8' '"top"=dword:000000c8' '"Loudness Window"=dword:00000001' \
     '"LoudLeft"=dword:00000370' '"LoudTop"=dword:00000190' '"LoudWidth"=dword:00000168' \
     '"LoudHeight"=dword:0000012c'
