@@ -36,19 +36,38 @@ TEST(AnalyserCommandLine, HelpListsEveryOption) {
     const AnalyserRun run = RunProgram({"--help"}, folder);
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "");
-    for (const char* option : {"--channel",      "--integrate",
-                               "--no-integrate", "--sweep",
-                               "--average-time", "--calibration",
-                               "--target1",      "--target2",
-                               "--threshold",    "--ignore-threshold",
-                               "--scale",        "--full-scale",
-                               "--auto-start",   "--auto-level",
-                               "--results",      "--test-name",
-                               "--save-mins",    "--no-save-minutes",
-                               "--save-hours",   "--no-save-on-stop",
-                               "--start",        "--tick-start",
-                               "--locale",       "--levels",
-                               "--readouts",     "--help",
+    for (const char* option : {"--channel",
+                               "--integrate",
+                               "--no-integrate",
+                               "--sweep",
+                               "--average-time",
+                               "--calibration",
+                               "--target1",
+                               "--target2",
+                               "--threshold",
+                               "--ignore-threshold",
+                               "--scale",
+                               "--full-scale",
+                               "--auto-start",
+                               "--auto-level",
+                               "--results",
+                               "--test-name",
+                               "--save-mins",
+                               "--no-save-minutes",
+                               "--save-hours",
+                               "--no-save-on-stop",
+                               "--start",
+                               "--tick-start",
+                               "--locale",
+                               "--levels",
+                               "--readouts",
+                               "--help",
+                               "--spl",
+                               "--spl-log",
+                               "--spl-calibrate",
+                               "--spl-selftest",
+                               "--spl-sensitivity",
+                               "--spl-limit",
                                "INPUT"}) {
         EXPECT_NE(run.out.find(option), std::string::npos) << option;
     }
@@ -60,6 +79,8 @@ TEST(AnalyserCommandLine, BadValuesAreRejectedBeforeAnythingIsWritten) {
     const std::string results = folder.Path("r.txt");
     const std::string levels = folder.Path("l.csv");
     WriteRecording(input, Signal().Silence(kBlockFrames));
+    const std::string mono = folder.Path("mono.wav");
+    WriteRecording(mono, Mono().Silence(kBlockFrames));
 
     const std::vector<std::vector<std::string>> cases = {
         {"--bogus", input},
@@ -82,6 +103,11 @@ TEST(AnalyserCommandLine, BadValuesAreRejectedBeforeAnythingIsWritten) {
         {input, "--sweep"},
         {},
         {input, input},
+        {"--spl-log", "", input},
+        {"--spl", "--spl-channel", "right", mono},
+        {"--spl-calibrate", "150", input},
+        {"--spl-calibrate", "94", input},  // beside other outputs
+        {"--spl-selftest"},                // likewise
     };
     for (std::vector<std::string> args : cases) {
         std::string what;

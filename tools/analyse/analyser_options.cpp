@@ -1,10 +1,12 @@
 #include "tools/analyse/analyser_options.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <iterator>
 #include <map>
 
 #include "tools/common/command_line.h"
@@ -12,6 +14,11 @@
 
 namespace tarnwick {
 namespace {
+
+// The levels a sound calibrator may give, dB SPL (94 and 114 dB at 1 kHz are
+// usual; a pistonphone gives 124 dB).
+constexpr double kQuietestCalibratorDb = 70.0;
+constexpr double kLoudestCalibratorDb = 140.0;
 
 std::optional<LocalDateTime> ParseStart(const std::string& text) {
     CivilDateTime c;
@@ -87,10 +94,34 @@ Output:
   --dual-mono           measure a mono recording's loudness as heard from two
                         loudspeakers (3 LU louder); by default a mono recording
                         is one channel, as ITU-R BS.1770 measures it
+
+Sound level (IEC 61672-1, of the --spl-channel, at the recording's own rate
+and full precision; dB relative to a full-scale sine, and said to be
+uncalibrated, without --spl-sensitivity):
+  --spl                 print the test's sound level, one per line as
+                        Name<TAB>text, after any --loudness: LAeq, LCeq, LZeq,
+                        LAE, LAFmax, LASmax, LAFmin, LCpeak and LEX8h in dB,
+                        LA<N> for each --spl-stats entry, Dose in % (criterion
+                        85 dB(A), exchange rate 3 dB) and Overload, the seconds
+                        that held a sample at full scale
+  --spl-log FILE.csv    one row of sound level a second: time_s (its end, from
+                        the recording's start), LAeq, LAFmax, LCpeak, LCeq,
+                        LAeq_rolling (over the --spl-limit minutes, default
+                        15), limit_state (ok, warn or limit; empty without
+                        --spl-limit) and event (the state entered, with LCpeak
+                        or LAFmax when that set it, and overload)
+  --spl-calibrate DB    INPUT is a recording of a sound calibrator giving DB
+                        dB SPL (70 to 140, such as 94 or 114) at 1 kHz: print
+                        its Sensitivity<TAB>dB for --spl-sensitivity, or say
+                        why the tone is refused (exit 1)
+  --spl-selftest        run the electrical tests of IEC 61672-3 on synthetic
+                        signals through the sound level chain and print one
+                        line per check; no INPUT. Exit 0 when every check
+                        passes, 1 when one fails
   --help                show this text
 
-Exit status: 0 done, 1 a save or device failed (a message was printed),
-2 bad options or input.
+Exit status: 0 done, 1 a save or device failed (a message was printed), a
+calibration was refused or a self-test check failed, 2 bad options or input.
 )";
 }
 
@@ -101,6 +132,13 @@ ParsedOptions ParseAnalyserOptions(const std::vector<std::string>& args) {
     line.Flag("--readouts", [&] { o.readouts = true; });
     line.Flag("--loudness", [&] { o.loudness = true; });
     line.Flag("--dual-mono", [&] { o.dualMono = true; });
+    line.Flag("--spl", [&] { o.soundLevel = true; });
+    line.Flag("--spl-selftest", [&] { o.selfTest = true; });
+    double calibratorDb = 0.0;
+    line.Option("--spl-calibrate",
+                CommandLine::Number(calibratorDb, "--spl-calibrate", kQuietestCalibratorDb,
+                                    kLoudestCalibratorDb));
+    line.Option("--spl-log", CommandLine::Text(o.soundLevelLogFile));
     std::string start;
     std::string tickStart;
     std::string locale;
@@ -116,6 +154,30 @@ ParsedOptions ParseAnalyserOptions(const std::vector<std::string>& args) {
     }
     if (line.help) {
         return AnalyserHelp{};
+    }
+    // The calibration and the self-test measure what they need alone; an
+    // output asked for beside them would silently stay unwritten.
+    const char* const outputs[] = {"--results",  "--levels",       "--snapshot", "--readouts",
+                                   "--loudness", "--loudness-log", "--spl",      "--spl-log"};
+    const auto anyOutput = [&] {
+        return std::any_of(std::begin(outputs), std::end(outputs),
+                           [&](const char* name) { return line.Given(name); });
+    };
+    if (o.selfTest) {
+        if (line.Given("--spl-calibrate") || anyOutput() || !line.positional.empty()) {
+            return "--spl-selftest runs alone: it takes no INPUT and no other output";
+        }
+        if (auto error = settings.Finish()) {
+            return *error;
+        }
+        return o;
+    }
+    if (line.Given("--spl-calibrate")) {
+        if (anyOutput()) {
+            return "--spl-calibrate measures the calibrator's tone alone: it takes no other "
+                   "output";
+        }
+        o.calibratorDb = calibratorDb;
     }
     if (line.positional.size() != 1) {
         return line.positional.empty() ? "no INPUT recording given (see --help)"
@@ -154,6 +216,9 @@ ParsedOptions ParseAnalyserOptions(const std::vector<std::string>& args) {
     }
     if (line.Given("--loudness-log") && o.loudnessLogFile.empty()) {
         return "--loudness-log expects a file name";
+    }
+    if (line.Given("--spl-log") && o.soundLevelLogFile.empty()) {
+        return "--spl-log expects a file name";
     }
     if (line.Given("--snapshot") && !IsSnapshotName(o.snapshotFile)) {
         return "--snapshot expects a file name ending in .jpg, .jpeg or .png";

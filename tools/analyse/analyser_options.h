@@ -23,9 +23,21 @@ struct AnalyserOptions {
     std::string levelsFile;             // per-block level log; empty: none
     std::string snapshotFile;           // the meter picture at the end (.jpg, .png)
     bool readouts = false;
-    bool loudness = false;        // print the test's loudness figures
-    bool dualMono = false;        // a mono recording's loudness as heard from two loudspeakers
-    std::string loudnessLogFile;  // one row per 100 ms of loudness; empty: none
+    bool loudness = false;          // print the test's loudness figures
+    bool dualMono = false;          // a mono recording's loudness as heard from two loudspeakers
+    std::string loudnessLogFile;    // one row per 100 ms of loudness; empty: none
+    bool soundLevel = false;        // print the test's sound level figures
+    std::string soundLevelLogFile;  // one row per second of sound level; empty: none
+    // --spl-calibrate: the calibrator's level in dB SPL; the input is its
+    // tone, measured for the sensitivity alone.
+    std::optional<double> calibratorDb;
+    bool selfTest = false;  // --spl-selftest: the self-test alone, no input
+
+    // Whether the run measures sound level: for the readouts, the log or the
+    // results records.
+    bool MeasuresSoundLevel() const {
+        return soundLevel || !soundLevelLogFile.empty() || settings.SplInResults;
+    }
 };
 
 struct AnalyserHelp {};  // --help was asked for

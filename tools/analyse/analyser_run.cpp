@@ -17,9 +17,13 @@
 #include "settings/memory_settings_key.h"
 #include "tools/analyse/file_wave_input.h"
 #include "tools/analyse/level_log.h"
-#include "tools/analyse/loudness_feed.h"
 #include "tools/analyse/loudness_log.h"
+#include "tools/analyse/readout_figure.h"
+#include "tools/analyse/recording_feed.h"
 #include "tools/analyse/recording_reader.h"
+#include "tools/analyse/sound_level_checks.h"
+#include "tools/analyse/sound_level_log.h"
+#include "tools/analyse/sound_level_readouts.h"
 #include "tools/common/headless_ports.h"
 
 namespace tarnwick {
@@ -69,24 +73,13 @@ void PrintReadouts(std::FILE* out, const MeterApp& app) {
     std::fprintf(out, "tooHigh\t%u\n", v.tooHigh);
 }
 
-// One decimal, "-inf" where loudness could not be measured.
-std::string LoudnessText(double value, const char* unit) {
-    char text[64];
-    if (!std::isfinite(value)) {
-        std::snprintf(text, sizeof text, "-inf %s", unit);
-    } else {
-        std::snprintf(text, sizeof text, "%.1f %s", value, unit);
-    }
-    return text;
-}
-
 void PrintLoudness(std::FILE* out, const LoudnessMeter& meter) {
     const LoudnessFigures test = meter.Test();
-    std::fprintf(out, "Integrated\t%s\n", LoudnessText(test.integrated, "LUFS").c_str());
-    std::fprintf(out, "Range\t%s\n", LoudnessText(test.range, "LU").c_str());
-    std::fprintf(out, "TruePeak\t%s\n", LoudnessText(test.truePeakMax, "dBTP").c_str());
-    std::fprintf(out, "MomentaryMax\t%s\n", LoudnessText(meter.MomentaryMax(), "LUFS").c_str());
-    std::fprintf(out, "ShortTermMax\t%s\n", LoudnessText(meter.ShortTermMax(), "LUFS").c_str());
+    std::fprintf(out, "Integrated\t%s\n", ReadoutFigure(test.integrated, "LUFS").c_str());
+    std::fprintf(out, "Range\t%s\n", ReadoutFigure(test.range, "LU").c_str());
+    std::fprintf(out, "TruePeak\t%s\n", ReadoutFigure(test.truePeakMax, "dBTP").c_str());
+    std::fprintf(out, "MomentaryMax\t%s\n", ReadoutFigure(meter.MomentaryMax(), "LUFS").c_str());
+    std::fprintf(out, "ShortTermMax\t%s\n", ReadoutFigure(meter.ShortTermMax(), "LUFS").c_str());
 }
 
 // Blocks drawn besides a whole sweep, for the rounding of a converted count.
@@ -113,6 +106,12 @@ uint64_t FirstBlockToDraw(const RecordingReader& reader, const MeterApp& app,
 }  // namespace
 
 int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* out, std::FILE* err) {
+    if (options.selfTest) {
+        return RunSelfTest(out);
+    }
+    if (options.calibratorDb) {
+        return RunCalibration(options, out, err);
+    }
     // Check everything that can be wrong with the input before writing anything.
     const QLocale locale =
         options.locale ? QLocale(QString::fromStdString(*options.locale)) : QLocale::system();
@@ -124,20 +123,6 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
     if (!reader.IsOpen()) {
         std::fprintf(err, "tarnwick-analyse: %s\n", reader.Error().c_str());
         return kAnalyseBadInput;
-    }
-
-    LevelLog levels;
-    if (!options.levelsFile.empty() && !levels.Open(options.levelsFile)) {
-        std::fprintf(err, "tarnwick-analyse: %s: cannot create the level log (%s)\n",
-                     options.levelsFile.c_str(), levels.Error().c_str());
-        return kAnalyseFailed;
-    }
-
-    LoudnessLog loudnessLog;
-    if (!options.loudnessLogFile.empty() && !loudnessLog.Open(options.loudnessLogFile)) {
-        std::fprintf(err, "tarnwick-analyse: %s: cannot create the loudness log (%s)\n",
-                     options.loudnessLogFile.c_str(), loudnessLog.Error().c_str());
-        return kAnalyseFailed;
     }
 
     SimulatedClock clock(options.tickStart, options.start.value_or(now));
@@ -163,27 +148,73 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
     // Nothing is replayed without a window.
     app.KeepNoTestAudio();
 
-    // Loudness costs time: it is measured only when asked for, from the
-    // recording's own samples: at its own rate, in its own channels, at full
-    // precision.
-    std::optional<LoudnessFeed> loudnessFeed;
-    if (options.loudness || options.settings.LoudnessInResults || loudnessLog.IsOpen()) {
+    // Loudness and sound level cost time: they are measured only when asked
+    // for, from the recording's own samples: at its own rate, in its own
+    // channels, at full precision.
+    const bool loudness =
+        options.loudness || options.settings.LoudnessInResults || !options.loudnessLogFile.empty();
+    const bool soundLevel = options.MeasuresSoundLevel();
+    LoudnessLog loudnessLog;
+    SoundLevelLog soundLevelLog;
+    std::optional<RecordingFeed> feed;
+    if (loudness || soundLevel) {
+        feed.emplace(static_cast<unsigned>(reader.Channels()), reader.SampleRate());
+        reader.SetNativeListener(
+            [&feed](const float* samples, size_t frames) { feed->Hold(samples, frames); });
+    }
+    if (loudness) {
         const LoudnessChannels channels = reader.Channels() == 2 ? LoudnessChannels::kStereo
                                           : options.dualMono     ? LoudnessChannels::kDualMono
                                                                  : LoudnessChannels::kMono;
         app.MeasureLoudness(static_cast<unsigned long>(reader.SampleRate()), false, channels);
         LoudnessMeter& meter = *app.Loudness();
-        loudnessFeed.emplace(meter, static_cast<unsigned>(reader.Channels()), reader.SampleRate());
-        reader.SetNativeListener([&loudnessFeed](const float* samples, size_t frames) {
-            loudnessFeed->Hold(samples, frames);
-        });
-        if (loudnessLog.IsOpen()) {
+        feed->AddTaker(
+            [&meter](const float* samples, size_t frames) { meter.AddSamples(samples, frames); });
+        if (!options.loudnessLogFile.empty()) {
             meter.SetReadingObserver([&] { loudnessLog.AddRow(meter); });
         }
     }
     if (!app.FormCreate(1, options.settings)) {
         return kAnalyseFailed;
     }
+    // Made with the settings FormCreate loaded, before the test starts; a
+    // recording it cannot measure (one channel, and the right one asked for)
+    // is refused before any file is written.
+    if (soundLevel) {
+        std::string error;
+        if (!app.MeasureSoundLevel(static_cast<unsigned long>(reader.SampleRate()),
+                                   static_cast<unsigned>(reader.Channels()), false, error)) {
+            std::fprintf(err, "tarnwick-analyse: %s: %s\n", options.input.c_str(), error.c_str());
+            return kAnalyseBadInput;
+        }
+        feed->AddTaker([&app](const float* samples, size_t frames) {
+            app.SoundLevel()->AddFrames(samples, frames);
+        });
+        if (!options.soundLevelLogFile.empty()) {
+            app.SetSoundLevelObserver(
+                [&](const SoundLevelSecond& second, const std::optional<LimitEvent>& event) {
+                    soundLevelLog.AddRow(second, app.SoundLevelLimit(), event);
+                });
+        }
+    }
+
+    LevelLog levels;
+    if (!options.levelsFile.empty() && !levels.Open(options.levelsFile)) {
+        std::fprintf(err, "tarnwick-analyse: %s: cannot create the level log (%s)\n",
+                     options.levelsFile.c_str(), levels.Error().c_str());
+        return kAnalyseFailed;
+    }
+    if (!options.loudnessLogFile.empty() && !loudnessLog.Open(options.loudnessLogFile)) {
+        std::fprintf(err, "tarnwick-analyse: %s: cannot create the loudness log (%s)\n",
+                     options.loudnessLogFile.c_str(), loudnessLog.Error().c_str());
+        return kAnalyseFailed;
+    }
+    if (!options.soundLevelLogFile.empty() && !soundLevelLog.Open(options.soundLevelLogFile)) {
+        std::fprintf(err, "tarnwick-analyse: %s: cannot create the sound level log (%s)\n",
+                     options.soundLevelLogFile.c_str(), soundLevelLog.Error().c_str());
+        return kAnalyseFailed;
+    }
+
     app.FormShow();
     if (!options.resultsFile.empty()) {
         app.SaveAs1Click();
@@ -212,10 +243,10 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
             app.DrawEveryBlock(true);
             ++drawnBlocks;
         }
-        // Loudness reaches the end of the block before a record of the period
-        // that ends with it is written.
-        if (loudnessFeed) {
-            loudnessFeed->FeedUntil(block * framesPerBlock);
+        // Loudness and sound level reach the end of the block before a
+        // record of the period that ends with it is written.
+        if (feed) {
+            feed->FeedUntil(block * framesPerBlock);
         }
         timers.AdvanceTo(block * framesPerBlock * 1000 / kSampleRate);
         if (process.ended) {
@@ -224,8 +255,14 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
         device.DeliverFilled();
         levels.AddRow(block, clock.TickCount(), app);
     }
-    if (loudnessFeed && !process.ended) {
-        loudnessFeed->FeedAll();
+    if (feed && !process.ended) {
+        feed->FeedAll();
+        if (app.Loudness() != nullptr) {
+            app.Loudness()->EndProgramme();
+        }
+        if (app.SoundLevel() != nullptr) {
+            app.SoundLevel()->Finish();
+        }
     }
     if (!process.ended && app.testRun().TestRunning) {
         app.StartStopButtonClick();
@@ -250,6 +287,21 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
                      options.input.c_str(), static_cast<long long>(reader.SamplesAboveFullScale()));
     }
 
+    if (const SoundLevelMeter* meter = app.SoundLevel()) {
+        if (!app.settings().SplSensitivity) {
+            std::fprintf(err,
+                         "tarnwick-analyse: sound level is uncalibrated (no --spl-sensitivity): "
+                         "its levels are dB relative to a full-scale sine\n");
+        }
+        if (meter->OverloadsTotal() > 0) {
+            std::fprintf(err,
+                         "tarnwick-analyse: %s: warning: %llu s of the recording held a sample "
+                         "at full scale: their sound levels are of a clipped signal\n",
+                         options.input.c_str(),
+                         static_cast<unsigned long long>(meter->OverloadsTotal()));
+        }
+    }
+
     bool levelsOk = true;
     if (levels.IsOpen() && !levels.Close()) {
         levelsOk = false;
@@ -260,6 +312,11 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
         levelsOk = false;
         std::fprintf(err, "tarnwick-analyse: %s: writing the loudness log failed (%s)\n",
                      options.loudnessLogFile.c_str(), loudnessLog.Error().c_str());
+    }
+    if (soundLevelLog.IsOpen() && !soundLevelLog.Close()) {
+        levelsOk = false;
+        std::fprintf(err, "tarnwick-analyse: %s: writing the sound level log failed (%s)\n",
+                     options.soundLevelLogFile.c_str(), soundLevelLog.Error().c_str());
     }
     bool snapshotOk = true;
     if (app.meterBitmap() != nullptr) {
@@ -280,6 +337,9 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
     }
     if (options.loudness && app.Loudness() != nullptr) {
         PrintLoudness(out, *app.Loudness());
+    }
+    if (options.soundLevel && app.SoundLevel() != nullptr) {
+        std::fputs(SoundLevelReadouts(*app.SoundLevel(), app.settings()).c_str(), out);
     }
     return process.ended || dialogs.messages > 0 || !levelsOk || !snapshotOk ? kAnalyseFailed
                                                                              : kAnalyseOk;

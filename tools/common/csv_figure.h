@@ -1,6 +1,6 @@
 #pragma once
-// A figure of the programs' CSV logs: one decimal and a point whatever the
-// locale, "-inf" where there is nothing to measure, then a comma.
+// A figure of the programs' CSV logs: one decimal (or `decimals`) and a point
+// whatever the locale, "-inf" where there is nothing to measure, then a comma.
 
 #include <charconv>
 #include <cmath>
@@ -8,14 +8,14 @@
 
 namespace tarnwick {
 
-inline void AppendCsvFigure(std::string& row, double value) {
+inline void AppendCsvFigure(std::string& row, double value, int decimals = 1) {
     if (!std::isfinite(value)) {
         row += value > 0 ? "inf," : "-inf,";
         return;
     }
     char digits[64];
     const std::to_chars_result end =
-        std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, 1);
+        std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, decimals);
     row.append(digits, static_cast<size_t>(end.ptr - digits));
     row.push_back(',');
 }

@@ -1,16 +1,15 @@
-#include "tools/analyse/loudness_feed.h"
+#include "tools/analyse/recording_feed.h"
 
 #include <algorithm>
 
 #include "core/capture_format.h"
-#include "loudness/loudness_meter.h"
 
 namespace tarnwick {
 
-LoudnessFeed::LoudnessFeed(LoudnessMeter& meter, unsigned channels, int rate)
-    : meter_(meter), channels_(channels), rate_(static_cast<uint64_t>(rate)) {}
+RecordingFeed::RecordingFeed(unsigned channels, int rate)
+    : channels_(channels), rate_(static_cast<uint64_t>(rate)) {}
 
-void LoudnessFeed::Hold(const float* samples, size_t frames) {
+void RecordingFeed::Hold(const float* samples, size_t frames) {
     // What was fed is dropped once it is most of what is held.
     if (taken_ > 0 && taken_ * 2 >= held_.size()) {
         held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(taken_));
@@ -19,7 +18,7 @@ void LoudnessFeed::Hold(const float* samples, size_t frames) {
     held_.insert(held_.end(), samples, samples + frames * channels_);
 }
 
-void LoudnessFeed::FeedUntil(uint64_t meterFrames) {
+void RecordingFeed::FeedUntil(uint64_t meterFrames) {
     // The recording's frame nearest the engine's time.
     const uint64_t due = (meterFrames * rate_ + kSampleRate / 2) / kSampleRate;
     if (due > fed_) {
@@ -27,17 +26,18 @@ void LoudnessFeed::FeedUntil(uint64_t meterFrames) {
     }
 }
 
-void LoudnessFeed::FeedAll() {
+void RecordingFeed::FeedAll() {
     Feed((held_.size() - taken_) / channels_);
-    meter_.EndProgramme();
 }
 
-void LoudnessFeed::Feed(size_t frames) {
+void RecordingFeed::Feed(size_t frames) {
     frames = std::min(frames, (held_.size() - taken_) / channels_);
     if (frames == 0) {
         return;
     }
-    meter_.AddSamples(held_.data() + taken_, frames);
+    for (const Taker& take : takers_) {
+        take(held_.data() + taken_, frames);
+    }
     taken_ += frames * channels_;
     fed_ += frames;
 }

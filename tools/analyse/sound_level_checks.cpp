@@ -1,0 +1,98 @@
+#include "tools/analyse/sound_level_checks.h"
+
+#include <cstdint>
+#include <vector>
+
+#include "core/capture_format.h"
+#include "spl/calibration.h"
+#include "spl/self_test.h"
+#include "tools/analyse/analyser_run.h"
+#include "tools/analyse/readout_figure.h"
+#include "tools/analyse/recording_reader.h"
+
+namespace tarnwick {
+namespace {
+
+// The reader's frames at 44100 Hz are read in stretches of this many and
+// dropped: the calibration takes the recording's own samples.
+constexpr int64_t kReadFrames = 8192;
+
+// `SPL Channel`: 0 left, 1 right, 2 both.
+MeasuredChannel ChannelOf(int32_t setting) {
+    return setting == 1   ? MeasuredChannel::kRight
+           : setting == 2 ? MeasuredChannel::kBoth
+                          : MeasuredChannel::kLeft;
+}
+
+}  // namespace
+
+int RunCalibration(const AnalyserOptions& options, std::FILE* out, std::FILE* err) {
+    const char* input = options.input.c_str();
+    RecordingReader reader(options.input);
+    if (!reader.IsOpen()) {
+        std::fprintf(err, "tarnwick-analyse: %s\n", reader.Error().c_str());
+        return kAnalyseBadInput;
+    }
+    SoundLevelSetup setup;
+    setup.sampleRate = static_cast<unsigned long>(reader.SampleRate());
+    setup.channels = static_cast<unsigned>(reader.Channels());
+    setup.channel = ChannelOf(options.settings.SplChannel);
+    if (const std::string error = SoundLevelMeter::SetupError(setup); !error.empty()) {
+        std::fprintf(err, "tarnwick-analyse: %s: %s\n", input, error.c_str());
+        return kAnalyseBadInput;
+    }
+
+    const auto longest =
+        static_cast<size_t>(kLongestCalibrationS * reader.SampleRate()) * setup.channels;
+    std::vector<float> samples;
+    bool tooLong = false;
+    reader.SetNativeListener([&](const float* stretch, size_t frames) {
+        const size_t count = frames * setup.channels;
+        tooLong = tooLong || samples.size() + count > longest;
+        if (!tooLong) {
+            samples.insert(samples.end(), stretch, stretch + count);
+        }
+    });
+    std::vector<uint8_t> dropped(static_cast<size_t>(kReadFrames) * kBytesPerFrame);
+    while (!tooLong && reader.Read(dropped.data(), kReadFrames) > 0) {
+    }
+    if (tooLong) {
+        std::fprintf(err,
+                     "tarnwick-analyse: %s: the recording is longer than a calibration takes "
+                     "(%.0f s at most): record %.0f s to %.0f s of the calibrator's tone\n",
+                     input, kLongestCalibrationS, kCalibrationSeconds, kLongestCalibrationS);
+        return kAnalyseFailed;
+    }
+    if (reader.EndedEarly()) {
+        std::fprintf(err,
+                     "tarnwick-analyse: %s: warning: the recording ends before its header says; "
+                     "its %lld frames were measured\n",
+                     input, static_cast<long long>(reader.FramesRead()));
+    }
+
+    CalibrationRequest request;
+    request.frames = samples;
+    request.channels = setup.channels;
+    request.channel = setup.channel;
+    request.sampleRate = setup.sampleRate;
+    request.referenceDb = *options.calibratorDb;
+    request.previousSensitivityDb = options.settings.SplSensitivity;
+    const CalibrationResult result = AnalyseCalibration(request);
+    if (!result.accepted) {
+        std::fprintf(err, "tarnwick-analyse: %s: %s\n", input, result.refusal.c_str());
+        return kAnalyseFailed;
+    }
+    if (!result.warning.empty()) {
+        std::fprintf(err, "tarnwick-analyse: %s: warning: %s\n", input, result.warning.c_str());
+    }
+    std::fprintf(out, "Sensitivity\t%s\n", ReadoutFigure(result.sensitivityDb, "dB").c_str());
+    return kAnalyseOk;
+}
+
+int RunSelfTest(std::FILE* out) {
+    const std::vector<SelfTestRow> rows = RunSoundLevelSelfTest();
+    std::fputs(FormatSelfTestTable(rows).c_str(), out);
+    return AllPassed(rows) ? kAnalyseOk : kAnalyseFailed;
+}
+
+}  // namespace tarnwick
