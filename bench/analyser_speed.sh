@@ -6,7 +6,8 @@
 #   - --loudness on ten minutes at 48 kHz beside ffmpeg's EBU R 128 meter with
 #     true peak (targets: 300 x real time and 1.2 x ffmpeg's speed);
 #   - --loudness-log on one hour and on two (target: two hours in at most 2.3
-#     times the time of one: the cost of a reading does not grow with the test).
+#     times the time of one: the cost of a reading does not grow with the test);
+#   - --spl with its log on the hour-long demo (target: 300 x real time).
 # Results files are written as a user would write them (a record a minute).
 set -euo pipefail
 build=${1:-build-bench}
@@ -83,3 +84,7 @@ two=$(seconds_of "$analyse" --loudness-log "$work/two.csv" "$two_hours")
 report "one hour" 3600 "$one"
 report "two hours" 7200 "$two"
 ratio "two hours against one (target at most 2.3)" "$two" "$one"
+
+echo "== --spl on the hour-long demo recording"
+spl=$(seconds_of "$analyse" --spl --spl-sensitivity 100 --spl-log "$work/spl.csv" "$hour")
+report "tarnwick-analyse --spl --spl-log (target 300 x)" 3600 "$spl"

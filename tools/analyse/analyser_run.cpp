@@ -174,7 +174,12 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
             meter.SetReadingObserver([&] { loudnessLog.AddRow(meter); });
         }
     }
-    if (!app.FormCreate(1, options.settings)) {
+    // The recording is the input its settings belong to: the sound level
+    // sensitivity given is the recording's own, not one stored for another
+    // input.
+    TMeterSettings settings = options.settings;
+    settings.DeviceName = device.DeviceName(0);
+    if (!app.FormCreate(1, settings)) {
         return kAnalyseFailed;
     }
     // Made with the settings FormCreate loaded, before the test starts; a
