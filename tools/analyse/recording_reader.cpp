@@ -12,9 +12,10 @@ namespace tarnwick {
 namespace {
 
 // Stretches the reading thread keeps ready: 100 ms each at another rate than
-// the meter's, where they are converted, and larger ones at the meter's rate.
+// the meter's, where they are converted, and 1.5 s at the meter's rate, where
+// handing a stretch from thread to thread costs more than reading it.
 constexpr size_t kChunksAhead = 8;
-constexpr int64_t kSameRateStretch = 16384;
+constexpr int64_t kSameRateStretch = 65536;
 
 // Whether libsndfile's log of the open saw a chunk whose header declares more
 // bytes than the file holds ("data : 176400 (should be 88200)"): a recording
