@@ -1,7 +1,7 @@
 #include "tools/analyse/analyser_run.h"
 
-#include <QGuiApplication>
 #include <QLocale>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -10,14 +10,13 @@
 
 #include "app/meter_app.h"
 #include "core/simulated_time.h"
-#include "platform/jpeg_image_writer.h"
 #include "platform/posix_text_files.h"
 #include "platform/qt_regional_formats.h"
-#include "platform/qt_text_rasteriser.h"
 #include "settings/memory_settings_key.h"
 #include "tools/analyse/file_wave_input.h"
 #include "tools/analyse/level_log.h"
 #include "tools/analyse/loudness_log.h"
+#include "tools/analyse/picture_toolkit.h"
 #include "tools/analyse/readout_figure.h"
 #include "tools/analyse/recording_feed.h"
 #include "tools/analyse/recording_reader.h"
@@ -29,25 +28,15 @@
 namespace tarnwick {
 namespace {
 
-// Text on the picture needs Qt's fonts, which need a GUI application object;
-// the analyser never shows a window, so it asks for the offscreen platform
-// unless the user named one. Made once and kept for the process.
-void EnsureGuiApplication() {
-    if (QCoreApplication::instance() != nullptr) {
-        return;
-    }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    // Standard error carries the analyser's own messages, one line each; the
-    // toolkit's remarks about the session (no XDG_RUNTIME_DIR, say) are not
-    // about the measurement.
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
-    static int argc = 1;
-    static char name[] = "tarnwick-analyse";
-    static char* argv[] = {name, nullptr};
-    static QGuiApplication application(argc, argv);
-}
+// A run without a picture writes no image file: the port refuses.
+class NoImageFiles : public IImageWriter {
+public:
+    FileResult WriteJpeg(const std::string&, const RasterImage&, int) override { return Refused(); }
+    FileResult WritePng(const std::string&, const RasterImage&) override { return Refused(); }
+
+private:
+    static FileResult Refused() { return {ENOTSUP, "no picture is drawn without --snapshot"}; }
+};
 
 bool IsKnownLocale(const std::string& name, const QLocale& locale) {
     return locale.language() != QLocale::C || name == "C" || name == "POSIX";
@@ -136,15 +125,22 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
     PosixTextFiles files;
     HeadlessShell shell;
     SilentWaveOutput output;
-    JpegImageWriter images;
-    // The picture is drawn only when it is to be saved.
-    std::optional<QtTextRasteriser> text;
+    // The picture is drawn only when it is to be saved, and the toolkit that
+    // draws it is loaded only then.
+    NoImageFiles noImages;
+    PictureToolkit* toolkit = nullptr;
     if (!options.snapshotFile.empty()) {
-        EnsureGuiApplication();
-        text.emplace();
+        std::string error;
+        toolkit = LoadPictureToolkit(error);
+        if (toolkit == nullptr) {
+            std::fprintf(err, "tarnwick-analyse: %s: cannot draw the picture: %s\n",
+                         options.snapshotFile.c_str(), error.c_str());
+            return kAnalyseFailed;
+        }
     }
+    IImageWriter& images = toolkit != nullptr ? toolkit->Images() : noImages;
     MeterApp app(MeterPorts{clock, timers, device, output, formats, dialogs, process, store, files,
-                            shell, images, text ? &*text : nullptr});
+                            shell, images, toolkit != nullptr ? &toolkit->Text() : nullptr});
     // Nothing is replayed without a window.
     app.KeepNoTestAudio();
 
@@ -235,7 +231,7 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
     const uint64_t framesPerBlock =
         static_cast<uint64_t>(app.settings().BlockBytes / kBytesPerFrame);
     const uint64_t firstDrawnBlock =
-        text ? FirstBlockToDraw(reader, app, framesPerBlock) : kDrawEveryBlock;
+        toolkit != nullptr ? FirstBlockToDraw(reader, app, framesPerBlock) : kDrawEveryBlock;
     app.DrawEveryBlock(firstDrawnBlock == kDrawEveryBlock);
     uint64_t drawnBlocks = 0;
     for (uint64_t block = 1; framesPerBlock > 0 && !process.ended; ++block) {
