@@ -77,7 +77,8 @@ AnalyseBlockResult Analyse(AnalyserPath path, const AnalyseBlockInput& in, Sampl
         i = ScanPeaks(path, Integrate, in.bytes, in.frameCount, p, largestSum);
         if constexpr (From == Source::kRecording) {
             max = largestSum > max ? largestSum : max;
-            if (hasStore) {
+            // An empty block may have no bytes at all: nothing to copy.
+            if (hasStore && i > 0) {
                 const int32_t room = store.capacity > position ? store.capacity - position : 0;
                 const int32_t bytes = i * 4 < room ? i * 4 : room;
                 std::memcpy(store.data + position, in.bytes, static_cast<size_t>(bytes));
