@@ -170,6 +170,7 @@ int32_t AnalyseChunks(const uint8_t* bytes, int32_t frameCount, BlockPeaks& out,
     largestSum = Lane(largest, 2);
     return i;
 }
+
 }  // namespace
 
 int32_t ScanPeaksSse2(bool integrate, const uint8_t* bytes, int32_t frameCount, BlockPeaks& peaks,
