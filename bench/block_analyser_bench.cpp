@@ -6,6 +6,7 @@
 
 #include "audio/test_signal.h"
 #include "core/block_analyser.h"
+#include "core/block_analyser_paths.h"
 
 namespace tarnwick {
 namespace {
@@ -46,6 +47,32 @@ BENCHMARK(BM_AnalyseBlock)
     ->Args({1, 882})
     ->Args({0, 16000})
     ->Args({1, 16000});
+
+// Each path on the default sweep's block: AnalyseBlock takes the fastest that
+// runs, so the others are measured here only.
+void BM_AnalyserPath(benchmark::State& state) {
+    const auto path = static_cast<AnalyserPath>(state.range(0));
+    if (!AnalyserPathRuns(path)) {
+        state.SkipWithError("this processor does not run the path");
+        return;
+    }
+    constexpr int32_t kFrames = 882;
+    const std::vector<uint8_t> bytes = Programme(kFrames);
+    AnalyseBlockInput input;
+    input.bytes = bytes.data();
+    input.frameCount = kFrames;
+    input.integrate = state.range(1) != 0;
+    int32_t systemMax = 0;
+    for (auto _ : state) {
+        AnalyseBlockResult result = AnalyseBlockOn(path, input, SampleStoreAccess{}, systemMax);
+        benchmark::DoNotOptimize(result);
+    }
+    state.counters["frames/s"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * kFrames, benchmark::Counter::kIsRate);
+}
+
+// Paths: 0 frame by frame, 1 SSE2, 2 AVX2.
+BENCHMARK(BM_AnalyserPath)->ArgNames({"path", "integrate"})->ArgsProduct({{0, 1, 2}, {0, 1}});
 
 }  // namespace
 }  // namespace tarnwick
