@@ -55,6 +55,14 @@ CivilDateTime ToCivil(LocalDateTime t) {
     return c;
 }
 
+std::string StampText(LocalDateTime at) {
+    const CivilDateTime c = ToCivil(at);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", c.year, c.month, c.day,
+                  c.hour, c.minute, c.second);
+    return text;
+}
+
 std::string Iso8601(const ZonedDateTime& at) {
     const CivilDateTime c = ToCivil(at.Local());
     const int32_t offsetMin = std::abs(at.utcOffsetS) / 60;

@@ -49,6 +49,10 @@ struct ZonedDateTime {
     }
 };
 
+// "2026-12-09 21:04:05": the local date and time to the second, as the
+// programs stamp a logged line or a calibration.
+std::string StampText(LocalDateTime at);
+
 // "2026-12-10T05:08:51+01:00": ISO 8601 to the second, with the offset from UTC
 // ("Z" is never written, so every stamp has the same shape).
 std::string Iso8601(const ZonedDateTime& at);

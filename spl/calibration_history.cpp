@@ -35,14 +35,6 @@ std::string Quoted(std::string_view field) {
     return out + "\"";
 }
 
-std::string DateText(LocalDateTime when) {
-    const CivilDateTime c = ToCivil(when);
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", c.year, c.month, c.day,
-                  c.hour, c.minute, c.second);
-    return text;
-}
-
 bool ParseInt(std::string_view text, int& value) {
     const std::from_chars_result r = std::from_chars(text.data(), text.data() + text.size(), value);
     return r.ec == std::errc{} && r.ptr == text.data() + text.size();
@@ -111,7 +103,7 @@ std::string CalibrationHistoryHeader() {
 }
 
 std::string FormatCalibrationRow(const CalibrationRecord& record) {
-    std::string row = DateText(record.when) + "," + Quoted(record.input) + ",";
+    std::string row = StampText(record.when) + "," + Quoted(record.input) + ",";
     if (record.referenceDb) {
         row += Fixed(*record.referenceDb, kReferenceDecimals);
     }

@@ -24,6 +24,7 @@
 
 #include "display/meter_bitmap.h"
 #include "ui/about_box.h"
+#include "ui/key_chords.h"
 #include "ui/paint_log.h"
 #include "ui/window_places.h"
 
@@ -171,12 +172,6 @@ private:
 };
 
 namespace {
-
-// The modifiers that make a key another key: Alt+F is the File menu's, never
-// Close File. Shift and the keypad leave a key as it is.
-Qt::KeyboardModifiers Chords(Qt::KeyboardModifiers modifiers) {
-    return modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
-}
 
 char32_t UserDecimalSeparator() {
     const QString point = QLocale().decimalPoint();

@@ -1,6 +1,7 @@
 #include "ui/sound_level_window.h"
 #include "platform/qt_user_dialogs.h"
 #include "platform/window_stacking.h"
+#include "ui/key_chords.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -301,7 +302,7 @@ void TSoundLevelWindow::PaintGraph(QPainter& painter, const QRect& box,
 void TSoundLevelWindow::keyPressEvent(QKeyEvent* event) {
     // P closes the window, as it opened it from the main window.
     if (!event->isAutoRepeat() && event->key() == Qt::Key_P &&
-        (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) == 0) {
+        Chords(event->modifiers()) == Qt::NoModifier) {
         close();
         return;
     }

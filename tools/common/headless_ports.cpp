@@ -13,18 +13,10 @@ void ConsoleDialogs::MessageBox(const std::string& text, const std::string& capt
             c = ' ';
         }
     }
-    const std::string stamp = clock_ != nullptr ? StampOf(clock_->Now()) + " " : "";
+    const std::string stamp = clock_ != nullptr ? StampText(clock_->Now()) + " " : "";
     std::fprintf(out_, "%s%s: %s: %s\n", stamp.c_str(), program_.c_str(), caption.c_str(),
                  line.c_str());
     std::fflush(out_);
-}
-
-std::string StampOf(LocalDateTime at) {
-    const CivilDateTime c = ToCivil(at);
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", c.year, c.month, c.day,
-                  c.hour, c.minute, c.second);
-    return text;
 }
 
 std::optional<SaveFileAnswer> ConsoleDialogs::SaveFile(const SaveFileRequest&) {

@@ -15,9 +15,6 @@
 
 namespace tarnwick {
 
-// "2026-12-09 21:04:05": the stamp of a logged line.
-std::string StampOf(LocalDateTime at);
-
 class ConsoleDialogs : public IUserDialogs {
 public:
     // Each message is one line, "<program>: <caption>: <text>", after the date

@@ -14,7 +14,7 @@
 #include <sstream>
 #include <thread>
 
-#include "tools/common/headless_ports.h"
+#include "core/local_time.h"
 
 extern char** environ;
 
@@ -107,7 +107,7 @@ bool AlarmCommand::Run(const AlarmChange& change, LocalDateTime at, std::string&
     std::vector<std::string> variables = {
         std::string("TARNWICK_ALARM=") + AlarmName(change.kind),
         std::string("TARNWICK_STATE=") + (change.set ? "set" : "clear"),
-        std::string("TARNWICK_LEVEL_DB=") + level, "TARNWICK_TIME=" + StampOf(at)};
+        std::string("TARNWICK_LEVEL_DB=") + level, "TARNWICK_TIME=" + StampText(at)};
     for (char** v = environ; *v != nullptr; ++v) {
         if (std::strncmp(*v, "TARNWICK_", 9) != 0) {
             variables.emplace_back(*v);
