@@ -22,6 +22,11 @@ public:
     // larger values taken as they are) and returns the sum, over the frames and
     // the channels, of the squared weighted samples.
     double SumOfSquares(const float* samples, size_t frames);
+    // The filters at rest, as before the first sample.
+    void Reset() {
+        shelfState_ = State{};
+        highPassState_ = State{};
+    }
 
 private:
     struct Biquad {

@@ -7,6 +7,8 @@
 #include <initializer_list>
 #include <limits>
 
+#include "core/finite_samples.h"
+
 namespace tarnwick {
 namespace {
 
@@ -106,6 +108,13 @@ size_t LoudnessMeter::FramesToBoundary(const Stretch& stretch) const {
 }
 
 void LoudnessMeter::AddSamples(const float* samples, size_t frames) {
+    const size_t count = frames * channels_;
+    if (const size_t nonFinite = CountNonFinite(samples, count); nonFinite > 0) {
+        nonFinite_ += nonFinite;
+        finite_.resize(count);
+        CopyAsFinite(samples, count, finite_.data());
+        samples = finite_.data();
+    }
     while (frames > 0) {
         // Pieces end where a slice of the live readings, the test or the
         // period ends, and where the true peak of a stretch starts counting.
@@ -183,6 +192,16 @@ void LoudnessMeter::EndProgramme() {
     // The oversampled values of the last frames come out as silence follows
     // them; the loudness keeps only whole slices, as ever.
     AddTruePeakOnly(truePeak_.Delay());
+}
+
+void LoudnessMeter::StartStream() {
+    weighting_.Reset();
+    truePeak_.StartStream();
+    live_.Clear();
+    liveEnergy_ = 0.0;
+    liveFrames_ = 0;
+    momentary_ = kMinusInfinity;
+    shortTerm_ = kMinusInfinity;
 }
 
 void LoudnessMeter::TakeReading() {

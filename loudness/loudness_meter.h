@@ -58,12 +58,23 @@ public:
     void AddCaptureFrames(const uint8_t* bytes, size_t count);
     // Frames of the programme's own channels (one sample a frame for mono),
     // interleaved; 1.0 is full scale, and samples beyond it are measured as
-    // they are.
+    // they are. A sample that is no number (NaN, infinity) is measured as
+    // silence and counted.
     void AddSamples(const float* samples, size_t frames);
+    // Samples that were no numbers, since the meter was made.
+    uint64_t NonFiniteSamples() const { return nonFinite_; }
     // The programme has ended: the true peak of its last few frames, which the
     // oversampling still holds back, is taken. Frames added afterwards follow
     // silence.
     void EndProgramme();
+
+    // A new stream starts with the next frame: the input was opened again
+    // after a loss, or another input was chosen. The weighting filter starts
+    // at rest, the true peak takes no value interpolated across the join,
+    // and momentary and short-term loudness start again as at the meter's
+    // start, so that no reading mixes the audio before a loss with the audio
+    // after it. The figures of the test and the period go on.
+    void StartStream();
 
     // Integrated loudness, range, the true-peak maximum and the maxima of
     // momentary and short-term loudness start again: a test starts.
@@ -157,6 +168,8 @@ private:
     uint64_t readings_ = 0;
     std::function<void()> observer_;
     std::vector<float> samples_;  // 16-bit frames as floats
+    std::vector<float> finite_;   // samples with each that is no number as 0
+    uint64_t nonFinite_ = 0;
 };
 
 }  // namespace tarnwick

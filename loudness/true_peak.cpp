@@ -91,7 +91,8 @@ TruePeak::TruePeak(unsigned long sampleRate, unsigned channels)
       factor_(OversamplingFor(sampleRate)),
       taps_(factor_ == 1 ? 1 : (kFilterTaps - 1) / factor_),
       history_(taps_ - 1),
-      delay_(factor_ == 1 ? 0 : kCentreTap / factor_) {
+      delay_(factor_ == 1 ? 0 : kCentreTap / factor_),
+      settle_(history_) {
     // Phase p at input frame n is the value at n - delay_ + p / factor_: the
     // sum of taps p, p + factor_, ... times the samples n, n - 1, ...
     for (unsigned p = 1; p < factor_; ++p) {
@@ -123,14 +124,20 @@ float TruePeak::Add(const float* samples, size_t frames) {
     float peak = 0.0f;
     while (frames > 0) {
         const size_t chunk = std::min(frames, kChunkFrames);
+        const size_t settling = std::min(settle_, chunk);
         for (unsigned c = 0; c < channels_; ++c) {
             float* line = lines_[c].data();
             for (size_t i = 0; i < chunk; ++i) {
                 line[history_ + i] = samples[i * channels_ + c];
             }
-            peak = std::max(peak, Interpolate(line + history_, chunk));
+            // Phase 0 of frame n is the sample delay_ frames before it.
+            for (size_t i = 0; i < settling; ++i) {
+                peak = std::max(peak, std::fabs(line[history_ + i - delay_]));
+            }
+            peak = std::max(peak, Interpolate(line + history_ + settling, chunk - settling));
             std::memmove(line, line + chunk, history_ * sizeof(float));
         }
+        settle_ -= settling;
         samples += chunk * channels_;
         frames -= chunk;
     }

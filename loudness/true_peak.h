@@ -11,6 +11,12 @@
 // outputs at a time: a minute of 48 kHz stereo costs about 10 ms, where
 // libebur128's own interpolator takes 0.4 s and a resampler's passband ends
 // short of the band's top.
+//
+// The interpolated values whose taps reach across the start of a stream (the
+// silence before the first frame, or the last frames of another stream where
+// an input was opened again) are not the programme's: they ring at the step
+// the join makes, up to 1 dB above a steady sine. For the first frames of a
+// stream only the samples themselves count.
 
 #include <array>
 #include <cstddef>
@@ -35,6 +41,9 @@ public:
     // frames bring out. The values of a programme's last Delay() frames come
     // out with the silence after it.
     float Add(const float* samples, size_t frames);
+    // A new stream starts with the next frame (an input opened again): the
+    // values that would interpolate across the join do not count.
+    void StartStream() { settle_ = history_; }
 
     // The coefficients of the interpolated phases, up to 24 taps each.
     static constexpr size_t kMaxTaps = 24;
@@ -50,6 +59,9 @@ private:
     size_t taps_;     // per phase
     size_t history_;  // frames kept from one call to the next: taps_ - 1
     size_t delay_;
+    // Frames still to come whose interpolated values reach back across the
+    // start of the stream: only their samples count.
+    size_t settle_;
     // The coefficients of phases 1 .. factor_ - 1; phase 0 is the delayed
     // sample itself.
     Phases phases_{};

@@ -17,6 +17,9 @@ struct Biquad {
         return y;
     }
 
+    // Forgets the signal so far: the next sample meets a filter at rest.
+    void Reset() { s1_ = s2_ = 0.0; }
+
     // Sets a state that has died away below `floor` to zero. Called between
     // blocks, it keeps a decaying state out of the slow denormal range.
     void FlushBelow(double floor) {

@@ -54,6 +54,13 @@ public:
         a = aGain_ * aOnly_.Process(cRaw);
     }
 
+    // The filters at rest, as before the first sample.
+    void Reset() {
+        lowCut_.Reset();
+        highCut_.Reset();
+        aOnly_.Reset();
+    }
+
     // See Biquad::FlushBelow.
     void FlushBelow(double floor) {
         lowCut_.FlushBelow(floor);

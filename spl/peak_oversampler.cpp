@@ -42,6 +42,15 @@ PeakOversampler::~PeakOversampler() {
     }
 }
 
+void PeakOversampler::StartStream(uint64_t frame) {
+    if (resampler_ != nullptr && soxr_clear(resampler_) != nullptr) {
+        error_ = "oversampling for the C-weighted peak failed: the resampler could not restart";
+        soxr_delete(resampler_);
+        resampler_ = nullptr;
+    }
+    emitted_ = frame * factor_;
+}
+
 std::span<const float> PeakOversampler::Add(const float* frames, size_t count) {
     if (resampler_ == nullptr) {
         if (!error_.empty()) {

@@ -36,6 +36,11 @@ public:
     std::span<const float> Add(const float* frames, size_t count);
     // Oversampled frames given out so far.
     uint64_t Emitted() const { return emitted_; }
+    // A new stream starts with the next frame, input frame `frame` (an input
+    // opened again): the resampler forgets the signal before it, whose last
+    // few milliseconds it still held are not given out, and the output
+    // stands in time with the new stream from Emitted() = frame x Factor().
+    void StartStream(uint64_t frame);
 
 private:
     soxr* resampler_ = nullptr;

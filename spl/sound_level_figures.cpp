@@ -29,11 +29,13 @@ void SoundLevelSums::Merge(const SoundLevelSums& later) {
     cPeak = std::max(cPeak, later.cPeak);
     overloaded = overloaded || later.overloaded;
     overloadedSeconds += later.overloadedSeconds;
+    nonFinite += later.nonFinite;
 }
 
 SoundLevelFigures SoundLevelSums::Figures(double sensitivityDb, unsigned long sampleRate) const {
     SoundLevelFigures f;
     f.overloadedSeconds = overloadedSeconds;
+    f.nonFiniteSamples = nonFinite;
     if (samples == 0) {
         return f;
     }

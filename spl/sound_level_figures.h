@@ -28,6 +28,8 @@ struct SoundLevelFigures {
     // Seconds of the test clock in which a sample reached full scale: the
     // figures above then describe a clipped signal, not the sound.
     uint64_t overloadedSeconds = 0;
+    // Samples that were no numbers (NaN, infinity): measured as silence.
+    uint64_t nonFiniteSamples = 0;
 
     bool Overloaded() const { return overloadedSeconds > 0; }
 };
@@ -45,6 +47,7 @@ struct SoundLevelSums {
     double cPeak = 0.0;                                     // magnitude, 1.0 is full scale
     bool overloaded = false;  // a sample at full scale since the last count
     uint64_t overloadedSeconds = 0;
+    uint64_t nonFinite = 0;  // samples that were no numbers, taken as silence
 
     // Adds a later stretch.
     void Merge(const SoundLevelSums& later);

@@ -28,11 +28,6 @@ constexpr int kSlicesPerSecond = 10;  // statistics take the LAeq of each 100 ms
 constexpr size_t kChunkFrames = 1024;
 constexpr unsigned kStereo = 2;
 
-// The resampler starts from silence: a signal that begins abruptly rings
-// above its true peak for a few samples. The first frames of the stream count
-// by their sample peak alone.
-constexpr uint64_t kOversampleSettleFrames = 64;
-
 // Filter states and averages that have died away below these are set to zero
 // between chunks, so that silence never runs through denormal numbers.
 constexpr double kFilterFloor = 1e-20;
@@ -90,6 +85,7 @@ SoundLevelMeter::SoundLevelMeter(const SoundLevelSetup& setup)
       fCoefficient_(TimeWeightingCoefficient(kFastS, setup.sampleRate)),
       sCoefficient_(TimeWeightingCoefficient(kSlowS, setup.sampleRate)),
       settleFrames_(static_cast<uint64_t>(kSettleTimeConstants * kFastS * setup.sampleRate)),
+      peakSettleFrames_(static_cast<uint64_t>(kStreamSettleS * setup.sampleRate)),
       filters_{WeightingFilters(static_cast<double>(setup.sampleRate)),
                WeightingFilters(static_cast<double>(setup.sampleRate))},
       oversampler_(setup.sampleRate, measured_),
@@ -133,11 +129,16 @@ void SoundLevelMeter::AddFrames(const float* frames, size_t count) {
         if (std::fabs(v) <= kLargestMagnitude) {
             return v;
         }
-        // A damaged float recording can hold anything: what is no sample, or
-        // lies far beyond full scale, overloads, and enters the filters as
-        // silence or at the clamp so that they measure on.
+        // A damaged float recording can hold anything. What is no number
+        // never reaches a sum or a filter: it is silence, counted. What lies
+        // far beyond full scale overloads, and enters at the clamp so that
+        // the filters measure on.
+        if (!std::isfinite(v)) {
+            ++pending_.nonFinite;
+            return 0.0;
+        }
         pending_.overloaded = true;
-        return std::isnan(v) ? 0.0 : std::copysign(kLargestMagnitude, v);
+        return std::copysign(kLargestMagnitude, v);
     });
 }
 
@@ -161,9 +162,13 @@ void SoundLevelMeter::Measure(size_t count) {
     double slow = sMeanSquare_;
     const double kf = fCoefficient_;
     const double ks = sCoefficient_;
-    // Samples from this one on count towards the minimum.
-    const size_t minFrom =
-        frame_ >= settleFrames_ ? 0 : static_cast<size_t>(settleFrames_ - frame_);
+    // Samples from these on count towards the maxima and the minimum.
+    const auto fromStreamStart = [&](uint64_t settle) {
+        const uint64_t from = streamStart_ + settle;
+        return frame_ >= from ? size_t{0} : static_cast<size_t>(from - frame_);
+    };
+    const size_t maxFrom = fromStreamStart(peakSettleFrames_);
+    const size_t minFrom = fromStreamStart(settleFrames_);
     double sumA = 0.0;
     double sumC = 0.0;
     double sumZ = 0.0;
@@ -185,7 +190,9 @@ void SoundLevelMeter::Measure(size_t count) {
             ea = 0.5 * (a * a + a1 * a1);
             ec = 0.5 * (c * c + c1 * c1);
             ez = 0.5 * (x0 * x0 + x1 * x1);
-            peak = std::max(peak, std::max(std::fabs(c), std::fabs(c1)));
+            if (i >= maxFrom) {
+                peak = std::max(peak, std::max(std::fabs(c), std::fabs(c1)));
+            }
             over = over || std::fabs(x0) >= kFullScaleMagnitude ||
                    std::fabs(x1) >= kFullScaleMagnitude;
             weighted_[2 * i] = static_cast<float>(c);
@@ -196,14 +203,18 @@ void SoundLevelMeter::Measure(size_t count) {
             ea = a * a;
             ec = c * c;
             ez = x * x;
-            peak = std::max(peak, std::fabs(c));
+            if (i >= maxFrom) {
+                peak = std::max(peak, std::fabs(c));
+            }
             over = over || std::fabs(x) >= kFullScaleMagnitude;
             weighted_[i] = static_cast<float>(c);
         }
         f += kf * (ea - f);
         slow += ks * (ea - slow);
-        s.fMax = std::max(s.fMax, f);
-        s.sMax = std::max(s.sMax, slow);
+        if (i >= maxFrom) {
+            s.fMax = std::max(s.fMax, f);
+            s.sMax = std::max(s.sMax, slow);
+        }
         if (i >= minFrom) {
             s.fMin = std::min(s.fMin, f);
         }
@@ -252,6 +263,7 @@ void SoundLevelMeter::Flush() {
     second_.Merge(pending_);
     period_.Merge(pending_);
     test_.Merge(pending_);
+    interval_.Merge(pending_);
     pending_ = SoundLevelSums{};
 }
 
@@ -332,9 +344,10 @@ void SoundLevelMeter::TakeOversampledPeaks(uint64_t first, const float* frames, 
                 next = boundary;
             }
         };
-        consider(kOversampleSettleFrames);
+        consider(streamStart_ + peakSettleFrames_);
         consider(testStart_);
         consider(periodStart_);
+        consider(intervalStart_);
         consider(secondStart_);
         for (size_t k = 0; k < waitingCount_; ++k) {
             consider(waiting_[k].start);
@@ -349,8 +362,8 @@ void SoundLevelMeter::TakeOversampledPeaks(uint64_t first, const float* frames, 
             peak = std::max(peak, std::fabs(frames[i]));
         }
         j = end;
-        if (t < kOversampleSettleFrames) {
-            continue;
+        if (t >= streamStart_ && t < streamStart_ + peakSettleFrames_) {
+            continue;  // the oversampler rings at the step the stream starts with
         }
         const double p = peak;
         if (t >= testStart_) {
@@ -358,6 +371,9 @@ void SoundLevelMeter::TakeOversampledPeaks(uint64_t first, const float* frames, 
         }
         if (t >= periodStart_) {
             period_.cPeak = std::max(period_.cPeak, p);
+        }
+        if (t >= intervalStart_) {
+            interval_.cPeak = std::max(interval_.cPeak, p);
         }
         if (t >= secondStart_) {
             second_.cPeak = std::max(second_.cPeak, p);
@@ -413,6 +429,31 @@ void SoundLevelMeter::RestartTest() {
     secondIndex_ = 0;
     secondsDelivered_ = 0;
     lastSecond_ = SoundLevelSecond{};
+}
+
+SoundLevelFigures SoundLevelMeter::TakeInterval() {
+    Flush();
+    SoundLevelFigures figures = interval_.Figures(sensitivityDb_, rate_);
+    if (interval_.overloaded) {
+        figures.overloadedSeconds = std::max<uint64_t>(figures.overloadedSeconds, 1);
+    }
+    interval_ = SoundLevelSums{};
+    intervalStart_ = frame_;
+    return figures;
+}
+
+void SoundLevelMeter::StartStream() {
+    Flush();
+    for (WeightingFilters& filters : filters_) {
+        filters.Reset();
+    }
+    fMeanSquare_ = 0.0;
+    sMeanSquare_ = 0.0;
+    streamStart_ = frame_;
+    // The oversampled tail of the last stream is dropped with the
+    // resampler's state: the seconds waiting for it have all they will get.
+    oversampler_.StartStream(frame_);
+    DeliverCoveredSeconds(false);
 }
 
 void SoundLevelMeter::RestartPeriod() {

@@ -50,6 +50,12 @@ constexpr unsigned long kLowestSplRate = 22050;
 constexpr unsigned long kHighestSplRate = 192000;
 constexpr int kDefaultRollingMinutes = 15;
 constexpr int kLongestRollingMinutes = 60;
+// After the start of a stream, the time whose C-weighted peak and F and S
+// levels count in no maximum: the C weighting's low poles ring at the step a
+// stream starts with for up to 40 ms (a 31.5 Hz sine switched on reads its
+// peak 0.1 dB high until then; 1 kHz for 6 ms), the oversampler for 1.5 ms.
+// A steady sine, started at any phase, then reads its LCpeak within 0.1 dB.
+constexpr double kStreamSettleS = 0.05;
 
 struct SoundLevelSetup {
     unsigned long sampleRate = 44100;  // Hz, kLowestSplRate..kHighestSplRate
@@ -89,7 +95,9 @@ public:
     SoundLevelMeter& operator=(const SoundLevelMeter&) = delete;
 
     // Interleaved frames of setup.channels samples, 1.0 being full scale. A
-    // sample that is not a number, or beyond 1000, marks an overload.
+    // sample that is no number (NaN, infinity) is measured as silence and
+    // counted (nonFiniteSamples); one beyond 1000 marks an overload and is
+    // measured at that bound.
     void AddFrames(const float* frames, size_t count);
     // Interleaved 16-bit frames in the host's byte order.
     void AddFrames16(const int16_t* frames, size_t count);
@@ -110,6 +118,21 @@ public:
     // again. A 100 ms level that straddles the restart counts in the new
     // period.
     void RestartPeriod();
+    // The figures of the frames fed since the last call (or since the meter
+    // was made), and an interval starts again: a caller's own stretch, cut
+    // between any two frames, such as a log's row of a wall-clock second.
+    // Its LCpeak holds the oversampled peaks known now, and the sample peak
+    // of the last few milliseconds, whose oversampled values the resampler
+    // still holds. No frames: every level minus infinity.
+    SoundLevelFigures TakeInterval();
+    // A new stream starts with the next frame: the input was opened again
+    // after a loss, or another input was chosen. The frames on either side
+    // are no one signal, so the filters, the F and S averages and the
+    // oversampler start at rest as they did for the first frame, and the
+    // peaks and maxima of the next kStreamSettleS (the weighting
+    // filters' and the oversampler's ringing at the step) count in no
+    // maximum; the F minimum waits for F to settle. Levels and exposure go on.
+    void StartStream();
 
     // Applies to every figure read from now on; the exposure counter
     // accumulates at the sensitivity of the moment.
@@ -181,7 +204,8 @@ private:
     unsigned measured_;  // 1, or 2 for both channels
     double fCoefficient_;
     double sCoefficient_;
-    uint64_t settleFrames_;  // before this, no minimum is taken
+    uint64_t settleFrames_;      // after a stream's start, before this no minimum is taken
+    uint64_t peakSettleFrames_;  // and before this no maximum
 
     std::array<WeightingFilters, 2> filters_;
     PeakOversampler oversampler_;
@@ -190,8 +214,10 @@ private:
 
     // Frames since the meter was made, and where the current stretches began.
     uint64_t frame_ = 0;
+    uint64_t streamStart_ = 0;
     uint64_t testStart_ = 0;
     uint64_t periodStart_ = 0;
+    uint64_t intervalStart_ = 0;
     uint64_t secondStart_ = 0;
     uint64_t secondIndex_ = 0;
 
@@ -199,6 +225,7 @@ private:
     SoundLevelSums second_;
     SoundLevelSums period_;
     SoundLevelSums test_;
+    SoundLevelSums interval_;
 
     int slice_ = 0;  // 100 ms slice of the second, 0..9
     double sliceSumA_ = 0.0;
