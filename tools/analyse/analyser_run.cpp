@@ -281,6 +281,13 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
                      options.snapshotFile.c_str(),
                      static_cast<unsigned long long>(kSweepColumns - drawnBlocks));
     }
+    if (reader.NonFiniteSamples() > 0) {
+        std::fprintf(err,
+                     "tarnwick-analyse: %s: warning: %lld samples are no numbers (NaN or "
+                     "infinity), the first at %.3f s; every figure measures them as silence\n",
+                     options.input.c_str(), static_cast<long long>(reader.NonFiniteSamples()),
+                     static_cast<double>(reader.FirstNonFiniteFrame()) / reader.SampleRate());
+    }
     if (reader.SamplesAboveFullScale() > 0) {
         std::fprintf(err,
                      "tarnwick-analyse: %s: warning: %lld samples lie above full scale; the "

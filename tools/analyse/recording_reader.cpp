@@ -174,7 +174,11 @@ int16_t RecordingReader::Sample16(size_t i) const {
             return static_cast<int16_t>(ints_[i] >> 16);
         case Sampling::kDouble: {
             // Scaled as libsndfile scales 16-bit samples (full scale 1.0 is
-            // 32768); beyond full scale they clip.
+            // 32768); beyond full scale they clip. What is no number is
+            // silence.
+            if (!std::isfinite(doubles_[i])) {
+                return 0;
+            }
             const double scaled = std::nearbyint(doubles_[i] * kFullScale);
             return static_cast<int16_t>(std::clamp(scaled, -kFullScale, kFullScale - 1.0));
         }
@@ -208,10 +212,19 @@ int64_t RecordingReader::ReadFrames(int64_t frames, std::vector<int16_t>& stereo
     }
     if (sampling_ == Sampling::kDouble) {
         int64_t above = 0;
+        int64_t nonFinite = 0;
         for (size_t s = 0; s < samples; ++s) {
-            above += std::fabs(doubles_[s]) > 1.0 ? 1 : 0;
+            const double v = doubles_[s];
+            if (!std::isfinite(v)) {
+                if (nonFinite++ == 0 && firstNonFiniteFrame_ < 0) {
+                    firstNonFiniteFrame_ = read_ - got + static_cast<int64_t>(s) / channels_;
+                }
+                continue;
+            }
+            above += std::fabs(v) > 1.0 ? 1 : 0;
         }
         aboveFullScale_ += above;
+        nonFinite_ += nonFinite;
     }
     if (direct) {
         return got;

@@ -59,6 +59,12 @@ public:
     // Samples of a floating-point recording read so far that lie beyond full
     // scale, where the 16-bit frames clip.
     int64_t SamplesAboveFullScale() const { return aboveFullScale_; }
+    // Samples of a floating-point recording read so far that are no numbers
+    // (NaN, infinity): silence in the 16-bit frames, and taken as silence by
+    // the meters that read the recording's own samples. The frame, at the
+    // recording's rate, of the first; -1 while there is none.
+    int64_t NonFiniteSamples() const { return nonFinite_; }
+    int64_t FirstNonFiniteFrame() const { return firstNonFiniteFrame_; }
 
     // Called with every stretch of the recording's own frames (Channels()
     // samples each, interleaved) as it is read. Set before the first Read.
@@ -101,6 +107,8 @@ private:
     std::atomic<int64_t> read_ = 0;
     std::atomic<bool> ended_ = false;
     std::atomic<int64_t> aboveFullScale_ = 0;
+    std::atomic<int64_t> nonFinite_ = 0;
+    std::atomic<int64_t> firstNonFiniteFrame_ = -1;
     bool cut_ = false;
     bool lengthExact_ = false;
     std::string error_;

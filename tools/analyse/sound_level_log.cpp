@@ -69,6 +69,9 @@ void SoundLevelLog::AddRow(const SoundLevelSecond& second, const LevelLimit* lim
     if (f.Overloaded()) {
         what += what.empty() ? "overload" : " overload";
     }
+    if (f.nonFiniteSamples > 0) {
+        what += what.empty() ? "nonfinite" : " nonfinite";
+    }
     row += what + "\n";
     file_.RowAdded();
 }

@@ -9,7 +9,8 @@
 // where nothing was measured. limit_state is ok, warn or limit, empty without
 // a limit. event holds, separated by spaces: the state the limit entered in
 // this second, followed by LCpeak or LAFmax when that criterion set it; and
-// "overload" when the second held a sample at full scale. Written in whole
+// "overload" when the second held a sample at full scale; "nonfinite" when it
+// held samples that were no numbers (NaN, infinity), measured as silence. Written in whole
 // rows (see RowFile).
 
 #include <optional>
