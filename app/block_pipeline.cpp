@@ -59,6 +59,9 @@ void MeterApp::MMWimData(CaptureBlockPtr block) {
         stats_.SystemMax);
     TBlockLevels levels = analysed.levels;
     const char32_t separator = DecimalSeparator();
+    // Readouts blanked while the input was not live show this block's figures.
+    const bool refreshReadouts = figuresBlank_;
+    figuresBlank_ = false;
     if (analysed.systemMaxRose) {
         view_.Label11 = FormatSystemMax(AmplitudeToDb(stats_.SystemMax, 0.0), separator);
     }
@@ -87,7 +90,8 @@ void MeterApp::MMWimData(CaptureBlockPtr block) {
     const bool stereo = IsStereoChannel(channel);
     levels.SelectedPeak = SelectPeak(levels, channel);
     if (UpdateShortTermAverage(stats_, settings_.AverageLength, levels.SelectedPeak,
-                               levels.RightPeak)) {
+                               levels.RightPeak) ||
+        refreshReadouts) {
         view_.ShortAvglDisplay =
             stats_.ShortAverage1 > 0
                 ? FormatLevelReadout(ReadoutDb(static_cast<int32_t>(stats_.ShortAverage1),
@@ -142,7 +146,7 @@ void MeterApp::MMWimData(CaptureBlockPtr block) {
     } else if (bitmap_ != nullptr) {
         DrawHoldMarks(*bitmap_, bars);
     }
-    if (bars.peakReadoutDue) {
+    if (bars.peakReadoutDue || refreshReadouts) {
         view_.PeakDisplay =
             levels.SelectedPeak > 0
                 ? FormatLevelReadout(ReadoutDb(levels.SelectedPeak, settings_.Calibration,
@@ -167,6 +171,27 @@ void MeterApp::MMWimData(CaptureBlockPtr block) {
 
     // 18. Keep three blocks queued.
     capture_.ReissueBlock();
+}
+
+void MeterApp::BlankStaleFigures() {
+    if (figuresBlank_ || InputLive()) {
+        return;
+    }
+    figuresBlank_ = true;
+    view_.PeakDisplay = kNotLiveReadout;
+    view_.ShortAvglDisplay = kNotLiveReadout;
+    lamp_ = TOverLamp{};
+    view_.tooHigh = lamp_.colour;
+    bars_ = TBarState{};
+    if (bitmap_ != nullptr) {
+        TBarFrame empty;
+        empty.stereo = IsStereoChannel(settings_.Channel);
+        const double factor = settings_.CalibrationFactor;
+        DrawBars(*bitmap_, empty,
+                 AmplitudeToHeight(DbToAmplitude(settings_.LowerVol), factor, scale_.heights),
+                 AmplitudeToHeight(DbToAmplitude(settings_.UpperVol), factor, scale_.heights),
+                 settings_);
+    }
 }
 
 }  // namespace tarnwick

@@ -12,7 +12,8 @@ InputWatch::InputWatch(IClock& clock, ITimerFactory& timers, Actions actions)
 }
 
 void InputWatch::Opened() {
-    lost_ = false;
+    state_ = State::kOpen;
+    delivered_ = false;
     retryTimer_->Disarm();
     lastBlockTick_ = lastCheckTick_ = clock_.TickCount();
     checkTimer_->Arm();
@@ -24,15 +25,35 @@ void InputWatch::StartLost(const std::string& reason) {
     Lose(reason);
 }
 
+void InputWatch::BlockArrived() {
+    lastBlockTick_ = clock_.TickCount();
+    delivered_ = true;
+    if (state_ != State::kReopened) {
+        return;
+    }
+    state_ = State::kOpen;
+    retryTimer_->Disarm();
+    if (events_.back) {
+        events_.back();
+    }
+}
+
 void InputWatch::Failed(const std::string& reason) {
-    if (!lost_) {
+    if (state_ == State::kReopened) {
+        // The reopened stream failed before it delivered: still the same loss.
+        actions_.close();
+        state_ = State::kLost;
+        return;
+    }
+    if (state_ == State::kOpen) {
         actions_.close();
         Lose(reason);
     }
 }
 
 void InputWatch::Lose(const std::string& reason) {
-    lost_ = true;
+    state_ = State::kLost;
+    delivered_ = false;
     retryTimer_->Arm();
     if (events_.lost) {
         events_.lost(reason);
@@ -43,7 +64,7 @@ void InputWatch::Check() {
     const uint32_t now = clock_.TickCount();
     const uint32_t sinceCheck = now - lastCheckTick_;
     lastCheckTick_ = now;
-    if (lost_) {
+    if (state_ != State::kOpen) {
         if (actions_.tickWhileLost) {
             actions_.tickWhileLost();
         }
@@ -62,14 +83,19 @@ void InputWatch::Check() {
 }
 
 void InputWatch::Retry() {
+    if (state_ == State::kReopened) {
+        // Opened at the last retry and silent since: a suspended source.
+        // Closed and opened afresh, still lost.
+        actions_.close();
+        state_ = State::kLost;
+    }
     std::string failure;
     if (!actions_.reopen(failure)) {
         return;  // still lost; tried again at the next retry
     }
-    Opened();
-    if (events_.back) {
-        events_.back();
-    }
+    state_ = State::kReopened;
+    delivered_ = false;
+    lastBlockTick_ = clock_.TickCount();
 }
 
 }  // namespace tarnwick

@@ -17,6 +17,7 @@ MeterApp::MeterApp(const MeterPorts& ports)
         ports_.timers.CreateTimer(kAutoStartTimerMs, [this] { AutoStartTimerTimer(); });
     autoStopTimer_ = ports_.timers.CreateTimer(kAutoStopTimerMs, [this] { AutoStopTimerTimer(); });
     replayTimer_ = ports_.timers.CreateTimer(kReplayTimerInitialMs, [this] { ReplayTimerTimer(); });
+    liveTimer_ = ports_.timers.CreateTimer(kLiveCheckMs, [this] { BlankStaleFigures(); });
     if (ports_.text != nullptr) {
         bitmap_ = std::make_unique<MeterBitmap>(*ports_.text);
     }
@@ -53,6 +54,7 @@ bool MeterApp::FormCreate(int32_t instanceNumber, const TMeterSettings& stored) 
     }
     ApplyLoadedSettings(stored);
     secondTimer_->Arm();
+    liveTimer_->Arm();
     if (requireNamedInput_ && inputWatch_ != nullptr) {
         wantedInput_ = settings_.DeviceName;
         std::string failure;
@@ -112,6 +114,7 @@ void MeterApp::ApplyLoadedSettings(const TMeterSettings& stored) {
 }
 
 bool MeterApp::OpenCapture() {
+    streamStarting_ = true;
     return capture_.OpenCapture(
         settings_.DeviceIndex, store_,
         [this](CaptureBlockPtr block) { BlockFilled(std::move(block)); },
@@ -131,17 +134,17 @@ void MeterApp::WatchInput(InputWatch::Events events) {
 }
 
 void MeterApp::KeepMeasuringThroughALostInput() {
+    // The message tells; it holds no keys while measuring goes on, and it
+    // goes when its cause does.
     WatchInput({[this](const std::string&) {
-                    ports_.dialogs.MessageBox(
-                        "Soundcard not available, input channel may be in use by another "
-                        "program, or microphone not plugged in.",
-                        kTarnwickErrorCaption);
+                    ports_.dialogs.Notice(kInputLostMessage, kTarnwickErrorCaption);
                     savedLabel2_ = view_.Label2;
                     savedLabel3_ = view_.Label3;
                     view_.Label2 = kInputLostLabel;
                     view_.Label3 = "\"" + settings_.DeviceName + "\" - " + kInputRetryText;
                 },
                 [this] {
+                    ports_.dialogs.WithdrawNotice(kInputLostMessage, kTarnwickErrorCaption);
                     view_.Label2 = savedLabel2_;
                     view_.Label3 = savedLabel3_;
                     nextSaveLabelKey_ = NextSaveLabelKey{};
@@ -158,17 +161,24 @@ bool MeterApp::ReopenInput(std::string& failure) {
     }
     // The time without input counts as neither over nor under a target.
     restartMarks_ = true;
+    streamStarting_ = true;
     return true;
 }
 
 void MeterApp::BlockFilled(CaptureBlockPtr block) {
-    if (inputWatch_ != nullptr && capture_.IsCurrent(*block)) {
-        inputWatch_->BlockArrived();
+    if (!capture_.IsCurrent(*block)) {
+        // Handed back by a stream closed since (a reset, a lost input): what
+        // it holds is not audio of the input now, and it counts for nothing.
+        return;
     }
     lastBytesWaiting_ = block->bytesWaiting;
-    if (capture_.IsCurrent(*block)) {
-        lastBlockTick_ = ports_.clock.TickCount();
-        blockArrived_ = true;
+    lastBlockTick_ = ports_.clock.TickCount();
+    blockArrived_ = true;
+    if (inputWatch_ != nullptr) {
+        inputWatch_->BlockArrived();  // may say the input is back
+    }
+    if (streamStarting_) {
+        StartStream();
     }
     MMWimData(std::move(block));
     if (blockObserver_) {
@@ -176,8 +186,34 @@ void MeterApp::BlockFilled(CaptureBlockPtr block) {
     }
 }
 
+void MeterApp::StartStream() {
+    streamStarting_ = false;
+    // No reading mixes the audio before a join with the audio after it.
+    ClearShortRings(stats_);
+    if (loudness_ != nullptr && loudnessFromBlocks_) {
+        loudness_->StartStream();
+    }
+    if (soundLevel_ != nullptr && soundLevelFromBlocks_) {
+        soundLevel_->StartStream();
+    }
+}
+
+bool MeterApp::InputLive() {
+    if (!blockArrived_ || (inputWatch_ != nullptr && inputWatch_->Lost())) {
+        return false;
+    }
+    return ports_.clock.TickCount() - lastBlockTick_ < kLiveFiguresMs;
+}
+
+bool MeterApp::LoudnessLive() {
+    return loudness_ != nullptr && loudnessFromBlocks_ && InputLive();
+}
+
 void MeterApp::SwitchInputDevice(int32_t index, const std::string& name) {
     const std::string before = settings_.DeviceName;
+    if (index != settings_.DeviceIndex) {
+        streamStarting_ = true;
+    }
     capture_.SwitchInputDevice(
         settings_, index, name, store_,
         [this](CaptureBlockPtr block) { BlockFilled(std::move(block)); },
@@ -203,10 +239,7 @@ void MeterApp::DeviceFailed(const std::string& reason) {
     // The meter cannot go on without its input, but nothing measured is lost:
     // the window closes the normal way, keeping the settings and the attached
     // results file.
-    ports_.dialogs.MessageBox(
-        "Soundcard not available, input channel may be in use by another program, or "
-        "microphone not plugged in.",
-        kTarnwickErrorCaption);
+    ports_.dialogs.MessageBox(kInputLostMessage, kTarnwickErrorCaption);
     ports_.process.CloseMainWindow();
 }
 

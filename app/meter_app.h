@@ -82,9 +82,15 @@ constexpr uint32_t kReplayTimerInitialMs = 2000;
 // The user guide beside the program.
 std::string HelpPagePath(const std::string& programFolder);
 
-// The sound level figures are live while blocks come at least this often, in
-// milliseconds. The longest block lasts 0.36 s.
-constexpr uint32_t kSoundLevelLiveMs = 1000;
+// The figures that follow the input (the peak and short-term readouts, the
+// bars, momentary and short-term loudness, the live sound level) are live
+// while blocks of the open stream come at least this often, in milliseconds.
+// The longest block lasts 0.36 s. How often the owner looks, and blanks what
+// is no longer live.
+constexpr uint32_t kLiveFiguresMs = 1000;
+constexpr uint32_t kLiveCheckMs = 250;
+// What a live readout shows while it is not live.
+inline const std::string kNotLiveReadout = "--";
 
 // The levels a sound calibrator gives, in dB SPL (94 and 114 are usual).
 constexpr double kLowestCalibratorDb = 70.0;
@@ -211,9 +217,16 @@ public:
     // The sensitivity stored for input `name`, if it was ever calibrated.
     std::optional<double> StoredSensitivity(const std::string& name);
     // The sound level figures follow the input now: a meter runs on the
-    // captured blocks, the input is not lost, and a block came within
-    // kSoundLevelLiveMs. Otherwise they are what was measured until then.
+    // captured blocks and the input is live (InputLive). Otherwise they are
+    // what was measured until then.
     bool SoundLevelLive();
+    // Likewise momentary and short-term loudness.
+    bool LoudnessLive();
+    // Blocks of the stream now open are arriving: the input is not lost and
+    // one came within kLiveFiguresMs. While it is not, the peak and
+    // short-term readouts read kNotLiveReadout and the bars stand empty
+    // (within kLiveCheckMs).
+    bool InputLive();
 
     // --- Calibration -------------------------------------------------------------
 
@@ -433,8 +446,15 @@ private:
     // Opens the input again after a loss (or the named input at the start);
     // false, with `failure` saying why, while it cannot be.
     bool ReopenInput(std::string& failure);
-    // A block from the device: processed, then the observer is told.
+    // A block from the device: processed, then the observer is told; a
+    // block a closed stream hands back is dropped unseen.
     void BlockFilled(CaptureBlockPtr block);
+    // The first block of a stream (opened, opened again, another input) is
+    // about to be measured: the meters start clean at the join.
+    void StartStream();
+    // Every kLiveCheckMs: the live readouts and bars are blanked once the
+    // input is no longer live.
+    void BlankStaleFigures();
     char32_t DecimalSeparator();
 
     MeterPorts ports_;
@@ -470,6 +490,8 @@ private:
     std::optional<CalibrationRecord> sensitivityRecord_;
     uint32_t lastBlockTick_ = 0;
     bool blockArrived_ = false;
+    bool streamStarting_ = true;  // the next block is a stream's first
+    bool figuresBlank_ = false;   // the live readouts and bars were blanked
 
     TSampleStore store_;
     bool replaying_ = false;
@@ -489,6 +511,7 @@ private:
     std::unique_ptr<ITimer> autoStartTimer_;
     std::unique_ptr<ITimer> autoStopTimer_;
     std::unique_ptr<ITimer> replayTimer_;
+    std::unique_ptr<ITimer> liveTimer_;
     std::function<void()> blockObserver_;
     std::unique_ptr<InputWatch> inputWatch_;
     // The next-save line as it was before the input was lost.

@@ -96,13 +96,7 @@ std::optional<double> MeterApp::StoredSensitivity(const std::string& name) {
 }
 
 bool MeterApp::SoundLevelLive() {
-    if (soundLevel_ == nullptr || !soundLevelFromBlocks_ || !blockArrived_) {
-        return false;
-    }
-    if (inputWatch_ != nullptr && inputWatch_->Lost()) {
-        return false;
-    }
-    return ports_.clock.TickCount() - lastBlockTick_ < kSoundLevelLiveMs;
+    return soundLevel_ != nullptr && soundLevelFromBlocks_ && InputLive();
 }
 
 void MeterApp::SoundLevelSecondDone(const SoundLevelSecond& second) {

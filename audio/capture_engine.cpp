@@ -120,10 +120,7 @@ bool TCaptureEngine::OpenInput(int32_t deviceIndex, BlockFilledHandler onFilled,
             Tell("the sound server would not open it");
             return false;
         }
-        dialogs_.MessageBox(
-            "Soundcard not available, input channel may be in use by another program, or "
-            "microphone not plugged in.",
-            kTarnwickErrorCaption);
+        dialogs_.MessageBox(kInputLostMessage, kTarnwickErrorCaption);
         resetDeviceSettings_();
         process_.EndProgram();
         return false;

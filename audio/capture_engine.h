@@ -20,6 +20,10 @@
 namespace tarnwick {
 
 inline const std::string kTarnwickErrorCaption = "Tarnwick Error";
+// What the user is told when the input cannot be used.
+inline const std::string kInputLostMessage =
+    "Soundcard not available, input channel may be in use by another program, or microphone not "
+    "plugged in.";
 // The playback failures name the failure in the caption; the text is "Error".
 inline const std::string kPlaybackErrorText = "Error";
 inline const std::string kNoPlayHandleCaption = "Problem creating play handle";

@@ -79,6 +79,17 @@ void ShowAboveOwner(QDialog& box) {
     box.activateWindow();
 }
 
+// A message above its owner with the focus; a notice above it without.
+void ShowStanding(QDialog& box, bool notice) {
+    if (!notice) {
+        ShowAboveOwner(box);
+        return;
+    }
+    KeepAboveOwner(box);
+    box.show();
+    box.raise();
+}
+
 }  // namespace
 
 QStringList NameFiltersFromFilter(const std::string& filter) {
@@ -139,16 +150,36 @@ int QtUserDialogs::Exec(QDialog& dialog) {
 }
 
 void QtUserDialogs::MessageBox(const std::string& text, const std::string& caption) {
+    Stand(text, caption, false);
+}
+
+void QtUserDialogs::Notice(const std::string& text, const std::string& caption) {
+    Stand(text, caption, true);
+}
+
+void QtUserDialogs::WithdrawNotice(const std::string& text, const std::string& caption) {
+    for (const StandingMessage& m : standing_) {
+        if (m.notice && m.text == text && m.caption == caption && !m.box.isNull()) {
+            m.box->close();  // deletes it: WA_DeleteOnClose
+        }
+    }
+    std::erase_if(standing_, [](const StandingMessage& m) { return m.box.isNull(); });
+}
+
+void QtUserDialogs::Stand(const std::string& text, const std::string& caption, bool notice) {
     std::erase_if(standing_, [](const StandingMessage& m) { return m.box.isNull(); });
     for (const StandingMessage& m : standing_) {
-        if (m.text == text && m.caption == caption) {
+        if (m.text == text && m.caption == caption && m.notice == notice) {
             m.box->raise();
             return;
         }
     }
     auto* box = new QMessageBox(Owner());
     box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::ApplicationModal);
+    box->setWindowModality(notice ? Qt::NonModal : Qt::ApplicationModal);
+    if (notice) {
+        box->setAttribute(Qt::WA_ShowWithoutActivating);
+    }
     box->setWindowTitle(QString::fromStdString(caption));
     // Messages carry paths and device names, never markup.
     box->setTextFormat(Qt::PlainText);
@@ -156,9 +187,9 @@ void QtUserDialogs::MessageBox(const std::string& text, const std::string& capti
     box->setStandardButtons(QMessageBox::Ok);
     box->setDefaultButton(QMessageBox::Ok);
     box->setEscapeButton(QMessageBox::Ok);
-    standing_.push_back({box, text, caption});
+    standing_.push_back({box, text, caption, notice});
     if (!holding_) {
-        ShowAboveOwner(*box);
+        ShowStanding(*box, notice);
     }
 }
 
@@ -171,13 +202,13 @@ void QtUserDialogs::ShowHeldMessages() {
         if (QWidget* owner = Owner(); owner != m.box->parentWidget()) {
             m.box->setParent(owner, m.box->windowFlags());
         }
-        ShowAboveOwner(*m.box);
+        ShowStanding(*m.box, m.notice);
     }
 }
 
 void QtUserDialogs::AnswerStandingMessages() {
     for (const StandingMessage& m : std::vector<StandingMessage>(standing_)) {
-        if (!m.box.isNull()) {
+        if (!m.box.isNull() && !m.notice) {
             m.box->exec();
         }
     }

@@ -50,6 +50,11 @@ public:
     // while it stands. A message with the same text and caption as one still
     // standing is not shown a second time.
     void MessageBox(const std::string& text, const std::string& caption) override;
+    // A message box that is modal to nothing and comes up without the
+    // keyboard focus: the window it lies over keeps the keys. Held at the
+    // start as messages are; withdrawn by WithdrawNotice.
+    void Notice(const std::string& text, const std::string& caption) override;
+    void WithdrawNotice(const std::string& text, const std::string& caption) override;
     // Waits until every message still standing has been answered, for a
     // program about to end or to close its window after its message.
     void AnswerStandingMessages();
@@ -88,7 +93,11 @@ private:
         QPointer<QDialog> box;
         std::string text;
         std::string caption;
+        bool notice = false;
     };
+    // Shows or holds a new box for `text` and `caption`; a box standing with
+    // them is raised instead.
+    void Stand(const std::string& text, const std::string& caption, bool notice);
 
     QWidget* mainWindow_;
     uint32_t lastColour_ = kFirstDialogColour;

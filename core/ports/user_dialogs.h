@@ -28,6 +28,17 @@ public:
     virtual ~IUserDialogs() = default;
     // A message box with one OK button. May return before it is answered.
     virtual void MessageBox(const std::string& text, const std::string& caption) = 0;
+    // A message that tells of a state (an input lost) without asking
+    // anything: it holds the keys of no window, so that what the program does
+    // meanwhile goes on under the user's hands, and it stands until it is read
+    // or WithdrawNotice takes it back when the state has ended. One with the
+    // text and caption of a notice standing is not shown twice. Where notices
+    // cannot be taken back (a console), it is a message.
+    virtual void Notice(const std::string& text, const std::string& caption) {
+        MessageBox(text, caption);
+    }
+    // The state a notice told of has ended: the notice goes, if it stands.
+    virtual void WithdrawNotice(const std::string& /*text*/, const std::string& /*caption*/) {}
     // nullopt when the user cancels.
     virtual std::optional<SaveFileAnswer> SaveFile(const SaveFileRequest& request) = 0;
     // A folder chosen in the folder dialog titled `caption` and opened at

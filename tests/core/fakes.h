@@ -65,6 +65,19 @@ public:
         messages.push_back({text, caption});
     }
 
+    // Notices standing now, and every one shown.
+    void Notice(const std::string& text, const std::string& caption) override {
+        const auto same = [&](const Message& m) { return m.text == text && m.caption == caption; };
+        if (std::find_if(notices.begin(), notices.end(), same) == notices.end()) {
+            notices.push_back({text, caption});
+            noticesShown.push_back({text, caption});
+        }
+    }
+    void WithdrawNotice(const std::string& text, const std::string& caption) override {
+        std::erase_if(notices,
+                      [&](const Message& m) { return m.text == text && m.caption == caption; });
+    }
+
     // Pops the next scripted answer; cancels when none is left.
     std::optional<SaveFileAnswer> SaveFile(const SaveFileRequest& request) override {
         saveRequests.push_back(request);
@@ -114,6 +127,8 @@ public:
     };
 
     std::vector<Message> messages;
+    std::vector<Message> notices;
+    std::vector<Message> noticesShown;
     std::deque<std::optional<SaveFileAnswer>> saveAnswers;
     std::vector<SaveFileRequest> saveRequests;
     std::optional<std::string> folderAnswer;

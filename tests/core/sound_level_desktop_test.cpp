@@ -232,7 +232,7 @@ TEST(SoundLevelDesktop, TheWindowShowsLiveFiguresOnlyWhileTheInputDelivers) {
     EXPECT_EQ(s.light, LimitLight::kRed);
     EXPECT_FALSE(s.prediction.empty());
 
-    h.AdvanceTo(h.Elapsed() + kSoundLevelLiveMs + 100);
+    h.AdvanceTo(h.Elapsed() + kLiveFiguresMs + 100);
     s = view.Update();
     EXPECT_FALSE(s.live);
     EXPECT_EQ(s.liveText, kNoInputText);
