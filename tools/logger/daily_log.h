@@ -25,6 +25,12 @@ inline constexpr const char* kDailyLogHeader =
 inline constexpr const char* kDailyLogHeaderWithSoundLevel =
     "time,left_peak_db,right_peak_db,short_average_db,over_lamp,momentary_lufs,"
     "short_term_lufs,laeq_db,lafmax_db,lcpeak_db,lceq_db,dropouts,event\n";
+// With sound level of an input without a sensitivity: the same figures in dB
+// relative to a full-scale sine, under names that say so.
+inline constexpr const char* kDailyLogHeaderWithUncalibratedSoundLevel =
+    "time,left_peak_db,right_peak_db,short_average_db,over_lamp,momentary_lufs,"
+    "short_term_lufs,laeq_db_uncalibrated,lafmax_db_uncalibrated,lcpeak_db_uncalibrated,"
+    "lceq_db_uncalibrated,dropouts,event\n";
 
 class DailyLog {
 public:

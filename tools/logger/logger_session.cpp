@@ -1,6 +1,8 @@
 #include "tools/logger/logger_session.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "core/capture_format.h"
 #include "core/level_math.h"
@@ -20,6 +22,22 @@ std::string FolderOf(const std::string& path) {
 
 std::string OrNone(const std::string& text) {
     return text.empty() ? std::string("none") : text;
+}
+
+// "2 h 05 min 03 s", "10 min 00 s", "42 s".
+std::string StepText(int64_t seconds) {
+    char text[48];
+    if (seconds >= 3600) {
+        std::snprintf(
+            text, sizeof text, "%lld h %02lld min %02lld s", static_cast<long long>(seconds / 3600),
+            static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
+    } else if (seconds >= 60) {
+        std::snprintf(text, sizeof text, "%lld min %02lld s", static_cast<long long>(seconds / 60),
+                      static_cast<long long>(seconds % 60));
+    } else {
+        std::snprintf(text, sizeof text, "%lld s", static_cast<long long>(seconds));
+    }
+    return text;
 }
 
 }  // namespace
@@ -47,10 +65,21 @@ std::string LoggerSession::InputName() const {
 std::string LoggerSession::StartUpLine() const {
     const InputWatch* watch = app_.inputWatch();
     const bool open = watch != nullptr && !watch->Lost();
+    std::string soundLevel;
+    if (options_.soundLevel) {
+        const std::optional<double>& sensitivity = app_.settings().SplSensitivity;
+        char text[64];
+        std::snprintf(text, sizeof text, ", sound level sensitivity %.2f dB",
+                      sensitivity.value_or(0.0));
+        soundLevel = sensitivity ? std::string(text)
+                                 : std::string(
+                                       ", sound level uncalibrated (dB relative to a "
+                                       "full-scale sine)");
+    }
     return std::string("Tarnwick ") + kVersion + ", " + InputName() + (open ? "" : " (not open)") +
            ", instance " + std::to_string(options_.instance) + ", results file " +
            OrNone(app_.settings().FileOpen ? app_.settings().Filename : "") + ", log folder " +
-           OrNone(options_.logDir) + ", metrics " + OrNone(options_.metrics);
+           OrNone(options_.logDir) + ", metrics " + OrNone(options_.metrics) + soundLevel;
 }
 
 bool LoggerSession::Start(int32_t instance, const TMeterSettings& settings) {
@@ -96,8 +125,13 @@ bool LoggerSession::Start(int32_t instance, const TMeterSettings& settings) {
             Tell(folderError, "Log folder");
             return false;
         }
-        daily_.emplace(ports_.rows, options_.logDir,
-                       options_.soundLevel ? kDailyLogHeaderWithSoundLevel : kDailyLogHeader);
+        // Uncalibrated levels have columns of their own names: they never
+        // share a file with sound pressure levels.
+        const char* header = !options_.soundLevel ? kDailyLogHeader
+                             : app_.settings().SplSensitivity
+                                 ? kDailyLogHeaderWithSoundLevel
+                                 : kDailyLogHeaderWithUncalibratedSoundLevel;
+        daily_.emplace(ports_.rows, options_.logDir, header);
     }
 
     IClock& clock = ports_.meter.clock;
@@ -109,7 +143,7 @@ bool LoggerSession::Start(int32_t instance, const TMeterSettings& settings) {
             lastWrittenSecond_ = *last;
         }
     }
-    lastCheckTick_ = lastBlockTick_ = clock.TickCount();
+    lastPingTick_ = lastBlockTick_ = clock.TickCount();
     app_.SetBlockObserver([this] { OnBlock(); });
     secondTimer_ = ports_.meter.timers.CreateTimer(kSecondCheckMs, [this] { OnSecondCheck(); });
     secondTimer_->Arm();
@@ -189,7 +223,6 @@ void LoggerSession::OnBlock() {
 
 void LoggerSession::OnSoundLevelSecond(const SoundLevelSecond& second,
                                        const std::optional<LimitEvent>&) {
-    row_.AddSoundLevelSecond(second);
     const LevelLimit* limit = app_.SoundLevelLimit();
     const LimitState state = limit != nullptr ? limit->Status().state : LimitState::kOk;
     const double level = limit != nullptr && std::isfinite(limit->Status().laeqWindow)
@@ -204,42 +237,76 @@ void LoggerSession::OnSoundLevelSecond(const SoundLevelSecond& second,
 
 void LoggerSession::OnSecondCheck() {
     IClock& clock = ports_.meter.clock;
+    const uint32_t tick = clock.TickCount();
     const ZonedDateTime now = clock.NowZoned();
     const int64_t second = FloorSecond(now.utcMs);
-    if (second == rowSecond_) {
-        return;
+    if (second != rowSecond_) {
+        WriteRow(rowSecond_, rowOffsetS_);
+        if (second < rowSecond_ || second - rowSecond_ - 1 > kLongestFilledStepS) {
+            ClockStepped(second, now);
+        } else {
+            // Seconds the loop stood still through, or the clock skipped:
+            // each has its row, without figures.
+            for (int64_t s = rowSecond_ + 1; s < second; ++s) {
+                WriteRow(s, now.utcOffsetS);
+            }
+        }
+        rowSecond_ = second;
+        rowOffsetS_ = now.utcOffsetS;
+        ports_.commands.Reap();
+        PublishMetrics();
     }
-    const uint32_t tick = clock.TickCount();
-    const int64_t realSeconds = (tick - lastCheckTick_) / kMsPerSecond;
-    lastCheckTick_ = tick;
-    WriteRow(rowSecond_, rowOffsetS_);
-    const int64_t skipped = second - rowSecond_ - 1;
-    if (skipped > 0 && skipped <= realSeconds) {
-        // The loop stood still for whole seconds: each has its row, without
-        // blocks. (A clock set forward skips seconds that never happened.)
-        for (int64_t s = rowSecond_ + 1; s < second; ++s) {
-            WriteRow(s, now.utcOffsetS);
+    // The loop is alive, whatever the wall clock does: rows may wait for a
+    // clock set back, the service manager's watchdog must not.
+    if (tick - lastPingTick_ >= kMsPerSecond) {
+        lastPingTick_ = tick;
+        ports_.service.Watchdog();
+        if (second == rowSecond_) {
+            PublishMetrics();
         }
     }
-    rowSecond_ = second;
-    rowOffsetS_ = now.utcOffsetS;
-    ports_.commands.Reap();
-    PublishMetrics();
+}
+
+void LoggerSession::ClockStepped(int64_t second, const ZonedDateTime& now) {
+    const int64_t from = rowSecond_;
+    if (second < from) {
+        // The rows written stand; rows go on from the first second after
+        // them, when the clock has caught up.
+        const int64_t resume = std::max(lastWrittenSecond_, from) + 1;
+        Tell("The clock was set back by " + StepText(from + 1 - second) + " (to " +
+                 Iso8601(ZonedDateTime{second * kMsPerSecond, now.utcOffsetS}) +
+                 "): no rows until " +
+                 Iso8601(ZonedDateTime{resume * kMsPerSecond, now.utcOffsetS}) +
+                 ", the first second not written yet.",
+             "Clock");
+        return;
+    }
+    Tell("The clock was set forward by " + StepText(second - from - 1) + " (to " +
+             Iso8601(ZonedDateTime{second * kMsPerSecond, now.utcOffsetS}) +
+             "): the seconds it skipped have no rows.",
+         "Clock");
 }
 
 void LoggerSession::WriteRow(int64_t second, int32_t offsetS) {
+    NoticeTest();
+    if (const LoudnessMeter* loudness = app_.Loudness();
+        loudness != nullptr && loudness->NonFiniteSamples() > nonFiniteSeen_) {
+        nonFiniteSeen_ = loudness->NonFiniteSamples();
+        AddEvent("nonfinite");
+    }
     if (second <= lastWrittenSecond_) {
         // Written already (by a run before a restart, or before the clock was
-        // set back): what came in it goes into the next row.
+        // set back). Its figures are of no row's second and go with it; its
+        // events and dropouts go into the next row written.
+        lastRowHadBlocks_ = false;
+        row_.Drop(app_);
         return;
     }
     lastWrittenSecond_ = second;
-    NoticeTest();
     lastRowHadBlocks_ = row_.HasBlocks();
     const std::string fields = row_.Take(app_, rowDropouts_, event_);
     rowDropouts_ = 0;
     event_.clear();
-    ports_.service.Watchdog();
     if (!daily_) {
         return;
     }
@@ -320,15 +387,18 @@ void LoggerSession::PublishMetrics() {
     metrics_.recordsWritten = files_.written;
     metrics_.failedSaves = files_.failed;
     metrics_.lastRecordUnixSeconds = files_.lastWrittenUtcMs / 1000;
+    metrics_.nonFiniteSamples = loudness != nullptr ? loudness->NonFiniteSamples() : 0;
     if (const SoundLevelMeter* spl = app_.SoundLevel()) {
-        const SoundLevelFigures& second = spl->LastSecond().figures;
-        const bool delivered = spl->SecondsDelivered() > 0 && live;
+        // The second's figures are the last row's: of the frames of its
+        // blocks, none when it had none.
+        const SoundLevelFigures& second = row_.LastSoundLevel();
+        const bool rowLive = lastRowHadBlocks_ && second.durationS > 0.0;
         metrics_.soundLevel = true;
         metrics_.soundLevelCalibrated = app_.settings().SplSensitivity.has_value();
-        metrics_.laeqSecondDb = delivered ? second.laeq : NAN;
-        metrics_.laeqRollingDb = delivered ? spl->RollingLaeq() : NAN;
-        metrics_.lafmaxDb = delivered ? second.lafmax : NAN;
-        metrics_.lcpeakDb = delivered ? second.lcpeak : NAN;
+        metrics_.laeqSecondDb = rowLive ? second.laeq : NAN;
+        metrics_.laeqRollingDb = spl->SecondsDelivered() > 0 && live ? spl->RollingLaeq() : NAN;
+        metrics_.lafmaxDb = rowLive ? second.lafmax : NAN;
+        metrics_.lcpeakDb = rowLive ? second.lcpeak : NAN;
         const LevelLimit* limit = app_.SoundLevelLimit();
         metrics_.splLimitState = limit != nullptr ? static_cast<int>(limit->Status().state) : -1;
         metrics_.splOverloads = spl->OverloadsTotal();

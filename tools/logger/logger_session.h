@@ -7,12 +7,16 @@
 //
 // Everything runs on one thread: the timers, the blocks and the calls below.
 //
-// The rules it keeps:
+// The rules it keeps (app/measurement_rules.h states them for every program):
 // - The input is the one asked for, or none: a missing input is reported and
-//   tried again every 5 s, never replaced (see InputWatch).
+//   tried again every 5 s, never replaced (see InputWatch); it is back when
+//   audio comes from it again.
 // - There is a row for every second, stamped with its UTC offset, with empty
 //   figures for a second without blocks; a second is never written twice, not
-//   even across a restart.
+//   even across a restart. The wall clock set back: a message, and rows go on
+//   from the first second not written yet; set forward: the seconds it
+//   skipped get empty rows, up to an hour of them. The service manager hears
+//   the loop is alive every second, rows or not.
 // - Files given are appended to, never emptied, and come back when deleted.
 
 #include <cstdint>
@@ -46,6 +50,9 @@ class LoggerSession {
 public:
     // How often the session looks whether a second of the wall clock passed.
     static constexpr uint32_t kSecondCheckMs = 100;
+    // A wall clock set forward by up to this many seconds gets an empty row
+    // for each second it skipped; a longer step gets a message instead.
+    static constexpr int64_t kLongestFilledStepS = 3600;
 
     LoggerSession(const LoggerSessionPorts& ports, LoggerOptions options);
     LoggerSession(const LoggerSession&) = delete;
@@ -73,6 +80,8 @@ private:
     void OnSoundLevelSecond(const SoundLevelSecond& second, const std::optional<LimitEvent>& event);
     // Writes the row of UTC second `second` in the zone offset `offsetS`.
     void WriteRow(int64_t second, int32_t offsetS);
+    // The wall clock stepped from the second being gathered to `second`.
+    void ClockStepped(int64_t second, const ZonedDateTime& now);
     void NoticeTest();
     void AddEvent(const std::string& what);
     void AlarmChanged(const AlarmChange& change);
@@ -102,9 +111,10 @@ private:
     int64_t rowSecond_ = 0;                  // UTC second of the row being gathered
     int32_t rowOffsetS_ = 0;                 // its zone offset
     int64_t lastWrittenSecond_ = INT64_MIN;  // no row at or before it is written
-    uint32_t lastCheckTick_ = 0;
     uint32_t lastBlockTick_ = 0;
-    int64_t streamMs_ = 0;  // the steady clock, widened past its 32-bit wrap
+    uint32_t lastPingTick_ = 0;   // the last liveness ping
+    uint64_t nonFiniteSeen_ = 0;  // samples that were no numbers, told so far
+    int64_t streamMs_ = 0;        // the steady clock, widened past its 32-bit wrap
     std::string lastLogError_;
     bool lastRowHadBlocks_ = false;
     std::optional<std::string> lossAtStart_;  // told after the start-up line

@@ -30,7 +30,7 @@ std::string ExposureNumber(double value) {
     return std::string(digits, end.ptr);
 }
 
-void Metric(std::string& out, const char* name, const char* type, const char* help,
+void Metric(std::string& out, const char* name, const char* type, const std::string& help,
             const std::string& value) {
     out += std::string("# HELP ") + name + " " + help + "\n";
     out += std::string("# TYPE ") + name + " " + type + "\n";
@@ -78,17 +78,24 @@ std::string FormatMetrics(const LoggerMetrics& m) {
     Metric(out, "tarnwick_log_write_failures_total", "counter",
            "Rows of the per-second log that could not be written.",
            std::to_string(m.logWriteFailures));
+    Metric(out, "tarnwick_nonfinite_samples_total", "counter",
+           "Samples that were no numbers (NaN, infinity), measured as silence.",
+           std::to_string(m.nonFiniteSamples));
     if (m.soundLevel) {
-        out +=
-            "# HELP tarnwick_laeq_db A-weighted equivalent level, dB SPL: of the last second, "
-            "and over the rolling window.\n";
+        // Without a sensitivity the levels are no sound pressure levels, and
+        // every help text says so.
+        const std::string unit =
+            m.soundLevelCalibrated ? "dB SPL" : "uncalibrated, dB relative to a full-scale sine";
+        out += "# HELP tarnwick_laeq_db A-weighted equivalent level, " + unit +
+               ": of the last second, and over the rolling window.\n";
         out += "# TYPE tarnwick_laeq_db gauge\n";
         out += "tarnwick_laeq_db{window=\"1s\"} " + Number(m.laeqSecondDb) + "\n";
         out += "tarnwick_laeq_db{window=\"rolling\"} " + Number(m.laeqRollingDb) + "\n";
         Metric(out, "tarnwick_lafmax_db", "gauge",
-               "Highest A-weighted Fast level of the last second, dB SPL.", Number(m.lafmaxDb));
-        Metric(out, "tarnwick_lcpeak_db", "gauge", "C-weighted peak of the last second, dB SPL.",
-               Number(m.lcpeakDb));
+               "Highest A-weighted Fast level of the last second, " + unit + ".",
+               Number(m.lafmaxDb));
+        Metric(out, "tarnwick_lcpeak_db", "gauge",
+               "C-weighted peak of the last second, " + unit + ".", Number(m.lcpeakDb));
         Metric(out, "tarnwick_spl_calibrated", "gauge",
                "1 when a sensitivity is set; 0: levels are relative to a full-scale sine.",
                m.soundLevelCalibrated ? "1" : "0");
@@ -98,8 +105,9 @@ std::string FormatMetrics(const LoggerMetrics& m) {
         Metric(out, "tarnwick_spl_overloads_total", "counter",
                "Seconds that held a sample at full scale.", std::to_string(m.splOverloads));
         Metric(out, "tarnwick_sound_exposure_pascal_squared_seconds_total", "counter",
-               "A-weighted sound exposure, Pa^2 s. LAeq over any window is "
-               "10 lg(increase / (T x 4e-10)).",
+               std::string(m.soundLevelCalibrated ? "" : "Uncalibrated: no sound pressure. ") +
+                   "A-weighted sound exposure, Pa^2 s. LAeq over any window is "
+                   "10 lg(increase / (T x 4e-10)).",
                ExposureNumber(m.exposurePa2s));
     }
     out += "# HELP tarnwick_build_info The logger's version, in its label; always 1.\n";

@@ -33,6 +33,7 @@ struct LoggerMetrics {
     uint64_t recordsWritten = 0;
     uint64_t failedSaves = 0;
     uint64_t logWriteFailures = 0;  // rows of the day log that could not be written
+    uint64_t nonFiniteSamples = 0;  // samples that were no numbers, measured as silence
     // Sound level, served only when measured: dB SPL (minus infinity when
     // none, NaN when not live), the limit's state (0 ok, 1 warn, 2 limit; -1
     // without a limit), and counters of overloaded seconds and of the

@@ -19,16 +19,6 @@ void AppendLevel(std::string& row, const TMeterSettings& s, double amplitude) {
 
 }  // namespace
 
-void SecondRow::AddSoundLevelSecond(const SoundLevelSecond& second) {
-    const SoundLevelFigures& f = second.figures;
-    ++soundLevelSeconds_;
-    duration_ += f.durationS;
-    aEnergy_ += std::isfinite(f.laeq) ? std::pow(10.0, f.laeq / 10.0) * f.durationS : 0.0;
-    cEnergy_ += std::isfinite(f.lceq) ? std::pow(10.0, f.lceq / 10.0) * f.durationS : 0.0;
-    lafmax_ = std::max(lafmax_, f.lafmax);
-    lcpeak_ = std::max(lcpeak_, f.lcpeak);
-}
-
 void SecondRow::AddBlock(const MeterApp& app) {
     const TBlockLevels& levels = app.lastLevels();
     left_ = blocks_ ? std::max(left_, levels.LeftPeak) : levels.LeftPeak;
@@ -37,8 +27,14 @@ void SecondRow::AddBlock(const MeterApp& app) {
     blocks_ = true;
 }
 
-std::string SecondRow::Take(const MeterApp& app, int32_t dropouts, const std::string& event) {
+SoundLevelFigures SecondRow::TakeSoundLevel(MeterApp& app) {
+    SoundLevelMeter* meter = app.SoundLevel();
+    return withSoundLevel_ && meter != nullptr ? meter->TakeInterval() : SoundLevelFigures{};
+}
+
+std::string SecondRow::Take(MeterApp& app, int32_t dropouts, const std::string& event) {
     const TMeterSettings& s = app.settings();
+    lastSoundLevel_ = TakeSoundLevel(app);
     std::string row;
     if (blocks_) {
         AppendLevel(row, s, left_);
@@ -52,19 +48,15 @@ std::string SecondRow::Take(const MeterApp& app, int32_t dropouts, const std::st
         row += ",,,,,,";
     }
     if (withSoundLevel_) {
-        if (soundLevelSeconds_ > 0 && duration_ > 0.0) {
-            AppendCsvFigure(row,
-                            aEnergy_ > 0.0 ? 10.0 * std::log10(aEnergy_ / duration_) : kNoLevel);
-            AppendCsvFigure(row, lafmax_);
-            AppendCsvFigure(row, lcpeak_);
-            AppendCsvFigure(row,
-                            cEnergy_ > 0.0 ? 10.0 * std::log10(cEnergy_ / duration_) : kNoLevel);
+        const SoundLevelFigures& f = lastSoundLevel_;
+        if (blocks_ && f.durationS > 0.0) {
+            AppendCsvFigure(row, f.laeq);
+            AppendCsvFigure(row, f.lafmax);
+            AppendCsvFigure(row, f.lcpeak);
+            AppendCsvFigure(row, f.lceq);
         } else {
             row += ",,,,";
         }
-        soundLevelSeconds_ = 0;
-        aEnergy_ = cEnergy_ = duration_ = 0.0;
-        lafmax_ = lcpeak_ = kNoLevel;
     }
     row += std::to_string(dropouts) + ",";
     row += event + "\n";
@@ -72,6 +64,13 @@ std::string SecondRow::Take(const MeterApp& app, int32_t dropouts, const std::st
     lamp_ = false;
     left_ = right_ = 0;
     return row;
+}
+
+void SecondRow::Drop(MeterApp& app) {
+    TakeSoundLevel(app);
+    blocks_ = false;
+    lamp_ = false;
+    left_ = right_ = 0;
 }
 
 }  // namespace tarnwick

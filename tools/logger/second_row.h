@@ -7,13 +7,13 @@
 // stalled) leaves every figure empty: the last values are not live.
 //
 // With sound level, LAeq, LAFmax, LCpeak and LCeq come before the dropouts:
-// of the meter's seconds that ended in this row's second (energy averages and
-// maxima when two did), empty when none did.
+// of the very frames whose blocks gave the row its peaks (the sound level
+// meter's interval, cut where the row is taken), empty when there were none.
 
 #include <cstdint>
 #include <string>
 
-#include "spl/sound_level_meter.h"
+#include "spl/sound_level_figures.h"
 
 namespace tarnwick {
 
@@ -25,21 +25,23 @@ public:
 
     // After each block `app` processed.
     void AddBlock(const MeterApp& app);
-    // A second of sound level, as the meter delivered it.
-    void AddSoundLevelSecond(const SoundLevelSecond& second);
     // The row's fields after its time, ending in '\n'; the next second starts.
-    std::string Take(const MeterApp& app, int32_t dropouts, const std::string& event);
+    std::string Take(MeterApp& app, int32_t dropouts, const std::string& event);
+    // A second that gets no row (its time was written already: the clock was
+    // set back): its figures go with it, and the next second starts.
+    void Drop(MeterApp& app);
     // Whether a block came in the second being gathered.
     bool HasBlocks() const { return blocks_; }
+    // The sound level of the row taken last; every level minus infinity when
+    // it had none.
+    const SoundLevelFigures& LastSoundLevel() const { return lastSoundLevel_; }
 
 private:
+    // The sound level meter's interval since the last row, if it measures.
+    SoundLevelFigures TakeSoundLevel(MeterApp& app);
+
     bool withSoundLevel_;
-    int soundLevelSeconds_ = 0;
-    double aEnergy_ = 0.0;  // sums of 10^(L/10) x duration
-    double cEnergy_ = 0.0;
-    double duration_ = 0.0;
-    double lafmax_ = kNoLevel;
-    double lcpeak_ = kNoLevel;
+    SoundLevelFigures lastSoundLevel_;
     bool blocks_ = false;
     int32_t left_ = 0;
     int32_t right_ = 0;
