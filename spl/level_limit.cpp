@@ -103,9 +103,15 @@ std::optional<LimitEvent> LevelLimit::AddSecond(const SoundLevelSecond& second, 
     }
 
     const LimitState before = status_.state;
-    LimitState state = setup_.window == LimitWindow::kRolling
-                           ? StateOf(status_.laeqWindow, setup_.limitDb, setup_.warnMarginDb)
-                           : StateOf(status_.predictedDb, setup_.limitDb, setup_.warnMarginDb);
+    LimitState state = StateOf(status_.predictedDb, setup_.limitDb, setup_.warnMarginDb);
+    if (setup_.window == LimitWindow::kRolling) {
+        const size_t window = static_cast<size_t>(setup_.minutes) * 60;
+        if (count_ >= window) {
+            state = StateOf(status_.laeqWindow, setup_.limitDb, setup_.warnMarginDb);
+        } else if (state == LimitState::kLimit && !BreachCertain()) {
+            state = LimitState::kWarn;
+        }
+    }
     LimitCriterion cause = LimitCriterion::kLaeq;
     const auto secondCriterion = [&](const std::optional<double>& limit, double db,
                                      LimitCriterion which) {
@@ -127,6 +133,12 @@ std::optional<LimitEvent> LevelLimit::AddSecond(const SoundLevelSecond& second, 
     return LimitEvent{second.index, before, state, cause};
 }
 
+bool LevelLimit::BreachCertain() const {
+    double duration = 0.0;
+    const double energy = RecentEnergy(static_cast<size_t>(setup_.minutes) * 60, duration);
+    return energy >= limitEnergy_ * setup_.minutes * 60.0;
+}
+
 void LevelLimit::UpdateRolling(double current) {
     const size_t window = static_cast<size_t>(setup_.minutes) * 60;
     double duration = 0.0;
@@ -135,12 +147,14 @@ void LevelLimit::UpdateRolling(double current) {
     status_.windowSecondsLeft = static_cast<double>(window);
 
     // Over the next k seconds at a steady level, the window holds the newest
-    // min(window - k, measured) seconds of the past and the k to come.
+    // min(window - k, measured) seconds of the past and the k to come. Only
+    // whole windows are judged: none before the test has run T.
     double highest = 0.0;
     double budget = std::numeric_limits<double>::infinity();
     double pastEnergy = energy;
     double pastDuration = duration;
     size_t kept = std::min(window, count_);
+    const size_t firstWhole = window - kept;
     for (size_t k = 1; k <= window; ++k) {
         if (kept > window - k) {
             // The oldest second kept leaves the window.
@@ -148,6 +162,9 @@ void LevelLimit::UpdateRolling(double current) {
             pastEnergy -= energy_[at];
             pastDuration -= duration_[at];
             --kept;
+        }
+        if (k < firstWhole) {
+            continue;
         }
         const double span = pastDuration + static_cast<double>(k);
         highest = std::max(highest, (pastEnergy + current * static_cast<double>(k)) / span);

@@ -7,10 +7,17 @@
 // The window is either rolling (the last T minutes, or the whole test while
 // it is shorter) or fixed and aligned to the clock (T = 15: :00, :15, :30,
 // :45, counted from midnight).
-//   - Rolling: the state follows the rolling LAeq,T now. The prediction is
-//     the highest the rolling LAeq,T will reach over the next T minutes if
-//     the current level holds; the budget is the highest steady level that
-//     keeps it under the limit all that time.
+//   - Rolling: once the test has run T minutes, the state follows the
+//     rolling LAeq,T now. The prediction is the highest the rolling LAeq,T
+//     will reach over the next T minutes if the current level holds; the
+//     budget is the highest steady level that keeps it under the limit all
+//     that time. Both look at whole windows only: during the first T minutes
+//     the first whole window is still to come, and the rolling LAeq over the
+//     part measured is no LAeq,T. Then the state is warn when the prediction
+//     reaches the warning, and limit only when a breach is certain: when the
+//     energy measured so far, spread over T, already reaches the limit, so
+//     that not even silence from now on keeps the first whole window under
+//     it.
 //   - Fixed: the state follows the prediction, the window's LAeq at its end
 //     if the current level holds (the window is regulated only as a whole).
 //     The budget is the steady level for the rest of the window that ends it
@@ -93,6 +100,9 @@ private:
     void UpdateRolling(double currentEnergy);
     void UpdateFixed(double currentEnergy);
     double RecentEnergy(size_t seconds, double& duration) const;
+    // A rolling window not yet whole: the energy measured so far, spread
+    // over T, reaches the limit.
+    bool BreachCertain() const;
 
     LimitSetup setup_;
     double limitEnergy_;

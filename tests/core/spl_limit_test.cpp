@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <numbers>
@@ -77,6 +78,50 @@ TEST(SoundLevelLimit, RollingMinuteWarnsThenReachesTheLimitOnAStep) {
     EXPECT_EQ(events[1].from, LimitState::kWarn);
     EXPECT_EQ(events[1].to, LimitState::kLimit);
     EXPECT_EQ(LimitStateName(limit.Status().state), "limit");
+}
+
+TEST(SoundLevelLimit, TheFirstRollingWindowWarnsOnItsPredictionAndIsReachedOnlyWhenCertain) {
+    // A rolling minute against 100 dB, warning from 97, in its first minute:
+    // the first whole window is the test's first 60 s. After n seconds at L,
+    // holding L gives it L; a steady level from now keeps it under the limit
+    // up to 10 lg((60 x 10^10 - n 10^(L/10)) / (60 - n)), and every later
+    // window up to 100 dB (none when the first is past saving); the limit is
+    // certain once n 10^(L/10) >= 60 x 10^10.
+    struct Case {
+        double db;
+        int seconds;
+        LimitState state;
+    };
+    const Case cases[] = {
+        {90.0, 20, LimitState::kOk},
+        {98.0, 20, LimitState::kWarn},
+        {105.0, 18, LimitState::kWarn},   // 18 x 10^10.5 < 60 x 10^10: not yet
+        {105.0, 19, LimitState::kLimit},  // 19 x 10^10.5 >= 60 x 10^10
+    };
+    for (const Case& c : cases) {
+        LimitSetup setup;
+        setup.limitDb = 100.0;
+        setup.minutes = 1;
+        LevelLimit limit(setup);
+        auto meter = Meter();
+        const LocalDateTime start = ToLocalDateTime({2024, 6, 1, 20, 0, 0});
+        meter->SetSecondObserver([&](const SoundLevelSecond& s) {
+            limit.AddSecond(s, AddMs(start, static_cast<int64_t>(s.index + 1) * kMsPerSecond));
+        });
+        Play(*meter, c.db, c.seconds);
+        const std::string what = std::to_string(c.seconds) + " s at " + std::to_string(c.db);
+        EXPECT_EQ(limit.Status().state, c.state) << what;
+        EXPECT_NEAR(limit.Status().predictedDb, c.db, 0.01) << what;
+        const double n = c.seconds;
+        const double room = 60.0 * 1e10 - n * std::pow(10.0, c.db / 10.0);
+        if (room <= 0.0) {
+            EXPECT_EQ(limit.Status().budgetDb, kNoLevel) << what;
+        } else {
+            EXPECT_NEAR(limit.Status().budgetDb,
+                        std::min(100.0, 10.0 * std::log10(room / (60.0 - n))), 0.01)
+                << what;
+        }
+    }
 }
 
 TEST(SoundLevelLimit, FixedWindowPredictsAndBudgetsFromItsEnergy) {
