@@ -106,8 +106,9 @@ TEST(AnalyserCommandLine, BadValuesAreRejectedBeforeAnythingIsWritten) {
         {"--spl-log", "", input},
         {"--spl", "--spl-channel", "right", mono},
         {"--spl-calibrate", "150", input},
-        {"--spl-calibrate", "94", input},  // beside other outputs
-        {"--spl-selftest"},                // likewise
+        {"--spl-calibrate", "94", input},        // beside other outputs
+        {"--spl-selftest"},                      // likewise
+        {"--spl", "--spl-limit", "100", input},  // a limit in dB SPL, levels uncalibrated
     };
     for (std::vector<std::string> args : cases) {
         std::string what;

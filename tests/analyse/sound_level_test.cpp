@@ -74,7 +74,7 @@ TEST(AnalyserSoundLevel, ReadoutsLogCalibrationAndSelfTest) {
     const std::vector<std::string> stepLines = {
         "LAeq\t62.0 dB",   "LCeq\t62.0 dB",   "LZeq\t62.0 dB",  "LAE\t79.8 dB",
         "LAFmax\t70.0 dB", "LAFmin\t50.0 dB", "LEX8h\t35.2 dB", "LA10\t70.0 dB",
-        "LA50\t50.0 dB",   "LA90\t50.0 dB",   "Dose\t0 %",      "Overload\t0 s"};
+        "LA50\t50.0 dB",   "LA90\t50.0 dB",   "Dose\t0.0 %",    "Overload\t0 s"};
     struct Case {
         std::string what;
         std::vector<std::string> args;
@@ -94,7 +94,7 @@ TEST(AnalyserSoundLevel, ReadoutsLogCalibrationAndSelfTest) {
         {"uncalibrated, the statistics asked for",
          {"--spl", "--spl-stats", "5,99.5", stepFile},
          kAnalyseOk,
-         {"LAeq\t-18.0 dB", "LA5\t-10.0 dB", "LA99.5\t-30.0 dB", "Overload\t0 s"},
+         {"LAeq\t-18.0 dB", "LA5\t-10.0 dB", "LA99.5\t-30.0 dB", "Dose\t-", "Overload\t0 s"},
          "uncalibrated",
          ""},
         {"a calibrator's tone",

@@ -223,6 +223,12 @@ ParsedOptions ParseAnalyserOptions(const std::vector<std::string>& args) {
     if (line.Given("--snapshot") && !IsSnapshotName(o.snapshotFile)) {
         return "--snapshot expects a file name ending in .jpg, .jpeg or .png";
     }
+    if (line.Given("--spl-limit") && !o.settings.SplSensitivity) {
+        // A limit in dB SPL against levels relative to full scale is never
+        // the limit that was meant.
+        return "--spl-limit needs --spl-sensitivity: without it the levels are relative to full "
+               "scale";
+    }
     return o;
 }
 

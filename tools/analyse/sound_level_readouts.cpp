@@ -1,6 +1,7 @@
 #include "tools/analyse/sound_level_readouts.h"
 
 #include <charconv>
+#include <cmath>
 #include <utility>
 
 #include "settings/sound_level_settings.h"
@@ -10,7 +11,11 @@
 namespace tarnwick {
 namespace {
 
-constexpr int kDoseDecimals = 0;
+// A dose below 10 % has a decimal, as the window shows it.
+constexpr double kWholeDosePercent = 10.0;
+// No dose without a sensitivity: levels relative to full scale are no sound
+// pressure to compare with the criterion.
+constexpr const char* kNoDose = "-";
 
 // "LA10", "LA12.5": the percentage as briefly as it can be written.
 std::string StatisticName(double percent) {
@@ -44,7 +49,11 @@ std::string SoundLevelReadouts(const SoundLevelMeter& meter, const TMeterSetting
         AddLine(text, StatisticName(percent),
                 ReadoutFigure(meter.TestLevelExceeded(percent), "dB"));
     }
-    AddLine(text, "Dose", ReadoutFigure(exposure.dosePercent, "%", kDoseDecimals));
+    const double dose = exposure.dosePercent;
+    AddLine(text, "Dose",
+            settings.SplSensitivity
+                ? ReadoutFigure(dose, "%", std::isfinite(dose) && dose < kWholeDosePercent ? 1 : 0)
+                : std::string(kNoDose));
     AddLine(text, "Overload", std::to_string(test.overloadedSeconds) + " s");
     return text;
 }

@@ -53,6 +53,7 @@ ParsedLoggerOptions ParseLoggerOptions(const std::vector<std::string>& args,
     // An empty name is the settings' device: a service unit passes its
     // device through a variable that may be empty.
     o.deviceGiven = line.Given("--device") && !o.device.empty();
+    o.sensitivityGiven = line.Given("--spl-sensitivity");
     if (line.Given("--results") && o.resultsFile.empty()) {
         return "--results expects a file name";
     }
@@ -63,6 +64,17 @@ ParsedLoggerOptions ParseLoggerOptions(const std::vector<std::string>& args,
         return "--log-dir expects a folder";
     }
     return o;
+}
+
+std::string SoundLevelOptionsError(const LoggerOptions& options, const TMeterSettings& settings) {
+    if (!options.soundLevel || settings.SplLimit <= 0.0 || settings.SplSensitivity) {
+        return {};
+    }
+    const std::string input =
+        settings.DeviceName.empty() ? "the default input" : "\"" + settings.DeviceName + "\"";
+    return "a sound level limit needs a calibrated input, and " + input +
+           " has no sensitivity: its levels are relative to full scale. Give "
+           "--spl-sensitivity DB, or calibrate the input in the meter window";
 }
 
 bool WantsSnapshots(const std::vector<std::string>& args) {

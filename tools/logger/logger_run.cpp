@@ -18,6 +18,7 @@
 #include "platform/steady_time.h"
 #include "platform/termination_signals.h"
 #include "settings/settings_store.h"
+#include "settings/sound_level_settings.h"
 #include "tools/common/headless_ports.h"
 #include "tools/logger/alarm_command.h"
 #include "tools/logger/logger_options.h"
@@ -112,8 +113,20 @@ int RunLogger(const std::vector<std::string>& args) {
         ReadStoredSettings(DefaultSettingsFilePath(), std::get<LoggerOptions>(first).instance,
                            documents, store, dialogs);
     const LoggerOptions options = std::get<LoggerOptions>(ParseLoggerOptions(args, settings));
-    if (options.deviceGiven) {
+    if (options.deviceGiven && options.device != settings.DeviceName) {
         settings.DeviceName = options.device;
+        if (!options.sensitivityGiven) {
+            // A calibration holds for its own input only: the stored Device
+            // Name's sensitivity is not this input's.
+            const std::unique_ptr<ISettingsKey> key =
+                store.OpenOrCreate(SettingsKeyPathFor(options.instance));
+            settings.SplSensitivity =
+                key != nullptr ? ReadSensitivity(*key, settings.DeviceName) : std::nullopt;
+        }
+    }
+    if (const std::string error = SoundLevelOptionsError(options, settings); !error.empty()) {
+        std::fprintf(stderr, "tarnwick-logger: %s\n", error.c_str());
+        return kLoggerBadOptions;
     }
 
     MetricsServer metricsServer;
