@@ -31,6 +31,9 @@ const QColor kGridColour(0x3A, 0x41, 0x4B);
 const QColor kTargetColour(0x5C, 0xD0, 0x7A);
 const QColor kCurveColour(0x7C, 0xC4, 0xFF);
 
+// What a reading of an input that is not live shows.
+const QString kNotLiveFigure = QString::fromStdString(kNotLiveReadout);
+
 // Loudness within this distance of the target is on target, in LU.
 constexpr double kOnTargetLu = 1.0;
 // True peaks above this leave too little headroom for lossy coding, in dBTP.
@@ -177,6 +180,7 @@ TLoudnessWindow::Shown TLoudnessWindow::Current() const {
         now.measured = true;
         now.readings = meter->Readings();
         now.historyReadings = meter->History().Readings();
+        now.live = app_.LoudnessLive();
     }
     return now;
 }
@@ -226,9 +230,18 @@ void TLoudnessWindow::Paint(QPainter& painter) {
     const int bigPixels = std::min((row1 - 2 * captionPixels) * 62 / 100, cell * 32 / 100);
     const int valuePixels = std::min((row2 - captionPixels) * 58 / 100, cell * 17 / 100);
 
+    // Readings of an input that is not live are no readings at all.
+    const auto live = [&](double lufs) {
+        return shown_.live ? Readout{"", Figure(lufs), "LUFS", LoudnessColour(lufs, target)}
+                           : Readout{"", kNotLiveFigure, "LUFS", kUnmeasuredColour};
+    };
+    Readout momentaryReadout = live(momentary);
+    momentaryReadout.caption = "MOMENTARY";
+    Readout shortTermReadout = live(shortTerm);
+    shortTermReadout.caption = "SHORT-TERM";
     const Readout top[] = {
-        {"MOMENTARY", Figure(momentary), "LUFS", LoudnessColour(momentary, target)},
-        {"SHORT-TERM", Figure(shortTerm), "LUFS", LoudnessColour(shortTerm, target)},
+        momentaryReadout,
+        shortTermReadout,
         {"INTEGRATED", Figure(test.integrated), "LUFS", LoudnessColour(test.integrated, target)},
     };
     // Nothing is the distance of loudness not yet measured from the target.

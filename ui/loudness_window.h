@@ -49,6 +49,7 @@ private:
         uint64_t readings = 0;
         size_t historyReadings = 0;
         double target = 0.0;
+        bool live = false;  // momentary and short-term follow the input
         bool operator==(const Shown&) const = default;
     };
     Shown Current() const;
