@@ -50,6 +50,7 @@ public:
     }
     void Reap() override {}
     void StopAll() override {}
+    uint64_t Failures() const override { return 0; }
     long runs = 0;
 };
 

@@ -186,6 +186,7 @@ public:
     bool Run(const AlarmChange&, LocalDateTime, std::string&) override { return true; }
     void Reap() override {}
     void StopAll() override {}
+    uint64_t Failures() const override { return 0; }
 };
 class NoServiceManager : public IServiceNotifier {
 public:

@@ -326,7 +326,8 @@ TEST(Logger, AFrozenServerIsALostInputWithARowEverySecond) {
 // Silence longer than the alarm's time, between two stretches of tone: one
 // set and one clear in the log, the command run for each, without a shell, and
 // the alarm counted in what /metrics serves, which promtool accepts. A second
-// logger cannot take the same metrics port.
+// logger cannot take the same metrics port, and one whose alarm program is
+// missing does not start.
 TEST(Logger, SilenceSetsAndClearsItsAlarmOnce) {
     PrivatePulseServer server;
     if (server.Start() != PrivatePulseServer::Outcome::kRunning) {
@@ -343,6 +344,14 @@ TEST(Logger, SilenceSetsAndClearsItsAlarmOnce) {
     std::ofstream(script) << "#!/bin/sh\necho \"$TARNWICK_ALARM $TARNWICK_STATE\" >> " << heard
                           << "\n";
     std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    // A command whose program is missing is a bad option, named at the start.
+    const pid_t missing =
+        Spawn({TARNWICK_LOGGER_BINARY, "--on-alarm", "no-such-alarm-program --now"},
+              {"HOME=" + (work / "home").string(), "XDG_CONFIG_HOME=" + (work / "config").string()},
+              (work / "missing.err").string());
+    EXPECT_EQ(WaitFor(missing), 2);
+    EXPECT_NE(ReadFile((work / "missing.err").string()).find("no-such-alarm-program"),
+              std::string::npos);
     const std::string metricsAddress = "127.0.0.1:" + std::to_string(20000 + getpid() % 20000);
     const pid_t logger =
         Spawn({TARNWICK_LOGGER_BINARY, "--device", "Tone In", "--log-dir", (work / "log").string(),

@@ -69,6 +69,7 @@ public:
     }
     void Reap() override {}
     void StopAll() override { ++stops; }
+    uint64_t Failures() const override { return 0; }
     std::vector<std::string> runs;
     int stops = 0;
 };

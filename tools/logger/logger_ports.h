@@ -3,6 +3,7 @@
 // alarm commands it starts, and the service manager it reports to. The real
 // ones are POSIX files, posix_spawn and sd_notify; tests bring fakes.
 
+#include <cstdint>
 #include <string>
 
 #include "core/local_time.h"
@@ -46,6 +47,10 @@ public:
     virtual void Reap() = 0;
     // The logger stops: the commands still running are ended.
     virtual void StopAll() = 0;
+    // Commands that ended with a status other than 0 or by a signal (killed
+    // at their time limit among them), since the start; those the logger
+    // ends when it stops are not counted.
+    virtual uint64_t Failures() const = 0;
 };
 
 // The service manager (systemd), when the logger runs as a service.

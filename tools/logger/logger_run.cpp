@@ -66,6 +66,8 @@ public:
     }
     void Reap() override { command_.Reap(); }
     void StopAll() override { command_.StopAll(); }
+    uint64_t Failures() const override { return command_.Failures(); }
+    const std::string& ProgramError() const { return command_.ProgramError(); }
 
 private:
     AlarmCommand command_;
@@ -115,6 +117,13 @@ int RunLogger(const std::vector<std::string>& args) {
     if (options.deviceGiven) {
         settings.DeviceName = options.device;
     }
+    // The alarm command's program is found now: one missing is a bad option,
+    // not an alarm that is silently never heard.
+    AlarmCommands commands(options.onAlarm, dialogs);
+    if (!commands.ProgramError().empty()) {
+        std::fprintf(stderr, "tarnwick-logger: --on-alarm %s\n", commands.ProgramError().c_str());
+        return kLoggerBadOptions;
+    }
 
     MetricsServer metricsServer;
     if (!options.metrics.empty()) {
@@ -140,7 +149,6 @@ int RunLogger(const std::vector<std::string>& args) {
         text.emplace();
     }
     PosixRowFiles rows;
-    AlarmCommands commands(options.onAlarm, dialogs);
     SystemdService service;
     std::function<void(std::string)> publish;
     if (!options.metrics.empty()) {

@@ -319,6 +319,7 @@ void LoggerSession::PublishMetrics() {
         static_cast<double>(ports_.meter.clock.TickCount() - lastBlockTick_) / 1000.0;
     metrics_.recordsWritten = files_.written;
     metrics_.failedSaves = files_.failed;
+    metrics_.alarmCommandFailures = ports_.commands.Failures();
     metrics_.lastRecordUnixSeconds = files_.lastWrittenUtcMs / 1000;
     if (const SoundLevelMeter* spl = app_.SoundLevel()) {
         const SoundLevelFigures& second = spl->LastSecond().figures;

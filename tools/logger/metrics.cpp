@@ -78,6 +78,9 @@ std::string FormatMetrics(const LoggerMetrics& m) {
     Metric(out, "tarnwick_log_write_failures_total", "counter",
            "Rows of the per-second log that could not be written.",
            std::to_string(m.logWriteFailures));
+    Metric(out, "tarnwick_alarm_command_failures_total", "counter",
+           "Alarm commands that ended with a status other than 0 or by a signal.",
+           std::to_string(m.alarmCommandFailures));
     if (m.soundLevel) {
         out +=
             "# HELP tarnwick_laeq_db A-weighted equivalent level, dB SPL: of the last second, "
