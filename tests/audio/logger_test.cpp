@@ -23,6 +23,7 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "tests/audio/private_pulse_server.h"
@@ -324,10 +325,10 @@ TEST(Logger, AFrozenServerIsALostInputWithARowEverySecond) {
 }
 
 // Silence longer than the alarm's time, between two stretches of tone: one
-// set and one clear in the log, the command run for each, without a shell, and
-// the alarm counted in what /metrics serves, which promtool accepts. A second
-// logger cannot take the same metrics port, and one whose alarm program is
-// missing does not start.
+// set and one clear in the log, the command run for each (the clear's 10 s
+// after the set's), without a shell, and the alarm counted in what /metrics
+// serves, which promtool accepts. A second logger cannot take the same
+// metrics port; one whose alarm program is missing does not start.
 TEST(Logger, SilenceSetsAndClearsItsAlarmOnce) {
     PrivatePulseServer server;
     if (server.Start() != PrivatePulseServer::Outcome::kRunning) {
@@ -370,8 +371,9 @@ TEST(Logger, SilenceSetsAndClearsItsAlarmOnce) {
     EXPECT_EQ(WaitFor(second), 1);
     EXPECT_NE(ReadFile((work / "second.err").string()).find(metricsAddress), std::string::npos);
     std::vector<int16_t> programme;
-    for (const int level : {8000, 0, 8000}) {
-        for (int64_t n = 0; n < (level == 0 ? 5 : 3) * kRate; ++n) {
+    // Set at 5 s, cleared at 10 s; the clear's command runs at 15 s.
+    for (const auto& [level, seconds] : {std::pair{8000, 3}, std::pair{0, 5}, std::pair{8000, 8}}) {
+        for (int64_t n = 0; n < seconds * kRate; ++n) {
             const auto v = static_cast<int16_t>((n / 50) % 2 == 0 ? level : -level);
             programme.push_back(v);
             programme.push_back(v);

@@ -4,6 +4,12 @@
 #include "tools/common/settings_options.h"
 
 namespace tarnwick {
+namespace {
+
+// An hour: a longer hold would hide the end of an alarm, not its flapping.
+constexpr double kMaxClearHoldSeconds = 3600.0;
+
+}  // namespace
 
 ParsedLoggerOptions ParseLoggerOptions(const std::vector<std::string>& args,
                                        TMeterSettings& settings) {
@@ -27,6 +33,9 @@ ParsedLoggerOptions ParseLoggerOptions(const std::vector<std::string>& args,
     line.Option("--channel-missing", rule(o.alarms.channelMissing, "--channel-missing"));
     double overTargetSeconds = 0.0;
     line.Option("--over-target", CommandLine::Number(overTargetSeconds, "--over-target", 0, 86400));
+    double clearHoldSeconds = 0.0;
+    line.Option("--clear-hold",
+                CommandLine::Number(clearHoldSeconds, "--clear-hold", 0, kMaxClearHoldSeconds));
     line.Option("--on-alarm", CommandLine::Text(o.onAlarm));
     line.Option("--metrics", CommandLine::Text(o.metrics));
     line.Flag("--spl", [&o] { o.soundLevel = true; });
@@ -46,6 +55,9 @@ ParsedLoggerOptions ParseLoggerOptions(const std::vector<std::string>& args,
     }
     if (line.Given("--over-target")) {
         o.alarms.overTargetMs = static_cast<uint32_t>(overTargetSeconds * 1000.0 + 0.5);
+    }
+    if (line.Given("--clear-hold")) {
+        o.alarms.clearHoldMs = static_cast<uint32_t>(clearHoldSeconds * 1000.0 + 0.5);
     }
     if (line.Given("--channel-missing") && !(o.alarms.channelMissing->db > 0.0)) {
         return "--channel-missing expects a difference above 0 dB";
@@ -103,6 +115,9 @@ ends, prints a line, and runs --on-alarm):
   --channel-missing DB:SECONDS
                         one channel stays more than DB below the other
   --over-target SECONDS the level stays at or above target 1
+  --clear-hold SECONDS  an alarm clears once its condition has been false
+                        this long, 0 to 3600 (default 2); its command runs
+                        10 s after the one before at the soonest
   --on-alarm CMD        run CMD (its words split at blanks, no shell) once per
                         change, with TARNWICK_ALARM (silence, channel-missing,
                         over-target, input-lost), TARNWICK_STATE (set or

@@ -35,7 +35,8 @@ public:
     virtual std::string FirstRow(const std::string& path) = 0;
 };
 
-// The --on-alarm command, started once per change of an alarm.
+// The --on-alarm command, started for the changes of the alarms that the
+// pacing lets through.
 class IAlarmCommands {
 public:
     virtual ~IAlarmCommands() = default;

@@ -33,7 +33,13 @@ LoggerSession::LoggerSession(const LoggerSessionPorts& ports, LoggerOptions opti
                       ports.meter.process, ports.meter.settingsStore, files_, ports.meter.shell,
                       ports.meter.images, ports.meter.text}),
       row_(options_.soundLevel),
-      alarms_(options_.alarms) {}
+      alarms_(options_.alarms),
+      pacing_(ports.meter.clock, [this](const AlarmChange& change, LocalDateTime at) {
+          std::string error;
+          if (!ports_.commands.Run(change, at, error)) {
+              Tell(error, "Alarm command");
+          }
+      }) {}
 
 void LoggerSession::Tell(const std::string& text, const std::string& caption) {
     ports_.meter.dialogs.MessageBox(text, caption);
@@ -195,14 +201,15 @@ void LoggerSession::OnSoundLevelSecond(const SoundLevelSecond& second,
     const double level = limit != nullptr && std::isfinite(limit->Status().laeqWindow)
                              ? limit->Status().laeqWindow
                              : second.figures.laeq;
-    for (const AlarmChange& change :
-         alarms_.SoundLevelSecond(state == LimitState::kWarn, state == LimitState::kLimit,
-                                  second.figures.Overloaded(), level)) {
+    for (const AlarmChange& change : alarms_.SoundLevelSecond(
+             ports_.meter.clock.TickCount(), state == LimitState::kWarn,
+             state == LimitState::kLimit, second.figures.Overloaded(), level)) {
         AlarmChanged(change);
     }
 }
 
 void LoggerSession::OnSecondCheck() {
+    pacing_.Poll();
     IClock& clock = ports_.meter.clock;
     const ZonedDateTime now = clock.NowZoned();
     const int64_t second = FloorSecond(now.utcMs);
@@ -267,10 +274,7 @@ void LoggerSession::AlarmChanged(const AlarmChange& change) {
         AddEvent(change.set ? name : name + " clear");
         Tell(change.set ? "set" : "clear", "Alarm " + name);
     }
-    std::string error;
-    if (!ports_.commands.Run(change, ports_.meter.clock.Now(), error)) {
-        Tell(error, "Alarm command");
-    }
+    pacing_.Changed(change);
 }
 
 void LoggerSession::InputLost(const std::string& reason) {
