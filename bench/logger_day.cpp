@@ -59,6 +59,7 @@ public:
     void Ready() override {}
     void Watchdog() override {}
     void Stopping() override {}
+    void Status(const std::string&) override {}
 };
 
 }  // namespace

@@ -193,6 +193,7 @@ public:
     void Ready() override {}
     void Watchdog() override {}
     void Stopping() override {}
+    void Status(const std::string&) override {}
 };
 
 // The seconds of sound level of the logger's session on `path`, its blocks

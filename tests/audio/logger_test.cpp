@@ -399,9 +399,10 @@ TEST(Logger, SilenceSetsAndClearsItsAlarmOnce) {
     std::filesystem::remove_all(work);
 }
 
-// Under systemd (Type=notify, WatchdogSec) the logger says it is ready once
-// it measures, pings the watchdog as it writes its rows, and says it is
-// stopping on SIGTERM; without these systemd would kill it at start.
+// Under systemd (Type=notify, WatchdogSec) the logger says what it measures
+// and that it is ready once it does, pings the watchdog as it writes its rows,
+// and says it is stopping on SIGTERM; without these systemd would kill it at
+// start.
 TEST(Logger, TellsSystemdItIsReadyAliveAndStopping) {
     const std::filesystem::path work = std::filesystem::temp_directory_path() /
                                        ("tarnwick-logger-notify-" + std::to_string(getpid()));
@@ -441,7 +442,8 @@ TEST(Logger, TellsSystemdItIsReadyAliveAndStopping) {
                                (work / "logger.err").string());
     ASSERT_GT(logger, 0);
     EXPECT_EQ(messages("WATCHDOG=1", std::chrono::milliseconds(5000)),
-              (std::vector<std::string>{"READY=1", "WATCHDOG=1"}))
+              (std::vector<std::string>{"STATUS=Measuring input \"Test Signal\"", "READY=1",
+                                        "WATCHDOG=1"}))
         << ReadFile((work / "logger.err").string());
     kill(logger, SIGTERM);
     const std::vector<std::string> atStop = messages("STOPPING=1", std::chrono::milliseconds(3000));

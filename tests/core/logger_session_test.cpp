@@ -83,8 +83,10 @@ public:
     void Ready() override { ++ready; }
     void Watchdog() override { ++pings; }
     void Stopping() override {}
+    void Status(const std::string& line) override { statuses.push_back(line); }
     int ready = 0;
     int pings = 0;
+    std::vector<std::string> statuses;
 };
 
 constexpr const char* kLogDir = "/var/log/tarnwick";
@@ -315,6 +317,12 @@ TEST(LoggerSession, AStalledInputIsLostThenReopenedWithRowsEverySecond) {
     s.delivering = true;
     s.Run(11'000);  // back within 5 s; its command 10 s after the loss's
     EXPECT_EQ(s.commands.runs, (std::vector<std::string>{"input-lost set", "input-lost clear"}));
+    // systemctl status shows what is measured, or why not.
+    ASSERT_EQ(s.service.statuses.size(), 3u);
+    EXPECT_EQ(s.service.statuses[0], "Measuring input \"Built-in Audio Analog Stereo\"");
+    EXPECT_EQ(s.service.statuses[1].rfind("Input lost: ", 0), 0u) << s.service.statuses[1];
+    EXPECT_NE(s.service.statuses[1].find("; trying again every 5 s"), std::string::npos);
+    EXPECT_EQ(s.service.statuses[2], s.service.statuses[0]);
     const auto rows = s.Rows("2026-12-09");
     ExpectOneRowPerSecond(rows, 0);
     EXPECT_EQ(Events(rows), "start|input lost|input back");

@@ -64,6 +64,9 @@ public:
     // restarted by the service manager.
     virtual void Watchdog() = 0;
     virtual void Stopping() = 0;
+    // One line of how the logger is now, which the service manager shows
+    // (systemctl status): the input measured, or why it is not.
+    virtual void Status(const std::string& line) = 0;
 };
 
 }  // namespace tarnwick

@@ -79,6 +79,7 @@ public:
     void Ready() override { notifier_.Ready(); }
     void Watchdog() override { notifier_.WatchdogPing(); }
     void Stopping() override { notifier_.Stopping(); }
+    void Status(const std::string& line) override { notifier_.Status(line); }
 
 private:
     ServiceNotifier notifier_;

@@ -135,6 +135,9 @@ bool LoggerSession::Start(int32_t instance, const TMeterSettings& settings) {
     if (!app_.settings().AutoStart) {
         app_.StartStopButtonClick();
     }
+    if (const InputWatch* watch = app_.inputWatch(); watch == nullptr || !watch->Lost()) {
+        ports_.service.Status("Measuring " + InputName());  // a loss has said its own
+    }
     ports_.service.Ready();
     PublishMetrics();
     return true;
@@ -286,6 +289,7 @@ void LoggerSession::InputLost(const std::string& reason) {
     std::string name = InputName();
     name[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])));
     Tell(name + " lost (" + reason + "); trying again every 5 s.", "Input");
+    ports_.service.Status("Input lost: " + reason + "; trying again every 5 s");
     AlarmChanged(alarms_.InputLost(true, -INFINITY));
     PublishMetrics();
 }
@@ -296,6 +300,7 @@ void LoggerSession::InputBack() {
     std::string name = InputName();
     name[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])));
     Tell(name + " is back.", "Input");
+    ports_.service.Status("Measuring " + InputName());
     AlarmChanged(alarms_.InputLost(false, -INFINITY));
     PublishMetrics();
 }
