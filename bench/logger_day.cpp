@@ -50,6 +50,7 @@ public:
     }
     void Reap() override {}
     void StopAll() override {}
+    uint64_t Failures() const override { return 0; }
     long runs = 0;
 };
 
@@ -58,6 +59,7 @@ public:
     void Ready() override {}
     void Watchdog() override {}
     void Stopping() override {}
+    void Status(const std::string&) override {}
 };
 
 }  // namespace

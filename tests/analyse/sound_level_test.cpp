@@ -186,12 +186,14 @@ public:
     bool Run(const AlarmChange&, LocalDateTime, std::string&) override { return true; }
     void Reap() override {}
     void StopAll() override {}
+    uint64_t Failures() const override { return 0; }
 };
 class NoServiceManager : public IServiceNotifier {
 public:
     void Ready() override {}
     void Watchdog() override {}
     void Stopping() override {}
+    void Status(const std::string&) override {}
 };
 
 // The seconds of sound level of the logger's session on `path`, its blocks

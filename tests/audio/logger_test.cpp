@@ -23,6 +23,7 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "tests/audio/private_pulse_server.h"
@@ -324,9 +325,10 @@ TEST(Logger, AFrozenServerIsALostInputWithARowEverySecond) {
 }
 
 // Silence longer than the alarm's time, between two stretches of tone: one
-// set and one clear in the log, the command run for each, without a shell, and
-// the alarm counted in what /metrics serves, which promtool accepts. A second
-// logger cannot take the same metrics port.
+// set and one clear in the log, the command run for each (the clear's 10 s
+// after the set's), without a shell, and the alarm counted in what /metrics
+// serves, which promtool accepts. A second logger cannot take the same
+// metrics port; one whose alarm program is missing does not start.
 TEST(Logger, SilenceSetsAndClearsItsAlarmOnce) {
     PrivatePulseServer server;
     if (server.Start() != PrivatePulseServer::Outcome::kRunning) {
@@ -343,6 +345,14 @@ TEST(Logger, SilenceSetsAndClearsItsAlarmOnce) {
     std::ofstream(script) << "#!/bin/sh\necho \"$TARNWICK_ALARM $TARNWICK_STATE\" >> " << heard
                           << "\n";
     std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    // A command whose program is missing is a bad option, named at the start.
+    const pid_t missing =
+        Spawn({TARNWICK_LOGGER_BINARY, "--on-alarm", "no-such-alarm-program --now"},
+              {"HOME=" + (work / "home").string(), "XDG_CONFIG_HOME=" + (work / "config").string()},
+              (work / "missing.err").string());
+    EXPECT_EQ(WaitFor(missing), 2);
+    EXPECT_NE(ReadFile((work / "missing.err").string()).find("no-such-alarm-program"),
+              std::string::npos);
     const std::string metricsAddress = "127.0.0.1:" + std::to_string(20000 + getpid() % 20000);
     const pid_t logger =
         Spawn({TARNWICK_LOGGER_BINARY, "--device", "Tone In", "--log-dir", (work / "log").string(),
@@ -361,8 +371,9 @@ TEST(Logger, SilenceSetsAndClearsItsAlarmOnce) {
     EXPECT_EQ(WaitFor(second), 1);
     EXPECT_NE(ReadFile((work / "second.err").string()).find(metricsAddress), std::string::npos);
     std::vector<int16_t> programme;
-    for (const int level : {8000, 0, 8000}) {
-        for (int64_t n = 0; n < (level == 0 ? 5 : 3) * kRate; ++n) {
+    // Set at 5 s, cleared at 10 s; the clear's command runs at 15 s.
+    for (const auto& [level, seconds] : {std::pair{8000, 3}, std::pair{0, 5}, std::pair{8000, 8}}) {
+        for (int64_t n = 0; n < seconds * kRate; ++n) {
             const auto v = static_cast<int16_t>((n / 50) % 2 == 0 ? level : -level);
             programme.push_back(v);
             programme.push_back(v);
@@ -388,9 +399,10 @@ TEST(Logger, SilenceSetsAndClearsItsAlarmOnce) {
     std::filesystem::remove_all(work);
 }
 
-// Under systemd (Type=notify, WatchdogSec) the logger says it is ready once
-// it measures, pings the watchdog as it writes its rows, and says it is
-// stopping on SIGTERM; without these systemd would kill it at start.
+// Under systemd (Type=notify, WatchdogSec) the logger says what it measures
+// and that it is ready once it does, pings the watchdog as it writes its rows,
+// and says it is stopping on SIGTERM; without these systemd would kill it at
+// start.
 TEST(Logger, TellsSystemdItIsReadyAliveAndStopping) {
     const std::filesystem::path work = std::filesystem::temp_directory_path() /
                                        ("tarnwick-logger-notify-" + std::to_string(getpid()));
@@ -430,7 +442,8 @@ TEST(Logger, TellsSystemdItIsReadyAliveAndStopping) {
                                (work / "logger.err").string());
     ASSERT_GT(logger, 0);
     EXPECT_EQ(messages("WATCHDOG=1", std::chrono::milliseconds(5000)),
-              (std::vector<std::string>{"READY=1", "WATCHDOG=1"}))
+              (std::vector<std::string>{"STATUS=Measuring input \"Test Signal\"", "READY=1",
+                                        "WATCHDOG=1"}))
         << ReadFile((work / "logger.err").string());
     kill(logger, SIGTERM);
     const std::vector<std::string> atStop = messages("STOPPING=1", std::chrono::milliseconds(3000));

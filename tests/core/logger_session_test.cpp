@@ -63,13 +63,18 @@ public:
 
 class FakeCommands : public IAlarmCommands {
 public:
+    explicit FakeCommands(const SimulatedClock& c) : clock(c) {}
     bool Run(const AlarmChange& change, LocalDateTime, std::string&) override {
         runs.push_back(std::string(AlarmName(change.kind)) + (change.set ? " set" : " clear"));
+        runSeconds.push_back(clock.ElapsedMs() / 1000);
         return true;
     }
     void Reap() override {}
     void StopAll() override { ++stops; }
+    uint64_t Failures() const override { return 0; }
+    const SimulatedClock& clock;
     std::vector<std::string> runs;
+    std::vector<uint64_t> runSeconds;  // whole seconds since the start, of each run
     int stops = 0;
 };
 
@@ -78,8 +83,10 @@ public:
     void Ready() override { ++ready; }
     void Watchdog() override { ++pings; }
     void Stopping() override {}
+    void Status(const std::string& line) override { statuses.push_back(line); }
     int ready = 0;
     int pings = 0;
+    std::vector<std::string> statuses;
 };
 
 constexpr const char* kLogDir = "/var/log/tarnwick";
@@ -90,6 +97,7 @@ struct Session {
     explicit Session(LocalDateTime start, LoggerOptions options = DefaultOptions())
         : clock(5'000'000, start),
           timers(clock),
+          commands(clock),
           session(LoggerSessionPorts{MeterPorts{clock, timers, wave, output, formats, dialogs,
                                                 process, store, files, shell, images, nullptr},
                                      rows, commands, service,
@@ -139,11 +147,11 @@ struct Session {
     fakes::FakeShell shell;
     fakes::FakeImages images;
     FakeRowFiles rows;
+    SimulatedClock clock;
+    SimulatedTimers timers;
     FakeCommands commands;
     FakeService service;
     std::string metrics;
-    SimulatedClock clock;
-    SimulatedTimers timers;
     LoggerSession session;
     bool delivering = true;
     Frame frame{8000, 8000};
@@ -226,9 +234,74 @@ TEST(LoggerSession, AlarmIsSetAfterExactlyItsTimeAndClearedOnce) {
     EXPECT_EQ(s.commands.runs, std::vector<std::string>{"silence set"});
     s.Run(1'000);
     s.frame = Frame{8000, 8000};
-    s.Run(5'000);
+    s.Run(10'000);  // the clear's command comes 10 s after the set's
     EXPECT_EQ(s.commands.runs, (std::vector<std::string>{"silence set", "silence clear"}));
     EXPECT_EQ(Events(s.Rows("2026-12-09")), "start|silence|silence clear");
+}
+
+// A level that hovers at the silence threshold. Stretches above it shorter
+// than the clear hold keep the alarm set: one set and one clear. Without a
+// hold every change is recorded, but the commands come 10 s apart at most,
+// and a held change runs only if the state then differs from the last one
+// commanded.
+TEST(LoggerSession, AHoveringLevelIsHeldAndItsCommandsPaced) {
+    struct Case {
+        const char* what;
+        uint32_t clearHoldMs;
+        int64_t silentMs, loudMs;  // one cycle of the hovering, after 2 s of sound
+        int cycles;
+        std::vector<std::string> commands;  // "silence set 3": at 3 s and some ms
+        size_t sets;                        // in the rows
+    };
+    const Case cases[] = {
+        {"quiet 1.2 s, loud 0.8 s: never long enough to clear",
+         2000,
+         1200,
+         800,
+         30,
+         {"silence set 3", "silence clear 63"},
+         1},
+        {"quiet and loud 1.5 s each, cleared at once: paced",
+         0,
+         1500,
+         1500,
+         20,
+         {"silence set 3", "silence clear 13", "silence set 24", "silence clear 34",
+          "silence set 45", "silence clear 55"},
+         20},
+    };
+    for (const Case& c : cases) {
+        LoggerOptions o = Session::DefaultOptions();
+        o.alarms.silence = AlarmRule{-50.0, 1000};
+        o.alarms.clearHoldMs = c.clearHoldMs;
+        Session s(fakes::At(2026, 12, 9, 12, 0, 0), o);
+        ASSERT_TRUE(s.Start());
+        s.Run(2'000);
+        for (int i = 0; i < c.cycles; ++i) {
+            s.frame = Frame{0, 0};
+            s.Run(c.silentMs);
+            s.frame = Frame{8000, 8000};
+            s.Run(c.loudMs);
+        }
+        s.Run(12'000);
+        std::vector<std::string> commands;
+        for (size_t i = 0; i < s.commands.runs.size(); ++i) {
+            commands.push_back(s.commands.runs[i] + " " + std::to_string(s.commands.runSeconds[i]));
+        }
+        EXPECT_EQ(commands, c.commands) << c.what;
+        // Every change is in the rows, each set and its clear once.
+        const std::string events = Events(s.Rows("2026-12-09"));
+        auto count = [&events](const std::string& what) {
+            size_t n = 0;
+            for (size_t at = events.find(what); at != std::string::npos;
+                 at = events.find(what, at + 1)) {
+                ++n;
+            }
+            return n;
+        };
+        EXPECT_EQ(count("silence clear"), c.sets) << c.what << ": " << events;
+        EXPECT_EQ(count("silence"), 2 * c.sets) << c.what << ": " << events;
+    }
 }
 
 TEST(LoggerSession, AStalledInputIsLostThenReopenedWithRowsEverySecond) {
@@ -242,8 +315,14 @@ TEST(LoggerSession, AStalledInputIsLostThenReopenedWithRowsEverySecond) {
     EXPECT_EQ(s.commands.runs, std::vector<std::string>{"input-lost set"});
     EXPECT_FALSE(s.session.metrics().inputOpen);
     s.delivering = true;
-    s.Run(6'000);
+    s.Run(11'000);  // back within 5 s; its command 10 s after the loss's
     EXPECT_EQ(s.commands.runs, (std::vector<std::string>{"input-lost set", "input-lost clear"}));
+    // systemctl status shows what is measured, or why not.
+    ASSERT_EQ(s.service.statuses.size(), 3u);
+    EXPECT_EQ(s.service.statuses[0], "Measuring input \"Built-in Audio Analog Stereo\"");
+    EXPECT_EQ(s.service.statuses[1].rfind("Input lost: ", 0), 0u) << s.service.statuses[1];
+    EXPECT_NE(s.service.statuses[1].find("; trying again every 5 s"), std::string::npos);
+    EXPECT_EQ(s.service.statuses[2], s.service.statuses[0]);
     const auto rows = s.Rows("2026-12-09");
     ExpectOneRowPerSecond(rows, 0);
     EXPECT_EQ(Events(rows), "start|input lost|input back");

@@ -1,8 +1,8 @@
 #!/bin/bash
 # `cmake --install --prefix P` puts the logger's systemd user unit under
 # P/lib/systemd/user, starting the program installed under P, as a service
-# that reports ready and is watched; systemd-analyze accepts the file without
-# a remark. Where systemd-analyze is missing, the rest is still checked.
+# that reports ready, is watched and is not restarted after bad options;
+# systemd-analyze accepts the file without a remark. Where systemd-analyze is missing, the rest is still checked.
 #
 # Usage: logger_unit_install_test.sh BUILD_DIR
 set -euo pipefail
@@ -25,6 +25,7 @@ case "$exec_start" in
 esac
 grep -qx 'Type=notify' "$unit" || fail "the unit is not Type=notify"
 grep -qx 'WatchdogSec=30' "$unit" || fail "the unit has no 30 s watchdog"
+grep -qx 'RestartPreventExitStatus=2' "$unit" || fail "bad options would restart the unit for ever"
 
 if command -v systemd-analyze >/dev/null; then
     mkdir -m 700 "$prefix/run"

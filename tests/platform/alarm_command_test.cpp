@@ -1,7 +1,8 @@
-// The logger's --on-alarm commands as real processes: a command that hangs
-// is killed with everything it started, a stopping logger ends what is still
-// running even when it ignores SIGTERM, and what the commands write to
-// standard error comes back in whole lines.
+// The logger's --on-alarm commands as real processes: the program is found
+// at the start or named as missing, a command that hangs is killed with
+// everything it started, a stopping logger ends what is still running even
+// when it ignores SIGTERM, what the commands write to standard error comes
+// back in whole lines, and a command that fails is named and counted.
 
 #include "tools/logger/alarm_command.h"
 
@@ -9,8 +10,12 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -100,7 +105,9 @@ sleep 300
     EXPECT_GE(SteadyClock::now() - started, limits.timeLimit);
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[1], "half a line, then the rest");
-    EXPECT_EQ(lines[2], script + " still running after 0.6 s: killed, with everything it started");
+    EXPECT_EQ(lines[2], "silence set: " + script +
+                            " still running after 0.6 s: killed, with everything it started");
+    EXPECT_EQ(command.Failures(), 1u);
     const std::vector<pid_t> groups = Groups(lines);
     ASSERT_EQ(groups.size(), 1u);
     EXPECT_EQ(LiveMembers(groups[0]), std::vector<pid_t>{}) << "of group " << groups[0];
@@ -144,6 +151,89 @@ TEST(AlarmCommand, StoppingEndsEveryCommandEvenOneThatIgnoresTerm) {
     }
     std::filesystem::remove(polite);
     std::filesystem::remove(stubborn);
+}
+
+// A name is looked for in the folders of PATH in order, past files of that
+// name that cannot be run, as execvp would; a path is taken as it is.
+TEST(AlarmCommand, TheProgramIsFoundAtTheStartOrNamedAsMissing) {
+    const std::filesystem::path root =
+        std::filesystem::path(testing::TempDir()) / ("alarm-path-" + std::to_string(getpid()));
+    for (const char* folder : {"plain", "runnable", "empty"}) {
+        std::filesystem::create_directories(root / folder);
+    }
+    std::ofstream(root / "plain" / "page-me") << "#!/bin/sh\n";
+    std::ofstream(root / "runnable" / "page-me") << "#!/bin/sh\n";
+    std::filesystem::permissions(root / "runnable" / "page-me", std::filesystem::perms::owner_all);
+    const std::string plain = (root / "plain").string();
+    const std::string runnable = (root / "runnable").string();
+    const std::string empty = (root / "empty").string();
+
+    struct Case {
+        std::string command;
+        std::string path;
+        std::string program;  // expected; empty: none, and then
+        std::string error;    // the start of the message
+    };
+    const std::vector<Case> cases = {
+        {"page-me --loud", empty + ":" + plain + ":" + runnable, runnable + "/page-me", ""},
+        {"page-me", empty, "", "page-me: not found in PATH (" + empty + ")"},
+        {"page-me", plain, "", "page-me: " + plain + "/page-me: not executable"},
+        {runnable + "/page-me", "", runnable + "/page-me", ""},
+        {plain + "/page-me", runnable, "", plain + "/page-me: not executable"},
+        {runnable, runnable, "", runnable + ": a folder, not a program"},
+        {empty + "/page-me", runnable, "", empty + "/page-me: No such file or directory"},
+    };
+    for (const Case& c : cases) {
+        AlarmCommand command(c.command, nullptr, {}, c.path.c_str());
+        EXPECT_EQ(command.Program(), c.program) << c.command << " in " << c.path;
+        EXPECT_EQ(command.ProgramError().rfind(c.error, 0), 0u)
+            << c.command << " in " << c.path << ": " << command.ProgramError();
+        EXPECT_EQ(command.ProgramError().empty(), c.error.empty()) << c.command;
+        if (!c.error.empty()) {
+            std::string error;
+            EXPECT_FALSE(command.Run(kSilenceSet, LocalDateTime{0}, error));
+            EXPECT_EQ(error, command.ProgramError());
+        }
+    }
+    std::filesystem::remove_all(root);
+}
+
+// Three changes: one command succeeds, one ends with status 3, one is ended
+// by a signal. Each failure is a line naming the alarm, its state and the
+// status, and is counted; no command sees the service manager's variables.
+TEST(AlarmCommand, AFailureIsNamedAndCountedAndTheServiceVariablesStayBehind) {
+    const std::string script = Script("fails", R"(env | grep -c -e ^NOTIFY_SOCKET= -e ^WATCHDOG_ >&2
+case "$TARNWICK_ALARM" in
+spl-limit) exit 3 ;;
+over-target) kill -TERM $$ ;;
+esac
+)");
+    setenv("NOTIFY_SOCKET", "/run/user/1000/systemd/notify", 1);
+    setenv("WATCHDOG_USEC", "30000000", 1);
+    setenv("WATCHDOG_PID", std::to_string(getpid()).c_str(), 1);
+    std::vector<std::string> lines;
+    AlarmCommand command(script, [&lines](const std::string& line) { lines.push_back(line); });
+    for (const AlarmChange& change : {kSilenceSet, AlarmChange{AlarmKind::kSplLimit, true, 80.0},
+                                      AlarmChange{AlarmKind::kOverTarget, false, -12.0}}) {
+        std::string error;
+        ASSERT_TRUE(command.Run(change, LocalDateTime{0}, error)) << error;
+    }
+    unsetenv("NOTIFY_SOCKET");
+    unsetenv("WATCHDOG_USEC");
+    unsetenv("WATCHDOG_PID");
+    const SteadyClock::time_point started = SteadyClock::now();
+    while (command.Running() > 0 && SteadyClock::now() - started < milliseconds(3000)) {
+        command.Reap();
+        std::this_thread::sleep_for(milliseconds(20));
+    }
+    std::sort(lines.begin(), lines.end());
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"0", "0", "0",
+                                        "over-target clear: " + script + " ended by signal 15 (" +
+                                            strsignal(SIGTERM) + ")",
+                                        "spl-limit set: " + script + " ended with status 3"}));
+    EXPECT_EQ(command.Failures(), 2u);
+    std::filesystem::remove(script);
 }
 
 }  // namespace

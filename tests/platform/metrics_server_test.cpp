@@ -163,6 +163,7 @@ TEST(MetricsServer, RequestsAreBoundedAndTheFiguresPassPromtool) {
     m.inputOpen = false;
     m.lastRecordUnixSeconds = 1796879331;
     m.logWriteFailures = 2;
+    m.alarmCommandFailures = 4;
     const std::string figures = FormatMetrics(m);
     server.Publish(figures);
 
@@ -203,7 +204,7 @@ TEST(MetricsServer, RequestsAreBoundedAndTheFiguresPassPromtool) {
     for (const char* line :
          {"\ntarnwick_alarm_active{kind=\"input-lost\"} 1\n", "\ntarnwick_alarms_total 3\n",
           "\ntarnwick_input_open 0\n", "\ntarnwick_last_record_timestamp_seconds 1796879331\n",
-          "\ntarnwick_log_write_failures_total 2\n",
+          "\ntarnwick_log_write_failures_total 2\n", "\ntarnwick_alarm_command_failures_total 4\n",
           "\ntarnwick_build_info{version=\"1.40\"} 1\n"}) {
         EXPECT_NE(figures.find(line), std::string::npos) << line;
     }

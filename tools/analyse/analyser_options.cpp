@@ -76,7 +76,9 @@ own engine on a simulated clock, and writes the same results files the meter
 window writes. Loudness and true peak are measured from the recording's own
 samples: at its own rate, in its own channels, at full precision.
 
-)" + SettingsOptions::Usage() +
+)" +
+           SettingsOptions::Usage(
+               "  --results FILE        attach FILE as Save As would (.txt text, .csv CSV)\n") +
            R"(
 Time and formats:
   --start YYYY-MM-DDTHH:MM:SS   local time of the first frame (default now)

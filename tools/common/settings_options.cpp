@@ -126,7 +126,7 @@ std::optional<std::string> ApplySplLimit(const std::string& text, TMeterSettings
     return std::nullopt;
 }
 
-std::string SettingsOptions::Usage() {
+std::string SettingsOptions::Usage(const std::string& resultsOption) {
     return R"(Measurement:
   --channel MODE        stereo|left|right|sum|difference (default stereo)
   --integrate           slow-rise integration of block peaks (default)
@@ -144,8 +144,8 @@ std::string SettingsOptions::Usage() {
   --auto-level DB       level of the automatic start and stop (default -40)
 
 Results:
-  --results FILE        attach FILE as Save As would (.txt text, .csv CSV)
-  --test-name NAME      test name written in the header (default "Results ")
+)" + resultsOption +
+           R"(  --test-name NAME      test name written in the header (default "Results ")
   --save-mins N         minutes between saves, 1 to 1440 (default 15)
   --no-save-minutes     no saves every N minutes
   --save-hours N        save every N hours on the hour, 1 to 24

@@ -22,9 +22,11 @@ public:
     // nullopt when all is well, else the message.
     std::optional<std::string> Finish();
 
-    // The help text of the options, in two blocks headed "Measurement:" and
-    // "Results:"; the second lists --results, which each program takes itself.
-    static std::string Usage();
+    // The help text of the options, in blocks headed "Measurement:",
+    // "Results:" and "Sound level:". The results block begins with
+    // `resultsOption`, the lines of --results, which each program takes and
+    // describes itself.
+    static std::string Usage(const std::string& resultsOption);
 
 private:
     CommandLine& line_;

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -26,6 +27,96 @@ namespace {
 constexpr size_t kMaxErrorBytesPerRead = 65536;
 // How often StopAll looks whether the groups have ended.
 constexpr std::chrono::milliseconds kStopPoll{10};
+
+// The logger's variables that its commands do not get: the change's own
+// come afresh, and the service manager's would let a command notify, or
+// feed the watchdog, for the logger.
+constexpr const char* kWithheldVariables[] = {
+    "TARNWICK_",
+    "NOTIFY_SOCKET=",
+    "WATCHDOG_USEC=",
+    "WATCHDOG_PID=",
+};
+
+bool Withheld(const char* variable) {
+    for (const char* prefix : kWithheldVariables) {
+        if (std::strncmp(variable, prefix, std::strlen(prefix)) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+struct Unrunnable {
+    bool missing = false;  // nothing of that name is there
+    std::string why;       // empty: the file can be run
+};
+
+// Whether `path` is a file this process may execute.
+Unrunnable NotExecutable(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) {
+        const int error = errno;
+        return {error == ENOENT || error == ENOTDIR, std::strerror(error)};
+    }
+    if (S_ISDIR(st.st_mode)) {
+        return {false, "a folder, not a program"};
+    }
+    if (access(path.c_str(), X_OK) != 0) {
+        return {false, std::string("not executable (") + std::strerror(errno) + ")"};
+    }
+    return {};
+}
+
+// The program `word` names: itself when it holds a slash, else the first
+// executable of that name in the folders of `searchPath` (an empty folder is
+// the current one, as execvp has it). Empty, with `error`, when there is none.
+std::string FindProgram(const std::string& word, const char* searchPath, std::string& error) {
+    if (word.find('/') != std::string::npos) {
+        error = NotExecutable(word).why;
+        return error.empty() ? word : std::string();
+    }
+    std::string folders;
+    if (searchPath != nullptr) {
+        folders = searchPath;
+    } else {
+        folders.resize(confstr(_CS_PATH, nullptr, 0));
+        confstr(_CS_PATH, folders.data(), folders.size());
+        folders.resize(std::strlen(folders.c_str()));
+    }
+    std::string firstError;  // of a file of that name that cannot be run
+    for (size_t from = 0; from <= folders.size();) {
+        size_t colon = folders.find(':', from);
+        if (colon == std::string::npos) {
+            colon = folders.size();
+        }
+        const std::string folder = folders.substr(from, colon - from);
+        const std::string path = (folder.empty() ? std::string(".") : folder) + "/" + word;
+        const Unrunnable found = NotExecutable(path);
+        if (found.why.empty()) {
+            return path;
+        }
+        if (firstError.empty() && !found.missing) {
+            firstError = path + ": " + found.why;
+        }
+        from = colon + 1;
+    }
+    error = firstError.empty() ? "not found in PATH (" + folders + ")" : firstError;
+    return {};
+}
+
+// "ended with status 3", "ended by signal 9 (Killed)"; empty for a success
+// or a status not known.
+std::string Failure(int status) {
+    if (status < 0 || (WIFEXITED(status) && WEXITSTATUS(status) == 0)) {
+        return {};
+    }
+    if (WIFSIGNALED(status)) {
+        return "ended by signal " + std::to_string(WTERMSIG(status)) + " (" +
+               strsignal(WTERMSIG(status)) + ")";
+    }
+    return "ended with status " + std::to_string(WEXITSTATUS(status));
+}
 
 // The spawn attributes of a command: a group of its own, no signal blocked,
 // and every signal's default action, whatever the logger ignores (SIGPIPE,
@@ -60,24 +151,41 @@ bool GroupGone(pid_t group) {
     return kill(-group, 0) != 0 && errno == ESRCH;
 }
 
-// Collects the command itself when it has ended (or when it is not ours to
-// collect any more).
-bool Collect(pid_t pid, int options) {
-    int status = 0;
-    pid_t got = 0;
-    while ((got = waitpid(pid, &status, options)) < 0 && errno == EINTR) {
-    }
-    return got != 0;
-}
-
 }  // namespace
 
 AlarmCommand::AlarmCommand(const std::string& commandLine, ErrorLine errorLine,
-                           AlarmCommandLimits limits)
+                           AlarmCommandLimits limits, const char* searchPath)
     : errorLine_(std::move(errorLine)), limits_(limits) {
     std::istringstream in(commandLine);
     for (std::string word; in >> word;) {
         words_.push_back(word);
+    }
+    if (!words_.empty()) {
+        program_ = FindProgram(words_.front(), searchPath, programError_);
+        if (!programError_.empty()) {
+            programError_ = words_.front() + ": " + programError_;
+        }
+    }
+}
+
+void AlarmCommand::Collect(Started& r, int options) {
+    int status = 0;
+    pid_t got = 0;
+    while ((got = waitpid(r.group, &status, options)) < 0 && errno == EINTR) {
+    }
+    // Ended, or not ours to collect any more (its status then not known).
+    r.reaped = got != 0;
+    r.status = got == r.group ? status : -1;
+}
+
+void AlarmCommand::ReportStatus(const Started& r) {
+    const std::string failure = Failure(r.status);
+    if (failure.empty()) {
+        return;
+    }
+    ++failures_;
+    if (errorLine_) {
+        errorLine_(r.change + ": " + words_.front() + " " + failure);
     }
 }
 
@@ -98,6 +206,10 @@ bool AlarmCommand::Run(const AlarmChange& change, LocalDateTime at, std::string&
     if (words_.empty()) {
         return true;
     }
+    if (program_.empty()) {
+        error = programError_;
+        return false;
+    }
     char level[32];
     if (std::isfinite(change.levelDb)) {
         std::snprintf(level, sizeof level, "%.1f", change.levelDb);
@@ -109,7 +221,7 @@ bool AlarmCommand::Run(const AlarmChange& change, LocalDateTime at, std::string&
         std::string("TARNWICK_STATE=") + (change.set ? "set" : "clear"),
         std::string("TARNWICK_LEVEL_DB=") + level, "TARNWICK_TIME=" + StampText(at)};
     for (char** v = environ; *v != nullptr; ++v) {
-        if (std::strncmp(*v, "TARNWICK_", 9) != 0) {
+        if (!Withheld(*v)) {
             variables.emplace_back(*v);
         }
     }
@@ -137,7 +249,7 @@ bool AlarmCommand::Run(const AlarmChange& change, LocalDateTime at, std::string&
     const SpawnAttributes attributes;
     pid_t pid = -1;
     const int spawned =
-        posix_spawnp(&pid, argv[0], &actions, attributes.get(), argv.data(), envp.data());
+        posix_spawn(&pid, program_.c_str(), &actions, attributes.get(), argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     close(errorPipe[1]);
     if (spawned != 0) {
@@ -146,7 +258,13 @@ bool AlarmCommand::Run(const AlarmChange& change, LocalDateTime at, std::string&
         return false;
     }
     fcntl(errorPipe[0], F_SETFL, O_NONBLOCK);
-    running_.push_back({pid, false, errorPipe[0], {}, std::chrono::steady_clock::now()});
+    running_.push_back({pid,
+                        std::string(AlarmName(change.kind)) + (change.set ? " set" : " clear"),
+                        false,
+                        -1,
+                        errorPipe[0],
+                        {},
+                        std::chrono::steady_clock::now()});
     return true;
 }
 
@@ -210,7 +328,7 @@ void AlarmCommand::Finish(Started& r) {
 
 bool AlarmCommand::Ended(Started& r) {
     if (!r.reaped) {
-        r.reaped = Collect(r.group, WNOHANG);
+        Collect(r, WNOHANG);
     }
     if (!r.reaped || !GroupGone(r.group)) {
         return false;
@@ -224,6 +342,7 @@ void AlarmCommand::Reap() {
     std::erase_if(running_, [&](Started& r) {
         ReadErrors(r);
         if (Ended(r)) {
+            ReportStatus(r);
             return true;
         }
         if (now - r.started < limits_.timeLimit) {
@@ -231,14 +350,15 @@ void AlarmCommand::Reap() {
         }
         Signal(r, SIGKILL);
         if (!r.reaped) {
-            r.reaped = Collect(r.group, 0);
+            Collect(r, 0);
         }
         Finish(r);
+        ++failures_;
         if (errorLine_) {
             char seconds[32];
             std::snprintf(seconds, sizeof seconds, "%g",
                           std::chrono::duration<double>(limits_.timeLimit).count());
-            errorLine_(words_.front() + " still running after " + seconds +
+            errorLine_(r.change + ": " + words_.front() + " still running after " + seconds +
                        " s: killed, with everything it started");
         }
         return true;
@@ -255,7 +375,7 @@ void AlarmCommand::StopAll() {
     auto quiet = [this](Started& r) {
         ReadErrors(r);
         if (!r.reaped) {
-            r.reaped = Collect(r.group, WNOHANG);
+            Collect(r, WNOHANG);
         }
         return r.reaped && (r.errorPipe < 0 || GroupGone(r.group));
     };
@@ -269,7 +389,7 @@ void AlarmCommand::StopAll() {
     for (Started& r : running_) {
         Signal(r, SIGKILL);
         if (!r.reaped) {
-            r.reaped = Collect(r.group, 0);
+            Collect(r, 0);
         }
         Finish(r);
     }

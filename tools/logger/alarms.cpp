@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "core/local_time.h"
 #include "tools/common/command_line.h"
 
 namespace tarnwick {
@@ -29,21 +30,13 @@ const char* AlarmName(AlarmKind kind) {
 void Alarms::Judge(AlarmKind kind, bool condition, uint32_t heldMs, uint32_t tickMs, double levelDb,
                    std::vector<AlarmChange>& changes) {
     State& s = state_[static_cast<size_t>(kind)];
-    if (!condition) {
-        s.holding = false;
-        if (s.active) {
-            s.active = false;
-            changes.push_back({kind, false, levelDb});
-        }
-        return;
-    }
-    if (!s.holding) {
-        s.holding = true;
+    if (condition != s.holding) {
+        s.holding = condition;
         s.since = tickMs;
     }
-    if (!s.active && tickMs - s.since >= heldMs) {
-        s.active = true;
-        changes.push_back({kind, true, levelDb});
+    if (s.active != condition && tickMs - s.since >= (condition ? heldMs : clearHoldMs)) {
+        s.active = condition;
+        changes.push_back({kind, condition, levelDb});
     }
 }
 
@@ -74,14 +67,17 @@ AlarmChange Alarms::InputLost(bool lost, double levelDb) {
     return {AlarmKind::kInputLost, lost, levelDb};
 }
 
-std::vector<AlarmChange> Alarms::SoundLevelSecond(bool warn, bool limit, bool overloaded,
-                                                  double levelDb) {
+std::vector<AlarmChange> Alarms::SoundLevelSecond(uint32_t tickMs, bool warn, bool limit,
+                                                  bool overloaded, double levelDb) {
     std::vector<AlarmChange> changes;
+    // A second's figures hold from its beginning: two seconds judged false
+    // are a clear hold of 2 s.
+    const uint32_t begun = tickMs - static_cast<uint32_t>(kMsPerSecond);
     for (const auto& [kind, on] :
          {std::pair{AlarmKind::kSplWarn, warn}, std::pair{AlarmKind::kSplLimit, limit},
           std::pair{AlarmKind::kSplOverload, overloaded}}) {
-        // Judged on whole seconds: held from the first.
-        Judge(kind, on, 0, 0, levelDb, changes);
+        // Judged on whole seconds: set with the first.
+        Judge(kind, on, 0, begun, levelDb, changes);
     }
     return changes;
 }

@@ -4,9 +4,15 @@
 //   channel-missing  one channel stays more than some dB below the other for
 //                    a time;
 //   over-target      the level stays at or above target 1 for a time;
-//   input-lost       the input is lost, until it is back.
+//   input-lost       the input is lost, until it is back;
+//   spl-warn, spl-limit, spl-overload
+//                    the sound level's limit and full scale, second by second.
 // An alarm is set once its condition has held for its whole time, and cleared
-// as soon as the condition ends. Toolkit-free: the caller gives the clock.
+// once its condition has been false for the clear hold: a level that hovers at
+// a threshold keeps its alarm set instead of setting and clearing it with
+// every block. The input-lost alarm is no judged level: it follows the input,
+// which is tried again every 5 s at most. Toolkit-free: the caller gives the
+// clock's ticks.
 
 #include <array>
 #include <cstddef>
@@ -49,6 +55,9 @@ static_assert(
 // "spl-limit", "spl-overload".
 const char* AlarmName(AlarmKind kind);
 
+// How long an alarm's condition must have been false before it clears.
+inline constexpr uint32_t kDefaultClearHoldMs = 2000;
+
 struct AlarmRule {
     double db = 0.0;      // the level (silence) or the difference (channel-missing)
     uint32_t heldMs = 0;  // how long the condition must hold
@@ -73,23 +82,25 @@ public:
     std::optional<AlarmRule> silence;
     std::optional<AlarmRule> channelMissing;
     std::optional<uint32_t> overTargetMs;
+    uint32_t clearHoldMs = kDefaultClearHoldMs;  // 0: an alarm clears with its condition
 
     // One block at `tickMs`; the alarms that changed with it.
     std::vector<AlarmChange> AddBlock(uint32_t tickMs, const BlockDb& block);
     // The input was lost or is back.
     AlarmChange InputLost(bool lost, double levelDb);
-    // A second of sound level: spl-warn is set while the limit's light is
-    // amber, spl-limit while it is red, spl-overload while the second held a
-    // sample at full scale. `levelDb` is the level the change reports.
-    std::vector<AlarmChange> SoundLevelSecond(bool warn, bool limit, bool overloaded,
-                                              double levelDb);
+    // A second of sound level, delivered at `tickMs`: spl-warn is set while
+    // the limit's light is amber, spl-limit while it is red, spl-overload
+    // while the second held a sample at full scale. `levelDb` is the level
+    // the change reports.
+    std::vector<AlarmChange> SoundLevelSecond(uint32_t tickMs, bool warn, bool limit,
+                                              bool overloaded, double levelDb);
 
     bool Active(AlarmKind kind) const { return state_[static_cast<size_t>(kind)].active; }
 
 private:
     struct State {
         bool holding = false;  // the condition holds now
-        uint32_t since = 0;    // tick at which it began to hold
+        uint32_t since = 0;    // tick at which it began to hold, or (active) to fail
         bool active = false;
     };
     // Judges one alarm; appends its change, if any.

@@ -4,6 +4,32 @@
 #include "tools/common/settings_options.h"
 
 namespace tarnwick {
+namespace {
+
+// An hour: a longer hold would hide the end of an alarm, not its flapping.
+constexpr double kMaxClearHoldSeconds = 3600.0;
+
+// The help text's width.
+constexpr size_t kUsageColumns = 79;
+
+// "Alarms: silence, channel-missing, ...", from the one list of kinds, in
+// lines that fit the help text.
+std::string AlarmNamesParagraph() {
+    std::string text;
+    std::string line = "Alarms:";
+    for (size_t i = 0; i < kAlarmKindCount; ++i) {
+        const std::string word =
+            AlarmName(kAlarmKinds[i]) + std::string(i + 1 < kAlarmKindCount ? "," : ".");
+        if (line.size() + 1 + word.size() > kUsageColumns) {
+            text += line + "\n";
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+    }
+    return text + line + "\n";
+}
+
+}  // namespace
 
 ParsedLoggerOptions ParseLoggerOptions(const std::vector<std::string>& args,
                                        TMeterSettings& settings) {
@@ -27,6 +53,9 @@ ParsedLoggerOptions ParseLoggerOptions(const std::vector<std::string>& args,
     line.Option("--channel-missing", rule(o.alarms.channelMissing, "--channel-missing"));
     double overTargetSeconds = 0.0;
     line.Option("--over-target", CommandLine::Number(overTargetSeconds, "--over-target", 0, 86400));
+    double clearHoldSeconds = 0.0;
+    line.Option("--clear-hold",
+                CommandLine::Number(clearHoldSeconds, "--clear-hold", 0, kMaxClearHoldSeconds));
     line.Option("--on-alarm", CommandLine::Text(o.onAlarm));
     line.Option("--metrics", CommandLine::Text(o.metrics));
     line.Flag("--spl", [&o] { o.soundLevel = true; });
@@ -46,6 +75,9 @@ ParsedLoggerOptions ParseLoggerOptions(const std::vector<std::string>& args,
     }
     if (line.Given("--over-target")) {
         o.alarms.overTargetMs = static_cast<uint32_t>(overTargetSeconds * 1000.0 + 0.5);
+    }
+    if (line.Given("--clear-hold")) {
+        o.alarms.clearHoldMs = static_cast<uint32_t>(clearHoldSeconds * 1000.0 + 0.5);
     }
     if (line.Given("--channel-missing") && !(o.alarms.channelMissing->db > 0.0)) {
         return "--channel-missing expects a difference above 0 dB";
@@ -107,24 +139,34 @@ Input and settings:
                         other: one that is missing is reported as lost and
                         tried again every 5 s, never replaced
 
-)" + SettingsOptions::Usage() +
-           R"(
-Alarms (each writes an event row when it starts and a "clear" row when it
-ends, prints a line, and runs --on-alarm):
-  --silence DB:SECONDS  the level stays below DB for SECONDS
+)" +
+           SettingsOptions::Usage(
+               R"(  --results FILE        attach FILE as Save As would (.txt text, .csv CSV),
+                        appending to it when it exists: never emptied, and
+                        refused while another logger or the window writes it
+)") + R"(
+)" + AlarmNamesParagraph() +
+           R"(An alarm is written in the rows as an event when it is set and, with
+"clear", when it ends (input-lost as "input lost" and "input back"), and
+printed as a line. It ends once its condition has been false for --clear-hold
+(input-lost: once the input is back). --on-alarm runs for a change, at most
+once every 10 s for the same alarm: a change within that time waits, and runs
+then only if the alarm's state differs from the one last run.
+  --silence DB:SECONDS  silence: the level stays below DB for SECONDS
   --channel-missing DB:SECONDS
-                        one channel stays more than DB below the other
-  --over-target SECONDS the level stays at or above target 1
-  --on-alarm CMD        run CMD (its words split at blanks, no shell) once per
-                        change, with TARNWICK_ALARM (silence, channel-missing,
-                        over-target, input-lost), TARNWICK_STATE (set or
-                        clear), TARNWICK_LEVEL_DB and TARNWICK_TIME set; a
-                        command still running after 30 s is killed
+                        channel-missing: one channel stays more than DB below
+                        the other
+  --over-target SECONDS over-target: the level stays at or above target 1
+  --clear-hold SECONDS  how long a condition must be false before its alarm
+                        clears, 0 to 3600 (default 2)
+  --on-alarm CMD        run CMD (its words split at blanks, no shell; its
+                        program found at the start, by path or in PATH), with
+                        TARNWICK_ALARM (the alarm's name), TARNWICK_STATE (set
+                        or clear), TARNWICK_LEVEL_DB and TARNWICK_TIME (of the
+                        change) set; a command still running after 30 s is
+                        killed, and one that fails is reported and counted
 
 Logs:
-  --results FILE        (above) here appends to FILE when it exists, never
-                        empties it, and refuses a file another logger or the
-                        window is writing
   --log-dir DIR         one CSV file a day, "Tarnwick YYYY-MM-DD.csv", a row a
                         second: time (with its UTC offset), peaks, short-term
                         average, over lamp, loudness, dropouts and events; the
@@ -149,7 +191,7 @@ Monitoring:
   --help                show this text
 
 Exit status: 0 after a stop by signal, 1 when the logger could not run,
-2 bad options.
+2 bad options (an --on-alarm program that is missing among them).
 )";
 }
 

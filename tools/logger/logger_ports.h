@@ -3,6 +3,7 @@
 // alarm commands it starts, and the service manager it reports to. The real
 // ones are POSIX files, posix_spawn and sd_notify; tests bring fakes.
 
+#include <cstdint>
 #include <string>
 
 #include "core/local_time.h"
@@ -34,7 +35,8 @@ public:
     virtual std::string FirstRow(const std::string& path) = 0;
 };
 
-// The --on-alarm command, started once per change of an alarm.
+// The --on-alarm command, started for the changes of the alarms that the
+// pacing lets through.
 class IAlarmCommands {
 public:
     virtual ~IAlarmCommands() = default;
@@ -46,6 +48,10 @@ public:
     virtual void Reap() = 0;
     // The logger stops: the commands still running are ended.
     virtual void StopAll() = 0;
+    // Commands that ended with a status other than 0 or by a signal (killed
+    // at their time limit among them), since the start; those the logger
+    // ends when it stops are not counted.
+    virtual uint64_t Failures() const = 0;
 };
 
 // The service manager (systemd), when the logger runs as a service.
@@ -58,6 +64,9 @@ public:
     // restarted by the service manager.
     virtual void Watchdog() = 0;
     virtual void Stopping() = 0;
+    // One line of how the logger is now, which the service manager shows
+    // (systemctl status): the input measured, or why it is not.
+    virtual void Status(const std::string& line) = 0;
 };
 
 }  // namespace tarnwick

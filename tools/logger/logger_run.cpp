@@ -67,6 +67,8 @@ public:
     }
     void Reap() override { command_.Reap(); }
     void StopAll() override { command_.StopAll(); }
+    uint64_t Failures() const override { return command_.Failures(); }
+    const std::string& ProgramError() const { return command_.ProgramError(); }
 
 private:
     AlarmCommand command_;
@@ -78,6 +80,7 @@ public:
     void Ready() override { notifier_.Ready(); }
     void Watchdog() override { notifier_.WatchdogPing(); }
     void Stopping() override { notifier_.Stopping(); }
+    void Status(const std::string& line) override { notifier_.Status(line); }
 
 private:
     ServiceNotifier notifier_;
@@ -128,6 +131,13 @@ int RunLogger(const std::vector<std::string>& args) {
         std::fprintf(stderr, "tarnwick-logger: %s\n", error.c_str());
         return kLoggerBadOptions;
     }
+    // The alarm command's program is found now: one missing is a bad option,
+    // not an alarm that is silently never heard.
+    AlarmCommands commands(options.onAlarm, dialogs);
+    if (!commands.ProgramError().empty()) {
+        std::fprintf(stderr, "tarnwick-logger: --on-alarm %s\n", commands.ProgramError().c_str());
+        return kLoggerBadOptions;
+    }
 
     MetricsServer metricsServer;
     if (!options.metrics.empty()) {
@@ -153,7 +163,6 @@ int RunLogger(const std::vector<std::string>& args) {
         text.emplace();
     }
     PosixRowFiles rows;
-    AlarmCommands commands(options.onAlarm, dialogs);
     SystemdService service;
     std::function<void(std::string)> publish;
     if (!options.metrics.empty()) {

@@ -51,7 +51,13 @@ LoggerSession::LoggerSession(const LoggerSessionPorts& ports, LoggerOptions opti
                       ports.meter.process, ports.meter.settingsStore, files_, ports.meter.shell,
                       ports.meter.images, ports.meter.text}),
       row_(options_.soundLevel),
-      alarms_(options_.alarms) {}
+      alarms_(options_.alarms),
+      pacing_(ports.meter.clock, [this](const AlarmChange& change, LocalDateTime at) {
+          std::string error;
+          if (!ports_.commands.Run(change, at, error)) {
+              Tell(error, "Alarm command");
+          }
+      }) {}
 
 void LoggerSession::Tell(const std::string& text, const std::string& caption) {
     ports_.meter.dialogs.MessageBox(text, caption);
@@ -163,6 +169,9 @@ bool LoggerSession::Start(int32_t instance, const TMeterSettings& settings) {
     if (!app_.settings().AutoStart) {
         app_.StartStopButtonClick();
     }
+    if (const InputWatch* watch = app_.inputWatch(); watch == nullptr || !watch->Lost()) {
+        ports_.service.Status("Measuring " + InputName());  // a loss has said its own
+    }
     ports_.service.Ready();
     PublishMetrics();
     return true;
@@ -228,14 +237,15 @@ void LoggerSession::OnSoundLevelSecond(const SoundLevelSecond& second,
     const double level = limit != nullptr && std::isfinite(limit->Status().laeqWindow)
                              ? limit->Status().laeqWindow
                              : second.figures.laeq;
-    for (const AlarmChange& change :
-         alarms_.SoundLevelSecond(state == LimitState::kWarn, state == LimitState::kLimit,
-                                  second.figures.Overloaded(), level)) {
+    for (const AlarmChange& change : alarms_.SoundLevelSecond(
+             ports_.meter.clock.TickCount(), state == LimitState::kWarn,
+             state == LimitState::kLimit, second.figures.Overloaded(), level)) {
         AlarmChanged(change);
     }
 }
 
 void LoggerSession::OnSecondCheck() {
+    pacing_.Poll();
     IClock& clock = ports_.meter.clock;
     const uint32_t tick = clock.TickCount();
     const ZonedDateTime now = clock.NowZoned();
@@ -334,10 +344,7 @@ void LoggerSession::AlarmChanged(const AlarmChange& change) {
         AddEvent(change.set ? name : name + " clear");
         Tell(change.set ? "set" : "clear", "Alarm " + name);
     }
-    std::string error;
-    if (!ports_.commands.Run(change, ports_.meter.clock.Now(), error)) {
-        Tell(error, "Alarm command");
-    }
+    pacing_.Changed(change);
 }
 
 void LoggerSession::InputLost(const std::string& reason) {
@@ -349,6 +356,7 @@ void LoggerSession::InputLost(const std::string& reason) {
     std::string name = InputName();
     name[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])));
     Tell(name + " lost (" + reason + "); trying again every 5 s.", "Input");
+    ports_.service.Status("Input lost: " + reason + "; trying again every 5 s");
     AlarmChanged(alarms_.InputLost(true, -INFINITY));
     PublishMetrics();
 }
@@ -359,6 +367,7 @@ void LoggerSession::InputBack() {
     std::string name = InputName();
     name[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])));
     Tell(name + " is back.", "Input");
+    ports_.service.Status("Measuring " + InputName());
     AlarmChanged(alarms_.InputLost(false, -INFINITY));
     PublishMetrics();
 }
@@ -386,6 +395,7 @@ void LoggerSession::PublishMetrics() {
         static_cast<double>(ports_.meter.clock.TickCount() - lastBlockTick_) / 1000.0;
     metrics_.recordsWritten = files_.written;
     metrics_.failedSaves = files_.failed;
+    metrics_.alarmCommandFailures = ports_.commands.Failures();
     metrics_.lastRecordUnixSeconds = files_.lastWrittenUtcMs / 1000;
     metrics_.nonFiniteSamples = loudness != nullptr ? loudness->NonFiniteSamples() : 0;
     if (const SoundLevelMeter* spl = app_.SoundLevel()) {

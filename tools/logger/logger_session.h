@@ -26,6 +26,7 @@
 #include <string>
 
 #include "app/meter_app.h"
+#include "tools/logger/alarm_command_pacing.h"
 #include "tools/logger/alarms.h"
 #include "tools/logger/counted_files.h"
 #include "tools/logger/daily_log.h"
@@ -100,6 +101,7 @@ private:
     SecondRow row_;
     LoggerMetrics metrics_;
     Alarms alarms_;
+    AlarmCommandPacing pacing_;
     DropoutDetector dropouts_;
     std::unique_ptr<ITimer> secondTimer_;
     std::unique_ptr<ITimer> snapshotTimer_;

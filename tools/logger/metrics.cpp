@@ -81,6 +81,9 @@ std::string FormatMetrics(const LoggerMetrics& m) {
     Metric(out, "tarnwick_nonfinite_samples_total", "counter",
            "Samples that were no numbers (NaN, infinity), measured as silence.",
            std::to_string(m.nonFiniteSamples));
+    Metric(out, "tarnwick_alarm_command_failures_total", "counter",
+           "Alarm commands that ended with a status other than 0 or by a signal.",
+           std::to_string(m.alarmCommandFailures));
     if (m.soundLevel) {
         // Without a sensitivity the levels are no sound pressure levels, and
         // every help text says so.

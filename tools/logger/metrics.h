@@ -2,7 +2,7 @@
 // The logger's figures for monitoring systems, in the Prometheus text format
 // (version 0.0.4): gauges of the levels, the loudness, the test, the input and
 // the alarms, counters of blocks, dropouts, alarms, records written, failed
-// saves and failed log writes, and the build's version.
+// saves, failed log writes and failed alarm commands, and the build's version.
 
 #include <array>
 #include <cstdint>
@@ -34,6 +34,8 @@ struct LoggerMetrics {
     uint64_t failedSaves = 0;
     uint64_t logWriteFailures = 0;  // rows of the day log that could not be written
     uint64_t nonFiniteSamples = 0;  // samples that were no numbers, measured as silence
+    // --on-alarm commands that ended with a status other than 0 or by a signal
+    uint64_t alarmCommandFailures = 0;
     // Sound level, served only when measured: dB SPL (minus infinity when
     // none, NaN when not live), the limit's state (0 ok, 1 warn, 2 limit; -1
     // without a limit), and counters of overloaded seconds and of the

@@ -2,6 +2,8 @@
 
 #include <systemd/sd-daemon.h>
 
+#include <algorithm>
+
 namespace tarnwick {
 
 // sd_notify does nothing, and says so with 0, where NOTIFY_SOCKET is unset; a
@@ -20,6 +22,12 @@ void ServiceNotifier::WatchdogPing() {
 
 void ServiceNotifier::Stopping() {
     sd_notify(0, "STOPPING=1");
+}
+
+void ServiceNotifier::Status(const std::string& line) {
+    std::string message = "STATUS=" + line;
+    std::replace(message.begin(), message.end(), '\n', ' ');
+    sd_notify(0, message.c_str());
 }
 
 }  // namespace tarnwick
