@@ -14,7 +14,8 @@
 namespace tarnwick {
 namespace {
 
-constexpr unsigned long kRates[] = {44100, 48000};
+// 96 kHz takes the C-weighted peak through the oversampler's 2x path.
+constexpr unsigned long kRates[] = {44100, 48000, 96000};
 constexpr double kReferenceHz = 1000.0;
 constexpr double kBurstHz = 4000.0;  // the tone bursts of Table 4
 
@@ -27,7 +28,9 @@ constexpr double kTimeWeightingsAt1kHzGoalDb = 0.05;
 constexpr double kLinearityGoalDb = 0.2;
 constexpr double kBurstGoalDb = 0.3;       // 1000 ms to 1 ms
 constexpr double kShortBurstGoalDb = 0.5;  // 0.5 and 0.25 ms
-constexpr double kPeakGoalDb = 0.2;
+// The oversampled peak reads within 0.1 dB (spl/peak_oversampler.h); its
+// sample peak alone reads one cycle of 8 kHz 0.13 dB low at 96 kHz.
+constexpr double kPeakGoalDb = 0.1;
 constexpr double kOverloadGoalDb = 0.05;
 
 constexpr double kInfinity = std::numeric_limits<double>::infinity();

@@ -1,7 +1,8 @@
 #pragma once
 // The self-test of the sound level chain: the electrical tests of IEC 61672-3
-// run on synthetic signals at 44.1 and 48 kHz through the same meter that
-// measures recordings and inputs.
+// run on synthetic signals at 44.1, 48 and 96 kHz (the last takes the
+// C-weighted peak through the oversampler's 2x path) through the same meter
+// that measures recordings and inputs.
 //   - A, C and Z weighting at the octave frequencies 63 Hz to 16 kHz;
 //   - at 1 kHz, C and Z against A, and LAS and LAeq against LAF;
 //   - level linearity at 1 kHz and 8 kHz from -6 to -80 dB re full scale, as
