@@ -109,7 +109,7 @@ TEST(AnalyserSoundLevel, ReadoutsLogCalibrationAndSelfTest) {
         {"a calibrator's tone",
          {"--spl-calibrate", "94", folder.Path("94dB.wav")},
          kAnalyseOk,
-         {"Sensitivity\t114.0 dB"},
+         {"Sensitivity\t114.00 dB"},
          "",
          ""},
         {"a clipped calibrator's tone",
