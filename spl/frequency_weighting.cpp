@@ -71,22 +71,6 @@ std::complex<double> ResponseOf(const Biquad& s, double frequencyHz, double samp
 
 }  // namespace
 
-double WeightingDesignGoalDb(FrequencyWeighting weighting, double frequencyHz) {
-    if (weighting == FrequencyWeighting::kZ) {
-        return 0.0;
-    }
-    const double f2 = frequencyHz * frequencyHz;
-    const double p1 = kWeightingPole1Hz * kWeightingPole1Hz;
-    const double p4 = kWeightingPole4Hz * kWeightingPole4Hz;
-    const double c = 20.0 * std::log10(p4 * f2 / ((f2 + p1) * (f2 + p4)));
-    if (weighting == FrequencyWeighting::kC) {
-        return c - kC1000Db;
-    }
-    const double p2 = kWeightingPole2Hz * kWeightingPole2Hz;
-    const double p3 = kWeightingPole3Hz * kWeightingPole3Hz;
-    return c + 10.0 * std::log10(f2 * f2 / ((f2 + p2) * (f2 + p3))) - kA1000Db;
-}
-
 WeightingFilters::WeightingFilters(double sampleRate) : sampleRate_(sampleRate) {
     const FirstOrder pole1 = BilinearHighPass(kWeightingPole1Hz, sampleRate);
     lowCut_ = Cascade(pole1, pole1);

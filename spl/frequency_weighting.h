@@ -1,7 +1,6 @@
 #pragma once
 // Frequency weightings A, C and Z of IEC 61672-1:2013 as digital filters at a
-// recording's own sample rate, and the standard's design goals they are held
-// to.
+// recording's own sample rate.
 //
 // The analogue weightings are products of a few real poles (Annex E): C is
 // s^2 / (s + w1)^2 x w4^2 / (s + w4)^2, and A is C x s^2 / ((s + w2)(s + w3)).
@@ -15,8 +14,11 @@
 // (M. Vicanek, "Matched Second Order Digital Filters", 2016). At 44.1 kHz and
 // 48 kHz the A and C weightings then lie within 0.05 dB of the design goal up
 // to 10 kHz and within 0.3 dB up to 16 kHz. Above 32 kHz every rate is as
-// good; at 22.05 kHz, where 12.2 kHz lies beyond the Nyquist frequency, A and
-// C fall up to 1.6 dB short near 10 kHz, inside the class 1 limits.
+// good up to its Nyquist frequency. At 22.05 kHz, where 12.2 kHz lies beyond
+// the Nyquist frequency, A and C fall up to 1.6 dB short near 10 kHz, and the
+// one-third-octave bands of 12.5 kHz and up are out of reach altogether
+// (spl/weighting_reach.h): a rate below 40 kHz does not cover the
+// weightings' range.
 //
 // Z is no filter at all: 0 dB at every frequency.
 
@@ -26,18 +28,14 @@ namespace tarnwick {
 
 enum class FrequencyWeighting { kA, kC, kZ };
 
-// Pole frequencies of IEC 61672-1:2013 Annex E, in Hz.
+// The pole frequencies the filters are designed from, in Hz: those of
+// IEC 61672-1:2013 Annex E to eight figures. The design goals the filters are
+// held to are worked out from the standard's constants instead
+// (spl/weighting_design_goal.h).
 constexpr double kWeightingPole1Hz = 20.598997;
 constexpr double kWeightingPole2Hz = 107.65265;
 constexpr double kWeightingPole3Hz = 737.86223;
 constexpr double kWeightingPole4Hz = 12194.217;
-// The normalisation constants of Annex E: the analogue responses at 1 kHz.
-constexpr double kA1000Db = -2.000;
-constexpr double kC1000Db = -0.062;
-
-// The design goal of the weighting at `frequencyHz` > 0, in dB: the analogue
-// response of Annex E, equations (E.1) and (E.6).
-double WeightingDesignGoalDb(FrequencyWeighting weighting, double frequencyHz);
 
 // One channel's A and C weighting filters. C is the cascade lowCut, highCut;
 // A takes C's output through one more section. Both are scaled to read

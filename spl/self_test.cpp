@@ -6,16 +6,18 @@
 #include <limits>
 #include <memory>
 
-#include "spl/frequency_weighting.h"
+#include "spl/iec61672_tables.h"
 #include "spl/sound_level_meter.h"
 #include "spl/test_signals.h"
+#include "spl/weighting_design_goal.h"
 
 namespace tarnwick {
 namespace {
 
-constexpr unsigned long kRates[] = {44100, 48000};
+// 96 kHz takes the C-weighted peak through the oversampler's 2x path.
+constexpr unsigned long kRates[] = {44100, 48000, 96000};
 constexpr double kReferenceHz = 1000.0;
-constexpr double kBurstHz = 4000.0;  // IEC 61672-3 tone bursts
+constexpr double kBurstHz = 4000.0;  // the tone bursts of Table 4
 
 // Our goals on the deviation, tighter than class 1: the microphone keeps
 // the rest of the tolerance.
@@ -26,7 +28,9 @@ constexpr double kTimeWeightingsAt1kHzGoalDb = 0.05;
 constexpr double kLinearityGoalDb = 0.2;
 constexpr double kBurstGoalDb = 0.3;       // 1000 ms to 1 ms
 constexpr double kShortBurstGoalDb = 0.5;  // 0.5 and 0.25 ms
-constexpr double kPeakGoalDb = 0.2;
+// The oversampled peak reads within 0.1 dB (spl/peak_oversampler.h); its
+// sample peak alone reads one cycle of 8 kHz 0.13 dB low at 96 kHz.
+constexpr double kPeakGoalDb = 0.1;
 constexpr double kOverloadGoalDb = 0.05;
 
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
@@ -169,10 +173,6 @@ void CheckLinearity(Checks& checks, unsigned long rate) {
 }
 
 void CheckToneBursts(Checks& checks, unsigned long rate) {
-    constexpr double kDurationsMs[] = {1000, 500, 200, 100, 50, 20, 10, 5, 2, 1, 0.5, 0.25};
-    constexpr double kSlowDurationsMs[] = {1000, 500, 200, 2};
-    constexpr double kFastS = 0.125;
-    constexpr double kSlowS = 1.0;
     constexpr size_t kSteadySeconds = 12;
     const double amplitude = Amplitude(-6.0);
 
@@ -193,48 +193,41 @@ void CheckToneBursts(Checks& checks, unsigned long rate) {
         m->AddFrames(x.data(), x.size());
         return m->Test();
     };
+    const auto goal = [](double ms) { return ms < 1.0 ? kShortBurstGoalDb : kBurstGoalDb; };
     const std::string where = ", " + RateText(rate);
-    for (double ms : kDurationsMs) {
+    for (const iec61672::FastAndExposureToneBurstRow& row : iec61672::kTable4FastAndExposure) {
+        const double ms = row.durationMs;
         const SoundLevelFigures f = burst(ms);
-        const double goal = ms < 1.0 ? kShortBurstGoalDb : kBurstGoalDb;
-        checks.Add("F burst " + Number(ms) + " ms" + where, f.lafmax - laf,
-                   10.0 * std::log10(1.0 - std::exp(-ms / 1000.0 / kFastS)), ToneBurstLimits(ms),
-                   goal);
-        checks.Add("LAE burst " + Number(ms) + " ms" + where, f.lae - laeq,
-                   10.0 * std::log10(ms / 1000.0), ToneBurstLimits(ms), goal);
+        checks.Add("F burst " + Number(ms) + " ms" + where, f.lafmax - laf, row.fastDb,
+                   ToneBurstLimits(ToneBurstResponse::kFast, ms), goal(ms));
+        checks.Add("LAE burst " + Number(ms) + " ms" + where, f.lae - laeq, row.exposureDb,
+                   ToneBurstLimits(ToneBurstResponse::kExposure, ms), goal(ms));
     }
-    for (double ms : kSlowDurationsMs) {
-        checks.Add("S burst " + Number(ms) + " ms" + where, burst(ms).lasmax - las,
-                   10.0 * std::log10(1.0 - std::exp(-ms / 1000.0 / kSlowS)), ToneBurstLimits(ms),
-                   kBurstGoalDb);
+    for (const iec61672::SlowToneBurstRow& row : iec61672::kTable4Slow) {
+        const double ms = row.durationMs;
+        checks.Add("S burst " + Number(ms) + " ms" + where, burst(ms).lasmax - las, row.slowDb,
+                   ToneBurstLimits(ToneBurstResponse::kSlow, ms), goal(ms));
     }
 }
 
+// "one cycle 31.5 Hz", "+ half cycle 500 Hz".
+std::string PeakSignalText(const iec61672::PeakCRow& row) {
+    const std::string signal =
+        row.cycles < 1.0 ? std::string(row.sign > 0 ? "+" : "-") + " half cycle" : "one cycle";
+    return signal + " " + HzText(row.nominalHz);
+}
+
 void CheckPeakC(Checks& checks, unsigned long rate) {
-    struct Case {
-        const char* name;
-        double hz;
-        double cycles;
-        int sign;
-        double expected;  // LCpeak - LC
-        AcceptanceLimits limits;
-    };
-    constexpr Case kCases[] = {
-        {"one cycle 31.5 Hz", 31.5, 1.0, 1, 2.5, kPeakCLimitsOuterBands},
-        {"one cycle 500 Hz", 500.0, 1.0, 1, 3.5, kPeakCLimits500Hz},
-        {"+ half cycle 500 Hz", 500.0, 0.5, 1, 2.4, kPeakCLimits500Hz},
-        {"- half cycle 500 Hz", 500.0, 0.5, -1, 2.4, kPeakCLimits500Hz},
-        {"one cycle 8 kHz", 8000.0, 1.0, 1, 3.4, kPeakCLimitsOuterBands},
-    };
     const double amplitude = Amplitude(-12.0);
-    for (const Case& c : kCases) {
-        const double lc = SteadyAverages(rate, c.hz, amplitude).c;
-        const std::vector<float> x =
-            SineBurst(c.hz, amplitude, c.cycles / c.hz, rate / 4, rate / 4, rate, c.sign);
+    for (const iec61672::PeakCRow& row : iec61672::kTable5) {
+        const double lc = SteadyAverages(rate, row.nominalHz, amplitude).c;
+        const std::vector<float> x = SineBurst(row.nominalHz, amplitude, row.cycles / row.nominalHz,
+                                               rate / 4, rate / 4, rate, row.sign);
         auto meter = MonoMeter(rate);
         meter->AddFrames(x.data(), x.size());
-        checks.Add(std::string("Peak C ") + c.name + ", " + RateText(rate),
-                   meter->Test().lcpeak - lc, c.expected, c.limits, kPeakGoalDb);
+        checks.Add("Peak C " + PeakSignalText(row) + ", " + RateText(rate),
+                   meter->Test().lcpeak - lc, row.lcpeakOverLcDb, PeakCLimits(row.nominalHz),
+                   kPeakGoalDb);
     }
 }
 

@@ -1,18 +1,24 @@
 #pragma once
 // The self-test of the sound level chain: the electrical tests of IEC 61672-3
-// run on synthetic signals at 44.1 and 48 kHz through the same meter that
-// measures recordings and inputs.
+// run on synthetic signals at 44.1, 48 and 96 kHz (the last takes the
+// C-weighted peak through the oversampler's 2x path) through the same meter
+// that measures recordings and inputs.
 //   - A, C and Z weighting at the octave frequencies 63 Hz to 16 kHz;
 //   - at 1 kHz, C and Z against A, and LAS and LAeq against LAF;
 //   - level linearity at 1 kHz and 8 kHz from -6 to -80 dB re full scale, as
 //     16-bit samples with dither;
-//   - 4 kHz tone bursts for F, S and the sound exposure level;
-//   - the C-weighted peak of single cycles and half cycles;
+//   - 4 kHz tone bursts for F, S and the sound exposure level, every
+//     duration of IEC 61672-1 Table 4;
+//   - the C-weighted peak of single cycles and half cycles (Table 5);
 //   - overload on positive and negative half cycles.
 // Each check gives what was measured, what the standard expects, the class 1
 // acceptance limits and the tighter goal of this program; it passes when the
-// deviation lies within both. This proves the processing chain on synthetic
-// signals; the acoustic result depends on the microphone and calibrator.
+// deviation lies within both. What the standard expects comes from its own
+// figures (spl/iec61672_tables.h): the weightings' design goals from the
+// constants of Annex E, never from the filters' design; the tone bursts and
+// peaks from the reference responses Tables 4 and 5 print. This proves the
+// processing chain on synthetic signals; the acoustic result depends on the
+// microphone and calibrator.
 
 #include <string>
 #include <vector>

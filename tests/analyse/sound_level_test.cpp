@@ -1,6 +1,7 @@
 // Sound level from tarnwick-analyse: a 1 kHz step from 70 to 50 dB through
 // the readouts and the per-second log, calibrators' tones accepted and
-// refused, an overloaded recording flagged and the self-test; then the
+// refused, an overloaded recording flagged, recordings below 40 kHz told
+// which bands of the weightings they lack, and the self-test; then the
 // logger's session on the same file through the file-backed input, whose
 // seconds must be the analyser's.
 
@@ -68,6 +69,14 @@ TEST(AnalyserSoundLevel, ReadoutsLogCalibrationAndSelfTest) {
     WriteRecording(folder.Path("94dB.wav"), AddTone(calibrator, 6, Amplitude(-20)));
     Signal clipped = Mono();
     WriteRecording(folder.Path("clipped.wav"), AddTone(clipped, 6, Amplitude(3.5)));
+    // The same tone at rates that hold the weightings' one-third-octave bands
+    // up to 10 kHz, up to 16 kHz, and all of them: 40 kHz is the lowest rate
+    // that carries 20 kHz.
+    Signal tone = Mono();
+    AddTone(tone, 2, Amplitude(-20));
+    for (int rate : {22050, 38000, 40000}) {
+        WriteRecording(folder.Path(std::to_string(rate) + ".wav"), tone, rate);
+    }
     const std::string log = folder.Path("spl.csv");
     const std::string results = folder.Path("results.csv");
 
@@ -100,7 +109,7 @@ TEST(AnalyserSoundLevel, ReadoutsLogCalibrationAndSelfTest) {
         {"a calibrator's tone",
          {"--spl-calibrate", "94", folder.Path("94dB.wav")},
          kAnalyseOk,
-         {"Sensitivity\t114.0 dB"},
+         {"Sensitivity\t114.00 dB"},
          "",
          ""},
         {"a clipped calibrator's tone",
@@ -118,6 +127,25 @@ TEST(AnalyserSoundLevel, ReadoutsLogCalibrationAndSelfTest) {
         {"the results alone",
          {"--spl-in-results", "--spl-sensitivity", "80", "--results", results, "--locale", "C",
           stepFile},
+         kAnalyseOk,
+         {},
+         "",
+         ""},
+        {"a recording at 22.05 kHz",
+         {"--spl", "--spl-sensitivity", "80", folder.Path("22050.wav")},
+         kAnalyseOk,
+         {},
+         "22050.wav: warning: its sound levels lack the frequency weightings' one-third-octave "
+         "bands of 12.5 kHz and up: at 22050 Hz a recording holds no frequency above 11025 Hz\n",
+         ""},
+        {"a recording at 38 kHz",
+         {"--spl", "--spl-sensitivity", "80", folder.Path("38000.wav")},
+         kAnalyseOk,
+         {},
+         "bands of 20 kHz and up: at 38000 Hz",
+         ""},
+        {"a recording at 40 kHz",
+         {"--spl", "--spl-sensitivity", "80", folder.Path("40000.wav")},
          kAnalyseOk,
          {},
          "",

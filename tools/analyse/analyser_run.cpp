@@ -2,6 +2,7 @@
 
 #include <QLocale>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -13,6 +14,7 @@
 #include "platform/posix_text_files.h"
 #include "platform/qt_regional_formats.h"
 #include "settings/memory_settings_key.h"
+#include "spl/weighting_reach.h"
 #include "tools/analyse/file_wave_input.h"
 #include "tools/analyse/level_log.h"
 #include "tools/analyse/loudness_log.h"
@@ -90,6 +92,29 @@ uint64_t FirstBlockToDraw(const RecordingReader& reader, const MeterApp& app,
         frames * kSampleRate / static_cast<uint64_t>(reader.SampleRate()) / framesPerBlock;
     const uint64_t drawn = kSweepColumns + kExtraDrawnBlocks;
     return blocks > drawn ? blocks - drawn : kDrawEveryBlock;
+}
+
+// The shortest text that reads back as `value`, with a point whatever the
+// locale: "12.5", "11025".
+std::string ShortestNumber(double value) {
+    char digits[32];
+    const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, value);
+    return std::string(digits, end.ptr);
+}
+
+// A recording below 40 kHz cannot hold the top one-third-octave bands of the
+// frequency weightings (spl/weighting_reach.h): says which.
+void WarnOfBandsOutOfReach(std::FILE* err, const std::string& input, unsigned long sampleRate) {
+    const double lowestHz = LowestBandOutOfReachHz(sampleRate);
+    if (lowestHz <= 0.0) {
+        return;
+    }
+    std::fprintf(err,
+                 "tarnwick-analyse: %s: warning: its sound levels lack the frequency weightings' "
+                 "one-third-octave bands of %s kHz and up: at %lu Hz a recording holds no "
+                 "frequency above %s Hz\n",
+                 input.c_str(), ShortestNumber(lowestHz / 1000.0).c_str(), sampleRate,
+                 ShortestNumber(static_cast<double>(sampleRate) / 2.0).c_str());
 }
 
 }  // namespace
@@ -296,6 +321,7 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
     }
 
     if (const SoundLevelMeter* meter = app.SoundLevel()) {
+        WarnOfBandsOutOfReach(err, options.input, static_cast<unsigned long>(reader.SampleRate()));
         if (!app.settings().SplSensitivity) {
             std::fprintf(err,
                          "tarnwick-analyse: sound level is uncalibrated (no --spl-sensitivity): "

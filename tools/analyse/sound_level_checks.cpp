@@ -16,6 +16,9 @@ namespace {
 // The reader's frames at 44100 Hz are read in stretches of this many and
 // dropped: the calibration takes the recording's own samples.
 constexpr int64_t kReadFrames = 8192;
+// The sensitivity to 0.01 dB, as the window shows it and the calibration
+// history keeps it.
+constexpr int kSensitivityDecimals = 2;
 
 // `SPL Channel`: 0 left, 1 right, 2 both.
 MeasuredChannel ChannelOf(int32_t setting) {
@@ -85,7 +88,8 @@ int RunCalibration(const AnalyserOptions& options, std::FILE* out, std::FILE* er
     if (!result.warning.empty()) {
         std::fprintf(err, "tarnwick-analyse: %s: warning: %s\n", input, result.warning.c_str());
     }
-    std::fprintf(out, "Sensitivity\t%s\n", ReadoutFigure(result.sensitivityDb, "dB").c_str());
+    std::fprintf(out, "Sensitivity\t%s\n",
+                 ReadoutFigure(result.sensitivityDb, "dB", kSensitivityDecimals).c_str());
     return kAnalyseOk;
 }
 

@@ -16,7 +16,7 @@ constexpr double kLongestCalibrationS = 120.0;
 
 // Measures options.input, the tone of a calibrator giving
 // *options.calibratorDb, on the settings' sound level channel. Accepted:
-// prints "Sensitivity<TAB>114.0 dB" to `out` (and to `err` a warning when it
+// prints "Sensitivity<TAB>114.37 dB" to `out` (and to `err` a warning when it
 // is more than 0.5 dB from a --spl-sensitivity given), status 0. Refused:
 // the reason on `err`, status 1. An unusable recording: status 2.
 int RunCalibration(const AnalyserOptions& options, std::FILE* out, std::FILE* err);
