@@ -11,83 +11,16 @@
 #include <sstream>
 
 #include "tests/core/fakes.h"
+#include "tests/core/logger_fakes.h"
 
 namespace tarnwick {
 namespace {
 
 using fakes::Frame;
 
-// Rows files in memory; a file can be deleted between rows.
-class FakeRowFiles : public IRowFiles {
-public:
-    std::string MakeFolder(const std::string& folder) override {
-        return folder == unwritable ? folder + ": Permission denied" : std::string();
-    }
-    Written Append(const std::string& path, const std::string& header,
-                   const std::string& row) override {
-        Written w;
-        auto it = contents.find(path);
-        w.created = it == contents.end();
-        std::string& text = contents[path];
-        if (text.empty()) {
-            text = header;
-        }
-        text += row;
-        w.ok = true;
-        return w;
-    }
-    std::string LastRow(const std::string& path) override {
-        const auto lines = Lines(path);
-        return lines.empty() ? std::string() : lines.back();
-    }
-    std::string FirstRow(const std::string& path) override {
-        const auto lines = Lines(path);
-        return lines.empty() ? std::string() : lines.front();
-    }
-
-    std::vector<std::string> Lines(const std::string& path) const {
-        std::vector<std::string> lines;
-        auto it = contents.find(path);
-        if (it != contents.end()) {
-            std::istringstream in(it->second);
-            for (std::string line; std::getline(in, line);) {
-                lines.push_back(line);
-            }
-        }
-        return lines;
-    }
-
-    std::map<std::string, std::string> contents;
-    std::string unwritable;
-};
-
-class FakeCommands : public IAlarmCommands {
-public:
-    explicit FakeCommands(const SimulatedClock& c) : clock(c) {}
-    bool Run(const AlarmChange& change, LocalDateTime, std::string&) override {
-        runs.push_back(std::string(AlarmName(change.kind)) + (change.set ? " set" : " clear"));
-        runSeconds.push_back(clock.ElapsedMs() / 1000);
-        return true;
-    }
-    void Reap() override {}
-    void StopAll() override { ++stops; }
-    uint64_t Failures() const override { return 0; }
-    const SimulatedClock& clock;
-    std::vector<std::string> runs;
-    std::vector<uint64_t> runSeconds;  // whole seconds since the start, of each run
-    int stops = 0;
-};
-
-class FakeService : public IServiceNotifier {
-public:
-    void Ready() override { ++ready; }
-    void Watchdog() override { ++pings; }
-    void Stopping() override {}
-    void Status(const std::string& line) override { statuses.push_back(line); }
-    int ready = 0;
-    int pings = 0;
-    std::vector<std::string> statuses;
-};
+using fakes::FakeCommands;
+using fakes::FakeRowFiles;
+using fakes::FakeService;
 
 constexpr const char* kLogDir = "/var/log/tarnwick";
 
