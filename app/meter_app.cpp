@@ -1,5 +1,7 @@
 #include "app/meter_app.h"
 
+#include <algorithm>
+
 #include "core/version.h"
 #include "results/save_schedule.h"
 #include "settings/settings_store.h"
@@ -172,7 +174,20 @@ void MeterApp::BlockFilled(CaptureBlockPtr block) {
         return;
     }
     lastBytesWaiting_ = block->bytesWaiting;
-    lastBlockTick_ = ports_.clock.TickCount();
+    const uint32_t now = ports_.clock.TickCount();
+    // The audio that came since the last block: this block and what the
+    // device holds behind it.
+    const int64_t heldMs =
+        static_cast<int64_t>(std::max(block->bytesWaiting, 0) + std::max(block->bufferLength, 0)) /
+        kBytesPerFrame * kMsPerSecond / kSampleRate;
+    if (blockArrived_ && now - lastBlockTick_ > heldMs + kStreamGapToleranceMs) {
+        // More time passed than audio came: the source was suspended and
+        // resumed, or the server dropped what it held (a late loop or server
+        // hands over a backlog that fills the time). The audio does not
+        // continue the last block's.
+        streamStarting_ = true;
+    }
+    lastBlockTick_ = now;
     blockArrived_ = true;
     if (inputWatch_ != nullptr) {
         inputWatch_->BlockArrived();  // may say the input is back
@@ -188,8 +203,10 @@ void MeterApp::BlockFilled(CaptureBlockPtr block) {
 
 void MeterApp::StartStream() {
     streamStarting_ = false;
-    // No reading mixes the audio before a join with the audio after it.
-    ClearShortRings(stats_);
+    // No reading mixes the audio before a join with the audio after it. The
+    // ring's position stays: it paces the run-time average's readout.
+    stats_.ShortRing1.fill(0);
+    stats_.ShortRing2.fill(0);
     if (loudness_ != nullptr && loudnessFromBlocks_) {
         loudness_->StartStream();
     }

@@ -89,6 +89,9 @@ std::string HelpPagePath(const std::string& programFolder);
 // is no longer live.
 constexpr uint32_t kLiveFiguresMs = 1000;
 constexpr uint32_t kLiveCheckMs = 250;
+// A block that comes this much later than the audio it and the backlog
+// behind it hold comes after a gap in the audio: the stream resumed, a join.
+constexpr uint32_t kStreamGapToleranceMs = 250;
 // What a live readout shows while it is not live.
 inline const std::string kNotLiveReadout = "--";
 
@@ -449,8 +452,10 @@ private:
     // A block from the device: processed, then the observer is told; a
     // block a closed stream hands back is dropped unseen.
     void BlockFilled(CaptureBlockPtr block);
-    // The first block of a stream (opened, opened again, another input) is
-    // about to be measured: the meters start clean at the join.
+    // The first block of a stream (opened, opened again, another input, or
+    // resumed after a gap: more than kStreamGapToleranceMs longer since the
+    // last block than the audio it and the device's backlog hold) is about
+    // to be measured: the meters start clean at the join.
     void StartStream();
     // Every kLiveCheckMs: the live readouts and bars are blanked once the
     // input is no longer live.

@@ -37,6 +37,8 @@ const char* StepName(StepKind kind) {
             return "refuse-open";
         case StepKind::kBurst:
             return "burst";
+        case StepKind::kSuspend:
+            return "suspend";
         case StepKind::kClockBack:
             return "clock-back";
         case StepKind::kClockForward:
@@ -68,10 +70,13 @@ FaultStep Step(Draws& d, bool logger, bool results) {
     } else if (roll <= 58) {
         s.kind = StepKind::kRefuseOpen;
         s.ms = static_cast<uint32_t>(d.Between(200, 12000));
-    } else if (roll <= 68) {
+    } else if (roll <= 64) {
         // Shorter than a stall: the stream goes on, late.
         s.kind = StepKind::kBurst;
         s.ms = static_cast<uint32_t>(d.Between(300, 3000));
+    } else if (roll <= 68) {
+        s.kind = StepKind::kSuspend;
+        s.ms = static_cast<uint32_t>(d.Between(300, 4500));
     } else if (roll <= 78 && logger) {
         s.kind = StepKind::kClockBack;
         s.clockMs = d.Between(1, 900) * 1000;

@@ -23,6 +23,8 @@ enum class StepKind {
     kFail,           // the device fails and is unlisted for the step
     kRefuseOpen,     // the device fails; listed, it refuses to open for the step
     kBurst,          // the device holds its blocks for the step, then hands all over
+    kSuspend,        // open, delivering nothing for less than a stall; the source
+                     // runs on meanwhile, so the stream resumes at another phase
     kClockBack,      // the wall clock is set back, then blocks at the device's pace
     kClockForward,   // the wall clock is set forward, likewise
     kSave,           // a results record is written, likewise

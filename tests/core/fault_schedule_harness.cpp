@@ -245,6 +245,10 @@ private:
                 holding_ = true;
                 owed_ = 0;
                 break;
+            case StepKind::kSuspend:
+                suspended_ = true;
+                skipping_ = true;
+                break;
             case StepKind::kClockBack:
             case StepKind::kClockForward: {
                 const int64_t ms = step.kind == StepKind::kClockBack ? -step.clockMs : step.clockMs;
@@ -273,12 +277,14 @@ private:
         Observe();
         RunFor(step.ms);
         suspended_ = false;
+        skipping_ = false;
         wave_.present = true;
         wave_.refuseOpen = false;
         if (holding_) {
             holding_ = false;
             const int64_t owed = owed_;
-            for (int64_t i = 0; i < owed && Deliver(); ++i) {
+            const int64_t blockFrames = App().settings().BlockBytes / kBytesPerFrame;
+            for (int64_t i = 0; i < owed && Deliver((owed - 1 - i) * blockFrames); ++i) {
             }
             Observe();
         }
@@ -294,6 +300,8 @@ private:
                 nextDueMs_ += blockMs_;
                 if (holding_) {
                     ++owed_;
+                } else if (skipping_) {
+                    wave_.Skip(App().settings().BlockBytes / kBytesPerFrame);
                 } else if (!suspended_) {
                     Deliver();
                 }
@@ -307,14 +315,14 @@ private:
     }
 
     // One block of the open stream, if it runs.
-    bool Deliver() {
+    bool Deliver(int64_t framesWaiting = 0) {
         const int streamBefore = wave_.streams;
         if (streamBefore != stream_) {
             stream_ = streamBefore;
             streamStartMs_ = clock_.ElapsedMs();
         }
         BlockSeen seen{clock_.NowZoned().utcMs, epoch_};
-        if (!wave_.DeliverOne()) {
+        if (!wave_.DeliverOne(framesWaiting)) {
             return false;
         }
         ++result_.audioBlocks;
@@ -758,6 +766,7 @@ private:
     double nextDueMs_ = 25.0;
     bool suspended_ = false;
     bool holding_ = false;
+    bool skipping_ = false;  // suspended, the source running on
     int64_t owed_ = 0;
     uint32_t staleMs_ = 0;
     std::optional<uint64_t> staleSinceMs_;

@@ -92,19 +92,23 @@ public:
     bool Streaming() const { return open_ && started_; }
 
     // Hands the oldest queued block over, filled with the stream's next
-    // frames. False when none is queued or the stream is not running.
-    bool DeliverOne() {
+    // frames, the device holding `framesWaiting` more behind it. False when
+    // none is queued or the stream is not running.
+    bool DeliverOne(int64_t framesWaiting = 0) {
         if (!Streaming() || queued_.empty()) {
             return false;
         }
         CaptureBlockPtr block = std::move(queued_.front());
         queued_.pop_front();
         frame_ = Fill(*block, live_, frame_);
+        block->bytesWaiting = static_cast<int32_t>(framesWaiting * kBytesPerFrame);
         ++streamBlocks;
         ++delivered;
         onFilled_(std::move(block));
         return true;
     }
+    // The source runs on for `frames` frames that nobody reads.
+    void Skip(int64_t frames) { frame_ = static_cast<int>((frame_ + frames) % kPeriodFrames); }
     // The device stops working.
     void Fail(const std::string& reason) {
         if (open_ && onFailed_) {
