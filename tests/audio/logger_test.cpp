@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -319,6 +320,86 @@ TEST(Logger, AFrozenServerIsALostInputWithARowEverySecond) {
         withoutBlocks += Split(rows[i], ',')[1].empty() ? 1 : 0;
     }
     EXPECT_GE(withoutBlocks, 13) << "seconds of the freeze with figures";
+    if (!HasFailure()) {
+        std::filesystem::remove_all(work);
+    }
+}
+
+// A source suspended while the logger reads it (an S/PDIF input without
+// lock): the stream stays open and delivers nothing. The input is lost once,
+// and back once when audio comes again, however many times it is opened
+// meanwhile; the seconds without audio have no figures, and neither does the
+// row that says the input is lost.
+TEST(Logger, ASuspendedSourceIsLostOnceAndBackOnlyWithAudio) {
+    PrivatePulseServer server;
+    if (server.Start() != PrivatePulseServer::Outcome::kRunning) {
+        GTEST_SKIP() << server.Failure();
+    }
+    const std::filesystem::path work = std::filesystem::temp_directory_path() /
+                                       ("tarnwick-logger-suspended-" + std::to_string(getpid()));
+    std::filesystem::remove_all(work);
+    for (const char* folder : {"home", "config", "log"}) {
+        std::filesystem::create_directories(work / folder);
+    }
+    // A tone into the source, 100 ms at a time, until the test ends; what a
+    // suspended source does not read is dropped, as a live input's would be.
+    std::atomic<bool> playing = true;
+    std::thread player([&] {
+        const int pipe = open(server.TonePipe().c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (pipe < 0) {
+            return;
+        }
+        std::vector<int16_t> piece(kRate / 10 * 2);
+        int64_t n = 0;
+        for (auto due = std::chrono::steady_clock::now(); playing;) {
+            for (size_t i = 0; i < piece.size(); i += 2, ++n) {
+                piece[i] = piece[i + 1] = static_cast<int16_t>(
+                    std::lround(3277.0 * std::sin(2.0 * 3.141592653589793 * 1000.0 * n / kRate)));
+            }
+            [[maybe_unused]] const ssize_t written =
+                write(pipe, piece.data(), piece.size() * sizeof(int16_t));
+            due += std::chrono::milliseconds(100);
+            std::this_thread::sleep_until(due);
+        }
+        close(pipe);
+    });
+    const pid_t logger =
+        Spawn({TARNWICK_LOGGER_BINARY, "--device", "Tone In", "--log-dir", (work / "log").string()},
+              {"PULSE_SERVER=" + server.Address(), "HOME=" + (work / "home").string(),
+               "XDG_CONFIG_HOME=" + (work / "config").string()},
+              (work / "logger.err").string());
+    ASSERT_GT(logger, 0);
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    // Longer than two retries: a source that opens and stays silent is
+    // opened again and again, and is back only when it delivers.
+    const bool suspended = server.Pactl("suspend-source tone_in 1");
+    std::this_thread::sleep_for(std::chrono::seconds(17));
+    const bool resumed = server.Pactl("suspend-source tone_in 0");
+    std::this_thread::sleep_for(std::chrono::seconds(8));
+    kill(logger, SIGTERM);
+    const int status = WaitFor(logger);
+    playing = false;
+    player.join();
+    const std::string err = ReadFile((work / "logger.err").string());
+    EXPECT_EQ(status, 0) << err;
+    ASSERT_TRUE(suspended && resumed) << server.Log();
+
+    EXPECT_EQ(Events(work / "log"),
+              (std::vector<std::string>{"start", "input lost", "input back", "stop"}))
+        << err;
+    int withoutBlocks = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(work / "log")) {
+        const std::vector<std::string> lines = Split(ReadFile(entry.path().string()), '\n');
+        for (size_t i = 1; i < lines.size(); ++i) {
+            const std::vector<std::string> fields = Split(lines[i], ',');
+            const bool empty = fields[1].empty();
+            withoutBlocks += empty ? 1 : 0;
+            if (lines[i].find("input lost") != std::string::npos) {
+                EXPECT_TRUE(empty) << "the lost input's row carries levels: " << lines[i];
+            }
+        }
+    }
+    EXPECT_GE(withoutBlocks, 15) << "seconds of the suspension with figures";
     if (!HasFailure()) {
         std::filesystem::remove_all(work);
     }
