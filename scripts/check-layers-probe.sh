@@ -159,7 +159,8 @@ refused() {
     ((status == 2)) || fail "$what: the check ended with status $status, not 2"
     grep -qE -- "$pattern" <<<"$output" || fail "$what: no message matching $pattern"
 }
-object=$(ninja -C "$build" -t targets all | sed -n 's#^\(.*/core/level_math\.cpp\.o\): .*#\1#p' | head -n 1)
+object=$(ninja -C "$build" -t targets all |
+    awk -F ': ' '$1 ~ /\/core\/level_math\.cpp\.o$/ && !found { print $1; found = 1 }')
 [[ -n $object ]] || fail "no object of core/level_math.cpp in $build"
 touch -d @1 "$shadow/$object"
 refused "core/level_math.cpp with its upward include, not rebuilt" \

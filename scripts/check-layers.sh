@@ -81,6 +81,9 @@ build_root=$(sed -n 's/^CMAKE_HOME_DIRECTORY:[A-Z]*=//p' "$build/CMakeCache.txt"
 [[ $(cd "$build_root" 2>/dev/null && pwd -P) == "$root" ]] ||
     cannot "$build builds $build_root, not this checkout ($root)"
 cxx=$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' "$build/CMakeCache.txt")
+named=$(echo '#include <cstddef>' | "$cxx" -E -dI -x c++ - 2>/dev/null) || true
+grep -q '^#include <cstddef>' <<<"$named" ||
+    cannot "$cxx does not name the includes it obeys (-E -dI), which the check reads"
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -125,7 +128,9 @@ if [[ -f $verify_globs ]]; then
     cmake_command=$(sed -n 's/^CMAKE_COMMAND:[A-Z]*=//p' "$build/CMakeCache.txt")
     sed 's/file(TOUCH_NOCREATE [^)]*)/message("check-layers: globbed files changed")/' \
         "$verify_globs" >"$tmp/verify-globs.cmake"
-    if "$cmake_command" -P "$tmp/verify-globs.cmake" 2>&1 | grep -q 'check-layers: globbed files changed'; then
+    globbed=$("$cmake_command" -P "$tmp/verify-globs.cmake" 2>&1) ||
+        cannot "the build's glob check failed: $globbed"
+    if grep -q 'check-layers: globbed files changed' <<<"$globbed"; then
         cannot "files were added or removed where $build globs for sources; build it first ('make build')"
     fi
 fi
@@ -137,7 +142,7 @@ if ! plan=$( (echo build.ninja && cut -f 1 "$tmp/layer-commands") |
     cannot "Ninja cannot bring $build up to date; build it first ('make build')"
 fi
 if grep -qE '^\[[0-9]+/[0-9]+\] ' <<<"$plan"; then
-    grep -E '^\[[0-9]+/[0-9]+\] ' <<<"$plan" | head -n 5 | sed 's/^/  would run: /' >&2
+    grep -E '^\[[0-9]+/[0-9]+\] ' <<<"$plan" | sed -n '1,5s/^/  would run: /p' >&2
     cannot "$build is out of date; build it first ('make build')"
 fi
 
