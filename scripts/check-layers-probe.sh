@@ -127,6 +127,10 @@ plant display/sweep_graph.cpp \
     '#line 1 "/usr/include/c++/12/vector"' '#include <sys/mman.h>'
 plant display/sweep_graph.cpp \
     "^display/sweep_graph\.cpp:[0-9]+: includes /usr/include/[a-z0-9_-]+/sys/mman\.h \(#include <sys/mman\.h>\), $os_rule\$"
+plant results/results_records.cpp \
+    '^results/results_records\.cpp:[0-9]+: a line directive names /usr/include/c\+\+/[0-9]+/vector, which would hide what results/results_records\.cpp includes$' \
+    '#include <vector>' '#include <vector>' '# 1 "/usr/include/c++/12/vector" 1 3' '#include <sys/socket.h>' \
+    '# 90 "results/results_records.cpp" 2'
 plant results/save_schedule.cpp \
     '^results/save_schedule\.cpp:[0-9]+: a line directive names /usr/include/c\+\+/[0-9]+/vector, which would hide what results/save_schedule\.cpp includes$' \
     '# 1 "/usr/include/c++/12/vector" 1 3' '#include <unistd.h>' '# 40 "results/save_schedule.cpp" 2'

@@ -1,19 +1,22 @@
 # Reads the preprocessor's account of one translation unit and prints what each
 # file included, as scripts/check-layers.sh judges it.
 #
-# Input: the lines of `c++ -E -dI` that are line markers (# 12 "path" 1 3) or
-# include directives (#include <x>, #include_next, #import), each prefixed with
-# its line number in the preprocessor's output, as `grep -n` prints them. With
+# Input: the lines of `c++ -E -dI` that begin with #, each prefixed with its
+# line number in the preprocessor's output, as `grep -n` prints them; of these,
+# the line markers (# 12 "path" 1 3) and the include directives (#include <x>,
+# #include_next, #import) count. With
 # -dI the preprocessor prints every directive it obeys, after expanding a macro
 # that names the header, and also the ones whose header is already open and
-# guarded (where -H and the dependency list stay silent). A line marker with
-# flag 1 follows the directive that opened the file.
+# guarded (where -H and the dependency list stay silent). The directive that
+# opens a file is followed by a marker of the includer at the directive's own
+# line, then by the new file's marker with flag 1; a flag-1 marker without
+# them comes from a line marker written in the source.
 #
 # Output, one tab-separated record a line:
 #   E  includer  line  target   directive  a directive that opened target
 #   U  includer  line  directive spelled  a directive whose header was already
-#                                         open, spelled as no directive that
-#                                         opened a file: the caller finds it
+#                                         open, spelled unlike any directive
+#                                         that opened one: the caller finds it
 #   F  <command-line>  0  target  -      a file the compile flags include
 #   L  includer  line  name     -        a line marker or #line that names
 #                                         another file: it could hide an include
@@ -106,28 +109,36 @@ text ~ /^# [0-9]+ "/ {
         main = name
         pseudo = "<built-in>"
     } else if (enters) {
-        if (pending_spelled != "") {
+        opened_by_pending = pending_spelled != "" && sync_output == output_line - 1 &&
+                            sync_line == pending_line && sync_name == stack[depth]
+        if (started && !opened_by_pending) {
+            # Entering a file without a directive: a line marker written in
+            # the source pretends to.
+            settle_pending()
+            record("L", stack[depth], source_line(output_line), name, "-")
+        } else if (pending_spelled != "") {
             record("E", pending_includer, pending_line, name,
                    pending_directive " " pending_spelled)
             key = lookup_key(pending_directive, pending_includer, pending_spelled)
             if (key != "") opened[key] = name
             pending_spelled = ""
-        } else if (!started) {
-            record("F", pseudo, 0, name, "-")
         } else {
-            # Entering a file without a directive: a line marker written in
-            # the source pretends to.
-            record("L", stack[depth], source_line(output_line), name, "-")
+            record("F", pseudo, 0, name, "-")
         }
         stack[++depth] = name
     } else if (returns) {
         settle_pending()
         if (depth > 1) depth--
     } else if (!started) {
-        if (name == main) started = 1; else pseudo = name
+        if (depth == 1 && name == main) started = 1
+        else if (depth == 1) pseudo = name
     } else if (name != stack[depth]) {
         settle_pending()
         record("L", stack[depth], source_line(output_line), name, "-")
+    } else {
+        sync_output = output_line
+        sync_line = number
+        sync_name = name
     }
     marker_line = number
     marker_output = output_line
