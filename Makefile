@@ -1,7 +1,7 @@
 # Tarnwick: install what is missing, build, run, test and benchmark.
 #   make run    build and open the meter window
 #   make demo   build and measure the demo recording, without a display
-#   make check-layers  build, then check the layering the compiler recorded
+#   make check-layers  build, then check the layering the preprocessor resolves
 #   make test   build and run every test, plain and under the sanitizers
 #   make bench  build optimised and print the performance figures
 
@@ -24,7 +24,7 @@ build: deps
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 # No layer reaches a header above it, and no toolkit-free layer a Qt or
-# operating-system header, as the compiler recorded the includes while building.
+# operating-system header, as the preprocessor resolves the includes.
 check-layers: build
 	bash scripts/check-layers.sh $(BUILD_DIR)
 
