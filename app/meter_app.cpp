@@ -115,6 +115,7 @@ void MeterApp::ApplyLoadedSettings(const TMeterSettings& stored) {
         // A file missing now stays attached: each save says so until it is
         // back, and claims it then.
     }
+    settings_.StoresFileState = settings_.FileOpen;
     if (settings_.FileOpen) {
         view_.CloseFile1Enabled = true;
         view_.TBcloseEnabled = true;

@@ -351,6 +351,7 @@ FileResult MeterApp::BeginResultsFileAgain(const std::string& line) {
 }
 
 void MeterApp::StoreResultsFileState() {
+    settings_.StoresFileState = true;
     const std::string caption = SettingsSubKeyFor(settings_.InstanceNumber) + " Error";
     std::unique_ptr<ISettingsKey> key =
         ports_.settingsStore.OpenOrCreate(SettingsKeyPathFor(settings_.InstanceNumber));

@@ -14,6 +14,8 @@
 #include "core/level_math.h"
 #include "display/readout_format.h"
 #include "results/numbered_file_name.h"
+#include "settings/settings_store.h"
+#include "settings/settings_values.h"
 #include "tests/core/fakes.h"
 
 namespace tarnwick {
@@ -666,6 +668,61 @@ INSTANTIATE_TEST_SUITE_P(
         LossCase{"WindowsFolder", false, true,
                  "/data/hall.csv  -   Saving results failed. File may be open elsewhere. Error 2"}),
     [](const ::testing::TestParamInfo<LossCase>& p) { return std::string(p.param.what); });
+
+// What the window stores of its results file when it closes or its setup is
+// confirmed: only a state this run made its own. A run refused the stored
+// file, or that never had one, leaves the stored state to the program that
+// set it (a logger started next takes it from there).
+TEST(ResultsFileState, OnlyARunThatHeldItsFileStoresItsState) {
+    struct Case {
+        const char* what;
+        bool storedOpen;        // File Open at the start
+        bool claimedElsewhere;  // the stored file is a logger's
+        const char* meanwhile;  // another copy stores this file while this one runs
+        std::function<void(AppHarness&)> user;
+        bool open;  // File Open stored after closing
+        const char* filename;
+    };
+    const auto nothing = [](AppHarness&) {};
+    const Case cases[] = {
+        {"refused at the start", true, true, nullptr, nothing, true, "/data/hall.csv"},
+        {"never had a file", false, false, "/data/other.csv", nothing, true, "/data/other.csv"},
+        {"restored at the start", true, false, nullptr, nothing, true, "/data/hall.csv"},
+        // The run holds its file: closing last, it stores it.
+        {"restored, another stored meanwhile", true, false, "/data/other.csv", nothing, true,
+         "/data/hall.csv"},
+        {"closed by the user", true, false, nullptr, [](AppHarness& h) { h.app.CloseFile1Click(); },
+         false, "/data/hall.csv"},
+        {"refused, then another chosen", true, true, nullptr,
+         [](AppHarness& h) { h.SaveAs("/data/mine.csv"); }, true, "/data/mine.csv"},
+    };
+    for (const Case& c : cases) {
+        AppHarness h;
+        TMeterSettings s = fakes::PlainLevelSettings();
+        s.FileOpen = c.storedOpen;
+        s.Filename = c.storedOpen ? "/data/hall.csv" : "";
+        std::unique_ptr<ISettingsKey> key = h.store.OpenOrCreate(kKey);
+        key->Write("File Open", BoolValue(s.FileOpen));
+        key->Write("Filename", StringValue(s.Filename));
+        h.files.contents["/data/hall.csv"] = kCsvPlain;
+        if (c.claimedElsewhere) {
+            h.files.claimedElsewhere["/data/hall.csv"] = true;
+        }
+        h.Create(s);
+        if (c.meanwhile != nullptr) {
+            key->Write("File Open", BoolValue(true));
+            key->Write("Filename", StringValue(c.meanwhile));
+        }
+        c.user(h);
+        TSettingsStore store(h.store, h.dialogs);
+        store.SaveSettings(h.app.settings(), TWindowPlacement{});
+        store.SaveWindowState(h.app.settings(), TWindowPlacement{});
+
+        ASSERT_TRUE(h.store.Value(kKey, "File Open").has_value()) << c.what;
+        EXPECT_EQ(h.store.Value(kKey, "File Open")->dword, c.open ? 1 : 0) << c.what;
+        EXPECT_EQ(h.store.Value(kKey, "Filename")->text, c.filename) << c.what;
+    }
+}
 
 }  // namespace
 }  // namespace tarnwick
