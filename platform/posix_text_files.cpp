@@ -15,17 +15,33 @@
 namespace tarnwick {
 namespace {
 
+// How long a write waits for another program's write to end before it goes
+// ahead without the lock. Another Tarnwick program holds the lock for one
+// write of a record; only a file system that makes flock a byte-range lock
+// (NFS) keeps it longer, for as long as a claim stands.
+constexpr int kWriteLockWaitMs = 2000;
+
 // The write lock of the whole file, held until the descriptor closes. It is
 // an open file description lock, not a flock: a program's own claim (a
 // flock on another descriptor) never blocks its writes, and two programs
 // sharing a file wait for each other, so that the cut-back of one's failed
-// write never races the append of the other. Where the file system has no
-// such locks the write goes ahead unlocked, as it would without them.
+// write never races the append of the other. Where the lock cannot be had
+// (a file system without such locks, or one that makes flock a byte-range
+// lock, so that the claims themselves stand in the way) the write goes
+// ahead without it, as it would without locks, rather than never.
 void LockForWriting(int fd) {
     struct flock whole {};
     whole.l_type = F_WRLCK;
     whole.l_whence = SEEK_SET;
-    while (::fcntl(fd, F_OFD_SETLKW, &whole) != 0 && errno == EINTR) {
+    for (int waitedMs = 0; waitedMs < kWriteLockWaitMs;) {
+        if (::fcntl(fd, F_OFD_SETLK, &whole) == 0 ||
+            (errno != EAGAIN && errno != EACCES && errno != EINTR)) {
+            return;
+        }
+        if (errno != EINTR) {
+            ::usleep(1000);
+            ++waitedMs;
+        }
     }
 }
 
@@ -67,8 +83,8 @@ FileResult ReadUpTo(const std::string& path, size_t limit, std::string& content)
 }  // namespace
 
 PosixTextFiles::~PosixTextFiles() {
-    for (const auto& [path, fd] : claims_) {
-        ::close(fd);
+    for (const auto& [path, claim] : claims_) {
+        ::close(claim.fd);
     }
 }
 
@@ -112,14 +128,14 @@ FileResult PosixTextFiles::Claim(const std::string& path, bool sole, bool create
         // still tells whether the path names the same file.
         break;
     }
-    claims_[path] = fd;
+    claims_[path] = Claimed{fd, sole};
     return {};
 }
 
 void PosixTextFiles::Release(const std::string& path) {
     const auto it = claims_.find(path);
     if (it != claims_.end()) {
-        ::close(it->second);
+        ::close(it->second.fd);
         claims_.erase(it);
     }
 }
@@ -134,14 +150,18 @@ int PosixTextFiles::OpenForWriting(const std::string& path, int flags, FileResul
         result = FileFailure(errno);
         return -1;
     }
-    if (claim != claims_.end() && !SameFile(fd, claim->second)) {
+    if (claim != claims_.end() && !SameFile(fd, claim->second.fd)) {
         // The file claimed was deleted or replaced: the one at the path now
         // is someone else's.
         ::close(fd);
         result = FileFailure(ENOENT);
         return -1;
     }
-    LockForWriting(fd);
+    // A sole claim keeps every other Tarnwick program from writing: there is
+    // nobody to wait for.
+    if (claim == claims_.end() || !claim->second.sole) {
+        LockForWriting(fd);
+    }
     return fd;
 }
 

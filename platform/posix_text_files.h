@@ -8,10 +8,10 @@
 // for a shared claim, exclusive for a sole one, so that every path to one
 // file (a symbolic link, a hard link, a relative path) meets it, whatever
 // the environment of the program. Each write takes an open-file-description
-// lock (fcntl F_OFD_SETLKW) on its own descriptor for the length of the
-// write. Linux keeps the two kinds apart on local file systems, so a program
-// writes the file it claims, and two programs sharing a file wait for each
-// other's writes.
+// lock (fcntl F_OFD_SETLK) on its own descriptor for the length of the
+// write, unless this program's claim is sole. Linux keeps the two kinds
+// apart on local file systems, so a program writes the file it claims, and
+// two programs sharing a file wait for each other's writes.
 
 #include <map>
 #include <string>
@@ -45,7 +45,11 @@ private:
     // with `result` saying why.
     int OpenForWriting(const std::string& path, int flags, FileResult& result);
 
-    std::map<std::string, int> claims_;  // the path as claimed, and the claimed file's descriptor
+    struct Claimed {
+        int fd;  // the claimed file's, holding its flock
+        bool sole;
+    };
+    std::map<std::string, Claimed> claims_;  // by the path as claimed
 };
 
 }  // namespace tarnwick

@@ -1,5 +1,6 @@
 #include "platform/posix_text_files.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -229,7 +230,7 @@ TEST_F(PosixTextFilesTest, EverySpellingOfAFileMeetsItsSoleClaim) {
     {
         ClaimingProgram logger(path, /*sole=*/true);
         for (const Spelling& s : spellings) {
-            RuntimeDir runtime(s.runtimeDir);
+            RuntimeDir environment(s.runtimeDir);
             PosixTextFiles files;
             for (const bool sole : {false, true}) {
                 const FileResult claimed = files.Claim(s.path, sole, true);
@@ -350,6 +351,48 @@ TEST_F(PosixTextFilesTest, TwoClaimantsAppendWithoutWaitingOrInterleaving) {
     }
     EXPECT_EQ(next[0], kLines);
     EXPECT_EQ(next[1], kLines);
+}
+
+// Where the claims themselves take the write lock's place (NFS makes a flock
+// a lock of the whole file's bytes), the lock is never had: the records go
+// on without it after a short wait, instead of the program waiting for good.
+TEST_F(PosixTextFilesTest, AWriteLockNeverFreedDelaysTheRecordOnly) {
+    const std::string path = Path("nfs.csv");
+    ASSERT_TRUE(files_.CreateWith(path, "header\r\n").ok());
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t holder = ::fork();
+    if (holder == 0) {
+        const int fd = ::open(path.c_str(), O_RDWR);
+        struct flock whole {};
+        whole.l_type = F_WRLCK;
+        whole.l_whence = SEEK_SET;
+        const char locked = ::fcntl(fd, F_OFD_SETLK, &whole) == 0 ? 1 : 0;
+        (void)!::write(ready[1], &locked, 1);
+        for (;;) {
+            ::pause();
+        }
+    }
+    char locked = 0;
+    ASSERT_EQ(::read(ready[0], &locked, 1), 1);
+    ASSERT_EQ(locked, 1);
+    const int status = [&] {
+        const pid_t writer = ::fork();
+        if (writer == 0) {
+            ::alarm(10);
+            PosixTextFiles files;
+            ::_exit(files.Claim(path, false, false).ok() && files.Append(path, "record\r\n").ok()
+                        ? 0
+                        : 1);
+        }
+        int s = 0;
+        ::waitpid(writer, &s, 0);
+        return s;
+    }();
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    EXPECT_EQ(Contents(path), "header\r\nrecord\r\n");
 }
 
 }  // namespace
