@@ -100,11 +100,22 @@ void MeterApp::ShowEffectiveAverageTime() {
 void MeterApp::ApplyLoadedSettings(const TMeterSettings& stored) {
     view_.Label6 = FormatAverageTime(stored.AverageTime, DecimalSeparator());
     view_.Label14Visible = !stored.ThresholdIgnore;
-    if (settings_.FileOpen && !ClaimResultsFile()) {
-        // Another program keeps its records there (a logger): this run does
-        // not write into them. The stored setting stays, for the next start.
-        settings_.FileOpen = false;
+    if (settings_.FileOpen) {
+        askedResultsFile_ = settings_.Filename;
+        const FileResult claimed =
+            ports_.files.Claim(settings_.Filename, writeResultsAlone_, /*create=*/false);
+        resultsClaimed_ = claimed.ok();
+        if (claimed.error == kFileClaimedError) {
+            // Another program keeps its records there (a logger): this run
+            // does not write into them. The stored setting stays, for the
+            // next start.
+            ports_.dialogs.MessageBox(claimed.message, kApplicationTitle);
+            settings_.FileOpen = false;
+        }
+        // A file missing now stays attached: each save says so until it is
+        // back, and claims it then.
     }
+    settings_.StoresFileState = settings_.FileOpen;
     if (settings_.FileOpen) {
         view_.CloseFile1Enabled = true;
         view_.TBcloseEnabled = true;

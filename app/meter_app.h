@@ -372,17 +372,25 @@ public:
 
     // --- Results files ----------------------------------------------------------
 
+    // Save As replaces the file chosen (the dialog asked the user) and
+    // claims it; a file another program writes is refused with a message.
     void SaveAs1Click();
     void CloseFile1Click();
     // Attaches `path` as Save As would, except that an existing file is
     // appended to, never emptied: a logger started again goes on with its
-    // file. False, after a message naming the file, when it cannot be attached
-    // (another program is writing it, or it cannot be created).
+    // file. A new or empty file is begun with the header. A file whose header
+    // differs from this run's (the start date aside) is never appended to:
+    // the records go to "NAME (2).EXT", or the first numbered file that is
+    // new, empty or of this header (NumberedFileName), and a message names
+    // both. False, after a message naming the file, when it cannot be
+    // attached (another program is writing it, it cannot be created, or no
+    // numbered name is left).
     bool AttachResultsFileForAppend(const std::string& path);
-    // This program keeps its records alone (a logger): its claim on the
-    // results file is sole, and a file deleted while attached is created again
-    // at the next save, with its header and a message, instead of failing at
-    // every save. Before FormCreate.
+    // This program keeps its records alone (a logger, the analyser): its
+    // claim on the results file is sole, and a file deleted while attached
+    // (or its folder) is made again at the next save, with its header, a
+    // message and a fresh claim, instead of failing at every save. Before
+    // FormCreate.
     void WriteResultsAlone() { writeResultsAlone_ = true; }
     // Writes the record(s) of the period if a results file is attached, then
     // begins a new period in any case.
@@ -424,9 +432,22 @@ private:
     // Sets Filename, Folder and FileTypes for `path` as chosen with the save
     // dialog's filter `filterIndex`.
     void NameResultsFile(const std::string& path, int filterIndex);
-    // Claims Filename; false after the refusal's message.
+    // Claims Filename, making it when missing; false after a message saying
+    // why not.
     bool ClaimResultsFile();
-    FileResult CreateResultsFile(LocalDateTime now);
+    // The header a results file begun at `now` starts with.
+    std::string ResultsHeaderText(LocalDateTime now);
+    // Finds, claims and begins the file that the records asked for in
+    // askedResultsFile_ go to (see AttachResultsFileForAppend) and names it
+    // in Filename; the error naming the file when there is none.
+    FileResult FindResultsFileForAppend(LocalDateTime now);
+    // Appends a record to the attached file, claiming it first where it is
+    // not claimed yet.
+    FileResult AppendRecord(const std::string& line);
+    // A logger's results file (or its folder) went while attached: made and
+    // claimed again with its header, with a message; the record `line` is
+    // then appended.
+    FileResult BeginResultsFileAgain(const std::string& line);
     void MarkResultsFileAttached(LocalDateTime now);
     void ResetDeviceSettings();
     void DeviceFailed(const std::string& reason);
@@ -526,6 +547,12 @@ private:
     std::string wantedInput_;    // with requireNamedInput_: the stored Device Name
     bool restartMarks_ = false;  // the next block starts the over and under intervals
     bool writeResultsAlone_ = false;
+    // The results file as named before any numbering: where a file made
+    // again is looked for.
+    std::string askedResultsFile_;
+    // The attached results file is claimed. A file restored at the start
+    // while missing is attached unclaimed, and claimed once it is back.
+    bool resultsClaimed_ = false;
 };
 
 }  // namespace tarnwick

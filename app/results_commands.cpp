@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "app/meter_app.h"
+#include "results/numbered_file_name.h"
 #include "results/results_records.h"
 #include "results/save_schedule.h"
 #include "settings/settings_store.h"
@@ -17,6 +18,10 @@ namespace {
 
 constexpr int kFileTypeText = 1;
 constexpr int kFileTypeCsv = 2;
+
+// A file's start read to compare its header: room for the header this run
+// writes and a start date written longer.
+constexpr size_t kHeaderSlackBytes = 256;
 
 const char* const kResultsFilter =
     "All results files (*.csv,*.txt)|*.CSV;*.TXT|Text files (*.txt)|*.TXT|CSV files "
@@ -77,9 +82,11 @@ void MeterApp::SaveAs1Click() {
     if (!ClaimResultsFile()) {
         return;
     }
-    const FileResult created = CreateResultsFile(now);
+    // The user agreed to replace an existing file.
+    const FileResult created = ports_.files.CreateWith(settings_.Filename, ResultsHeaderText(now));
     if (!created.ok()) {
         ports_.files.Release(settings_.Filename);
+        resultsClaimed_ = false;
         ports_.dialogs.MessageBox(created.message, kApplicationTitle);
         return;
     }
@@ -92,20 +99,69 @@ bool MeterApp::AttachResultsFileForAppend(const std::string& path) {
     }
     const LocalDateTime now = ports_.clock.Now();
     NameResultsFile(path, 1);
-    if (!ClaimResultsFile()) {
+    const FileResult found = FindResultsFileForAppend(now);
+    if (!found.ok()) {
+        ports_.dialogs.MessageBox(found.message, kApplicationTitle);
         return false;
-    }
-    if (!ports_.files.Exists(settings_.Filename)) {
-        const FileResult created = CreateResultsFile(now);
-        if (!created.ok()) {
-            ports_.files.Release(settings_.Filename);
-            ports_.dialogs.MessageBox(settings_.Filename + ": " + created.message,
-                                      kApplicationTitle);
-            return false;
-        }
     }
     MarkResultsFileAttached(now);
     return true;
+}
+
+FileResult MeterApp::FindResultsFileForAppend(LocalDateTime now) {
+    const std::string header = ResultsHeaderText(now);
+    // How the file at `path` differs from this run's header; none when it
+    // is missing, empty or of this header.
+    const auto differenceOf = [&](const std::string& path) -> std::optional<THeaderDifference> {
+        std::string start;
+        if (!ports_.files.ReadStart(path, header.size() + kHeaderSlackBytes, start).ok() ||
+            start.empty()) {
+            return std::nullopt;
+        }
+        return CompareResultsHeader(start, header);
+    };
+    std::optional<THeaderDifference> askedDifference;
+    for (int n = 1; n <= kLastFileNumber; ++n) {
+        const std::string path = NumberedFileName(askedResultsFile_, n);
+        std::optional<THeaderDifference> difference = differenceOf(path);
+        if (!difference) {
+            settings_.Filename = path;
+            const FileResult claimed =
+                ports_.files.Claim(path, writeResultsAlone_, /*create=*/true);
+            if (!claimed.ok()) {
+                return {claimed.error, claimed.error == kFileClaimedError
+                                           ? claimed.message
+                                           : path + ": " + claimed.message};
+            }
+            // Looked at again now that it is held: another program may have
+            // begun it since.
+            difference = differenceOf(path);
+            if (!difference) {
+                const FileResult begun = ports_.files.StartWith(path, header);
+                if (!begun.ok()) {
+                    ports_.files.Release(path);
+                    return {begun.error, path + ": " + begun.message};
+                }
+                resultsClaimed_ = true;
+                if (n > 1) {
+                    ports_.dialogs.MessageBox("Records go to " + path + ": " + askedResultsFile_ +
+                                                  " has \"" + askedDifference->file +
+                                                  "\" where this run writes \"" +
+                                                  askedDifference->run + "\".",
+                                              kApplicationTitle);
+                }
+                return {};
+            }
+            ports_.files.Release(path);
+        }
+        if (n == 1) {
+            askedDifference = difference;
+        }
+    }
+    settings_.Filename = askedResultsFile_;
+    return {kFileClaimedError, askedResultsFile_ + " and its numbered files up to " +
+                                   NumberedFileName(askedResultsFile_, kLastFileNumber) +
+                                   " hold records under other headers: nothing is written."};
 }
 
 void MeterApp::NameResultsFile(const std::string& path, int filterIndex) {
@@ -125,18 +181,24 @@ void MeterApp::NameResultsFile(const std::string& path, int filterIndex) {
             settings_.Filename += ".csv";
         }
     }
+    askedResultsFile_ = settings_.Filename;
 }
 
 bool MeterApp::ClaimResultsFile() {
-    const FileResult claimed = ports_.files.Claim(settings_.Filename, writeResultsAlone_);
+    const FileResult claimed =
+        ports_.files.Claim(settings_.Filename, writeResultsAlone_, /*create=*/true);
     if (!claimed.ok()) {
-        ports_.dialogs.MessageBox(claimed.message, kApplicationTitle);
+        ports_.dialogs.MessageBox(claimed.error == kFileClaimedError
+                                      ? claimed.message
+                                      : settings_.Filename + ": " + claimed.message,
+                                  kApplicationTitle);
         return false;
     }
+    resultsClaimed_ = true;
     return true;
 }
 
-FileResult MeterApp::CreateResultsFile(LocalDateTime now) {
+std::string MeterApp::ResultsHeaderText(LocalDateTime now) {
     TResultsHeader header;
     header.testName = settings_.TestName;
     header.longDate = ports_.formats.LongDate(now);
@@ -146,9 +208,7 @@ FileResult MeterApp::CreateResultsFile(LocalDateTime now) {
     header.lowerVol = settings_.LowerVol;
     header.loudness = settings_.LoudnessInResults;
     header.soundLevel = settings_.SplInResults;
-    return ports_.files.CreateWith(settings_.Filename, settings_.FileTypes == kFileTypeCsv
-                                                           ? CsvHeader(header)
-                                                           : TextHeader(header));
+    return settings_.FileTypes == kFileTypeCsv ? CsvHeader(header) : TextHeader(header);
 }
 
 void MeterApp::MarkResultsFileAttached(LocalDateTime now) {
@@ -167,6 +227,7 @@ void MeterApp::CloseFile1Click() {
     if (settings_.FileOpen) {
         ports_.files.Release(settings_.Filename);
     }
+    resultsClaimed_ = false;
     settings_.FileOpen = false;
     view_.SaveAs1Enabled = true;
     view_.TBopenEnabled = true;
@@ -229,18 +290,7 @@ void MeterApp::WriteRecord(bool csv) {
     }
 
     const std::string line = csv ? CsvRecord(record) : TextRecord(record);
-    FileResult written = ports_.files.Append(settings_.Filename, line);
-    if (written.error == kFileMissingError && writeResultsAlone_) {
-        // Nobody is there to answer a message at every save: the file someone
-        // deleted starts again with its header, and the records go on.
-        const FileResult created = CreateResultsFile(ports_.clock.Now());
-        if (created.ok()) {
-            ports_.dialogs.MessageBox(
-                settings_.Filename + " was missing: created again with its header.",
-                kApplicationTitle);
-            written = ports_.files.Append(settings_.Filename, line);
-        }
-    }
+    const FileResult written = AppendRecord(line);
     if (!written.ok()) {
         ports_.dialogs.MessageBox(settings_.Filename +
                                       "  -   Saving results failed. File may be open elsewhere. "
@@ -250,7 +300,58 @@ void MeterApp::WriteRecord(bool csv) {
     }
 }
 
+FileResult MeterApp::AppendRecord(const std::string& line) {
+    if (!resultsClaimed_) {
+        if (writeResultsAlone_) {
+            return BeginResultsFileAgain(line);  // not found again at an earlier save
+        }
+        // The window's file, restored at the start while missing: no record
+        // goes into a file another program has begun there since.
+        const FileResult claimed =
+            ports_.files.Claim(settings_.Filename, /*sole=*/false, /*create=*/false);
+        if (!claimed.ok()) {
+            return claimed;
+        }
+        resultsClaimed_ = true;
+    }
+    const FileResult written = ports_.files.Append(settings_.Filename, line);
+    if (written.error == kFileMissingError && writeResultsAlone_) {
+        return BeginResultsFileAgain(line);
+    }
+    return written;
+}
+
+FileResult MeterApp::BeginResultsFileAgain(const std::string& line) {
+    // Nobody is there to answer a message at every save: the file someone
+    // deleted starts again with its header, and the records go on.
+    const std::string lost = settings_.Filename;
+    ports_.files.Release(lost);
+    resultsClaimed_ = false;
+    const std::string folder = FolderPart(askedResultsFile_);
+    const bool folderLost = !folder.empty() && !ports_.files.Exists(folder);
+    if (folderLost) {
+        if (const FileResult made = ports_.files.MakeFolder(folder); !made.ok()) {
+            return made;
+        }
+    }
+    if (const FileResult found = FindResultsFileForAppend(ports_.clock.Now()); !found.ok()) {
+        return found;
+    }
+    if (settings_.Filename == lost) {
+        ports_.dialogs.MessageBox(lost +
+                                      (folderLost ? " and its folder were missing: made again"
+                                                  : " was missing: created again") +
+                                      " with its header.",
+                                  kApplicationTitle);
+    } else {
+        AttachResultsFile(settings_.Filename);
+        StoreResultsFileState();
+    }
+    return ports_.files.Append(settings_.Filename, line);
+}
+
 void MeterApp::StoreResultsFileState() {
+    settings_.StoresFileState = true;
     const std::string caption = SettingsSubKeyFor(settings_.InstanceNumber) + " Error";
     std::unique_ptr<ISettingsKey> key =
         ports_.settingsStore.OpenOrCreate(SettingsKeyPathFor(settings_.InstanceNumber));

@@ -104,6 +104,11 @@ struct TMeterSettings {
     int32_t NumTop = 0;
     bool FileOpen = false;  // `File Open`
     std::string Filename;
+    // Not stored: whether this run writes `File Open` and `Filename` with the
+    // other settings. It does once it restored the stored file, or the user
+    // attached or closed one; a run refused the stored file (another program
+    // writes it), or that never had one, leaves them as they were stored.
+    bool StoresFileState = false;
 
     // Loudness (older readers ignore these values)
     double LoudnessTarget = -23.0;   // `Loudness Target`, LUFS

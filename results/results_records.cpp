@@ -1,5 +1,6 @@
 #include "results/results_records.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -80,6 +81,29 @@ std::string CsvHeader(const TResultsHeader& h) {
            (h.loudness ? ",Loudness LUFS,LRA LU,True Peak dBTP" : "") +
            (h.soundLevel ? ",LAeq dB,LAFmax dB,LCpeak dB,LA10 dB,LA90 dB,Sound Level Note" : "") +
            kLineEnd;
+}
+
+std::optional<THeaderDifference> CompareResultsHeader(const std::string& fileStart,
+                                                      const std::string& header) {
+    static const std::string kStartDate = "Start Date";
+    size_t fileAt = 0;
+    for (size_t at = 0; at < header.size();) {
+        const size_t end = std::min(header.find(kLineEnd, at), header.size());
+        const std::string run = header.substr(at, end - at);
+        // Only a whole line of the file counts: one cut short differs.
+        const size_t fileEnd = fileStart.find(kLineEnd, fileAt);
+        const std::string file = fileEnd == std::string::npos
+                                     ? std::string()
+                                     : fileStart.substr(fileAt, fileEnd - fileAt);
+        const bool same =
+            run.rfind(kStartDate, 0) == 0 ? file.rfind(kStartDate, 0) == 0 : file == run;
+        if (fileEnd == std::string::npos || !same) {
+            return THeaderDifference{file, run};
+        }
+        at = end + kLineEnd.size();
+        fileAt = fileEnd + kLineEnd.size();
+    }
+    return std::nullopt;
 }
 
 std::string TextRecord(const TResultsRecord& r) {

@@ -4,6 +4,7 @@
 // readout, and writes the text.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace tarnwick {
@@ -34,6 +35,22 @@ struct TResultsHeader {
 
 std::string TextHeader(const TResultsHeader& header);  // six lines
 std::string CsvHeader(const TResultsHeader& header);   // four lines
+
+// The first line where a results file and the header a run would write part,
+// each without its line end: the file's (empty where the file ends first)
+// and the run's.
+struct THeaderDifference {
+    std::string file;
+    std::string run;
+};
+// Compares the start of a file (`fileStart`, at least its header) with
+// `header` line by line, the "Start Date" line aside: a file begun on another
+// day takes the records of the same test alike. So the text header compares
+// the test name, channel, full scale and targets, the CSV header the test
+// name, channel and the column line, which changes with the loudness and
+// sound level columns. Nullopt when the file's records are of this header.
+std::optional<THeaderDifference> CompareResultsHeader(const std::string& fileStart,
+                                                      const std::string& header);
 
 // What one record describes: the period since the previous save.
 struct TResultsRecord {

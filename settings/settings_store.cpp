@@ -282,8 +282,10 @@ void TSettingsStore::SaveSettings(TMeterSettings& s, const TWindowPlacement& win
     write("Locked", BoolValue(s.Locked));
     write("left", IntValue(windows.main.left));
     write("top", IntValue(windows.main.top));
-    write("File Open", BoolValue(s.FileOpen));
-    write("Filename", StringValue(s.Filename));
+    if (s.StoresFileState) {
+        write("File Open", BoolValue(s.FileOpen));
+        write("Filename", StringValue(s.Filename));
+    }
     WriteNumericWindow(write, windows);
     write("Loudness Target", DoubleValue(s.LoudnessTarget));
     write("Loudness In Results", BoolValue(s.LoudnessInResults));
@@ -314,8 +316,10 @@ void TSettingsStore::SaveWindowState(const TMeterSettings& s, const TWindowPlace
     write("Scale", IntValue(s.Scale));
     write("Folder", StringValue(s.Folder));
     write("View", IntValue(s.View));
-    write("File Open", BoolValue(s.FileOpen));
-    write("Filename", StringValue(s.Filename));
+    if (s.StoresFileState) {
+        write("File Open", BoolValue(s.FileOpen));
+        write("Filename", StringValue(s.Filename));
+    }
     WriteNumericWindow(write, windows);
     WriteLoudnessWindow(write, windows);
     WriteSoundLevelWindow(write, windows);

@@ -72,6 +72,8 @@ public:
     // message kCannotWriteValueMessage (values written before it stay written);
     // kCannotCreateKeyMessage when the key cannot be opened. When the settings
     // are not Locked, the password is cleared in `settings` and stored empty.
+    // `File Open` and `Filename` are written only when the run StoresFileState,
+    // here and in SaveWindowState.
     void SaveSettings(TMeterSettings& settings, const TWindowPlacement& windows);
 
     // Writes the window state and the settings changed only at close. Silent when

@@ -200,5 +200,61 @@ TEST(AnalyserResultsFiles, NoSaveOnStopLeavesTheHeaderAlone) {
     EXPECT_EQ(r["Label3"], "08/12/2026 14:45:00    14:30:01");
 }
 
+// Runs on one file append to it while they write its header, the start date
+// aside; a run of other columns writes to the numbered file beside it, says
+// so, and ends with status 1, so that a script sees its records went
+// elsewhere.
+TEST(AnalyserResultsFiles, RunsAppendUnderTheirOwnHeaderOnly) {
+    ScratchFolder folder;
+    const std::string path = folder.Path("tone.wav");
+    WriteRecording(path, Signal().Square(kRate, 10000, 10000));
+    const std::string results = folder.Path("hall.csv");
+    const std::string numbered = folder.Path("hall (2).csv");
+    struct Step {
+        const char* what;
+        const char* start;
+        bool loudness;
+        int status;
+        size_t plainRecords;  // in hall.csv after the run
+        size_t loudRecords;   // in hall (2).csv
+    };
+    const Step steps[] = {
+        {"a new file", "2026-12-08T14:30:00", false, 0, 1, 0},
+        {"the next day: appended", "2026-12-09T09:00:00", false, 0, 2, 0},
+        {"loudness columns: beside it", "2026-12-09T10:00:00", true, 1, 2, 1},
+        {"loudness again: appended beside it", "2026-12-09T11:00:00", true, 1, 2, 2},
+        {"without loudness: the first file again", "2026-12-09T12:00:00", false, 0, 3, 2},
+    };
+    for (const Step& step : steps) {
+        std::vector<std::string> options = {"--locale",  "en_GB", "--start", step.start,
+                                            "--results", results, path};
+        if (step.loudness) {
+            options.insert(options.begin(), "--loudness-in-results");
+        }
+        const AnalyserRun run = Analyse(options);
+        EXPECT_EQ(run.status, step.status) << step.what << ": " << run.err;
+        if (step.loudness) {
+            EXPECT_NE(run.err.find("Records go to " + numbered + ": " + results + " has \"" +
+                                   kCsvColumns + "\" where this run writes \"" + kCsvColumns +
+                                   ",Loudness LUFS,LRA LU,True Peak dBTP\"."),
+                      std::string::npos)
+                << step.what << ": " << run.err;
+        } else {
+            EXPECT_EQ(run.err, "") << step.what;
+        }
+        const std::vector<std::string> plain = Split(ReadFile(results), "\r\n");
+        ASSERT_EQ(plain.size(), 4 + step.plainRecords) << step.what;
+        EXPECT_EQ(plain[1], "Start Date,\"08 December 2026\"") << step.what;
+        EXPECT_EQ(plain[3], kCsvColumns) << step.what;
+        if (step.loudRecords > 0) {
+            const std::vector<std::string> loud = Split(ReadFile(numbered), "\r\n");
+            ASSERT_EQ(loud.size(), 4 + step.loudRecords) << step.what;
+            EXPECT_EQ(loud[1], "Start Date,\"09 December 2026\"") << step.what;
+        } else {
+            EXPECT_FALSE(Exists(numbered)) << step.what;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace tarnwick::analyse_test

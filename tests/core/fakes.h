@@ -9,8 +9,10 @@
 #include <cstdio>
 #include <deque>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -148,6 +150,9 @@ public:
         if (!createFailure.ok()) {
             return createFailure;
         }
+        if (missingFolders.count(FolderOf(path)) != 0) {
+            return Missing();
+        }
         contents[path] = content;
         return {};
     }
@@ -159,9 +164,23 @@ public:
         }
         auto it = contents.find(path);
         if (it == contents.end()) {
-            return {2, "No such file or directory"};
+            return Missing();
         }
         it->second += line;
+        return {};
+    }
+
+    FileResult StartWith(const std::string& path, const std::string& header) override {
+        if (!createFailure.ok()) {
+            return createFailure;
+        }
+        auto it = contents.find(path);
+        if (it == contents.end()) {
+            return Missing();
+        }
+        if (it->second.empty()) {
+            it->second = header;
+        }
         return {};
     }
 
@@ -186,29 +205,70 @@ public:
         return lines;
     }
 
-    bool Exists(const std::string& path) override { return contents.count(path) != 0; }
+    // A path ending in a separator is a folder, there unless it is missing.
+    bool Exists(const std::string& path) override {
+        if (!path.empty() && path.back() == '/') {
+            return missingFolders.count(path.substr(0, path.size() - 1)) == 0;
+        }
+        return contents.count(path) != 0;
+    }
     FileResult Read(const std::string& path, std::string& content) override {
         const auto it = contents.find(path);
         content = it != contents.end() ? it->second : std::string();
-        return it != contents.end() ? FileResult{} : FileResult{2, "No such file or directory"};
+        return it != contents.end() ? FileResult{} : Missing();
+    }
+    FileResult ReadStart(const std::string& path, size_t bytes, std::string& content) override {
+        const FileResult result = Read(path, content);
+        content.resize(std::min(content.size(), bytes));
+        return result;
+    }
+    FileResult MakeFolder(const std::string& folder) override {
+        ++foldersMade;
+        missingFolders.erase(folder.size() > 1 && folder.back() == '/'
+                                 ? folder.substr(0, folder.size() - 1)
+                                 : folder);
+        return {};
     }
 
     // Claims held by others are listed in `claimedElsewhere`.
-    FileResult Claim(const std::string& path, bool sole) override {
+    FileResult Claim(const std::string& path, bool sole, bool create) override {
         if (claimedElsewhere.count(path) != 0) {
             return {kFileClaimedError, path + ": another Tarnwick program is writing this file"};
+        }
+        if (contents.count(path) == 0) {
+            if (!create || missingFolders.count(FolderOf(path)) != 0) {
+                return Missing();
+            }
+            contents[path];
         }
         claims[path] = sole;
         return {};
     }
     void Release(const std::string& path) override { claims.erase(path); }
 
+    // Deletes `folder` (no separator at the end) with the files in it.
+    void DeleteFolder(const std::string& folder) {
+        for (auto it = contents.begin(); it != contents.end();) {
+            it = FolderOf(it->first) == folder ? contents.erase(it) : std::next(it);
+        }
+        missingFolders.insert(folder);
+    }
+
     std::map<std::string, std::string> contents;
     std::map<std::string, bool> claims;  // held by this program: sole or shared
     std::map<std::string, bool> claimedElsewhere;
-    FileResult createFailure;  // error != 0: CreateWith fails with it
-    FileResult appendFailure;  // error != 0: Append fails with it
+    std::set<std::string> missingFolders;  // files cannot be made in these
+    FileResult createFailure;              // error != 0: CreateWith and StartWith fail with it
+    FileResult appendFailure;              // error != 0: Append fails with it
     int appendCalls = 0;
+    int foldersMade = 0;
+
+private:
+    static FileResult Missing() { return {kFileMissingError, "No such file or directory"}; }
+    static std::string FolderOf(const std::string& path) {
+        const size_t slash = path.find_last_of('/');
+        return slash == std::string::npos ? std::string() : path.substr(0, slash);
+    }
 };
 
 // dd/MM/yyyy, "dd MMMM yyyy" (08 December 2026), HH:mm:ss and a chosen separator.

@@ -294,11 +294,17 @@ TEST(LoggerSession, ResultsAreAppendedAndADeletedDayLogComesBack) {
     LoggerOptions o = Session::DefaultOptions();
     o.resultsFile = "/data/hall.csv";
     Session s(fakes::At(2026, 12, 9, 12, 0, 0), o);
-    s.files.contents["/data/hall.csv"] = "earlier records\r\n";
+    // Begun on another day: the start date is no part of the comparison.
+    const std::string earlier =
+        "Test Name,\"Results \"\r\nStart Date,\"01 December 2026\"\r\n"
+        "Channel,Stereo (Max of L or R)\r\n"
+        "Time ,Duration ,Average,Over dB,Over % ,Under dB,Under %,Max dB\r\n"
+        "14:45:00,00:15:00, -7.2,00:00:01,50.0,00:00:01,50.0,-4.3\r\n";
+    s.files.contents["/data/hall.csv"] = earlier;
     s.rows.contents[std::string(kLogDir) + "/Tarnwick 2026-12-09.csv"] =
         std::string(kDailyLogHeader) + "2026-12-09T12:00:00+00:00,,,,,,,0,stop\n";
     ASSERT_TRUE(s.Start());
-    EXPECT_EQ(s.files.contents["/data/hall.csv"], "earlier records\r\n");
+    EXPECT_EQ(s.files.contents["/data/hall.csv"], earlier);
     EXPECT_TRUE(s.files.claims.at("/data/hall.csv")) << "not claimed as its sole writer";
     s.Run(3'000);
     auto rows = s.Rows("2026-12-09");

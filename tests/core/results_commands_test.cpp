@@ -3,12 +3,19 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <functional>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "core/level_math.h"
 #include "display/readout_format.h"
+#include "results/numbered_file_name.h"
+#include "settings/settings_store.h"
+#include "settings/settings_values.h"
 #include "tests/core/fakes.h"
 
 namespace tarnwick {
@@ -394,6 +401,327 @@ TEST_F(ResultsCommands, APeriodNeverCountsTimeFromBeforeItsStart) {
     h.app.StartStopButtonClick();
     h.Blocks(1, band);
     EXPECT_EQ(h.app.statistics().UnderTargetMs, 20);
+}
+
+// Headers of files begun on another day by earlier runs, and a record.
+const std::string kCsvStart =
+    "Test Name,\"Results \"\r\nStart Date,\"01 December 2026\"\r\n"
+    "Channel,Stereo (Max of L or R)\r\n";
+const std::string kCsvColumns = "Time ,Duration ,Average,Over dB,Over % ,Under dB,Under %,Max dB";
+const std::string kCsvPlain = kCsvStart + kCsvColumns + "\r\n";
+const std::string kCsvLoudness =
+    kCsvStart + kCsvColumns + ",Loudness LUFS,LRA LU,True Peak dBTP\r\n";
+const std::string kCsvLeft =
+    "Test Name,\"Results \"\r\nStart Date,\"01 December 2026\"\r\n"
+    "Channel,Left\r\n" +
+    kCsvColumns + "\r\n";
+const std::string kCsvOtherTest =
+    "Test Name,\"Hall B\"\r\nStart Date,\"01 December 2026\"\r\n"
+    "Channel,Stereo (Max of L or R)\r\n" +
+    kCsvColumns + "\r\n";
+const std::string kTextPlain =
+    "Test Name    Results \r\nStart Date   01 December 2026\r\n"
+    "Channel      Stereo (Max of L or R)\r\nFull Scale   0dB\r\nTarget 1    -10dB\r\n"
+    "Target 2    -20dB\r\n";
+const std::string kTextFullScale95 =
+    "Test Name    Results \r\nStart Date   01 December 2026\r\n"
+    "Channel      Stereo (Max of L or R)\r\nFull Scale   95dB\r\nTarget 1    85dB\r\n"
+    "Target 2    75dB\r\n";
+const std::string kRecord = "14:45:00,00:15:00, -7.2,00:00:01,50.0,00:00:01,50.0,-4.3\r\n";
+
+struct AppendCase {
+    const char* what;
+    std::map<std::string, std::string> existing;  // the files before the run
+    bool loudnessInResults;
+    const char* asked;
+    const char* written;  // where the records go; null: the file is refused
+    bool notice;          // a message names both files
+    const char* claimedElsewhere = "";
+};
+
+class AppendAttach : public ::testing::TestWithParam<AppendCase> {};
+
+// A logger or the analyser attaches its file: never emptied, and never
+// appended to under another header, the start date aside.
+TEST_P(AppendAttach, RecordsGoOnlyUnderTheirOwnHeader) {
+    const AppendCase& c = GetParam();
+    AppHarness h;
+    h.files.contents = c.existing;
+    if (*c.claimedElsewhere != 0) {
+        h.files.claimedElsewhere[c.claimedElsewhere] = true;
+    }
+    TMeterSettings s = fakes::PlainLevelSettings();
+    s.LoudnessInResults = c.loudnessInResults;
+    h.app.WriteResultsAlone();
+    h.Create(s);
+    const bool attached = h.app.AttachResultsFileForAppend(c.asked);
+
+    ASSERT_EQ(attached, c.written != nullptr);
+    for (const auto& [path, content] : c.existing) {
+        if (c.written == nullptr || path != c.written || !content.empty()) {
+            EXPECT_EQ(h.files.contents[path], content) << path << " changed";
+        }
+    }
+    if (!attached) {
+        EXPECT_FALSE(h.app.settings().FileOpen);
+        EXPECT_TRUE(h.files.claims.empty());
+        ASSERT_EQ(h.dialogs.messages.size(), 1u);
+        EXPECT_NE(h.dialogs.messages[0].text.find(*c.claimedElsewhere != 0 ? c.claimedElsewhere
+                                                                           : c.asked),
+                  std::string::npos)
+            << h.dialogs.messages[0].text;
+        return;
+    }
+    EXPECT_EQ(h.app.settings().Filename, c.written);
+    EXPECT_EQ(h.files.claims, (std::map<std::string, bool>{{c.written, true}}));
+    const std::string before = h.files.contents[c.written];
+    EXPECT_EQ(before.rfind("Test Name,", 0) == 0 || before.rfind("Test Name    ", 0) == 0, true)
+        << "no header: " << before;
+    if (c.notice) {
+        ASSERT_EQ(h.dialogs.messages.size(), 1u);
+        const std::string& text = h.dialogs.messages[0].text;
+        EXPECT_NE(text.find(std::string("Records go to ") + c.written + ": "), std::string::npos)
+            << text;
+        EXPECT_NE(text.find(std::string(": ") + c.asked), std::string::npos) << text;
+    } else {
+        EXPECT_TRUE(h.dialogs.messages.empty());
+    }
+    h.app.SaveResultsNow();
+    const std::string after = h.files.contents[c.written];
+    ASSERT_EQ(after.substr(0, before.size()), before);
+    const std::string record = after.substr(before.size());
+    EXPECT_EQ(record.find("\r\n"), record.size() - 2) << "one record: " << record;
+}
+
+std::map<std::string, std::string> EveryNumberedNameTaken() {
+    std::map<std::string, std::string> files;
+    for (int n = 1; n <= kLastFileNumber; ++n) {
+        files[NumberedFileName("/data/hall.csv", n)] = kCsvLeft;
+    }
+    return files;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ResultsCommands, AppendAttach,
+    ::testing::Values(
+        AppendCase{"a new file", {}, false, "/data/hall.csv", "/data/hall.csv", false},
+        AppendCase{"an empty file",
+                   {{"/data/hall.csv", ""}},
+                   false,
+                   "/data/hall.csv",
+                   "/data/hall.csv",
+                   false},
+        AppendCase{"a file begun on another day",
+                   {{"/data/hall.csv", kCsvPlain + kRecord}},
+                   false,
+                   "/data/hall.csv",
+                   "/data/hall.csv",
+                   false},
+        AppendCase{"loudness columns added",
+                   {{"/data/hall.csv", kCsvPlain + kRecord}},
+                   true,
+                   "/data/hall.csv",
+                   "/data/hall (2).csv",
+                   true},
+        AppendCase{"loudness columns left out",
+                   {{"/data/hall.csv", kCsvLoudness}},
+                   false,
+                   "/data/hall.csv",
+                   "/data/hall (2).csv",
+                   true},
+        AppendCase{"another channel",
+                   {{"/data/hall.csv", kCsvLeft}},
+                   false,
+                   "/data/hall.csv",
+                   "/data/hall (2).csv",
+                   true},
+        AppendCase{"another test",
+                   {{"/data/hall.csv", kCsvOtherTest}},
+                   false,
+                   "/data/hall.csv",
+                   "/data/hall (2).csv",
+                   true},
+        AppendCase{"no results file at all",
+                   {{"/data/hall.csv", "notes\r\n"}},
+                   false,
+                   "/data/hall.csv",
+                   "/data/hall (2).csv",
+                   true},
+        AppendCase{"a header cut short",
+                   {{"/data/hall.csv", "Test Name,\"Results \"\r\nStart Da"}},
+                   false,
+                   "/data/hall.csv",
+                   "/data/hall (2).csv",
+                   true},
+        AppendCase{"the numbered file of this header goes on",
+                   {{"/data/hall.csv", kCsvPlain}, {"/data/hall (2).csv", kCsvLoudness + kRecord}},
+                   true,
+                   "/data/hall.csv",
+                   "/data/hall (2).csv",
+                   true},
+        AppendCase{"a numbered file of a third header is skipped",
+                   {{"/data/hall.csv", kCsvLoudness}, {"/data/hall (2).csv", kCsvLeft}},
+                   false,
+                   "/data/hall.csv",
+                   "/data/hall (3).csv",
+                   true},
+        AppendCase{"a text file begun on another day",
+                   {{"/data/hall.txt", kTextPlain}},
+                   false,
+                   "/data/hall.txt",
+                   "/data/hall.txt",
+                   false},
+        AppendCase{"a text file of another full scale, in a folder with a dot",
+                   {{"/data/v1.2/hall.txt", kTextFullScale95}},
+                   false,
+                   "/data/v1.2/hall.txt",
+                   "/data/v1.2/hall (2).txt",
+                   true},
+        AppendCase{"a name without extension takes the type's",
+                   {{"/data/hall.txt", kTextFullScale95}},
+                   false,
+                   "/data/hall",
+                   "/data/hall (2).txt",
+                   true},
+        AppendCase{"the numbered file of this header is another program's",
+                   {{"/data/hall.csv", kCsvLeft}, {"/data/hall (2).csv", kCsvPlain}},
+                   false,
+                   "/data/hall.csv",
+                   nullptr,
+                   false,
+                   "/data/hall (2).csv"},
+        AppendCase{"every numbered name taken", EveryNumberedNameTaken(), false, "/data/hall.csv",
+                   nullptr, false}),
+    [](const ::testing::TestParamInfo<AppendCase>& p) {
+        std::string name;
+        for (const char* c = p.param.what; *c != 0; ++c) {
+            if (std::isalnum(static_cast<unsigned char>(*c))) {
+                name += *c;
+            }
+        }
+        return name;
+    });
+
+struct LossCase {
+    const char* what;
+    bool alone;        // a logger's file; else the window's
+    bool folder;       // the folder went, not only the file
+    const char* told;  // the message of the first save after
+};
+
+class ResultsFileLost : public ::testing::TestWithParam<LossCase> {};
+
+// A results file or its folder deleted while attached: a logger makes them
+// again with the header and one message, and claims the new file; the
+// window says at every save that it cannot write.
+TEST_P(ResultsFileLost, ALoggerBeginsItAgainTheWindowSaysSo) {
+    const LossCase& c = GetParam();
+    AppHarness h;
+    TMeterSettings s = fakes::PlainLevelSettings();
+    s.FileTypes = 2;
+    if (c.alone) {
+        h.app.WriteResultsAlone();
+    }
+    h.Create(s);
+    if (c.alone) {
+        ASSERT_TRUE(h.app.AttachResultsFileForAppend("/data/hall.csv"));
+    } else {
+        h.SaveAs("/data/hall.csv");
+    }
+    if (c.folder) {
+        h.files.DeleteFolder("/data");
+    } else {
+        h.files.contents.erase("/data/hall.csv");
+    }
+    h.files.claims.clear();  // the claim went with the file
+
+    h.app.SaveResultsNow();
+    h.app.SaveResultsNow();
+    std::vector<std::string> told;
+    for (const auto& m : h.dialogs.messages) {
+        told.push_back(m.text);
+    }
+    if (!c.alone) {
+        EXPECT_EQ(told, std::vector<std::string>(2, c.told)) << "once a save";
+        EXPECT_FALSE(h.files.Exists("/data/hall.csv"));
+        EXPECT_EQ(h.files.foldersMade, 0);
+        return;
+    }
+    EXPECT_EQ(told, std::vector<std::string>{c.told}) << "once";
+    EXPECT_EQ(h.files.foldersMade, c.folder ? 1 : 0);
+    const std::vector<std::string> lines = h.files.Lines("/data/hall.csv");
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[0], "Test Name,\"Results \"");
+    EXPECT_EQ(lines[3], kCsvColumns);
+    EXPECT_EQ(h.files.claims, (std::map<std::string, bool>{{"/data/hall.csv", true}}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ResultsCommands, ResultsFileLost,
+    ::testing::Values(
+        LossCase{"LoggersFile", true, false,
+                 "/data/hall.csv was missing: created again with its header."},
+        LossCase{"LoggersFolder", true, true,
+                 "/data/hall.csv and its folder were missing: made again with its header."},
+        LossCase{"WindowsFile", false, false,
+                 "/data/hall.csv  -   Saving results failed. File may be open elsewhere. Error 2"},
+        LossCase{"WindowsFolder", false, true,
+                 "/data/hall.csv  -   Saving results failed. File may be open elsewhere. Error 2"}),
+    [](const ::testing::TestParamInfo<LossCase>& p) { return std::string(p.param.what); });
+
+// What the window stores of its results file when it closes or its setup is
+// confirmed: only a state this run made its own. A run refused the stored
+// file, or that never had one, leaves the stored state to the program that
+// set it (a logger started next takes it from there).
+TEST(ResultsFileState, OnlyARunThatHeldItsFileStoresItsState) {
+    struct Case {
+        const char* what;
+        bool storedOpen;        // File Open at the start
+        bool claimedElsewhere;  // the stored file is a logger's
+        const char* meanwhile;  // another copy stores this file while this one runs
+        std::function<void(AppHarness&)> user;
+        bool open;  // File Open stored after closing
+        const char* filename;
+    };
+    const auto nothing = [](AppHarness&) {};
+    const Case cases[] = {
+        {"refused at the start", true, true, nullptr, nothing, true, "/data/hall.csv"},
+        {"never had a file", false, false, "/data/other.csv", nothing, true, "/data/other.csv"},
+        {"restored at the start", true, false, nullptr, nothing, true, "/data/hall.csv"},
+        // The run holds its file: closing last, it stores it.
+        {"restored, another stored meanwhile", true, false, "/data/other.csv", nothing, true,
+         "/data/hall.csv"},
+        {"closed by the user", true, false, nullptr, [](AppHarness& h) { h.app.CloseFile1Click(); },
+         false, "/data/hall.csv"},
+        {"refused, then another chosen", true, true, nullptr,
+         [](AppHarness& h) { h.SaveAs("/data/mine.csv"); }, true, "/data/mine.csv"},
+    };
+    for (const Case& c : cases) {
+        AppHarness h;
+        TMeterSettings s = fakes::PlainLevelSettings();
+        s.FileOpen = c.storedOpen;
+        s.Filename = c.storedOpen ? "/data/hall.csv" : "";
+        std::unique_ptr<ISettingsKey> key = h.store.OpenOrCreate(kKey);
+        key->Write("File Open", BoolValue(s.FileOpen));
+        key->Write("Filename", StringValue(s.Filename));
+        h.files.contents["/data/hall.csv"] = kCsvPlain;
+        if (c.claimedElsewhere) {
+            h.files.claimedElsewhere["/data/hall.csv"] = true;
+        }
+        h.Create(s);
+        if (c.meanwhile != nullptr) {
+            key->Write("File Open", BoolValue(true));
+            key->Write("Filename", StringValue(c.meanwhile));
+        }
+        c.user(h);
+        TSettingsStore store(h.store, h.dialogs);
+        store.SaveSettings(h.app.settings(), TWindowPlacement{});
+        store.SaveWindowState(h.app.settings(), TWindowPlacement{});
+
+        ASSERT_TRUE(h.store.Value(kKey, "File Open").has_value()) << c.what;
+        EXPECT_EQ(h.store.Value(kKey, "File Open")->dword, c.open ? 1 : 0) << c.what;
+        EXPECT_EQ(h.store.Value(kKey, "Filename")->text, c.filename) << c.what;
+    }
 }
 
 }  // namespace

@@ -233,6 +233,7 @@ TEST_F(SettingsStoreTest, EverySettingSurvivesBothWritersAndReadsBack) {
     s.View = 1;
     s.FileOpen = true;
     s.Filename = "/srv/logs/Night shift.csv";
+    s.StoresFileState = true;
     s.Locked = true;
     s.password = "open sesame";
     s.Version = 12;
@@ -262,6 +263,7 @@ TEST_F(SettingsStoreTest, EverySettingSurvivesBothWritersAndReadsBack) {
 
 TEST_F(SettingsStoreTest, WritersStoreTheirNamesInOrderAsTheySpellThem) {
     TMeterSettings s = DefaultSettings();
+    s.StoresFileState = true;
     store.SaveSettings(s, Windows(true));
     EXPECT_EQ(recording.written, (std::vector<std::string>{"Version",
                                                            "Device Name",
@@ -608,6 +610,7 @@ TEST_F(SettingsStoreTest, SaveWindowStateWritesWhatItCanAndReportsFailureOnce) {
     recording.memory.writesAllowed = 2;
     TMeterSettings s = DefaultSettings();
     s.InstanceNumber = 2;
+    s.StoresFileState = true;
     store.SaveWindowState(s, Windows(true));
 
     EXPECT_EQ(recording.written.size(), 20u);

@@ -78,7 +78,10 @@ samples: at its own rate, in its own channels, at full precision.
 
 )" +
            SettingsOptions::Usage(
-               "  --results FILE        attach FILE as Save As would (.txt text, .csv CSV)\n") +
+               "  --results FILE        append to FILE (.txt text, .csv CSV); a new or empty\n"
+               "                        FILE starts with the header; when FILE has another\n"
+               "                        header the records go to NAME (2).EXT beside it, and\n"
+               "                        a message says so\n") +
            R"(
 Time and formats:
   --start YYYY-MM-DDTHH:MM:SS   local time of the first frame (default now)

@@ -144,7 +144,6 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
     FileWaveInput device(reader);
     QtRegionalFormats formats(locale);
     ConsoleDialogs dialogs(err);
-    dialogs.saveFileAnswer = options.resultsFile;
     RecordingProcessControl process;
     MemorySettingsStore store;
     PosixTextFiles files;
@@ -168,6 +167,8 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
                             shell, images, toolkit != nullptr ? &toolkit->Text() : nullptr});
     // Nothing is replayed without a window.
     app.KeepNoTestAudio();
+    // The results file is this run's alone while it runs, and appended to.
+    app.WriteResultsAlone();
 
     // Loudness and sound level cost time: they are measured only when asked
     // for, from the recording's own samples: at its own rate, in its own
@@ -242,11 +243,8 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
     }
 
     app.FormShow();
-    if (!options.resultsFile.empty()) {
-        app.SaveAs1Click();
-        if (!app.settings().FileOpen) {
-            return kAnalyseFailed;
-        }
+    if (!options.resultsFile.empty() && !app.AttachResultsFileForAppend(options.resultsFile)) {
+        return kAnalyseFailed;
     }
     if (!options.settings.AutoStart) {
         app.StartStopButtonClick();

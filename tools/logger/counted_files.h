@@ -26,12 +26,19 @@ public:
         }
         return result;
     }
+    FileResult StartWith(const std::string& path, const std::string& header) override {
+        return files_.StartWith(path, header);
+    }
     bool Exists(const std::string& path) override { return files_.Exists(path); }
     FileResult Read(const std::string& path, std::string& content) override {
         return files_.Read(path, content);
     }
-    FileResult Claim(const std::string& path, bool sole) override {
-        return files_.Claim(path, sole);
+    FileResult ReadStart(const std::string& path, size_t bytes, std::string& content) override {
+        return files_.ReadStart(path, bytes, content);
+    }
+    FileResult MakeFolder(const std::string& folder) override { return files_.MakeFolder(folder); }
+    FileResult Claim(const std::string& path, bool sole, bool create) override {
+        return files_.Claim(path, sole, create);
     }
     void Release(const std::string& path) override { files_.Release(path); }
 

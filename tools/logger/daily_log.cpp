@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "results/numbered_file_name.h"
+
 namespace tarnwick {
 
 std::string DailyLog::PathFor(LocalDateTime at) const {
@@ -18,14 +20,13 @@ std::string DailyLog::FileFor(const std::string& path) {
     dayPath_ = path;
     dayFile_ = path;
     const std::string header = header_.substr(0, header_.find('\n'));
-    const std::string stem = path.substr(0, path.size() - 4);  // without ".csv"
-    for (int n = 2; n < 100; ++n) {
+    for (int n = 2; n <= kLastFileNumber; ++n) {
         const std::string first = files_.FirstRow(dayFile_);
         if (first.empty() || first == header) {
             break;
         }
         // Rows of other columns would make the file unreadable as one table.
-        dayFile_ = stem + " (" + std::to_string(n) + ").csv";
+        dayFile_ = NumberedFileName(path, n);
     }
     if (dayFile_ != path) {
         notice_ = path + " holds other columns: this run's rows go to " + dayFile_ + ".";

@@ -141,9 +141,12 @@ Input and settings:
 
 )" +
            SettingsOptions::Usage(
-               R"(  --results FILE        attach FILE as Save As would (.txt text, .csv CSV),
-                        appending to it when it exists: never emptied, and
-                        refused while another logger or the window writes it
+               R"(  --results FILE        append to FILE (.txt text, .csv CSV); a new or empty
+                        FILE starts with the header, one of another header is
+                        left alone for NAME (2).EXT beside it (a message says
+                        so); refused while another logger or the window
+                        writes it, by any name or link; FILE or its folder
+                        deleted while logging is made again
 )") + R"(
 )" + AlarmNamesParagraph() +
            R"(An alarm is written in the rows as an event when it is set and, with

@@ -94,7 +94,10 @@ bool LoggerSession::Start(int32_t instance, const TMeterSettings& settings) {
     app_.RequireNamedInput();
     app_.WatchInput(
         {[this](const std::string& reason) { InputLost(reason); }, [this] { InputBack(); }});
-    if (!app_.FormCreate(instance, settings)) {
+    // The settings' results file is attached below, as one given is.
+    TMeterSettings start = settings;
+    start.FileOpen = false;
+    if (!app_.FormCreate(instance, start)) {
         return false;
     }
     // A logger's one test runs for weeks; the loudness meter keeps it in
@@ -113,17 +116,19 @@ bool LoggerSession::Start(int32_t instance, const TMeterSettings& settings) {
     }
     app_.FormShow();
 
-    if (!options_.resultsFile.empty()) {
-        const std::string folderError = ports_.rows.MakeFolder(FolderOf(options_.resultsFile));
+    // After the scale is drawn: a text header holds its full scale.
+    const std::string results = !options_.resultsFile.empty() ? options_.resultsFile
+                                : settings.FileOpen           ? settings.Filename
+                                                              : std::string();
+    if (!results.empty()) {
+        const std::string folderError = ports_.rows.MakeFolder(FolderOf(results));
         if (!folderError.empty()) {
             Tell(folderError, "Results file");
             return false;
         }
-        if (!app_.AttachResultsFileForAppend(options_.resultsFile)) {
+        if (!app_.AttachResultsFileForAppend(results)) {
             return false;
         }
-    } else if (settings.FileOpen && !app_.settings().FileOpen) {
-        return false;  // another program writes the settings' results file; it was said
     }
     if (!options_.logDir.empty()) {
         const std::string folderError = ports_.rows.MakeFolder(options_.logDir);
