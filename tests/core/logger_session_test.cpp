@@ -7,7 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <map>
+#include <numbers>
+#include <optional>
 #include <sstream>
 
 #include "tests/core/fakes.h"
@@ -59,7 +63,16 @@ struct Session {
             }
             timers.AdvanceTo(due);
             frames += framesPerBlock;
-            if (delivering) {
+            if (delivering && toneDbfs) {
+                const double amplitude = 32767.0 * std::pow(10.0, *toneDbfs / 20.0);
+                wave.Deliver([&](int32_t i) {
+                    const auto v = static_cast<int16_t>(std::lround(
+                        amplitude * std::sin(2.0 * std::numbers::pi * 1000.0 *
+                                             static_cast<double>(tonePhase + i) / 44100.0)));
+                    return Frame{v, v};
+                });
+                tonePhase += framesPerBlock;
+            } else if (delivering) {
                 wave.DeliverSteady(frame);
             }
         }
@@ -88,6 +101,8 @@ struct Session {
     LoggerSession session;
     bool delivering = true;
     Frame frame{8000, 8000};
+    std::optional<double> toneDbfs;  // a 1 kHz tone at this level instead of `frame`
+    int64_t tonePhase = 0;
     int64_t frames = 0;  // due so far at the device's pace
 };
 
@@ -235,6 +250,60 @@ TEST(LoggerSession, AHoveringLevelIsHeldAndItsCommandsPaced) {
         EXPECT_EQ(count("silence clear"), c.sets) << c.what << ": " << events;
         EXPECT_EQ(count("silence"), 2 * c.sets) << c.what << ": " << events;
     }
+}
+
+// Sound level with a limit of 80 dB over a rolling minute, warning 3 dB
+// below: 10 s of a tone at 70 dB, then 85 dB. The row whose peaks show the
+// step shows it in its LAeq (the figures of the same blocks), the first row of
+// the tone has its LAeq, the limit warns on its prediction first and turns to
+// limit when the minute's breach is certain (10 s at 70 dB and n at 85 reach
+// 80 dB over 60 s from n = 18.66), and /metrics serves the last row's figures.
+TEST(LoggerSession, SoundLevelRowsAlarmsAndMetricsFollowTheTone) {
+    LoggerOptions o = Session::DefaultOptions();
+    o.soundLevel = true;
+    Session s(fakes::At(2026, 12, 9, 12, 0, 0), o);
+    TMeterSettings settings = fakes::PlainLevelSettings();
+    settings.SplSensitivity = 100.0;
+    settings.SplLimit = 80.0;
+    settings.SplMinutes = 1;
+    settings.SplWarnMargin = 3.0;
+    s.toneDbfs = -30.0;
+    ASSERT_TRUE(s.Start("", settings));
+    s.Run(10'000);
+    s.toneDbfs = -15.0;
+    s.Run(25'000);
+
+    const auto rows = s.Rows("2026-12-09");
+    ASSERT_EQ(rows.size(), 36u);
+    EXPECT_EQ(rows[0] + "\n", kDailyLogHeaderWithSoundLevel);
+    EXPECT_NEAR(std::stod(Field(rows[1], 7)), 70.0, 0.1) << "the first row of the tone";
+    for (size_t i = 1; i < rows.size(); ++i) {
+        const bool loudPeaks = std::stod(Field(rows[i], 1)) > std::stod(Field(rows[1], 1)) + 10.0;
+        const double laeq = std::stod(Field(rows[i], 7));
+        EXPECT_EQ(loudPeaks, laeq > 70.5) << "peaks and LAeq of other blocks: " << rows[i];
+        // LCpeak: the tone's peak, and the C filter's real ring at the step.
+        EXPECT_LE(std::stod(Field(rows[i], 9)), (loudPeaks ? 85.0 : 70.0) + 3.5) << rows[i];
+    }
+    const std::string events = Events(rows);
+    const size_t warn = events.find("spl-warn");
+    const size_t limit = events.find("spl-limit");
+    ASSERT_NE(warn, std::string::npos) << events;
+    ASSERT_NE(limit, std::string::npos) << events;
+    EXPECT_LT(warn, limit) << events;
+    // The limit is certain with the 19th second at 85 dB, which ends at 29 s.
+    for (size_t i = 1; i < rows.size(); ++i) {
+        if (rows[i].find("spl-limit") != std::string::npos) {
+            EXPECT_EQ(Field(rows[i], 0), "2026-12-09T12:00:29+00:00");
+            break;
+        }
+    }
+    EXPECT_EQ(s.commands.runs.front(), "spl-warn set");
+    EXPECT_NE(std::find(s.commands.runs.begin(), s.commands.runs.end(), "spl-limit set"),
+              s.commands.runs.end());
+    EXPECT_NE(s.metrics.find("\ntarnwick_spl_limit_state 2\n"), std::string::npos) << s.metrics;
+    EXPECT_NE(s.metrics.find("tarnwick_laeq_db{window=\"1s\"} 85.0\n"), std::string::npos)
+        << s.metrics;
+    EXPECT_NE(s.metrics.find("\ntarnwick_lcpeak_db 88.0\n"), std::string::npos) << s.metrics;
 }
 
 TEST(LoggerSession, AStalledInputIsLostThenReopenedWithRowsEverySecond) {
