@@ -311,9 +311,10 @@ void LoggerSession::WriteRow(int64_t second, int32_t offsetS) {
     }
     if (second <= lastWrittenSecond_) {
         // Written already (by a run before a restart, or before the clock was
-        // set back). Its figures are of no row's second and go with it; its
-        // events and dropouts go into the next row written.
-        lastRowHadBlocks_ = false;
+        // set back). Its figures go into no row, only into what /metrics
+        // serves of the last second; its events and dropouts go into the next
+        // row written.
+        lastRowHadBlocks_ = row_.HasBlocks();
         row_.Drop(app_);
         return;
     }

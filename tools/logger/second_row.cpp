@@ -67,7 +67,7 @@ std::string SecondRow::Take(MeterApp& app, int32_t dropouts, const std::string& 
 }
 
 void SecondRow::Drop(MeterApp& app) {
-    TakeSoundLevel(app);
+    lastSoundLevel_ = TakeSoundLevel(app);
     blocks_ = false;
     lamp_ = false;
     left_ = right_ = 0;

@@ -28,12 +28,13 @@ public:
     // The row's fields after its time, ending in '\n'; the next second starts.
     std::string Take(MeterApp& app, int32_t dropouts, const std::string& event);
     // A second that gets no row (its time was written already: the clock was
-    // set back): its figures go with it, and the next second starts.
+    // set back): its figures are written nowhere (its sound level is still
+    // LastSoundLevel), and the next second starts.
     void Drop(MeterApp& app);
     // Whether a block came in the second being gathered.
     bool HasBlocks() const { return blocks_; }
-    // The sound level of the row taken last; every level minus infinity when
-    // it had none.
+    // The sound level of the second taken or dropped last; every level minus
+    // infinity when it had none.
     const SoundLevelFigures& LastSoundLevel() const { return lastSoundLevel_; }
 
 private:
