@@ -4,9 +4,11 @@
 // samples that are no numbers, against the logger's session, the window's
 // owner and the owner measuring a recording.
 //
-// A schedule that breaks a rule prints its seed and what it did; run it again
-// alone with TARNWICK_FAULT_SEED=<seed>. TARNWICK_FAULT_SCHEDULES=<n> runs n
-// schedules instead of the usual number (from TARNWICK_FAULT_FIRST, default 1).
+// A thousand schedules a run, in four parts that run side by side. A schedule
+// that breaks a rule prints its seed and what it did; run it again alone with
+// TARNWICK_FAULT_SEED=<seed> (every part then runs that one).
+// TARNWICK_FAULT_SCHEDULES=<n> runs n schedules in each part instead, from
+// TARNWICK_FAULT_FIRST (default: the part's own first seed).
 
 #include <gtest/gtest.h>
 
@@ -18,16 +20,19 @@
 namespace tarnwick {
 namespace {
 
-constexpr uint64_t kSchedulesPerRun = 1000;
+constexpr uint64_t kSchedulesPerPart = 250;
+constexpr uint64_t kParts = 4;
 
 uint64_t FromEnvironment(const char* name, uint64_t fallback) {
     const char* text = std::getenv(name);
     return text != nullptr && *text != '\0' ? std::strtoull(text, nullptr, 10) : fallback;
 }
 
-TEST(FaultSchedules, EveryRuleHoldsOnEverySchedule) {
-    uint64_t first = FromEnvironment("TARNWICK_FAULT_FIRST", 1);
-    uint64_t count = FromEnvironment("TARNWICK_FAULT_SCHEDULES", kSchedulesPerRun);
+class FaultSchedules : public testing::TestWithParam<uint64_t> {};
+
+TEST_P(FaultSchedules, EveryRuleHoldsOnEverySchedule) {
+    uint64_t first = FromEnvironment("TARNWICK_FAULT_FIRST", 1 + GetParam() * kSchedulesPerPart);
+    uint64_t count = FromEnvironment("TARNWICK_FAULT_SCHEDULES", kSchedulesPerPart);
     if (const uint64_t seed = FromEnvironment("TARNWICK_FAULT_SEED", 0); seed != 0) {
         first = seed;
         count = 1;
@@ -61,6 +66,8 @@ TEST(FaultSchedules, EveryRuleHoldsOnEverySchedule) {
                 static_cast<unsigned long long>(simulatedMs / 1000),
                 static_cast<unsigned long long>(blocks));
 }
+
+INSTANTIATE_TEST_SUITE_P(Seeds, FaultSchedules, testing::Range<uint64_t>(0, kParts));
 
 }  // namespace
 }  // namespace tarnwick
