@@ -329,8 +329,9 @@ expect_inside "$loudness" "the Loudness window" 1024 768
 expect_stacked_above "$loudness" "$main"
 expect_end_on_sigterm "on the small screen"
 
-# An input unplugged during a test and plugged in again: the message comes up
-# once, the program goes on, and measuring resumes when the input is back.
+# An input unplugged during a test and plugged in again: its notice comes up
+# once above the meter without taking the keys from it, the program goes on,
+# measuring resumes when the input is back, and the notice goes by itself.
 if start_sound_server; then
     plug_in() {
         pactl load-module module-sine-source source_name=mic rate=44100 frequency=440 \
@@ -360,15 +361,19 @@ if start_sound_server; then
     xdotool key space
     measuring || fail "the meter does not measure the input"
     pactl unload-module "$module"
-    expect_on_top "Tarnwick Error" "$main"
-    xdotool key Return
-    wait_active "Tarnwick  V.1.40" >/dev/null || fail "the message did not return to the meter"
+    notice=$(window_titled "Tarnwick Error") || fail "no notice of the lost input"
+    expect_stacked_above "$notice" "$main"
+    [ "$(title_of "$(active_window)")" = "Tarnwick  V.1.40" ] ||
+        fail "the lost input's notice took the keys from the meter"
     sleep 1
     kill -0 "$program_pid" 2>/dev/null || fail "the program ended when its input went away"
     measuring && fail "the meter shows a moving picture without an input"
     plug_in >/dev/null
     # Tried again every 5 s: back within 10.
     measuring || measuring || fail "measuring did not resume when the input came back"
+    sleep 0.5
+    xdotool search --onlyvisible --name "^Tarnwick Error\$" >/dev/null &&
+        fail "the lost input's notice stands after the input is back"
     expect_end_on_sigterm "after the input came back"
 else
     echo "no PulseAudio here: the unplugged input was not tried"
