@@ -201,9 +201,8 @@ TEST(AnalyserResultsFiles, NoSaveOnStopLeavesTheHeaderAlone) {
 }
 
 // Runs on one file append to it while they write its header, the start date
-// aside; a run of other columns writes to the numbered file beside it, says
-// so, and ends with status 1, so that a script sees its records went
-// elsewhere.
+// aside; a run of other columns writes to the numbered file beside it and
+// says so on standard error: its records are kept, and it ends with status 0.
 TEST(AnalyserResultsFiles, RunsAppendUnderTheirOwnHeaderOnly) {
     ScratchFolder folder;
     const std::string path = folder.Path("tone.wav");
@@ -221,8 +220,8 @@ TEST(AnalyserResultsFiles, RunsAppendUnderTheirOwnHeaderOnly) {
     const Step steps[] = {
         {"a new file", "2026-12-08T14:30:00", false, 0, 1, 0},
         {"the next day: appended", "2026-12-09T09:00:00", false, 0, 2, 0},
-        {"loudness columns: beside it", "2026-12-09T10:00:00", true, 1, 2, 1},
-        {"loudness again: appended beside it", "2026-12-09T11:00:00", true, 1, 2, 2},
+        {"loudness columns: beside it", "2026-12-09T10:00:00", true, 0, 2, 1},
+        {"loudness again: appended beside it", "2026-12-09T11:00:00", true, 0, 2, 2},
         {"without loudness: the first file again", "2026-12-09T12:00:00", false, 0, 3, 2},
     };
     for (const Step& step : steps) {

@@ -139,6 +139,26 @@ std::vector<std::string> Events(const std::filesystem::path& folder) {
     return events;
 }
 
+// A fresh folder of the test's own for a logger's run, with its home, its
+// settings and its log folder.
+std::filesystem::path LoggerFolder(const std::string& name) {
+    const std::filesystem::path work = std::filesystem::temp_directory_path() /
+                                       ("tarnwick-logger-" + name + "-" + std::to_string(getpid()));
+    std::filesystem::remove_all(work);
+    for (const char* folder : {"home", "config", "log"}) {
+        std::filesystem::create_directories(work / folder);
+    }
+    return work;
+}
+
+// A logger's environment: the private server, and its home and settings in
+// `work`.
+std::vector<std::string> LoggerEnvironment(const PrivatePulseServer& server,
+                                           const std::filesystem::path& work) {
+    return {"PULSE_SERVER=" + server.Address(), "HOME=" + (work / "home").string(),
+            "XDG_CONFIG_HOME=" + (work / "config").string()};
+}
+
 TEST(Logger, AMinuteOfProgrammeIsLoggedAndAgreesWithTheAnalyser) {
     PrivatePulseServer server;
     if (server.Start() != PrivatePulseServer::Outcome::kRunning) {
@@ -228,19 +248,12 @@ TEST(Logger, SurvivesTheSoundServerRestarting) {
     if (server.Start() != PrivatePulseServer::Outcome::kRunning) {
         GTEST_SKIP() << server.Failure();
     }
-    const std::filesystem::path work = std::filesystem::temp_directory_path() /
-                                       ("tarnwick-logger-restart-" + std::to_string(getpid()));
-    std::filesystem::remove_all(work);
-    for (const char* folder : {"home", "config", "log"}) {
-        std::filesystem::create_directories(work / folder);
-    }
+    const std::filesystem::path work = LoggerFolder("restart");
     const std::string results = (work / "logged.txt").string();
     const pid_t logger =
         Spawn({TARNWICK_LOGGER_BINARY, "--device", "Monitor of Replay Out", "--log-dir",
                (work / "log").string(), "--results", results, "--save-mins", "1"},
-              {"PULSE_SERVER=" + server.Address(), "HOME=" + (work / "home").string(),
-               "XDG_CONFIG_HOME=" + (work / "config").string()},
-              (work / "logger.err").string());
+              LoggerEnvironment(server, work), (work / "logger.err").string());
     ASSERT_GT(logger, 0);
     const auto started = std::chrono::steady_clock::now();
     std::this_thread::sleep_for(std::chrono::seconds(3));
@@ -274,18 +287,10 @@ TEST(Logger, AFrozenServerIsALostInputWithARowEverySecond) {
     if (server.Start() != PrivatePulseServer::Outcome::kRunning) {
         GTEST_SKIP() << server.Failure();
     }
-    const std::filesystem::path work = std::filesystem::temp_directory_path() /
-                                       ("tarnwick-logger-frozen-" + std::to_string(getpid()));
-    std::filesystem::remove_all(work);
-    for (const char* folder : {"home", "config", "log"}) {
-        std::filesystem::create_directories(work / folder);
-    }
-    const pid_t logger =
-        Spawn({TARNWICK_LOGGER_BINARY, "--device", "Monitor of Replay Out", "--log-dir",
-               (work / "log").string()},
-              {"PULSE_SERVER=" + server.Address(), "HOME=" + (work / "home").string(),
-               "XDG_CONFIG_HOME=" + (work / "config").string()},
-              (work / "logger.err").string());
+    const std::filesystem::path work = LoggerFolder("frozen");
+    const pid_t logger = Spawn({TARNWICK_LOGGER_BINARY, "--device", "Monitor of Replay Out",
+                                "--log-dir", (work / "log").string()},
+                               LoggerEnvironment(server, work), (work / "logger.err").string());
     ASSERT_GT(logger, 0);
     std::this_thread::sleep_for(std::chrono::seconds(3));
     server.Freeze();
@@ -335,12 +340,7 @@ TEST(Logger, ASuspendedSourceIsLostOnceAndBackOnlyWithAudio) {
     if (server.Start() != PrivatePulseServer::Outcome::kRunning) {
         GTEST_SKIP() << server.Failure();
     }
-    const std::filesystem::path work = std::filesystem::temp_directory_path() /
-                                       ("tarnwick-logger-suspended-" + std::to_string(getpid()));
-    std::filesystem::remove_all(work);
-    for (const char* folder : {"home", "config", "log"}) {
-        std::filesystem::create_directories(work / folder);
-    }
+    const std::filesystem::path work = LoggerFolder("suspended");
     // A tone into the source, 100 ms at a time, until the test ends; what a
     // suspended source does not read is dropped, as a live input's would be.
     std::atomic<bool> playing = true;
@@ -365,9 +365,7 @@ TEST(Logger, ASuspendedSourceIsLostOnceAndBackOnlyWithAudio) {
     });
     const pid_t logger =
         Spawn({TARNWICK_LOGGER_BINARY, "--device", "Tone In", "--log-dir", (work / "log").string()},
-              {"PULSE_SERVER=" + server.Address(), "HOME=" + (work / "home").string(),
-               "XDG_CONFIG_HOME=" + (work / "config").string()},
-              (work / "logger.err").string());
+              LoggerEnvironment(server, work), (work / "logger.err").string());
     ASSERT_GT(logger, 0);
     std::this_thread::sleep_for(std::chrono::seconds(3));
     // Longer than two retries: a source that opens and stays silent is
@@ -415,12 +413,7 @@ TEST(Logger, SilenceSetsAndClearsItsAlarmOnce) {
     if (server.Start() != PrivatePulseServer::Outcome::kRunning) {
         GTEST_SKIP() << server.Failure();
     }
-    const std::filesystem::path work = std::filesystem::temp_directory_path() /
-                                       ("tarnwick-logger-alarm-" + std::to_string(getpid()));
-    std::filesystem::remove_all(work);
-    for (const char* folder : {"home", "config", "log"}) {
-        std::filesystem::create_directories(work / folder);
-    }
+    const std::filesystem::path work = LoggerFolder("alarm");
     const std::string script = (work / "on-alarm").string();
     const std::string heard = (work / "alarms.txt").string();
     std::ofstream(script) << "#!/bin/sh\necho \"$TARNWICK_ALARM $TARNWICK_STATE\" >> " << heard
@@ -438,17 +431,13 @@ TEST(Logger, SilenceSetsAndClearsItsAlarmOnce) {
     const pid_t logger =
         Spawn({TARNWICK_LOGGER_BINARY, "--device", "Tone In", "--log-dir", (work / "log").string(),
                "--silence", "-50:2", "--on-alarm", script, "--metrics", metricsAddress},
-              {"PULSE_SERVER=" + server.Address(), "HOME=" + (work / "home").string(),
-               "XDG_CONFIG_HOME=" + (work / "config").string()},
-              (work / "logger.err").string());
+              LoggerEnvironment(server, work), (work / "logger.err").string());
     ASSERT_GT(logger, 0);
     // A second logger on the same port is refused at its start, naming it.
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     const pid_t second =
         Spawn({TARNWICK_LOGGER_BINARY, "--device", "Test Signal", "--metrics", metricsAddress},
-              {"PULSE_SERVER=" + server.Address(), "HOME=" + (work / "home").string(),
-               "XDG_CONFIG_HOME=" + (work / "config").string()},
-              (work / "second.err").string());
+              LoggerEnvironment(server, work), (work / "second.err").string());
     EXPECT_EQ(WaitFor(second), 1);
     EXPECT_NE(ReadFile((work / "second.err").string()).find(metricsAddress), std::string::npos);
     std::vector<int16_t> programme;

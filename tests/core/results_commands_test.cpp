@@ -477,14 +477,15 @@ TEST_P(AppendAttach, RecordsGoOnlyUnderTheirOwnHeader) {
     const std::string before = h.files.contents[c.written];
     EXPECT_EQ(before.rfind("Test Name,", 0) == 0 || before.rfind("Test Name    ", 0) == 0, true)
         << "no header: " << before;
+    EXPECT_TRUE(h.dialogs.messages.empty()) << "the numbered file is told, no failure";
     if (c.notice) {
-        ASSERT_EQ(h.dialogs.messages.size(), 1u);
-        const std::string& text = h.dialogs.messages[0].text;
+        ASSERT_EQ(h.dialogs.noticesShown.size(), 1u);
+        const std::string& text = h.dialogs.noticesShown[0].text;
         EXPECT_NE(text.find(std::string("Records go to ") + c.written + ": "), std::string::npos)
             << text;
         EXPECT_NE(text.find(std::string(": ") + c.asked), std::string::npos) << text;
     } else {
-        EXPECT_TRUE(h.dialogs.messages.empty());
+        EXPECT_TRUE(h.dialogs.noticesShown.empty());
     }
     h.app.SaveResultsNow();
     const std::string after = h.files.contents[c.written];
