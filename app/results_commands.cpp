@@ -144,11 +144,12 @@ FileResult MeterApp::FindResultsFileForAppend(LocalDateTime now) {
                 }
                 resultsClaimed_ = true;
                 if (n > 1) {
-                    ports_.dialogs.MessageBox("Records go to " + path + ": " + askedResultsFile_ +
-                                                  " has \"" + askedDifference->file +
-                                                  "\" where this run writes \"" +
-                                                  askedDifference->run + "\".",
-                                              kApplicationTitle);
+                    // Told, and no failure: the records are kept, beside.
+                    ports_.dialogs.Notice("Records go to " + path + ": " + askedResultsFile_ +
+                                              " has \"" + askedDifference->file +
+                                              "\" where this run writes \"" + askedDifference->run +
+                                              "\".",
+                                          kApplicationTitle);
                 }
                 return {};
             }

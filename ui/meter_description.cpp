@@ -1,5 +1,7 @@
 #include "ui/meter_description.h"
 
+#include "app/meter_app.h"
+
 namespace tarnwick {
 
 std::string MeterDescription(const std::string& peakReadout, bool overLampLit) {
@@ -7,9 +9,11 @@ std::string MeterDescription(const std::string& peakReadout, bool overLampLit) {
     const size_t last = peakReadout.find_last_not_of(' ');
     const std::string level =
         first == std::string::npos ? "" : peakReadout.substr(first, last - first + 1);
-    // "low" stands for no level at all; a figure is in dB, whatever the scale.
-    const bool figure = !level.empty() && level != "low";
-    const std::string shown = level.empty() ? "none" : level;
+    // "low" stands for no level at all, "--" for no live input; a figure is
+    // in dB, whatever the scale.
+    const bool notLive = level == kNotLiveReadout;
+    const bool figure = !level.empty() && level != "low" && !notLive;
+    const std::string shown = level.empty() ? "none" : notLive ? "not live, no input" : level;
     return "Peak level " + shown + (figure ? " dB" : "") + ", over lamp " +
            (overLampLit ? "lit" : "off");
 }

@@ -7,6 +7,10 @@ namespace tarnwick {
 
 void ConsoleDialogs::MessageBox(const std::string& text, const std::string& caption) {
     ++messages;
+    Notice(text, caption);
+}
+
+void ConsoleDialogs::Notice(const std::string& text, const std::string& caption) {
     std::string line = text;
     for (char& c : line) {
         if (c == '\n' || c == '\r') {

@@ -23,7 +23,11 @@ public:
                             IClock* clock = nullptr)
         : out_(out), program_(std::move(program)), clock_(clock) {}
 
+    // Counted in `messages`: a program without a window ends with a failure
+    // after a message.
     void MessageBox(const std::string& text, const std::string& caption) override;
+    // The same line, not counted: what it tells is no failure.
+    void Notice(const std::string& text, const std::string& caption) override;
     std::optional<SaveFileAnswer> SaveFile(const SaveFileRequest& request) override;
     // Nobody is there to choose: the dialog is cancelled.
     std::optional<std::string> ChooseFolder(const std::string&, const std::string&) override {
