@@ -202,7 +202,9 @@ run_job() {
     local n=$1 unit source ids k status
     IFS=$'\t' read -r unit source ids <"$tmp/job.$n"
     for k in $ids; do
-        (cd "$build" && eval "$(<"$tmp/flags.$k") -E -dI -x c++ \"\$source\"") 2>"$tmp/err.$n" |
+        # Warnings tell nothing of includes, and a header preprocessed on its
+        # own warns of its #pragma once (an error under WARNINGS_FATAL).
+        (cd "$build" && eval "$(<"$tmp/flags.$k") -w -E -dI -x c++ \"\$source\"") 2>"$tmp/err.$n" |
             grep -n '^#' |
             awk -f "$scripts/include-edges.awk" -v system_dirs="$(<"$tmp/system.$k")" |
             awk -v prefix="$unit"$'\t'"$k" '{ print prefix "\t" $0 }' >"$tmp/rec.$n"
@@ -288,7 +290,8 @@ collect() {
             done <<<"$hits"
         done <"$tmp/records.raw" >"$tmp/records.resolved"
         # Canonical paths, relative to the tree inside it.
-        cut -f 3,5 "$tmp/records.resolved" | tr '\t' '\n' | grep -v '^<' | sort -u >"$tmp/paths"
+        cut -f 3,5 "$tmp/records.resolved" | tr '\t' '\n' | { grep -v '^<' || true; } |
+            sort -u >"$tmp/paths"
         xargs -a "$tmp/paths" -d '\n' -r realpath -m --relative-base="$tree" -- |
             paste "$tmp/paths" - >"$tmp/canonical"
     )
