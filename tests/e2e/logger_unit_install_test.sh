@@ -13,12 +13,13 @@ fail() {
     echo "FAILED: $*" >&2
     exit 1
 }
+trap 'echo "FAILED: line $LINENO: $BASH_COMMAND" >&2' ERR
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
 unit=$prefix/lib/systemd/user/tarnwick-logger.service
 [ -f "$unit" ] || fail "no unit at $unit"
 [ -x "$prefix/bin/tarnwick-logger" ] || fail "no program at $prefix/bin/tarnwick-logger"
-exec_start=$(grep '^ExecStart=' "$unit")
+exec_start=$(grep '^ExecStart=' "$unit") || fail "the unit has no ExecStart: $(wc -c <"$unit") bytes"
 case "$exec_start" in
 "ExecStart=$prefix/bin/tarnwick-logger "*) ;;
 *) fail "the unit starts a program outside $prefix: $exec_start" ;;
