@@ -39,11 +39,24 @@ std::string FolderPart(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-// From the last dot of the file name on, dot included; empty when there is none.
+// From the last dot of the file name on, dot included; empty when there is
+// none, or when what follows the dot is no file type: a blank, or no letter
+// at all, is the rest of a date with dots in it ("10. Dezember 2026 1249 ",
+// "10.12.2026"), which must not keep the name from its type's extension.
 std::string Extension(const std::string& path) {
     const std::string name = FileNamePart(path);
     const size_t dot = name.find_last_of('.');
-    return dot == std::string::npos ? std::string() : name.substr(dot);
+    if (dot == std::string::npos) {
+        return std::string();
+    }
+    const std::string extension = name.substr(dot);
+    bool blank = false;
+    bool letter = false;
+    for (const unsigned char c : extension) {
+        blank = blank || std::isspace(c) != 0;
+        letter = letter || std::isalpha(c) != 0;
+    }
+    return blank || !letter ? std::string() : extension;
 }
 
 std::string Lower(std::string text) {

@@ -107,8 +107,11 @@ INSTANTIATE_TEST_SUITE_P(
         TypeCase{"/data/a", 2, 2, "/data/a.txt", 1}, TypeCase{"/data/a", 3, 1, "/data/a.csv", 2},
         TypeCase{"/data/a.log", 1, 2, "/data/a.log", 2},
         TypeCase{"/data/a.log", 2, 2, "/data/a.log", 1},
-        // A dot in the date makes the rest of the name an extension.
-        TypeCase{"/data/Results  08.12.2026 1430 ", 1, 1, "/data/Results  08.12.2026 1430 ", 1},
+        // A dot in a regional date is no extension: the name keeps its type's.
+        TypeCase{"/data/Results  08.12.2026 1430 ", 1, 1, "/data/Results  08.12.2026 1430 .txt", 1},
+        TypeCase{"/data/Results  10. Dezember 2026 1249 ", 3, 1,
+                 "/data/Results  10. Dezember 2026 1249 .csv", 2},
+        TypeCase{"/data/Results 08.12.2026", 1, 2, "/data/Results 08.12.2026.csv", 2},
         TypeCase{"/data/v1.2/a", 3, 1, "/data/v1.2/a.csv", 2}));
 
 TEST_F(ResultsCommands, SaveAsAttachesAndStoresTheFile) {
