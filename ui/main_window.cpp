@@ -34,6 +34,9 @@ namespace {
 constexpr uint32_t kWindowColour = 0x61554D;
 constexpr uint32_t kPanelColour = 0x7A6B61;
 constexpr int kToolBarHeight = 38;
+// A cascaded side window steps by the title bar, at least by this much where
+// the desktop gives the main window no frame.
+constexpr int kMinTitleStep = 24;
 // The Start/Stop button's property that is true while a test runs.
 constexpr const char* kRunningProperty = "running";
 
@@ -326,35 +329,65 @@ void TForm1::FormShow() {
     }
 }
 
-QRect TForm1::SideWindowPlace(bool stored, int32_t left, int32_t top, int32_t width,
-                              int32_t height) const {
-    const QRect main = frameGeometry();
-    const QRect area = AvailableAreaFor(main);
-    if (!stored) {
-        const int toolBarBottom = client_->mapToGlobal(QPoint(0, kToolBarHeight)).y();
-        return FirstSidePlace(QSize(width, height), main, toolBarBottom, area);
+QRect TForm1::SideWindowPlace(QWidget& window, bool stored, int32_t left, int32_t top,
+                              int32_t width, int32_t height) {
+    std::erase(sideWindowsOpened_, &window);
+    sideWindowsOpened_.push_back(&window);
+    if (stored) {
+        const QRect place(left, top, width, height);
+        return InsideArea(place, AvailableAreaFor(place));
     }
-    const QRect place(left, top, width, height);
-    return InsideArea(place, AvailableAreaFor(place));
+    if (placeCheckPending_) {
+        placedBeforeFrame_.emplace_back(&window, QSize(width, height));
+    }
+    return FirstPlace(window, QSize(width, height));
+}
+
+QRect TForm1::FirstPlace(const QWidget& window, const QSize& size) const {
+    const QRect main = frameGeometry();
+    std::vector<QRect> open;
+    for (const QWidget* side : sideWindowsOpened_) {
+        if (side == &window) {
+            break;  // placed after the windows opened before it
+        }
+        if (side->isVisible()) {
+            open.push_back(side->frameGeometry());
+        }
+    }
+    const int toolBarBottom = client_->mapToGlobal(QPoint(0, kToolBarHeight)).y();
+    // The main window's title bar, the height a cascaded window steps by.
+    const int titleStep = std::max(kMinTitleStep, geometry().top() - main.top());
+    return FirstSidePlace(size, main, open, toolBarBottom, titleStep, AvailableAreaFor(main));
+}
+
+void TForm1::PlaceAgainWithTheFrame() {
+    for (const auto& [window, size] : placedBeforeFrame_) {
+        if (window->isVisible()) {
+            window->move(FirstPlace(*window, size).topLeft());
+        }
+    }
+    placedBeforeFrame_.clear();
 }
 
 void TForm1::ShowNumericWindow(bool activate) {
     const TMeterSettings& s = app_.settings();
     numeric_->FormShow(
-        SideWindowPlace(s.NumPlaceStored, s.NumLeft, s.NumTop, s.NumWidth, s.NumHeight), activate);
+        SideWindowPlace(*numeric_, s.NumPlaceStored, s.NumLeft, s.NumTop, s.NumWidth, s.NumHeight),
+        activate);
 }
 
 void TForm1::ShowLoudnessWindow(bool activate) {
     const TMeterSettings& s = app_.settings();
-    loudness_->FormShow(
-        SideWindowPlace(s.LoudPlaceStored, s.LoudLeft, s.LoudTop, s.LoudWidth, s.LoudHeight),
-        activate);
+    loudness_->FormShow(SideWindowPlace(*loudness_, s.LoudPlaceStored, s.LoudLeft, s.LoudTop,
+                                        s.LoudWidth, s.LoudHeight),
+                        activate);
 }
 
 void TForm1::ShowSoundLevelWindow(bool activate) {
     const TMeterSettings& s = app_.settings();
-    soundLevel_->FormShow(
-        SideWindowPlace(s.SPLPlaceStored, s.SPLLeft, s.SPLTop, s.SPLWidth, s.SPLHeight), activate);
+    soundLevel_->FormShow(SideWindowPlace(*soundLevel_, s.SPLPlaceStored, s.SPLLeft, s.SPLTop,
+                                          s.SPLWidth, s.SPLHeight),
+                          activate);
 }
 
 void TForm1::BuildMenus() {
@@ -814,6 +847,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
         // the frame counted.
         placeCheckPending_ = false;
         KeepInsideScreen(*this);
+        PlaceAgainWithTheFrame();
     }
     return QMainWindow::eventFilter(watched, event);
 }

@@ -25,6 +25,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "app/config_dialog.h"
@@ -103,10 +104,14 @@ private:
     void BuildMenus();
     void BuildToolBar(QWidget* client);
     void BuildControls(QWidget* client);
-    // The outer bounds a side window opens at: its stored place when the
-    // settings hold one, else its first place; inside the screen either way.
-    QRect SideWindowPlace(bool stored, int32_t left, int32_t top, int32_t width,
-                          int32_t height) const;
+    // The outer bounds `window` opens at: its stored place when the settings
+    // hold one, else its first place beside the open side windows; inside
+    // the screen either way.
+    QRect SideWindowPlace(QWidget& window, bool stored, int32_t left, int32_t top, int32_t width,
+                          int32_t height);
+    // The first place of side window `window` of outer size `size`, beside the
+    // side windows opened before it.
+    QRect FirstPlace(const QWidget& window, const QSize& size) const;
     void ShowNumericWindow(bool activate);
     void ShowLoudnessWindow(bool activate);
     void ShowSoundLevelWindow(bool activate);
@@ -190,6 +195,12 @@ private:
     std::unique_ptr<TSoundLevelView> soundLevelView_;
     std::unique_ptr<TSoundLevelWindow> soundLevel_;
     QAction* soundLevelMeter1_ = nullptr;
+    // The side windows in the order they were last opened.
+    std::vector<const QWidget*> sideWindowsOpened_;
+    // The side windows given a first place before the desktop framed the main
+    // window, with their outer sizes: placed again once the frame is known.
+    std::vector<std::pair<QWidget*, QSize>> placedBeforeFrame_;
+    void PlaceAgainWithTheFrame();
     std::unique_ptr<TSoundLevelDialog> soundLevelModel_;
     TSoundLevelSetupWindow* soundLevelSetup_ = nullptr;
 

@@ -3,13 +3,14 @@
 // area of its screen (the screen less the desktop's panels): a stored place
 // from a larger screen, or a default place, is moved in. Only the place
 // changes; a window keeps its size unless it is larger than the area. A side
-// window (the numeric or Loudness window) that has no stored place opens
-// where it covers neither the main window's menus nor its tool bar.
+// window (the numeric, Loudness or Sound Level window) that has no stored
+// place opens where it can be read beside the others.
 //
 // Bounds are outer bounds, the desktop's frame included, in screen pixels.
 
 #include <QRect>
 #include <QSize>
+#include <vector>
 
 class QWidget;
 
@@ -18,11 +19,21 @@ namespace tarnwick {
 // `frame` moved inside `area`, and made smaller first where it is larger.
 QRect InsideArea(const QRect& frame, const QRect& area);
 
-// The first place of a side window of outer size `size`: beside `main` on its
-// right, else on its left, where `area` has room for all of it; else at the
-// main window's left edge with its top at `toolBarBottom`, the first screen
-// row below the tool bar. Always inside `area`.
-QRect FirstSidePlace(const QSize& size, const QRect& main, int toolBarBottom, const QRect& area);
+// The first place of a side window of outer size `size`, where `open` holds
+// the outer bounds of the side windows already open, the latest last. In turn:
+//  - where it covers neither `main` nor an open side window: beside `main`
+//    (right, left, below), then beside or below an open side window, the
+//    latest first;
+//  - where it covers no open side window and not the main window's menus and
+//    tool bar (above `toolBarBottom`, the first screen row below the tool
+//    bar): from the main window's left edge below its tool bar, then beside
+//    or below an open side window;
+//  - else cascaded from there by `titleStep` (a title bar's height) until no
+//    open side window's title bar lies under its own.
+// A place is taken only where all of the window lies inside `area`; the
+// cascaded place is moved inside it.
+QRect FirstSidePlace(const QSize& size, const QRect& main, const std::vector<QRect>& open,
+                     int toolBarBottom, int titleStep, const QRect& area);
 
 // The available area of the screen that holds the centre of `frame`, else of
 // the primary screen; `frame` itself where there is no screen at all.

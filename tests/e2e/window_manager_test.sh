@@ -13,7 +13,8 @@
 # left open, neither takes the focus at the start (Space starts a test) nor
 # sinks below the main window at a click on the meter; Alt+F opens the File
 # menu and leaves the results file attached. On a 1024x768 screen the main
-# and Loudness windows open inside it.
+# and Loudness windows open inside it, and at 1024x768 and 1920x1080 the side
+# windows open where they can all be read.
 #
 # Usage: window_manager_test.sh PROGRAM
 set -euo pipefail
@@ -328,6 +329,57 @@ expect_inside "$main" "the main window" 1024 768
 expect_inside "$loudness" "the Loudness window" 1024 768
 expect_stacked_above "$loudness" "$main"
 expect_end_on_sigterm "on the small screen"
+
+# The three side windows left open, no place stored: they open where each can
+# be read, on the small screen over the meter but clear of its menus and tool
+# bar, on a large one beside it.
+side_windows_apart() {
+    local size=$1 width=${1%x*} height=${1#*x} windows names i j
+    end_program_and_screen
+    start_virtual_screen "$size" || fail "Xvfb did not start at $size"
+    start_window_manager || fail "openbox did not start at $size"
+    write_settings '"BigNumbers"=dword:00000001' '"Loudness Window"=dword:00000001' \
+        '"SPL Window"=dword:00000001'
+    start_program
+    windows=("$main")
+    names=("the main window")
+    for title in "Peak Level dB" "Loudness" "Sound Level"; do
+        windows+=("$(window_titled "$title")") || fail "the $title window did not come back"
+        names+=("the $title window")
+    done
+    sleep 0.5
+    local -a frames
+    for i in 0 1 2 3; do
+        expect_inside "${windows[$i]}" "${names[$i]}" "$width" "$height"
+        frames[i]=$(frame_of "${windows[$i]}")
+    done
+    local main_left main_top main_right _
+    read -r main_left main_top main_right _ <<<"${frames[0]}"
+    # The first row below the tool bar, 38 px under the menu bar.
+    local client_top
+    client_top=$(xwininfo -id "$main" | sed -n 's/.*Absolute upper-left Y: *//p')
+    local tools_bottom=$((client_top + menu_bar + 38))
+    for i in 1 2 3; do
+        local l t r b
+        read -r l t r b <<<"${frames[$i]}"
+        if [ "$width" -ge 1920 ]; then
+            [ "$l" -ge "$main_right" ] || [ "$r" -le "$main_left" ] ||
+                fail "at $size ${names[$i]} ($l $t $r $b) covers the main window (${frames[0]})"
+        fi
+        [ "$l" -ge "$main_right" ] || [ "$r" -le "$main_left" ] || [ "$t" -ge "$tools_bottom" ] ||
+            fail "at $size ${names[$i]} covers the main window's menus or tool bar"
+        for j in 1 2 3; do
+            [ "$j" -gt "$i" ] || continue
+            local l2 t2 r2 b2
+            read -r l2 t2 r2 b2 <<<"${frames[$j]}"
+            [ "$r" -le "$l2" ] || [ "$r2" -le "$l" ] || [ "$b" -le "$t2" ] || [ "$b2" -le "$t" ] ||
+                fail "at $size ${names[$i]} and ${names[$j]} cover each other"
+        done
+    done
+    expect_end_on_sigterm "with the side windows open at $size"
+}
+side_windows_apart 1024x768
+side_windows_apart 1920x1080
 
 # An input unplugged during a test and plugged in again: its notice comes up
 # once above the meter without taking the keys from it, the program goes on,

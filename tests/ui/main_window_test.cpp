@@ -153,31 +153,52 @@ TEST(FramePacer, BlocksFasterThanTheFramesArePaintedTogetherAndTheLastIsShown) {
     EXPECT_FALSE(pacer.due());
 }
 
-// A side window without a stored place opens beside the main window where the
-// screen has room, else below its tool bar; every window lies inside the
+// A side window without a stored place opens where it covers neither the main
+// window nor the side windows already open, else clear of the menus and of
+// those windows, else cascaded by a title bar; every window lies inside the
 // screen, keeping its size unless it is larger.
 std::string Bounds(const QRect& r) {
     return std::to_string(r.x()) + "," + std::to_string(r.y()) + " " + std::to_string(r.width()) +
            "x" + std::to_string(r.height());
 }
 
-TEST(WindowPlaces, SideWindowsOpenClearOfTheMenusAndEveryWindowInsideTheScreen) {
+TEST(WindowPlaces, SideWindowsOpenWhereTheyCanBeReadAndEveryWindowInsideTheScreen) {
     const QRect screen(0, 0, 1024, 768);
-    const QRect main(200, 0, 680, 768);  // the main window's frame on that screen
+    const QRect wide(0, 0, 1920, 1080);
+    const QRect main(200, 0, 680, 768);  // the main window's frame on the small screen
+    const QRect big(100, 50, 680, 720);  // and on the large one
     const int toolBarBottom = 59;
+    const int step = 30;
     struct Case {
+        QRect area;
         QRect main;
+        std::vector<QRect> open;
         QSize side;
         QRect first;
     };
+    const QRect loudness(780, 50, 360, 300);
+    const QRect soundLevel(1140, 50, 420, 380);
+    const QRect smallLoudness(200, toolBarBottom, 360, 300);
+    const QRect smallSoundLevel(560, toolBarBottom, 420, 380);
     const Case firsts[] = {
-        {QRect(0, 100, 680, 768), {300, 200}, QRect(680, 100, 300, 200)},  // right
-        {QRect(400, 0, 680, 768), {360, 300}, QRect(40, 0, 360, 300)},     // left
-        {main, {512, 256}, QRect(200, toolBarBottom, 512, 256)},           // below
-        {main, {512, 900}, QRect(200, 0, 512, 768)},                       // too tall
+        {screen, QRect(0, 100, 680, 768), {}, {300, 200}, QRect(680, 100, 300, 200)},  // right
+        {screen, QRect(400, 0, 680, 768), {}, {360, 300}, QRect(40, 0, 360, 300)},     // left
+        {screen, main, {}, {512, 256}, QRect(200, toolBarBottom, 512, 256)},  // below the tools
+        {screen, main, {}, {512, 900}, QRect(200, 0, 512, 768)},              // too tall
+        // On a large screen each opens beside the last, then below it.
+        {wide, big, {}, {360, 300}, loudness},
+        {wide, big, {loudness}, {420, 380}, soundLevel},
+        {wide, big, {loudness, soundLevel}, {512, 256}, QRect(1140, 430, 512, 256)},
+        // On a small one over the meter, clear of its menus and of each other.
+        {screen, main, {}, {360, 300}, smallLoudness},
+        {screen, main, {smallLoudness}, {420, 380}, QRect(560, toolBarBottom, 420, 380)},
+        {screen, main, {smallLoudness, smallSoundLevel}, {512, 256}, QRect(0, 359, 512, 256)},
+        // With no such room, a title bar down and right of the one below it.
+        {screen, main, {smallLoudness}, {900, 600}, QRect(124, toolBarBottom + step, 900, 600)},
     };
     for (const Case& c : firsts) {
-        EXPECT_EQ(Bounds(FirstSidePlace(c.side, c.main, toolBarBottom, screen)), Bounds(c.first));
+        EXPECT_EQ(Bounds(FirstSidePlace(c.side, c.main, c.open, toolBarBottom, step, c.area)),
+                  Bounds(c.first));
     }
     const std::pair<QRect, QRect> stored[] = {
         {QRect(200, 200, 680, 770), QRect(200, 0, 680, 768)},
