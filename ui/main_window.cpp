@@ -37,6 +37,9 @@ constexpr int kToolBarHeight = 38;
 // A cascaded side window steps by the title bar, at least by this much where
 // the desktop gives the main window no frame.
 constexpr int kMinTitleStep = 24;
+// Where no desktop frames the main window, the side windows left open show
+// after this long all the same.
+constexpr int kUnframedSideWindowsMs = 1000;
 // The Start/Stop button's property that is true while a test runs.
 constexpr const char* kRunningProperty = "running";
 
@@ -316,15 +319,28 @@ void TForm1::FormShow() {
     show();
     SetFrameTimes();  // the screen is known once the window shows
     numericDisplay1_->setChecked(s.BigNumbers);
-    if (s.BigNumbers) {
+    loudnessMeter1_->setChecked(s.LoudnessWindow);
+    soundLevelMeter1_->setChecked(s.SplWindow);
+    // The side windows left open are placed beside the main window once the
+    // desktop has framed it (see eventFilter), where there is a desktop.
+    sideWindowsPending_ = true;
+    QTimer::singleShot(kUnframedSideWindowsMs, this, [this] { ShowSideWindowsLeftOpen(); });
+}
+
+void TForm1::ShowSideWindowsLeftOpen() {
+    if (!sideWindowsPending_) {
+        return;
+    }
+    sideWindowsPending_ = false;
+    const TMeterSettings& s = app_.settings();
+    // A key may have opened or closed one since the start.
+    if (s.BigNumbers && !numeric_->isVisible()) {
         ShowNumericWindow(false);
     }
-    loudnessMeter1_->setChecked(s.LoudnessWindow);
-    if (s.LoudnessWindow) {
+    if (s.LoudnessWindow && !loudness_->isVisible()) {
         ShowLoudnessWindow(false);
     }
-    soundLevelMeter1_->setChecked(s.SplWindow);
-    if (s.SplWindow) {
+    if (s.SplWindow && !soundLevel_->isVisible()) {
         ShowSoundLevelWindow(false);
     }
 }
@@ -336,9 +352,6 @@ QRect TForm1::SideWindowPlace(QWidget& window, bool stored, int32_t left, int32_
     if (stored) {
         const QRect place(left, top, width, height);
         return InsideArea(place, AvailableAreaFor(place));
-    }
-    if (placeCheckPending_) {
-        placedBeforeFrame_.emplace_back(&window, QSize(width, height));
     }
     return FirstPlace(window, QSize(width, height));
 }
@@ -358,15 +371,6 @@ QRect TForm1::FirstPlace(const QWidget& window, const QSize& size) const {
     // The main window's title bar, the height a cascaded window steps by.
     const int titleStep = std::max(kMinTitleStep, geometry().top() - main.top());
     return FirstSidePlace(size, main, open, toolBarBottom, titleStep, AvailableAreaFor(main));
-}
-
-void TForm1::PlaceAgainWithTheFrame() {
-    for (const auto& [window, size] : placedBeforeFrame_) {
-        if (window->isVisible()) {
-            window->move(FirstPlace(*window, size).topLeft());
-        }
-    }
-    placedBeforeFrame_.clear();
 }
 
 void TForm1::ShowNumericWindow(bool activate) {
@@ -462,6 +466,23 @@ TWindowPlacement TForm1::Placement() const {
     const QRect soundLevel = soundLevel_->frameGeometry();
     placement.soundLevel = {soundLevel.left(), soundLevel.top(), soundLevel.width(),
                             soundLevel.height()};
+    if (sideWindowsPending_) {
+        // Closed before the windows left open could show: they stay open, where
+        // they were.
+        const TMeterSettings& s = app_.settings();
+        if (!placement.numericVisible) {
+            placement.numericVisible = s.BigNumbers;
+            placement.numeric = {s.NumLeft, s.NumTop, s.NumWidth, s.NumHeight};
+        }
+        if (!placement.loudnessVisible) {
+            placement.loudnessVisible = s.LoudnessWindow;
+            placement.loudness = {s.LoudLeft, s.LoudTop, s.LoudWidth, s.LoudHeight};
+        }
+        if (!placement.soundLevelVisible) {
+            placement.soundLevelVisible = s.SplWindow;
+            placement.soundLevel = {s.SPLLeft, s.SPLTop, s.SPLWidth, s.SPLHeight};
+        }
+    }
     return placement;
 }
 
@@ -847,7 +868,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
         // the frame counted.
         placeCheckPending_ = false;
         KeepInsideScreen(*this);
-        PlaceAgainWithTheFrame();
+        ShowSideWindowsLeftOpen();
     }
     return QMainWindow::eventFilter(watched, event);
 }

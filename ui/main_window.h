@@ -197,10 +197,10 @@ private:
     QAction* soundLevelMeter1_ = nullptr;
     // The side windows in the order they were last opened.
     std::vector<const QWidget*> sideWindowsOpened_;
-    // The side windows given a first place before the desktop framed the main
-    // window, with their outer sizes: placed again once the frame is known.
-    std::vector<std::pair<QWidget*, QSize>> placedBeforeFrame_;
-    void PlaceAgainWithTheFrame();
+    // The side windows left open at the last run, shown once the main window
+    // is framed.
+    bool sideWindowsPending_ = false;
+    void ShowSideWindowsLeftOpen();
     std::unique_ptr<TSoundLevelDialog> soundLevelModel_;
     TSoundLevelSetupWindow* soundLevelSetup_ = nullptr;
 

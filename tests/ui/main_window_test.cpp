@@ -282,6 +282,16 @@ TEST(MainWindow, NumericWindowOpensClosesAndReturnsWhereItWasLeft) {
 
     Window again(1, next);
     EXPECT_TRUE(again.form->Placement().numericVisible);
+    // Shown once the main window is framed, or after a second without a frame.
+    const auto shown = [&] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (top->parentWidget() == again.form.get() && top->windowTitle() == "Peak Level dB") {
+                return top->isVisible();
+            }
+        }
+        return false;
+    };
+    EXPECT_TRUE(QTest::qWaitFor(shown, 2000));
     EXPECT_EQ(again.form->Placement().numeric.left, 100);
     EXPECT_EQ(again.form->Placement().numeric.width, 640);
     EXPECT_EQ(again.form->Placement().numeric.height, 300);
