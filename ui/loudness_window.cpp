@@ -1,6 +1,7 @@
 #include "ui/loudness_window.h"
 #include "platform/qt_user_dialogs.h"
 #include "platform/window_stacking.h"
+#include "ui/window_accessible.h"
 
 #include <QCloseEvent>
 #include <QImage>
@@ -156,13 +157,64 @@ void PaintReadout(QPainter& painter, const QRect& box, const Readout& r, int cap
     DrawFitted(painter, figure, Qt::AlignCenter, r.figure, FontOfSize(figurePixels, true));
 }
 
+// The window's figures as it writes them: "--" for the momentary and
+// short-term loudness of an input that is not live, nothing for the distance
+// from the target of loudness not yet measured.
+struct Figures {
+    double momentary = -HUGE_VAL;
+    double shortTerm = -HUGE_VAL;
+    LoudnessFigures test{-HUGE_VAL, 0.0, -HUGE_VAL};
+    QString momentaryText;
+    QString shortTermText;
+    QString integratedText;
+    QString rangeText;
+    QString truePeakText;
+    QString toTargetText;
+};
+
+Figures FiguresOf(const LoudnessMeter* meter, bool live, double target) {
+    Figures f;
+    if (meter != nullptr) {
+        f.momentary = Audible(meter->Momentary());
+        f.shortTerm = Audible(meter->ShortTerm());
+        f.test = meter->Test();
+        f.test.integrated = Audible(f.test.integrated);
+    }
+    f.momentaryText = live ? Figure(f.momentary) : kNotLiveFigure;
+    f.shortTermText = live ? Figure(f.shortTerm) : kNotLiveFigure;
+    f.integratedText = Figure(f.test.integrated);
+    f.rangeText = Figure(f.test.range) + " LU";
+    f.truePeakText = Figure(f.test.truePeakMax, true) + " dBTP";
+    f.toTargetText = std::isfinite(f.test.integrated)
+                         ? Figure(f.test.integrated - target, true) + " LU"
+                         : QString();
+    return f;
+}
+
+// What a screen reader says of the figures, in the order they are shown.
+QString Described(const Figures& f) {
+    const QString notLive = "not live";
+    const auto lufs = [&](const QString& text) {
+        return text == kNotLiveFigure ? notLive : text + " LUFS";
+    };
+    QString said = "Momentary " + lufs(f.momentaryText) + ", short-term " + lufs(f.shortTermText) +
+                   ", integrated " + lufs(f.integratedText) + ", range " + f.rangeText +
+                   ", true peak max " + f.truePeakText;
+    if (!f.toTargetText.isEmpty()) {
+        said += ", to target " + f.toTargetText;
+    }
+    return said;
+}
+
 }  // namespace
 
 TLoudnessWindow::TLoudnessWindow(MeterApp& app, std::function<void()> onClosed, QWidget* owner)
     : QWidget(owner, Qt::Tool | Qt::WindowCloseButtonHint | Qt::WindowTitleHint),
       app_(app),
       onClosed_(std::move(onClosed)) {
+    SpeakAsWindow(*this);  // before anything a screen reader may be told
     setWindowTitle("Loudness");
+    setAccessibleName("Loudness");
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
     setMinimumSize(kMinimumWidth, kMinimumHeight);
@@ -196,6 +248,14 @@ void TLoudnessWindow::RefreshLoudnessWindow() {
     if (now != shown_) {
         update();
     }
+    if (!sinceShown_.isValid()) {
+        sinceShown_.start();
+    }
+    const Figures figures = FiguresOf(app_.Loudness(), now.live, now.target);
+    if (const std::optional<std::string> described =
+            description_.Offer(sinceShown_.elapsed(), Described(figures).toStdString())) {
+        setAccessibleDescription(QString::fromStdString(*described));
+    }
 }
 
 void TLoudnessWindow::paintEvent(QPaintEvent*) {
@@ -208,12 +268,8 @@ void TLoudnessWindow::paintEvent(QPaintEvent*) {
 void TLoudnessWindow::Paint(QPainter& painter) {
     shown_ = Current();
     const double target = shown_.target;
-    const LoudnessMeter* meter = app_.Loudness();
-    const double momentary = meter != nullptr ? Audible(meter->Momentary()) : -HUGE_VAL;
-    const double shortTerm = meter != nullptr ? Audible(meter->ShortTerm()) : -HUGE_VAL;
-    LoudnessFigures test =
-        meter != nullptr ? meter->Test() : LoudnessFigures{-HUGE_VAL, 0.0, -HUGE_VAL};
-    test.integrated = Audible(test.integrated);
+    const Figures f = FiguresOf(app_.Loudness(), shown_.live, target);
+    const LoudnessFigures& test = f.test;
 
     painter.fillRect(rect(), ColourFromBgr(kWindowColour));
     painter.setRenderHint(QPainter::Antialiasing);
@@ -231,27 +287,18 @@ void TLoudnessWindow::Paint(QPainter& painter) {
     const int valuePixels = std::min((row2 - captionPixels) * 58 / 100, cell * 17 / 100);
 
     // Readings of an input that is not live are no readings at all.
-    const auto live = [&](double lufs) {
-        return shown_.live ? Readout{"", Figure(lufs), "LUFS", LoudnessColour(lufs, target)}
-                           : Readout{"", kNotLiveFigure, "LUFS", kUnmeasuredColour};
+    const auto liveColour = [&](double lufs) {
+        return shown_.live ? LoudnessColour(lufs, target) : kUnmeasuredColour;
     };
-    Readout momentaryReadout = live(momentary);
-    momentaryReadout.caption = "MOMENTARY";
-    Readout shortTermReadout = live(shortTerm);
-    shortTermReadout.caption = "SHORT-TERM";
     const Readout top[] = {
-        momentaryReadout,
-        shortTermReadout,
-        {"INTEGRATED", Figure(test.integrated), "LUFS", LoudnessColour(test.integrated, target)},
+        {"MOMENTARY", f.momentaryText, "LUFS", liveColour(f.momentary)},
+        {"SHORT-TERM", f.shortTermText, "LUFS", liveColour(f.shortTerm)},
+        {"INTEGRATED", f.integratedText, "LUFS", LoudnessColour(test.integrated, target)},
     };
-    // Nothing is the distance of loudness not yet measured from the target.
-    const QString toTarget =
-        std::isfinite(test.integrated) ? Figure(test.integrated - target, true) + " LU" : QString();
     const Readout second[] = {
-        {"RANGE (LRA)", Figure(test.range) + " LU", "", kFigureColour},
-        {"TRUE PEAK MAX", Figure(test.truePeakMax, true) + " dBTP", "",
-         TruePeakColour(test.truePeakMax)},
-        {"TO TARGET", toTarget, "", LoudnessColour(test.integrated, target)},
+        {"RANGE (LRA)", f.rangeText, "", kFigureColour},
+        {"TRUE PEAK MAX", f.truePeakText, "", TruePeakColour(test.truePeakMax)},
+        {"TO TARGET", f.toTargetText, "", LoudnessColour(test.integrated, target)},
     };
     for (int i = 0; i < 3; ++i) {
         const int x = kMargin + i * (cell + kMargin);

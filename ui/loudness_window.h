@@ -7,12 +7,14 @@
 // its size and place in the settings; C while it has the focus saves a
 // picture of it.
 
+#include <QElapsedTimer>
 #include <QSize>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
 
 #include "app/meter_app.h"
+#include "ui/meter_description.h"
 #include "ui/outer_geometry.h"
 
 class QPainter;
@@ -58,6 +60,9 @@ private:
     std::function<void()> onClosed_;
     OuterGeometry geometry_;
     Shown shown_;
+    // The figures as a screen reader hears them, at most once a second.
+    DescriptionPacer description_{1000};
+    QElapsedTimer sinceShown_;
 };
 
 }  // namespace tarnwick

@@ -4,7 +4,7 @@
 
 namespace tarnwick {
 
-std::string MeterDescription(const std::string& peakReadout, bool overLampLit) {
+std::string PeakDescription(const std::string& peakReadout) {
     const size_t first = peakReadout.find_first_not_of(' ');
     const size_t last = peakReadout.find_last_not_of(' ');
     const std::string level =
@@ -14,8 +14,11 @@ std::string MeterDescription(const std::string& peakReadout, bool overLampLit) {
     const bool notLive = level == kNotLiveReadout;
     const bool figure = !level.empty() && level != "low" && !notLive;
     const std::string shown = level.empty() ? "none" : notLive ? "not live, no input" : level;
-    return "Peak level " + shown + (figure ? " dB" : "") + ", over lamp " +
-           (overLampLit ? "lit" : "off");
+    return "Peak level " + shown + (figure ? " dB" : "");
+}
+
+std::string MeterDescription(const std::string& peakReadout, bool overLampLit) {
+    return PeakDescription(peakReadout) + ", over lamp " + (overLampLit ? "lit" : "off");
 }
 
 std::optional<std::string> DescriptionPacer::Offer(int64_t nowMs, const std::string& text) {

@@ -13,8 +13,11 @@
 
 namespace tarnwick {
 
-// "Peak level -20.2 dB, over lamp off" from the peak readout's text (" -20.2",
-// or "low " where there is no level) and whether the over lamp is lit.
+// "Peak level -20.2 dB" from the peak readout's text (" -20.2", or "low "
+// where there is no level), as the numeric window says it.
+std::string PeakDescription(const std::string& peakReadout);
+// "Peak level -20.2 dB, over lamp off": the same, and whether the over lamp
+// is lit.
 std::string MeterDescription(const std::string& peakReadout, bool overLampLit);
 
 class DescriptionPacer {

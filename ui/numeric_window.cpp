@@ -6,6 +6,7 @@
 
 #include "display/numeric_figures.h"
 #include "platform/window_stacking.h"
+#include "ui/window_accessible.h"
 
 namespace tarnwick {
 
@@ -14,7 +15,9 @@ TForm5::TForm5(MeterApp& app, ITextRasteriser& text, std::function<void()> onClo
       app_(app),
       text_(text),
       onClosed_(std::move(onClosed)) {
+    SpeakAsWindow(*this);  // before anything a screen reader may be told
     setWindowTitle("Peak Level dB");
+    setAccessibleName("Peak Level dB");
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
@@ -27,15 +30,29 @@ void TForm5::resizeEvent(QResizeEvent*) {
     // The image follows the client area and starts white.
     image_ = QImage(width(), height(), QImage::Format_RGB32);
     image_.fill(Qt::white);
+    drawn_.clear();
 }
 
 void TForm5::RefreshNumericWindow() {
     if (!isVisible() || image_.isNull()) {
         return;
     }
+    const std::string& peak = app_.view().PeakDisplay;
+    if (!sinceShown_.isValid()) {
+        sinceShown_.start();
+    }
+    if (const std::optional<std::string> described =
+            description_.Offer(sinceShown_.elapsed(), PeakDescription(peak))) {
+        setAccessibleDescription(QString::fromStdString(*described));
+    }
+    // The figures are laid out and drawn again only when they change.
+    if (peak == drawn_ && !drawn_.empty()) {
+        return;
+    }
+    drawn_ = peak;
     const RasterImage target{reinterpret_cast<uint32_t*>(image_.bits()), image_.width(),
                              image_.height(), static_cast<int32_t>(image_.bytesPerLine() / 4)};
-    DrawNumericFigures(text_, target, width(), height(), app_.view().PeakDisplay);
+    DrawNumericFigures(text_, target, width(), height(), peak);
     update();
 }
 

@@ -3,12 +3,15 @@
 // figures as large as the window allows and keeps its size and place in the
 // settings. It belongs to the main window: it stays above it, in its layer.
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QSize>
 #include <QWidget>
+#include <string>
 
 #include "app/meter_app.h"
 #include "core/ports/text_rasteriser.h"
+#include "ui/meter_description.h"
 #include "ui/outer_geometry.h"
 
 namespace tarnwick {
@@ -26,7 +29,8 @@ public:
     // framed the window its client area is made smaller by the frame, so that
     // the window does not grow by its frame at every start of the program.
     void FormShow(const QRect& outer, bool activate);
-    // Redraws the figures from the peak readout; nothing while hidden.
+    // Redraws the figures when the peak readout changed; nothing while
+    // hidden.
     void RefreshNumericWindow();
 
 protected:
@@ -39,7 +43,11 @@ private:
     ITextRasteriser& text_;
     std::function<void()> onClosed_;
     QImage image_;
+    std::string drawn_;  // the readout the image holds; empty: none yet
     OuterGeometry geometry_;
+    // The figure as a screen reader hears it, at most once a second.
+    DescriptionPacer description_{1000};
+    QElapsedTimer sinceShown_;
 };
 
 }  // namespace tarnwick

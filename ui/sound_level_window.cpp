@@ -2,6 +2,7 @@
 #include "platform/qt_user_dialogs.h"
 #include "platform/window_stacking.h"
 #include "ui/key_chords.h"
+#include "ui/window_accessible.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -103,6 +104,7 @@ TSoundLevelWindow::TSoundLevelWindow(MeterApp& app, TSoundLevelView& view,
       app_(app),
       view_(view),
       onClosed_(std::move(onClosed)) {
+    SpeakAsWindow(*this);  // before anything a screen reader may be told
     setWindowTitle("Sound Level");
     setAccessibleName("Sound Level");
     setAttribute(Qt::WA_OpaquePaintEvent);

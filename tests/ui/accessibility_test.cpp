@@ -244,6 +244,51 @@ TEST(Accessibility, TheSoundLevelWindowAndItsSetupNameEveryControl) {
     form.hide();
 }
 
+// Every side window is a window under its title to a screen reader, and says
+// its figures as its description.
+TEST(Accessibility, EverySideWindowIsAWindowThatSaysItsFigures) {
+    fakes::AppHarness h;
+    h.app.FormCreate(1, DefaultSettings());
+    std::string error;
+    ASSERT_TRUE(h.app.MeasureSoundLevel(kSampleRate, 2, true, error)) << error;
+    h.app.MeasureLoudness(kSampleRate, true);
+    TForm1 form(h.app, h.dialogs, h.shell, h.text, nullptr, nullptr);
+    form.FormShow();
+    form.NumericDisplay1Click();
+    form.HandleKey(Qt::Key_L);
+    form.HandleKey(Qt::Key_P);
+    form.HandleKey(Qt::Key_Space);
+    h.wave.DeliverSteady(fakes::Frame{3277, 3277});  // -20 dBFS
+    const struct {
+        const char* title;
+        const char* saysFirst;
+        const char* saysToo;
+    } windows[] = {
+        {"Peak Level dB", "Peak level -20.", " dB"},
+        {"Loudness", "Momentary -", "true peak max -20."},
+        {"Sound Level", "LAF ", "uncalibrated"},
+    };
+    for (const auto& w : windows) {
+        QWidget* window = nullptr;
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            window = top->windowTitle() == w.title && top->isVisible() ? top : window;
+        }
+        ASSERT_NE(window, nullptr) << "no " << w.title << " window";
+        QAccessibleInterface* spoken = QAccessible::queryAccessibleInterface(window);
+        ASSERT_NE(spoken, nullptr);
+        EXPECT_EQ(spoken->role(), QAccessible::Window) << w.title;
+        EXPECT_EQ(spoken->text(QAccessible::Name), w.title);
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                const QString said = spoken->text(QAccessible::Description);
+                return said.startsWith(w.saysFirst) && said.contains(w.saysToo);
+            },
+            1500))
+            << w.title << ": " << spoken->text(QAccessible::Description).toStdString();
+    }
+    form.hide();
+}
+
 // The meter picture's description follows the level at most once a second,
 // on a clock of the test's own.
 TEST(Accessibility, TheMeterDescriptionChangesAtMostOnceASecond) {
