@@ -1,4 +1,5 @@
 #include "ui/about_box.h"
+#include "ui/focus_ring.h"
 
 #include <QGuiApplication>
 #include <QIcon>
@@ -74,6 +75,11 @@ TForm3::TForm3(const std::string& dataPath, QWidget* parent) : QDialog(parent) {
     close->setToolTip("Close this window");
     QObject::connect(close, &QPushButton::clicked, this, &QDialog::accept);
     layout->addWidget(close, 0, Qt::AlignCenter);
+}
+
+void TForm3::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    FocusFirstControl(*this);
 }
 
 }  // namespace tarnwick

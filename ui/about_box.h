@@ -14,6 +14,9 @@ class TForm3 : public QDialog {
 public:
     // `dataPath` is the snapshot folder, shown as the application data path.
     TForm3(const std::string& dataPath, QWidget* parent);
+
+protected:
+    void showEvent(QShowEvent* event) override;
 };
 
 }  // namespace tarnwick

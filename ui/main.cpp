@@ -22,6 +22,7 @@
 #include "platform/steady_time.h"
 #include "platform/termination_signals.h"
 #include "settings/settings_store.h"
+#include "ui/focus_ring.h"
 #include "ui/main_window.h"
 
 namespace {
@@ -94,6 +95,7 @@ int main(int argc, char** argv) {
     // window title (" — Tarnwick"), and the titles are the windows' own.
     QApplication::setApplicationName("Tarnwick");
     QApplication::setWindowIcon(QIcon(":/icons/tarnwick.svg"));
+    const FocusRing focusRing;  // the keyboard focus seen in every window
 
     SteadyClock clock;
     QtTimers timers;

@@ -1,4 +1,5 @@
 #include "ui/results_window.h"
+#include "ui/focus_ring.h"
 
 #include <QButtonGroup>
 #include <QKeyEvent>
@@ -162,6 +163,11 @@ bool TForm4::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QDialog::eventFilter(watched, event);
+}
+
+void TForm4::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    FocusFirstControl(*this);
 }
 
 }  // namespace tarnwick

@@ -19,6 +19,7 @@ public:
     void ShowModal();
 
 protected:
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

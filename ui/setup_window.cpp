@@ -1,5 +1,6 @@
 #include "ui/setup_window.h"
 #include "platform/qt_user_dialogs.h"
+#include "ui/focus_ring.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -529,6 +530,11 @@ void TForm2::ShowModal(QWidget* mainWindow) {
     KeepAboveOwner(*this);
     const bool ok = exec() == QDialog::Accepted;
     model_.Close(ok);
+}
+
+void TForm2::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    FocusFirstControl(*this);
 }
 
 }  // namespace tarnwick

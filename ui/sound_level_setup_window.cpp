@@ -1,4 +1,5 @@
 #include "ui/sound_level_setup_window.h"
+#include "ui/focus_ring.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -211,6 +212,11 @@ void TSoundLevelSetupWindow::done(int result) {
         calibrate_->setEnabled(true);
     }
     QDialog::done(result);
+}
+
+void TSoundLevelSetupWindow::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    FocusFirstControl(*this);
 }
 
 }  // namespace tarnwick

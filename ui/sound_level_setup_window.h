@@ -32,6 +32,7 @@ public:
     void ToControls();
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void done(int result) override;
 
 private:
