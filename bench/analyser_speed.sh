@@ -2,6 +2,8 @@
 # Speed of tarnwick-analyse, side by side with its peers on the same files:
 #   - ten minutes of 44100 Hz stereo pink noise beside `sox FILE -n stat`
 #     (targets: 5,000 x real time and 3 x sox's speed);
+#   - ten minutes of 48 kHz stereo, which the meter converts to its rate,
+#     beside `sox FILE -n stat` (target: 2 x sox's speed);
 #   - the hour-long demo recording (target: 5,000 x real time);
 #   - --loudness on ten minutes at 48 kHz beside ffmpeg's EBU R 128 meter with
 #     true peak (targets: 300 x real time and 1.2 x ffmpeg's speed);
@@ -61,6 +63,13 @@ sox_time=$(seconds_of sox "$pink" -n stat)
 report "tarnwick-analyse (target 5000 x)" 600 "$ours"
 report "sox stat" 600 "$sox_time"
 ratio "tarnwick-analyse against sox stat, times as fast (target 3)" "$sox_time" "$ours"
+
+echo "== 10 min of 48 kHz stereo, converted to the meter's rate"
+ours=$(seconds_of "$analyse" --readouts "$broadcast")
+sox_time=$(seconds_of sox "$broadcast" -n stat)
+report "tarnwick-analyse --readouts" 600 "$ours"
+report "sox stat" 600 "$sox_time"
+ratio "tarnwick-analyse at 48 kHz against sox stat, times as fast (target 2)" "$sox_time" "$ours"
 
 echo "== the hour-long demo recording"
 ours=$(seconds_of "$analyse" $(results hour) "$hour")
