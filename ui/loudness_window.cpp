@@ -51,6 +51,8 @@ constexpr int kLabelGap = 2;
 constexpr double kQuietestLufs = -100.0;
 
 constexpr int kMargin = 6;
+// The graph of the whole test is drawn again at most this often, in ms.
+constexpr int kGraphRefreshMs = 1000;
 // The window stays large enough for its figures to be read.
 constexpr int kMinimumWidth = 280;
 constexpr int kMinimumHeight = 220;
@@ -245,7 +247,10 @@ void TLoudnessWindow::RefreshLoudnessWindow() {
     // often than that, and a repaint for nothing would cost more than the
     // measurement.
     const Shown now = Current();
-    if (now != shown_) {
+    // The figures change ten times a second, the graph's picture once a
+    // second at most; the last readings of a test reach it all the same.
+    if (now != shown_ || (graphReadings_ != now.historyReadings && graphDrawn_.isValid() &&
+                          graphDrawn_.elapsed() >= kGraphRefreshMs)) {
         update();
     }
     if (!sinceShown_.isValid()) {
@@ -309,9 +314,39 @@ void TLoudnessWindow::Paint(QPainter& painter) {
 
     const int graphTop = 3 * kMargin + row1 + row2;
     const QRect graph(kMargin, graphTop, w - 2 * kMargin, h - graphTop - kMargin);
-    if (graph.height() > 20) {
-        PaintGraph(painter, graph, target);
+    if (graph.height() <= 20) {
+        return;
     }
+    // The graph is kept as a picture, drawn again when its size or target
+    // changes and at most once a second as the test goes on: it spans the
+    // whole test, and drawing all of it with every reading cost more than
+    // the measurement.
+    const qreal scale = devicePixelRatioF();
+    const QSize pixels = graph.size() * scale;
+    if (graphImage_.size() != pixels || graphTarget_ != target || GraphBehind()) {
+        graphImage_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+        graphImage_.setDevicePixelRatio(scale);
+        graphImage_.fill(ColourFromBgr(kWindowColour));
+        QPainter graphPainter(&graphImage_);
+        graphPainter.setRenderHint(QPainter::Antialiasing);
+        graphPainter.setRenderHint(QPainter::TextAntialiasing);
+        PaintGraph(graphPainter, QRect(QPoint(0, 0), graph.size()), target);
+        graphTarget_ = target;
+        graphReadings_ = shown_.historyReadings;
+        graphMeasured_ = shown_.measured;
+        graphDrawn_.start();
+    }
+    painter.drawImage(graph.topLeft(), graphImage_);
+}
+
+bool TLoudnessWindow::GraphBehind() const {
+    if (graphReadings_ == shown_.historyReadings && graphMeasured_ == shown_.measured) {
+        return false;
+    }
+    // A new test, or the first readings, show at once.
+    const bool restarted = shown_.historyReadings < graphReadings_ || graphReadings_ == 0 ||
+                           graphMeasured_ != shown_.measured;
+    return restarted || !graphDrawn_.isValid() || graphDrawn_.elapsed() >= kGraphRefreshMs;
 }
 
 void TLoudnessWindow::PaintGraph(QPainter& painter, const QRect& box, double target) {
@@ -429,6 +464,7 @@ void TLoudnessWindow::PaintGraph(QPainter& painter, const QRect& box, double tar
 }
 
 void TLoudnessWindow::TakeSnapshot() {
+    graphDrawn_.invalidate();  // the picture holds the graph as it is now
     QImage picture = grab().toImage().convertToFormat(QImage::Format_RGB32);
     const RasterImage image{reinterpret_cast<uint32_t*>(picture.bits()), picture.width(),
                             picture.height(), static_cast<int32_t>(picture.bytesPerLine() / 4)};

@@ -8,6 +8,7 @@
 // picture of it.
 
 #include <QElapsedTimer>
+#include <QImage>
 #include <QSize>
 #include <QWidget>
 #include <cstdint>
@@ -60,6 +61,13 @@ private:
     std::function<void()> onClosed_;
     OuterGeometry geometry_;
     Shown shown_;
+    // The graph's picture, and what it was drawn from.
+    bool GraphBehind() const;
+    QImage graphImage_;
+    double graphTarget_ = 0.0;
+    size_t graphReadings_ = 0;
+    bool graphMeasured_ = false;
+    QElapsedTimer graphDrawn_;
     // The figures as a screen reader hears them, at most once a second.
     DescriptionPacer description_{1000};
     QElapsedTimer sinceShown_;
