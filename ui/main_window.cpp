@@ -15,6 +15,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QScrollArea>
 #include <QStyle>
 #include <QWidget>
 #include <QWindow>
@@ -296,6 +297,26 @@ void TForm1::ApplyViewMode() {
     }
     client_->setFixedWidth(kClientWidth);
     adjustSize();
+    FitToScreen();
+}
+
+void TForm1::FitToScreen() {
+    const QSize room = AvailableAreaFor(frameGeometry()).size() - kFrameAllowance;
+    const QSize needed(client_->width(), client_->height() + menuBar()->sizeHint().height());
+    if (scroll_ == nullptr && (needed.height() > room.height() || needed.width() > room.width())) {
+        // The meter keeps its layout, to the pixel, and the window scrolls it.
+        scroll_ = new QScrollArea(this);
+        scroll_->setFrameShape(QFrame::NoFrame);
+        scroll_->setFocusPolicy(Qt::NoFocus);  // the keys stay the window's
+        SetBackground(scroll_->viewport(), kWindowColour);
+        takeCentralWidget();
+        scroll_->setWidget(client_);
+        setCentralWidget(scroll_);
+    }
+    if (scroll_ != nullptr) {
+        const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+        resize((needed + QSize(bar, bar)).boundedTo(room));
+    }
 }
 
 void TForm1::ToolButton1Click() {

@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTimer>
 #include <QToolButton>
 #include <array>
@@ -115,6 +116,9 @@ private:
     void ShowNumericWindow(bool activate);
     void ShowLoudnessWindow(bool activate);
     void ShowSoundLevelWindow(bool activate);
+    // On a screen smaller than the window (a small screen, or a large scale)
+    // the meter scrolls in a window as large as the screen.
+    void FitToScreen();
     // Whether the keys of this window act while `active` is the active window.
     bool TakesKeysFrom(const QWidget* active, int key, Qt::KeyboardModifiers modifiers) const;
     // Enter or Return runs the tool button or the control with the focus.
@@ -200,6 +204,7 @@ private:
     // The side windows left open at the last run, shown once the main window
     // is framed.
     bool sideWindowsPending_ = false;
+    QScrollArea* scroll_ = nullptr;  // only where the screen is too small
     void ShowSideWindowsLeftOpen();
     std::unique_ptr<TSoundLevelDialog> soundLevelModel_;
     TSoundLevelSetupWindow* soundLevelSetup_ = nullptr;

@@ -1,5 +1,6 @@
 #include "ui/results_window.h"
 #include "ui/focus_ring.h"
+#include "ui/window_places.h"
 
 #include <QButtonGroup>
 #include <QKeyEvent>
@@ -96,6 +97,9 @@ TForm4::TForm4(TResultsDialog& model, QWidget* parent) : QDialog(parent), model_
 
     for (QLineEdit* edit : {editHours_, editMinutes_, editOnTheHour_}) {
         edit->installEventFilter(this);
+    }
+    if (parent != nullptr) {
+        ScrollWhenLargerThanScreen(*this, *parent);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "ui/setup_window.h"
 #include "platform/qt_user_dialogs.h"
 #include "ui/focus_ring.h"
+#include "ui/window_places.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -385,6 +386,9 @@ TForm2::TForm2(TConfigDialog& model, QWidget* parent) : QDialog(parent), model_(
     // dialog's default, "Save and Close" included.
     for (QPushButton* button : findChildren<QPushButton*>()) {
         button->setAutoDefault(false);
+    }
+    if (parent != nullptr) {
+        ScrollWhenLargerThanScreen(*this, *parent);
     }
 }
 

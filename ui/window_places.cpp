@@ -2,6 +2,9 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
+#include <QVBoxLayout>
 #include <QWidget>
 #include <algorithm>
 #include <cstdlib>
@@ -133,6 +136,38 @@ void KeepInsideScreen(QWidget& window) {
     if (inside.topLeft() != frame.topLeft()) {
         window.move(inside.topLeft());
     }
+}
+
+void ScrollWhenLargerThanScreen(QWidget& dialog, const QWidget& near) {
+    const QSize size = dialog.size();
+    const QSize room = AvailableAreaFor(near.frameGeometry()).size() - kFrameAllowance;
+    if (size.width() <= room.width() && size.height() <= room.height()) {
+        return;
+    }
+    auto* inner = new QWidget;
+    inner->setFixedSize(size);
+    for (QWidget* control : dialog.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (control->isWindow()) {
+            continue;
+        }
+        const QRect place = control->geometry();
+        const bool hidden = control->isHidden();
+        control->setParent(inner);
+        control->setGeometry(place);
+        control->setHidden(hidden);
+    }
+    auto* scroll = new QScrollArea(&dialog);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setFocusPolicy(Qt::NoFocus);  // Tab goes to the controls, which it brings into view
+    scroll->viewport()->setBackgroundRole(QPalette::Window);
+    scroll->setWidget(inner);
+    dialog.setMinimumSize(0, 0);
+    dialog.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(scroll);
+    const int bar = dialog.style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    dialog.resize((size + QSize(bar, bar)).boundedTo(room));
 }
 
 }  // namespace tarnwick

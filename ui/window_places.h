@@ -42,4 +42,14 @@ QRect AvailableAreaFor(const QRect& frame);
 // Moves `window` (shown and framed) inside the available area of its screen.
 void KeepInsideScreen(QWidget& window);
 
+// What a desktop's frame and title bar take around a window, as far as can be
+// told before it has framed one.
+inline const QSize kFrameAllowance(16, 48);
+
+// Where `dialog`, of a fixed size with its controls placed by hand, is larger
+// than the screen of `near` less a frame allows (a small screen, or a large
+// scale), its controls move into an area that scrolls, in a dialog as large
+// as the screen allows; elsewhere nothing changes.
+void ScrollWhenLargerThanScreen(QWidget& dialog, const QWidget& near);
+
 }  // namespace tarnwick

@@ -14,7 +14,8 @@
 # sinks below the main window at a click on the meter; Alt+F opens the File
 # menu and leaves the results file attached. On a 1024x768 screen the main
 # and Loudness windows open inside it, and at 1024x768 and 1920x1080 the side
-# windows open where they can all be read.
+# windows open where they can all be read. At 200 % the main window and
+# Program Setup fit the screen.
 #
 # Usage: window_manager_test.sh PROGRAM
 set -euo pipefail
@@ -380,6 +381,19 @@ side_windows_apart() {
 }
 side_windows_apart 1024x768
 side_windows_apart 1920x1080
+
+# At 200 % on 1920x1080 the main window and Program Setup fit the screen:
+# what does not fit scrolls.
+end_program_and_screen
+start_virtual_screen 1920x1080 || fail "Xvfb did not start at 1920x1080"
+start_window_manager || fail "openbox did not start at 200 %"
+write_settings
+QT_SCALE_FACTOR=2 start_program
+expect_inside "$main" "the main window at 200 %" 1920 1080
+click_at "$main" 528 $((2 * menu_bar + 38))  # TBsetup
+setup=$(wait_active "Ombrix Setup") || fail "Program Setup did not open at 200 %"
+expect_inside "$setup" "Program Setup at 200 %" 1920 1080
+expect_end_on_sigterm "at 200 %"
 
 # An input unplugged during a test and plugged in again: its notice comes up
 # once above the meter without taking the keys from it, the program goes on,
