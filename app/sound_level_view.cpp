@@ -134,6 +134,10 @@ void TSoundLevelView::ShowReadings(const SoundLevelMeter& meter) {
     s.readings.clear();
     s.readings.push_back({"LAFmax", Level(test.lafmax)});
     s.readings.push_back({"LCpeak", Level(test.lcpeak)});
+    // The C-weighted levels a venue's bass is judged by, live beside the A.
+    s.readings.push_back({"LCeq", Level(test.lceq)});
+    s.readings.push_back(
+        {"LCeq," + std::to_string(settings.SplMinutes) + "min", Level(meter.RollingLceq())});
     const std::vector<double> percents = ParseStatisticsList(settings.SplStatistics)
                                              .value_or(ParseStatisticsList("10,50,90").value());
     for (const double percent : percents) {

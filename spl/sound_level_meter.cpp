@@ -90,6 +90,7 @@ SoundLevelMeter::SoundLevelMeter(const SoundLevelSetup& setup)
                WeightingFilters(static_cast<double>(setup.sampleRate))},
       oversampler_(setup.sampleRate, measured_),
       rolling_(static_cast<size_t>(kLongestRollingMinutes) * 60, 0.0),
+      rollingC_(rolling_.size(), 0.0),
       rollingSeconds_(static_cast<size_t>(setup.rollingMinutes) * 60),
       input_(kChunkFrames * kStereo),
       weighted_(kChunkFrames * kStereo) {}
@@ -298,13 +299,17 @@ void SoundLevelMeter::EndSecond(bool whole) {
     // never exceeds T.
     const size_t kept = std::min(rollingCount_, rollingSeconds_ - 1);
     double sum = second_.sumA;
+    double sumC = second_.sumC;
     for (size_t k = 1; k <= kept; ++k) {
-        sum += rolling_[(rollingNext_ + rolling_.size() - k) % rolling_.size()];
+        const size_t at = (rollingNext_ + rolling_.size() - k) % rolling_.size();
+        sum += rolling_[at];
+        sumC += rollingC_[at];
     }
     const double samples = static_cast<double>(kept) * static_cast<double>(rate_) +
                            static_cast<double>(second_.samples);
     if (whole) {
         rolling_[rollingNext_] = second_.sumA;
+        rollingC_[rollingNext_] = second_.sumC;
         rollingNext_ = (rollingNext_ + 1) % rolling_.size();
         rollingCount_ = std::min(rollingCount_ + 1, rolling_.size());
     }
@@ -316,6 +321,7 @@ void SoundLevelMeter::EndSecond(bool whole) {
     w.second = SoundLevelSecond{};
     w.second.index = secondIndex_;
     w.second.laeqRolling = MeanSquareToDb(sum / samples, sensitivityDb_);
+    w.second.lceqRolling = MeanSquareToDb(sumC / samples, sensitivityDb_);
     w.sums = second_;
     w.start = secondStart_;
     w.end = frame_;

@@ -71,9 +71,10 @@ struct SoundLevelSetup {
 struct SoundLevelSecond {
     uint64_t index = 0;  // 0 for the test's first second
     SoundLevelFigures figures;
-    // LAeq over the last T minutes of the test up to this second's end, or
-    // over the whole test while it is shorter than T.
+    // LAeq and LCeq over the last T minutes of the test up to this second's
+    // end, or over the whole test while it is shorter than T.
     double laeqRolling = kNoLevel;
+    double lceqRolling = kNoLevel;
 };
 
 struct ExposureFigures {
@@ -154,8 +155,9 @@ public:
     // LAeq of each whole 100 ms. Minus infinity before the first.
     double TestLevelExceeded(double percent) const;
     double PeriodLevelExceeded(double percent) const;
-    // The rolling LAeq,T at the end of the last whole second.
+    // The rolling LAeq,T and LCeq,T at the end of the last whole second.
     double RollingLaeq() const { return lastSecond_.laeqRolling; }
+    double RollingLceq() const { return lastSecond_.lceqRolling; }
     // LEX,8h and dose of the test so far, against `criterionDb` with the
     // exchange rate `exchangeRateDb`, 3 or 5 (the dose is NaN for any other).
     ExposureFigures TestExposure(double criterionDb, int exchangeRateDb) const;
@@ -234,7 +236,10 @@ private:
     LevelHistogram periodHistogram_;
     double fiveDbIntegral_ = 0.0;  // of 2^(L / 5) over the test, L re full scale
 
-    std::vector<double> rolling_;  // mean square of each whole second, a ring
+    // Sums of the squared A- and C-weighted samples of each whole second, a
+    // ring each.
+    std::vector<double> rolling_;
+    std::vector<double> rollingC_;
     size_t rollingNext_ = 0;
     size_t rollingCount_ = 0;
     size_t rollingSeconds_;

@@ -105,6 +105,43 @@ TEST(SoundLevelMeter, NineSecondsAt70ThenFiftyOneAt50) {
     EXPECT_NEAR(meter->TestExposure(85.0, 5).dosePercent, fiveDb, fiveDb * 0.01);
 }
 
+// The rolling LCeq,T holds the C-weighted energy of the last T minutes: on a
+// 63 Hz tone it stands above the rolling LAeq,T by the difference of the two
+// weightings in IEC 61672-1 Table 3 (A -26.2 dB, C -0.8 dB), and a change of
+// level leaves it once T has passed.
+TEST(SoundLevelMeter, TheRollingLceqFollowsTheCWeightedLastMinutes) {
+    constexpr double kHz = 63.0;
+    constexpr double kAWeighting = -26.2;
+    constexpr double kCWeighting = -0.8;
+    SoundLevelSetup setup;
+    setup.sampleRate = kRate;
+    setup.channels = 1;
+    setup.sensitivityDb = kSensitivity;
+    setup.rollingMinutes = 1;
+    std::string error;
+    std::unique_ptr<SoundLevelMeter> meter = SoundLevelMeter::Create(setup, error);
+    ASSERT_TRUE(meter) << error;
+    const auto play = [&](double db, double seconds) {
+        std::vector<float> x(static_cast<size_t>(seconds * kRate));
+        for (size_t i = 0; i < x.size(); ++i) {
+            x[i] = static_cast<float>(AmplitudeFor(db) *
+                                      std::sin(2.0 * std::numbers::pi * kHz * i / kRate));
+        }
+        meter->AddFrames(x.data(), x.size());
+    };
+    play(90.0, 30.0);
+    EXPECT_NEAR(meter->RollingLceq(), 90.0 + kCWeighting, 0.1);
+    EXPECT_NEAR(meter->RollingLaeq(), 90.0 + kAWeighting, 0.1);
+    // 60 s at 80 dB: the 90 dB seconds have left the minute.
+    play(80.0, 61.0);
+    EXPECT_NEAR(meter->RollingLceq(), 80.0 + kCWeighting, 0.1);
+    EXPECT_NEAR(
+        meter->Test().lceq,
+        10.0 * std::log10((30.0 * std::pow(10.0, 9.0) + 61.0 * std::pow(10.0, 8.0)) / 91.0) +
+            kCWeighting,
+        0.1);
+}
+
 TEST(SoundLevelMeter, MeasuresTheChosenChannel) {
     // Left at 94 dB, right at 84 dB.
     std::vector<float> x;
