@@ -88,6 +88,7 @@ void TSoundLevelDialog::FormShow() {
                          ? static_cast<int32_t>(minutes - std::begin(kSplMinutesChoices))
                          : 2;
     c.FixedWindows = s.SplFixedWindows;
+    c.LimitFill = s.SplLimitFill;
     c.WarnMargin = Number(s.SplWarnMargin, kLevelDecimals);
     c.PeakLimit = level(s.SplPeakLimit);
     c.MaxLimit = level(s.SplMaxLimit);
@@ -164,6 +165,7 @@ void TSoundLevelDialog::OKClick() {
     s.SplMinutes = kSplMinutesChoices[std::clamp<size_t>(static_cast<size_t>(c.MinutesIndex), 0,
                                                          std::size(kSplMinutesChoices) - 1)];
     s.SplFixedWindows = c.FixedWindows;
+    s.SplLimitFill = c.LimitFill;
     s.SplWarnMargin = *margin;
     s.SplPeakLimit = peak.value_or(0.0);
     s.SplMaxLimit = max.value_or(0.0);

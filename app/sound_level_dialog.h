@@ -39,6 +39,7 @@ struct TSoundLevelControls {
     std::string Limit;         // dB(A) on LAeq,T; empty: none
     int32_t MinutesIndex = 2;  // into kSplMinutesChoices
     bool FixedWindows = false;
+    bool LimitFill = true;     // the window framed in the limit's light
     std::string WarnMargin;    // dB under the limit
     std::string PeakLimit;     // LCpeak, dB(C); empty: none
     std::string MaxLimit;      // LAFmax, dB(A); empty: none

@@ -94,6 +94,7 @@ void TSoundLevelView::ShowLimit(const SoundLevelMeter& meter) {
     s.rollingCaption = "LAeq," + minutes + (fixed ? " window" : "");
     s.rolling = Level(fixed ? limit->Status().laeqWindow : meter.RollingLaeq());
     s.light = LimitLight::kOff;
+    s.lightFrame = false;
     s.prediction.clear();
     s.budget.clear();
     s.limitLine.reset();
@@ -121,6 +122,7 @@ void TSoundLevelView::ShowLimit(const SoundLevelMeter& meter) {
             s.light = LimitLight::kRed;
             break;
     }
+    s.lightFrame = settings.SplLimitFill;
     s.prediction = "Predicted " + Level(status.predictedDb) + " " + s.unit;
     s.budget = std::isinf(status.budgetDb) && status.budgetDb < 0
                    ? "No level keeps it under the limit"

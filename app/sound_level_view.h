@@ -59,6 +59,8 @@ struct TSoundLevelViewState {
     std::string rollingCaption;  // "LAeq,15min", "LAeq,15min window" for fixed windows
     std::string rolling;
     LimitLight light = LimitLight::kOff;
+    // The window is framed in the light's colour, to be seen across a room.
+    bool lightFrame = false;
     std::string limit;       // "Limit 100.0 dB", "No limit"
     std::string prediction;  // "Predicted 98.2 dB"; empty without a limit or while not live
     std::string budget;      // "Budget 96.1 dB"; empty likewise

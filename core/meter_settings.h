@@ -127,6 +127,7 @@ struct TMeterSettings {
     double SplLimit = 0.0;                   // `SPL Limit`, dB(A) on LAeq,T; 0: none
     int32_t SplMinutes = 15;                 // `SPL Minutes`: T of the limit and rolling LAeq
     bool SplFixedWindows = false;            // `SPL Fixed Windows`: clock-aligned, not rolling
+    bool SplLimitFill = true;                // `SPL Limit Fill`: the window framed in the light
     double SplWarnMargin = 3.0;              // `SPL Warning Margin`, dB under the limit
     double SplPeakLimit = 0.0;               // `SPL Peak Limit`, LCpeak dB(C); 0: none
     double SplMaxLimit = 0.0;                // `SPL Max Limit`, LAFmax dB(A); 0: none

@@ -75,6 +75,7 @@ void ReadSoundLevelSettings(ISettingsKey& key, TMeterSettings& s) {
         s.SplMinutes = d.SplMinutes;
     }
     s.SplFixedWindows = ReadBool(key, "SPL Fixed Windows").value_or(d.SplFixedWindows);
+    s.SplLimitFill = ReadBool(key, "SPL Limit Fill").value_or(d.SplLimitFill);
     s.SplWarnMargin = ReadDouble(key, "SPL Warning Margin").value_or(d.SplWarnMargin);
     if (!(s.SplWarnMargin >= 0.0 && s.SplWarnMargin <= kWidestSplWarnMargin)) {
         s.SplWarnMargin = d.SplWarnMargin;
@@ -113,6 +114,7 @@ void WriteSoundLevelSettings(const std::function<void(const char*, const StoredV
     write("SPL Limit", DoubleValue(s.SplLimit));
     write("SPL Minutes", IntValue(s.SplMinutes));
     write("SPL Fixed Windows", BoolValue(s.SplFixedWindows));
+    write("SPL Limit Fill", BoolValue(s.SplLimitFill));
     write("SPL Warning Margin", DoubleValue(s.SplWarnMargin));
     write("SPL Peak Limit", DoubleValue(s.SplPeakLimit));
     write("SPL Max Limit", DoubleValue(s.SplMaxLimit));

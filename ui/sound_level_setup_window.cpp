@@ -2,6 +2,7 @@
 #include "ui/focus_ring.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -102,6 +103,8 @@ TSoundLevelSetupWindow::TSoundLevelSetupWindow(TSoundLevelDialog& model, MeterAp
     windowRow->addWidget(fixed_);
     windowRow->addStretch();
     form->addRow(Caption("Windows", rolling_), windowRow);
+    limitFill_ = new QCheckBox("Frame the &window in the limit's light, to be seen across a room");
+    form->addRow("", limitFill_);
 
     margin_ = Field("Warning margin, dB under the limit");
     form->addRow("&Warning margin, dB", margin_);
@@ -156,6 +159,7 @@ void TSoundLevelSetupWindow::ToControls() {
     minutes_->setCurrentIndex(c.MinutesIndex);
     rolling_->setChecked(!c.FixedWindows);
     fixed_->setChecked(c.FixedWindows);
+    limitFill_->setChecked(c.LimitFill);
     margin_->setText(Text(c.WarnMargin));
     peakLimit_->setText(Text(c.PeakLimit));
     maxLimit_->setText(Text(c.MaxLimit));
@@ -171,6 +175,7 @@ void TSoundLevelSetupWindow::FromControls() {
     c.Limit = limit_->text().toStdString();
     c.MinutesIndex = minutes_->currentIndex();
     c.FixedWindows = fixed_->isChecked();
+    c.LimitFill = limitFill_->isChecked();
     c.WarnMargin = margin_->text().toStdString();
     c.PeakLimit = peakLimit_->text().toStdString();
     c.MaxLimit = maxLimit_->text().toStdString();

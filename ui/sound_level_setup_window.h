@@ -17,6 +17,7 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class QCheckBox;
 class QRadioButton;
 
 namespace tarnwick {
@@ -51,6 +52,7 @@ private:
     QComboBox* minutes_;
     QRadioButton* rolling_;
     QRadioButton* fixed_;
+    QCheckBox* limitFill_;
     QLineEdit* margin_;
     QLineEdit* peakLimit_;
     QLineEdit* maxLimit_;

@@ -142,11 +142,18 @@ void TSoundLevelWindow::paintEvent(QPaintEvent*) {
 }
 
 void TSoundLevelWindow::Paint(QPainter& painter, const TSoundLevelViewState& s) {
-    painter.fillRect(rect(), ColourFromBgr(kWindowColour));
+    // Framed in the limit's light, the window tells its state across a room;
+    // everything else is drawn inside the frame.
+    const int frame = s.lightFrame ? std::max(kGap, std::min(width(), height()) / 20) : 0;
+    if (frame > 0) {
+        painter.fillRect(rect(), LightColour(s.light));
+        painter.translate(frame, frame);
+    }
+    const int w = width() - 2 * frame;
+    const int h = height() - 2 * frame;
+    painter.fillRect(QRect(0, 0, w, h), ColourFromBgr(kWindowColour));
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
-    const int w = width();
-    const int h = height();
     const QColor figure = s.live ? kValue : kStale;
 
     // LAF, LAeq of the test and LAeq over the limit's time across the top.

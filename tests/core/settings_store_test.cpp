@@ -319,6 +319,7 @@ TEST_F(SettingsStoreTest, WritersStoreTheirNamesInOrderAsTheySpellThem) {
                                                            "SPL Limit",
                                                            "SPL Minutes",
                                                            "SPL Fixed Windows",
+                                                           "SPL Limit Fill",
                                                            "SPL Warning Margin",
                                                            "SPL Peak Limit",
                                                            "SPL Max Limit",

@@ -233,6 +233,7 @@ TEST(SoundLevelDesktop, TheWindowShowsLiveFiguresOnlyWhileTheInputDelivers) {
     s = view.Update();
     EXPECT_EQ(s.light, LimitLight::kAmber);
     EXPECT_FALSE(s.prediction.empty());
+    EXPECT_TRUE(s.lightFrame) << "a limit frames the window in its light by default";
 
     h.AdvanceTo(h.Elapsed() + kLiveFiguresMs + 100);
     s = view.Update();
@@ -240,6 +241,7 @@ TEST(SoundLevelDesktop, TheWindowShowsLiveFiguresOnlyWhileTheInputDelivers) {
     EXPECT_EQ(s.liveText, kNoInputText);
     EXPECT_EQ(s.laf, kNoLevelText);
     EXPECT_EQ(s.light, LimitLight::kOff);
+    EXPECT_FALSE(s.lightFrame) << "no frame of a light that is off";
     EXPECT_TRUE(s.prediction.empty());
     EXPECT_NEAR(std::stod(s.laeq), 94.0, 0.1) << "the test's figures stay, marked stale";
 }
