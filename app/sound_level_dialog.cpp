@@ -89,6 +89,7 @@ void TSoundLevelDialog::FormShow() {
                          : 2;
     c.FixedWindows = s.SplFixedWindows;
     c.LimitFill = s.SplLimitFill;
+    c.BigFigure = s.SplBigFigure;
     c.WarnMargin = Number(s.SplWarnMargin, kLevelDecimals);
     c.PeakLimit = level(s.SplPeakLimit);
     c.MaxLimit = level(s.SplMaxLimit);
@@ -166,6 +167,7 @@ void TSoundLevelDialog::OKClick() {
                                                          std::size(kSplMinutesChoices) - 1)];
     s.SplFixedWindows = c.FixedWindows;
     s.SplLimitFill = c.LimitFill;
+    s.SplBigFigure = std::clamp(c.BigFigure, 0, kSplBigFigureCount - 1);
     s.SplWarnMargin = *margin;
     s.SplPeakLimit = peak.value_or(0.0);
     s.SplMaxLimit = max.value_or(0.0);

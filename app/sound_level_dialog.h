@@ -40,6 +40,7 @@ struct TSoundLevelControls {
     int32_t MinutesIndex = 2;  // into kSplMinutesChoices
     bool FixedWindows = false;
     bool LimitFill = true;     // the window framed in the limit's light
+    int32_t BigFigure = 0;     // SplBigFigure
     std::string WarnMargin;    // dB under the limit
     std::string PeakLimit;     // LCpeak, dB(C); empty: none
     std::string MaxLimit;      // LAFmax, dB(A); empty: none

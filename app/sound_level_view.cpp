@@ -75,7 +75,7 @@ const TSoundLevelViewState& TSoundLevelView::Update() {
     s.unit = s.uncalibrated ? "dBFS" : "dB";
 
     const SoundLevelFigures test = meter->Test();
-    s.laf = s.live ? Level(meter->Laf()) : kNoLevelText;
+    ShowBigFigure(*meter);
     s.laeq = Level(test.laeq);
     s.overload = test.Overloaded();
     ShowLimit(*meter);
@@ -127,6 +127,43 @@ void TSoundLevelView::ShowLimit(const SoundLevelMeter& meter) {
     s.budget = std::isinf(status.budgetDb) && status.budgetDb < 0
                    ? "No level keeps it under the limit"
                    : "Budget " + Level(status.budgetDb) + " " + s.unit;
+}
+
+void TSoundLevelView::ShowBigFigure(const SoundLevelMeter& meter) {
+    TSoundLevelViewState& s = state_;
+    const std::string minutes = std::to_string(app_.settings().SplMinutes) + "min";
+    double level = kNoLevel;
+    switch (static_cast<SplBigFigure>(app_.settings().SplBigFigure)) {
+        case SplBigFigure::kLaf:
+            s.bigCaption = "LAF";
+            level = meter.Laf();
+            break;
+        case SplBigFigure::kLas:
+            s.bigCaption = "LAS";
+            level = meter.Las();
+            break;
+        case SplBigFigure::kLcf:
+            s.bigCaption = "LCF";
+            level = meter.Lcf();
+            break;
+        case SplBigFigure::kLzf:
+            s.bigCaption = "LZF";
+            level = meter.Lzf();
+            break;
+        case SplBigFigure::kLaeqT:
+            s.bigCaption = "LAeq," + minutes;
+            level = meter.RollingLaeq();
+            break;
+        case SplBigFigure::kLceqT:
+            s.bigCaption = "LCeq," + minutes;
+            level = meter.RollingLceq();
+            break;
+        case SplBigFigure::kLcpeak:
+            s.bigCaption = "LCpeak";
+            level = meter.LastSecond().figures.lcpeak;
+            break;
+    }
+    s.big = s.live ? Level(level) : kNoLevelText;
 }
 
 void TSoundLevelView::ShowReadings(const SoundLevelMeter& meter) {
@@ -209,8 +246,8 @@ void TSoundLevelView::Describe() {
     if (!s.live) {
         text += "No input. ";
     }
-    text += "LAF " + s.laf + ", LAeq " + s.laeq + ", " + s.rollingCaption + " " + s.rolling + " " +
-            s.unit;
+    text += s.bigCaption + " " + s.big + ", LAeq " + s.laeq + ", " + s.rollingCaption + " " +
+            s.rolling + " " + s.unit;
     static const char* const kLights[] = {"", ", limit light green", ", limit light amber",
                                           ", limit light red"};
     text += kLights[static_cast<int>(s.light)];

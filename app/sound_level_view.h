@@ -54,7 +54,10 @@ struct TSoundLevelViewState {
     std::string liveText;
     std::string unit;  // "dB", or "dBFS" while uncalibrated
 
-    std::string laf;             // kNoLevelText while not live
+    // The figure shown largest, as the settings choose it: "LAF" by default,
+    // "LCeq,15min"; kNoLevelText while not live.
+    std::string bigCaption;
+    std::string big;
     std::string laeq;            // of the test
     std::string rollingCaption;  // "LAeq,15min", "LAeq,15min window" for fixed windows
     std::string rolling;
@@ -103,6 +106,7 @@ private:
     std::string Level(double db) const;
     void ShowLimit(const SoundLevelMeter& meter);
     void ShowReadings(const SoundLevelMeter& meter);
+    void ShowBigFigure(const SoundLevelMeter& meter);
     void ShowCalibration();
     void ShowGraph(double sensitivityDb);
     void Describe();

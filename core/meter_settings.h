@@ -123,14 +123,15 @@ struct TMeterSettings {
     // dB SPL that a full-scale sine reads on the input in use, stored per
     // input as `SPL Sensitivity <input name>`; none: uncalibrated.
     std::optional<double> SplSensitivity;
-    int32_t SplChannel = 0;                  // `SPL Channel`: 0 left, 1 right, 2 both
-    double SplLimit = 0.0;                   // `SPL Limit`, dB(A) on LAeq,T; 0: none
-    int32_t SplMinutes = 15;                 // `SPL Minutes`: T of the limit and rolling LAeq
-    bool SplFixedWindows = false;            // `SPL Fixed Windows`: clock-aligned, not rolling
-    bool SplLimitFill = true;                // `SPL Limit Fill`: the window framed in the light
-    double SplWarnMargin = 3.0;              // `SPL Warning Margin`, dB under the limit
-    double SplPeakLimit = 0.0;               // `SPL Peak Limit`, LCpeak dB(C); 0: none
-    double SplMaxLimit = 0.0;                // `SPL Max Limit`, LAFmax dB(A); 0: none
+    int32_t SplChannel = 0;        // `SPL Channel`: 0 left, 1 right, 2 both
+    double SplLimit = 0.0;         // `SPL Limit`, dB(A) on LAeq,T; 0: none
+    int32_t SplMinutes = 15;       // `SPL Minutes`: T of the limit and rolling LAeq
+    bool SplFixedWindows = false;  // `SPL Fixed Windows`: clock-aligned, not rolling
+    bool SplLimitFill = true;      // `SPL Limit Fill`: the window framed in the light
+    int32_t SplBigFigure = 0;      // `SPL Big Figure`: index into kSplBigFigures, LAF by default
+    double SplWarnMargin = 3.0;    // `SPL Warning Margin`, dB under the limit
+    double SplPeakLimit = 0.0;     // `SPL Peak Limit`, LCpeak dB(C); 0: none
+    double SplMaxLimit = 0.0;      // `SPL Max Limit`, LAFmax dB(A); 0: none
     std::string SplStatistics = "10,50,90";  // `SPL Statistics`: the LN shown
     double SplCriterion = 85.0;              // `SPL Criterion`, dB(A) of 100 % dose
     int32_t SplExchangeRate = 3;             // `SPL Exchange Rate`: 3 or 5 dB

@@ -76,6 +76,10 @@ void ReadSoundLevelSettings(ISettingsKey& key, TMeterSettings& s) {
     }
     s.SplFixedWindows = ReadBool(key, "SPL Fixed Windows").value_or(d.SplFixedWindows);
     s.SplLimitFill = ReadBool(key, "SPL Limit Fill").value_or(d.SplLimitFill);
+    s.SplBigFigure = ReadInt(key, "SPL Big Figure").value_or(d.SplBigFigure);
+    if (s.SplBigFigure < 0 || s.SplBigFigure >= kSplBigFigureCount) {
+        s.SplBigFigure = d.SplBigFigure;
+    }
     s.SplWarnMargin = ReadDouble(key, "SPL Warning Margin").value_or(d.SplWarnMargin);
     if (!(s.SplWarnMargin >= 0.0 && s.SplWarnMargin <= kWidestSplWarnMargin)) {
         s.SplWarnMargin = d.SplWarnMargin;
@@ -115,6 +119,7 @@ void WriteSoundLevelSettings(const std::function<void(const char*, const StoredV
     write("SPL Minutes", IntValue(s.SplMinutes));
     write("SPL Fixed Windows", BoolValue(s.SplFixedWindows));
     write("SPL Limit Fill", BoolValue(s.SplLimitFill));
+    write("SPL Big Figure", IntValue(s.SplBigFigure));
     write("SPL Warning Margin", DoubleValue(s.SplWarnMargin));
     write("SPL Peak Limit", DoubleValue(s.SplPeakLimit));
     write("SPL Max Limit", DoubleValue(s.SplMaxLimit));

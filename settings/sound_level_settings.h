@@ -17,6 +17,13 @@ namespace tarnwick {
 // The times T a limit and the rolling LAeq may take, in minutes.
 inline constexpr int32_t kSplMinutesChoices[] = {1, 5, 15, 30, 60};
 
+// The figures the Sound Level window may show largest, in the order of the
+// stored `SPL Big Figure`: the F- and S-weighted A level, the F-weighted C
+// and Z levels, the rolling LAeq,T and LCeq,T, and the LCpeak of the last
+// second.
+enum class SplBigFigure : int32_t { kLaf, kLas, kLcf, kLzf, kLaeqT, kLceqT, kLcpeak };
+inline constexpr int32_t kSplBigFigureCount = 7;
+
 // The ranges the settings keep to; a stored value outside its range reads as
 // the default. A sensitivity beyond its range is no microphone on any
 // interface; a limit beyond its range no sound level anyone regulates.

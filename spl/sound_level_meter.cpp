@@ -161,6 +161,8 @@ void SoundLevelMeter::Measure(size_t count) {
     SoundLevelSums s = pending_;
     double f = fMeanSquare_;
     double slow = sMeanSquare_;
+    double fc = fcMeanSquare_;
+    double fz = fzMeanSquare_;
     const double kf = fCoefficient_;
     const double ks = sCoefficient_;
     // Samples from these on count towards the maxima and the minimum.
@@ -212,6 +214,8 @@ void SoundLevelMeter::Measure(size_t count) {
         }
         f += kf * (ea - f);
         slow += ks * (ea - slow);
+        fc += kf * (ec - fc);
+        fz += kf * (ez - fz);
         if (i >= maxFrom) {
             s.fMax = std::max(s.fMax, f);
             s.sMax = std::max(s.sMax, slow);
@@ -234,6 +238,8 @@ void SoundLevelMeter::Measure(size_t count) {
     sliceSamples_ += count;
     fMeanSquare_ = f < kMeanSquareFloor ? 0.0 : f;
     sMeanSquare_ = slow < kMeanSquareFloor ? 0.0 : slow;
+    fcMeanSquare_ = fc < kMeanSquareFloor ? 0.0 : fc;
+    fzMeanSquare_ = fz < kMeanSquareFloor ? 0.0 : fz;
 }
 
 void SoundLevelMeter::Feed(size_t count) {
@@ -455,6 +461,8 @@ void SoundLevelMeter::StartStream() {
     }
     fMeanSquare_ = 0.0;
     sMeanSquare_ = 0.0;
+    fcMeanSquare_ = 0.0;
+    fzMeanSquare_ = 0.0;
     streamStart_ = frame_;
     // The oversampled tail of the last stream is dropped with the
     // resampler's state: the seconds waiting for it have all they will get.
@@ -520,6 +528,14 @@ double SoundLevelMeter::Laf() const {
 
 double SoundLevelMeter::Las() const {
     return MeanSquareToDb(sMeanSquare_, sensitivityDb_);
+}
+
+double SoundLevelMeter::Lcf() const {
+    return MeanSquareToDb(fcMeanSquare_, sensitivityDb_);
+}
+
+double SoundLevelMeter::Lzf() const {
+    return MeanSquareToDb(fzMeanSquare_, sensitivityDb_);
 }
 
 }  // namespace tarnwick

@@ -162,9 +162,11 @@ public:
     // exchange rate `exchangeRateDb`, 3 or 5 (the dose is NaN for any other).
     ExposureFigures TestExposure(double criterionDb, int exchangeRateDb) const;
 
-    // The F- and S-weighted A level now.
+    // The F- and S-weighted A level now, and the F-weighted C and Z levels.
     double Laf() const;
     double Las() const;
+    double Lcf() const;
+    double Lzf() const;
 
     // Since the meter was made, never restarted, as monitoring counters
     // need them: the A-weighted sound exposure in Pa^2 s, and the seconds
@@ -213,6 +215,8 @@ private:
     PeakOversampler oversampler_;
     double fMeanSquare_ = 0.0;
     double sMeanSquare_ = 0.0;
+    double fcMeanSquare_ = 0.0;
+    double fzMeanSquare_ = 0.0;
 
     // Frames since the meter was made, and where the current stretches began.
     uint64_t frame_ = 0;

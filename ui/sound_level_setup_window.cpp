@@ -114,6 +114,12 @@ TSoundLevelSetupWindow::TSoundLevelSetupWindow(TSoundLevelDialog& model, MeterAp
     form->addRow("LAF&max limit, dB(A)", maxLimit_);
     statistics_ = Field("Statistical levels LN, percent", 160);
     form->addRow("S&tatistical levels, %", statistics_);
+    // The T of the rolling figures is the limit's.
+    bigFigure_ = new QComboBox;
+    for (const char* name : {"LAF", "LAS", "LCF", "LZF", "LAeq,T", "LCeq,T", "LCpeak"}) {
+        bigFigure_->addItem(name);
+    }
+    form->addRow("&Big figure", bigFigure_);
     criterion_ = Field("Exposure criterion, dB(A) of a 100 % dose");
     form->addRow("&Exposure criterion, dB(A)", criterion_);
     exchangeRate_ = new QComboBox;
@@ -160,6 +166,7 @@ void TSoundLevelSetupWindow::ToControls() {
     rolling_->setChecked(!c.FixedWindows);
     fixed_->setChecked(c.FixedWindows);
     limitFill_->setChecked(c.LimitFill);
+    bigFigure_->setCurrentIndex(c.BigFigure);
     margin_->setText(Text(c.WarnMargin));
     peakLimit_->setText(Text(c.PeakLimit));
     maxLimit_->setText(Text(c.MaxLimit));
@@ -176,6 +183,7 @@ void TSoundLevelSetupWindow::FromControls() {
     c.MinutesIndex = minutes_->currentIndex();
     c.FixedWindows = fixed_->isChecked();
     c.LimitFill = limitFill_->isChecked();
+    c.BigFigure = bigFigure_->currentIndex();
     c.WarnMargin = margin_->text().toStdString();
     c.PeakLimit = peakLimit_->text().toStdString();
     c.MaxLimit = maxLimit_->text().toStdString();

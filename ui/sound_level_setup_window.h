@@ -53,6 +53,7 @@ private:
     QRadioButton* rolling_;
     QRadioButton* fixed_;
     QCheckBox* limitFill_;
+    QComboBox* bigFigure_;
     QLineEdit* margin_;
     QLineEdit* peakLimit_;
     QLineEdit* maxLimit_;

@@ -166,7 +166,8 @@ void TSoundLevelWindow::Paint(QPainter& painter, const TSoundLevelViewState& s) 
     const QRect rolling(laeq.right() + 1 + kGap, kGap, sideWidth, top);
     const int bigPixels = std::min((top - captionPixels) * 60 / 100, lafWidth * 30 / 100);
     const int midPixels = std::min((top - captionPixels) * 38 / 100, sideWidth * 26 / 100);
-    Figure(painter, laf, "LAF  " + Q(s.unit), Q(s.laf), figure, captionPixels, bigPixels);
+    Figure(painter, laf, Q(s.bigCaption) + "  " + Q(s.unit), Q(s.big), figure, captionPixels,
+           bigPixels);
     Figure(painter, laeq, "LAeq  " + Q(s.unit), Q(s.laeq), figure, captionPixels, midPixels);
     Figure(painter, rolling, Q(s.rollingCaption), Q(s.rolling), figure, captionPixels, midPixels);
     // The limit's light in the corner of its figure.

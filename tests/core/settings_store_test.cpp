@@ -320,6 +320,7 @@ TEST_F(SettingsStoreTest, WritersStoreTheirNamesInOrderAsTheySpellThem) {
                                                            "SPL Minutes",
                                                            "SPL Fixed Windows",
                                                            "SPL Limit Fill",
+                                                           "SPL Big Figure",
                                                            "SPL Warning Margin",
                                                            "SPL Peak Limit",
                                                            "SPL Max Limit",

@@ -27,7 +27,7 @@ const std::string kInput = "Built-in Audio Analog Stereo";
 // A 1 kHz sine in both channels, block after block, its phase running on.
 class Tone {
 public:
-    explicit Tone(fakes::AppHarness& h) : h_(h) {}
+    explicit Tone(fakes::AppHarness& h, double hz = 1000.0) : h_(h), hz_(hz) {}
 
     // Blocks of the tone at `db` re a full-scale sine for `seconds`, or
     // while `until` holds; with `clipAt`, that frame is at full scale.
@@ -43,7 +43,7 @@ public:
                 const auto s = static_cast<int16_t>(
                     n == clipAt
                         ? 32767
-                        : std::lround(amplitude * std::sin(2.0 * std::numbers::pi * 1000.0 *
+                        : std::lround(amplitude * std::sin(2.0 * std::numbers::pi * hz_ *
                                                            static_cast<double>(n) / kSampleRate)));
                 return fakes::Frame{s, s};
             });
@@ -54,6 +54,7 @@ public:
 
 private:
     fakes::AppHarness& h_;
+    double hz_;
     int64_t frame_ = 0;
 };
 
@@ -193,6 +194,43 @@ TEST(SoundLevelDesktop, SetupEntriesAreTakenOrKeptWithTheReason) {
     EXPECT_EQ(ParseCalibrationHistory(h.files.contents[kHistory]).records.size(), 1u);
 }
 
+// The window's big figure is the one the settings choose: on a 63 Hz tone at
+// -20 dBFS each reads the tone through its own weighting (IEC 61672-1 Table 3:
+// A -26.2 dB, C -0.8 dB), the peak 3 dB above the C-weighted level.
+TEST(SoundLevelDesktop, TheBigFigureIsTheChosenOne) {
+    constexpr double kA = -26.2;
+    constexpr double kC = -0.8;
+    constexpr double kPeak = 3.0;
+    const struct {
+        SplBigFigure figure;
+        const char* caption;
+        double reads;
+    } figures[] = {
+        {SplBigFigure::kLaf, "LAF", -20.0 + kA},
+        {SplBigFigure::kLas, "LAS", -20.0 + kA},
+        {SplBigFigure::kLcf, "LCF", -20.0 + kC},
+        {SplBigFigure::kLzf, "LZF", -20.0},
+        {SplBigFigure::kLaeqT, "LAeq,15min", -20.0 + kA},
+        {SplBigFigure::kLceqT, "LCeq,15min", -20.0 + kC},
+        {SplBigFigure::kLcpeak, "LCpeak", -20.0 + kC + kPeak},
+    };
+    for (const auto& f : figures) {
+        fakes::AppHarness h;
+        TMeterSettings stored = fakes::PlainLevelSettings();
+        stored.SplBigFigure = static_cast<int32_t>(f.figure);
+        h.Create(stored);
+        std::string error;
+        ASSERT_TRUE(h.app.MeasureSoundLevel(kSampleRate, 2, true, error)) << error;
+        TSoundLevelView view(h.app, U'.');
+        Tone(h, 63.0).Play(-20.0, 6.0);
+        const TSoundLevelViewState& s = view.Update();
+        EXPECT_EQ(s.bigCaption, f.caption);
+        EXPECT_NEAR(std::stod(s.big), f.reads, 0.3) << f.caption;
+        EXPECT_EQ(s.description.rfind(std::string(f.caption) + " " + s.big, 0), 0u)
+            << s.description;
+    }
+}
+
 TEST(SoundLevelDesktop, TheWindowShowsLiveFiguresOnlyWhileTheInputDelivers) {
     fakes::AppHarness h;
     h.app.KeepCalibrationHistoryIn(kHistory);
@@ -214,7 +252,7 @@ TEST(SoundLevelDesktop, TheWindowShowsLiveFiguresOnlyWhileTheInputDelivers) {
     EXPECT_TRUE(s.live);
     EXPECT_EQ(s.calibration, kUncalibratedText);
     EXPECT_EQ(s.unit, "dBFS");
-    EXPECT_NEAR(std::stod(s.laf), -26.0, 0.1);
+    EXPECT_NEAR(std::stod(s.big), -26.0, 0.1);
     EXPECT_EQ(s.readings.back().figure, kNoLevelText) << "a dose needs a calibration";
     ASSERT_EQ(s.graphPoints.size(), 3u);
     EXPECT_NEAR(s.graphPoints[1], -26.0, 0.1);
@@ -222,7 +260,7 @@ TEST(SoundLevelDesktop, TheWindowShowsLiveFiguresOnlyWhileTheInputDelivers) {
     h.app.EnterSensitivity(120.0);
     s = view.Update();
     EXPECT_EQ(s.calibration, "Sensitivity 120.00 dB, entered 08/12/2026");
-    EXPECT_NEAR(std::stod(s.laf), 94.0, 0.1);
+    EXPECT_NEAR(std::stod(s.big), 94.0, 0.1);
     EXPECT_NEAR(s.graphPoints[1], 94.0, 0.1) << "the whole test moves with the sensitivity";
     Tone(h).Play(-26.0, 1.0);
     // 94 dB against 90 dB: within the first 15 minutes a warning, as a
@@ -239,7 +277,7 @@ TEST(SoundLevelDesktop, TheWindowShowsLiveFiguresOnlyWhileTheInputDelivers) {
     s = view.Update();
     EXPECT_FALSE(s.live);
     EXPECT_EQ(s.liveText, kNoInputText);
-    EXPECT_EQ(s.laf, kNoLevelText);
+    EXPECT_EQ(s.big, kNoLevelText);
     EXPECT_EQ(s.light, LimitLight::kOff);
     EXPECT_FALSE(s.lightFrame) << "no frame of a light that is off";
     EXPECT_TRUE(s.prediction.empty());
