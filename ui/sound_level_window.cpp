@@ -227,9 +227,28 @@ void TSoundLevelWindow::Paint(QPainter& painter, const TSoundLevelViewState& s) 
     y += lineHeight + kGap / 2;
 
     const QRect graph(kGap, y, w - 2 * kGap, h - y - kGap);
-    if (graph.height() > 4 * lineHeight) {
-        PaintGraph(painter, graph, s);
+    if (graph.height() <= 4 * lineHeight) {
+        return;
     }
+    // The graph of the whole test is kept as a picture and drawn again only
+    // when what it shows changes, about once a second; the figures above it
+    // change ten times as often.
+    GraphShown shown{graph.size(),   s.graphPoints,
+                     s.graphSeconds, s.graphSecondsPerPoint,
+                     s.limitLine,    s.graphTop,
+                     s.graphBottom,  s.live,
+                     s.unit,         painter.device()->devicePixelRatioF()};
+    if (graphImage_.isNull() || !(shown == graphShown_)) {
+        graphImage_ = QImage(graph.size() * shown.scale, QImage::Format_ARGB32_Premultiplied);
+        graphImage_.setDevicePixelRatio(shown.scale);
+        graphImage_.fill(ColourFromBgr(kWindowColour));
+        QPainter graphPainter(&graphImage_);
+        graphPainter.setRenderHint(QPainter::Antialiasing);
+        graphPainter.setRenderHint(QPainter::TextAntialiasing);
+        PaintGraph(graphPainter, QRect(QPoint(0, 0), graph.size()), s);
+        graphShown_ = std::move(shown);
+    }
+    painter.drawImage(graph.topLeft(), graphImage_);
 }
 
 void TSoundLevelWindow::PaintGraph(QPainter& painter, const QRect& box,

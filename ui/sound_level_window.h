@@ -11,8 +11,13 @@
 // most once a second.
 
 #include <QElapsedTimer>
+#include <QImage>
+#include <QSize>
 #include <QWidget>
 #include <functional>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "app/sound_level_view.h"
 #include "ui/meter_description.h"
@@ -51,6 +56,23 @@ private:
     std::function<void()> onClosed_;
     OuterGeometry geometry_;
     TSoundLevelViewState painted_;
+    // What the graph's picture shows, so that it is drawn again only when
+    // that changes.
+    struct GraphShown {
+        QSize size;
+        std::vector<double> points;
+        size_t seconds = 0;
+        size_t secondsPerPoint = 1;
+        std::optional<double> limitLine;
+        double top = 0.0;
+        double bottom = 0.0;
+        bool live = false;
+        std::string unit;
+        qreal scale = 1.0;
+        bool operator==(const GraphShown&) const = default;
+    };
+    GraphShown graphShown_;
+    QImage graphImage_;
     QElapsedTimer sinceUpdate_;
     static constexpr int kDescriptionIntervalMs = 1000;
     DescriptionPacer description_{kDescriptionIntervalMs};
