@@ -6,6 +6,13 @@
 #     read from /proc (user + system time of every thread);
 #   - how often the meter picture was repainted, against the screen's rate.
 #
+#   - a venue's show: a test on a private PulseAudio source for VENUE_SECONDS
+#     (default 300), the main window alone and then with the Loudness, Sound
+#     Level and numeric windows open, beside `ffmpeg -af ebur128=peak=true` on
+#     the same source; the CPU of the first and of the last minute, and ours
+#     against ffmpeg's (targets: main window alone 0.5 %, all windows no more
+#     than ffmpeg, the last minute no more than the first).
+#
 # Usage: desktop_program.sh BUILD_DIR [SECONDS]
 set -euo pipefail
 source "$(dirname "$0")/../tests/e2e/virtual_screen.sh"
@@ -36,6 +43,10 @@ launch() {
     local home=$work/$1
     mkdir -p "$home"
     new_user_environment "$home"
+    # The private sound server, where a run has one.
+    if [ -n "${venue_server:-}" ]; then
+        export PULSE_SERVER=$venue_server
+    fi
     if [ -n "$2" ]; then
         mkdir -p "$XDG_CONFIG_HOME/Hollowden"
         printf '%s\n' "$2" >"$XDG_CONFIG_HOME/Hollowden/Tarnwick.reg"
@@ -110,3 +121,59 @@ measure "sweep-1s" 'Windows Registry Editor Version 5.00
 
 [HKEY_CURRENT_USER\Software\Hollowden\Tarnwick]
 "Sweep"=hex:00,00,00,00,00,00,f0,3f'
+
+# A test on the private server's source "venue" for VENUE_SECONDS, beside
+# ffmpeg's loudness meter on the same source: the CPU share of both over the
+# first and the last minute.
+measure_beside_ffmpeg() {
+    local name=$1 settings=$2 total=${VENUE_SECONDS:-300} window peer
+    launch "$name" "$settings"
+    window=$(meter_window) || { echo "$name: no window"; exit 1; }
+    xdotool windowfocus --sync "$window" 2>/dev/null || true
+    xdotool key --window "$window" space
+    ffmpeg -nostats -hide_banner -f pulse -i venue -af ebur128=peak=true -f null - \
+        >"$work/$name/ffmpeg.log" 2>&1 &
+    peer=$!
+    sleep 5  # past start-up, both measuring
+    local ours0 peer0 ours1 peer1 ours2 peer2 ours3 peer3
+    ours0=$(cpu_ticks "$program_pid")
+    peer0=$(cpu_ticks "$peer")
+    sleep 60
+    ours1=$(cpu_ticks "$program_pid")
+    peer1=$(cpu_ticks "$peer")
+    sleep $((total - 120))
+    ours2=$(cpu_ticks "$program_pid")
+    peer2=$(cpu_ticks "$peer")
+    sleep 60
+    ours3=$(cpu_ticks "$program_pid")
+    peer3=$(cpu_ticks "$peer")
+    kill "$peer" 2>/dev/null || true
+    wait "$peer" 2>/dev/null || true
+    stop
+    awk -v name="$name" -v hz="$ticks_per_second" -v o1=$((ours1 - ours0)) \
+        -v p1=$((peer1 - peer0)) -v o2=$((ours3 - ours2)) -v p2=$((peer3 - peer2)) 'BEGIN {
+            printf "%-18s first minute: ours %.2f %%, ffmpeg %.2f %% of one core\n",
+                name, 100 * o1 / hz / 60, 100 * p1 / hz / 60
+            printf "%-18s last minute:  ours %.2f %%, ffmpeg %.2f %%; ours against ffmpeg %.2f;" \
+                " last minute against the first %.2f\n", "", 100 * o2 / hz / 60,
+                100 * p2 / hz / 60, (p2 > 0 ? o2 / p2 : 0), (o1 > 0 ? o2 / o1 : 0)
+        }'
+}
+
+if command -v ffmpeg >/dev/null && start_sound_server; then
+    venue_server=$PULSE_SERVER
+    pactl load-module module-sine-source source_name=venue rate=48000 frequency=440 \
+        source_properties=device.description=VenueMic >/dev/null
+    echo "== a show on a PulseAudio source, ${VENUE_SECONDS:-300} s, beside ffmpeg's EBU R 128 meter"
+    header='Windows Registry Editor Version 5.00
+
+[HKEY_CURRENT_USER\Software\Hollowden\Tarnwick]
+"Device Name"="VenueMic"'
+    measure_beside_ffmpeg "venue-main" "$header"
+    measure_beside_ffmpeg "venue-all-windows" "$header
+\"BigNumbers\"=dword:00000001
+\"Loudness Window\"=dword:00000001
+\"SPL Window\"=dword:00000001"
+else
+    echo "no ffmpeg or PulseAudio here: the show beside ffmpeg was not measured"
+fi

@@ -79,6 +79,21 @@ expect_stacked_above() {
     opened=$((opened + 1))
 }
 
+# Sends key $1 to the main window until a window titled $2 is active, three
+# times at most: just after the window manager has activated the main window,
+# the toolkit may not yet have the focus, and a key sent then goes nowhere.
+key_for() {
+    local tries
+    for tries in 1 2 3; do
+        xdotool key --window "$main" "$1"
+        for _ in $(seq 30); do
+            [ "$(title_of "$(active_window)")" = "$2" ] && return 0
+            sleep 0.1
+        done
+    done
+    return 0  # expect_on_top says what is wrong
+}
+
 # Checks that the dialog titled $1 is active and stacked above every window
 # given after it.
 expect_on_top() {
@@ -203,7 +218,7 @@ menu_item "$main" View 170 4
 numeric=$(window_titled "Peak Level dB") || fail "the numeric window did not open"
 xdotool windowactivate --sync "$main"
 
-xdotool key --window "$main" s
+key_for s "Save As"
 expect_on_top "Save As" "$main" "$numeric"
 close_dialog "Save As"
 
@@ -219,7 +234,7 @@ close_dialog "the folder dialog"
 
 # A message: the snapshot folder is gone when C takes a picture.
 rm -rf "$HOME/Documents/Tarnwick"
-xdotool key --window "$main" c
+key_for c " Calvenor"
 expect_on_top " Calvenor" "$main" "$numeric"
 close_dialog " Calvenor"
 
@@ -265,13 +280,13 @@ if stacking_list | grep -q ' — '; then
 fi
 
 # SIGTERM while a message stands open...
-xdotool key --window "$main" c
+key_for c " Calvenor"
 expect_on_top " Calvenor" "$main"
 expect_end_on_sigterm "with a message open"
 
 # ... and while the Save As dialog is open.
 start_program
-xdotool key --window "$main" s
+key_for s "Save As"
 expect_on_top "Save As" "$main"
 expect_end_on_sigterm "with the Save As dialog open"
 
