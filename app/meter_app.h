@@ -206,15 +206,18 @@ public:
     // Null while sound level is not measured.
     const SoundLevelMeter* SoundLevel() const { return soundLevel_.get(); }
     SoundLevelMeter* SoundLevel() { return soundLevel_.get(); }
-    // The limit of the settings; null without one (SplLimit 0).
-    const LevelLimit* SoundLevelLimit() const { return soundLevelLimit_.get(); }
+    // The limits of the settings: on LAeq (with the LCpeak and LAFmax
+    // criteria), null without one (SplLimit 0); on LCeq, null without one
+    // (SplCLimit 0).
+    const LevelLimit* SoundLevelLimit() const { return soundLevelLimit_.limit.get(); }
+    const LevelLimit* SoundLevelLimitC() const { return soundLevelLimitC_.limit.get(); }
     // The sound level settings changed (the setup dialog, a calibration, the
     // input): they apply from now. A new channel starts the figures afresh.
     void ApplySoundLevelSettings();
-    // Told of every second of sound level, with the limit's change of state
-    // in that second, if any. Null: nobody is told.
+    // Told of every second of sound level, with the limits' changes of state
+    // in that second. Null: nobody is told.
     void SetSoundLevelObserver(
-        std::function<void(const SoundLevelSecond&, const std::optional<LimitEvent>&)> observer) {
+        std::function<void(const SoundLevelSecond&, const LimitEvents&)> observer) {
         soundLevelObserver_ = std::move(observer);
     }
     // The sensitivity stored for input `name`, if it was ever calibrated.
@@ -500,15 +503,23 @@ private:
     std::unique_ptr<LoudnessMeter> loudness_;
     bool loudnessFromBlocks_ = false;
     std::unique_ptr<SoundLevelMeter> soundLevel_;
-    std::unique_ptr<LevelLimit> soundLevelLimit_;
-    LimitSetup soundLevelLimitSetup_;          // of soundLevelLimit_
-    double soundLevelLimitSensitivity_ = 0.0;  // the sensitivity it was made at
+    // A limit of the settings, with what it was made for: its window holds
+    // levels at the sensitivity they were measured at.
+    struct HeldLimit {
+        std::unique_ptr<LevelLimit> limit;
+        LimitSetup setup;
+        double sensitivity = 0.0;
+    };
+    // Keeps `held` for `setup` (none: no limit), made anew only when the
+    // setup or the sensitivity changed.
+    void HoldLimit(HeldLimit& held, const std::optional<LimitSetup>& setup);
+    HeldLimit soundLevelLimit_;   // on LAeq, with the LCpeak and LAFmax criteria
+    HeldLimit soundLevelLimitC_;  // on LCeq
     bool soundLevelFromBlocks_ = false;
     unsigned long soundLevelRate_ = 0;
     unsigned soundLevelChannels_ = 2;
     int32_t soundLevelChannel_ = 0;  // the channel the meter was made for
-    std::function<void(const SoundLevelSecond&, const std::optional<LimitEvent>&)>
-        soundLevelObserver_;
+    std::function<void(const SoundLevelSecond&, const LimitEvents&)> soundLevelObserver_;
     std::string snapshotFolder_;  // ends in a separator; not kept between runs
     std::string calibrationHistoryPath_;
     std::unique_ptr<CalibrationCapture> calibration_;  // null unless one is under way

@@ -38,40 +38,53 @@ bool MeterApp::MeasureSoundLevel(unsigned long sampleRate, unsigned channels, bo
     soundLevelChannel_ = settings_.SplChannel;
     soundLevel_->SetSecondObserver(
         [this](const SoundLevelSecond& second) { SoundLevelSecondDone(second); });
-    soundLevelLimit_.reset();  // a new meter: its limit starts with it
+    // A new meter: its limits start with it.
+    soundLevelLimit_.limit.reset();
+    soundLevelLimitC_.limit.reset();
     MakeSoundLevelLimit();
     return true;
 }
 
 void MeterApp::MakeSoundLevelLimit() {
-    if (settings_.SplLimit <= 0.0) {
-        soundLevelLimit_.reset();
-        return;
+    std::optional<LimitSetup> a;
+    if (settings_.SplLimit > 0.0) {
+        a.emplace();
+        a->limitDb = settings_.SplLimit;
+        a->minutes = settings_.SplMinutes;
+        a->window = settings_.SplFixedWindows ? LimitWindow::kFixed : LimitWindow::kRolling;
+        a->warnMarginDb = settings_.SplWarnMargin;
+        if (settings_.SplPeakLimit > 0.0) {
+            a->lcpeakLimitDb = settings_.SplPeakLimit;
+        }
+        if (settings_.SplMaxLimit > 0.0) {
+            a->lafmaxLimitDb = settings_.SplMaxLimit;
+        }
     }
-    LimitSetup setup;
-    setup.limitDb = settings_.SplLimit;
-    setup.minutes = settings_.SplMinutes;
-    setup.window = settings_.SplFixedWindows ? LimitWindow::kFixed : LimitWindow::kRolling;
-    setup.warnMarginDb = settings_.SplWarnMargin;
-    if (settings_.SplPeakLimit > 0.0) {
-        setup.lcpeakLimitDb = settings_.SplPeakLimit;
+    std::optional<LimitSetup> c;
+    if (settings_.SplCLimit > 0.0) {
+        c.emplace();
+        c->limitDb = settings_.SplCLimit;
+        c->weighting = LimitWeighting::kC;
+        c->minutes = settings_.SplCMinutes;
+        c->window = settings_.SplFixedWindows ? LimitWindow::kFixed : LimitWindow::kRolling;
+        c->warnMarginDb = settings_.SplCWarnMargin;
     }
-    if (settings_.SplMaxLimit > 0.0) {
-        setup.lafmaxLimitDb = settings_.SplMaxLimit;
-    }
-    // The limit's window holds levels at the sensitivity they were measured
-    // at; it starts again only for a new limit or a new sensitivity, never
-    // because the settings were confirmed unchanged.
+    HoldLimit(soundLevelLimit_, a);
+    HoldLimit(soundLevelLimitC_, c);
+}
+
+void MeterApp::HoldLimit(HeldLimit& held, const std::optional<LimitSetup>& setup) {
+    // The window starts again only for a new limit or a new sensitivity,
+    // never because the settings were confirmed unchanged.
     const double sensitivity = settings_.SplSensitivity.value_or(0.0);
-    if (soundLevelLimit_ != nullptr && setup == soundLevelLimitSetup_ &&
-        sensitivity == soundLevelLimitSensitivity_) {
+    if (setup && held.limit != nullptr && *setup == held.setup && sensitivity == held.sensitivity) {
         return;
     }
-    soundLevelLimit_.reset();
-    if (LevelLimit::SetupError(setup).empty()) {
-        soundLevelLimit_ = std::make_unique<LevelLimit>(setup);
-        soundLevelLimitSetup_ = setup;
-        soundLevelLimitSensitivity_ = sensitivity;
+    held.limit.reset();
+    if (setup && LevelLimit::SetupError(*setup).empty()) {
+        held.limit = std::make_unique<LevelLimit>(*setup);
+        held.setup = *setup;
+        held.sensitivity = sensitivity;
     }
 }
 
@@ -100,12 +113,16 @@ bool MeterApp::SoundLevelLive() {
 }
 
 void MeterApp::SoundLevelSecondDone(const SoundLevelSecond& second) {
-    std::optional<LimitEvent> event;
-    if (soundLevelLimit_ != nullptr) {
-        event = soundLevelLimit_->AddSecond(second, ports_.clock.Now());
+    LimitEvents events;
+    const LocalDateTime end = ports_.clock.Now();
+    if (soundLevelLimit_.limit != nullptr) {
+        events.a = soundLevelLimit_.limit->AddSecond(second, end);
+    }
+    if (soundLevelLimitC_.limit != nullptr) {
+        events.c = soundLevelLimitC_.limit->AddSecond(second, end);
     }
     if (soundLevelObserver_) {
-        soundLevelObserver_(second, event);
+        soundLevelObserver_(second, events);
     }
 }
 

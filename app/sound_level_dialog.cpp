@@ -31,6 +31,8 @@ constexpr FieldRule kLimitRule = {"Limit", kLowestSplLimit, kHighestSplLimit, "d
 constexpr FieldRule kMarginRule = {"Warning margin", 0.0, kWidestSplWarnMargin, "dB", false};
 constexpr FieldRule kPeakRule = {"LCpeak limit", kLowestSplLimit, kHighestSplLimit, "dB", true};
 constexpr FieldRule kMaxRule = {"LAFmax limit", kLowestSplLimit, kHighestSplLimit, "dB", true};
+constexpr FieldRule kCLimitRule = {"C limit", kLowestSplLimit, kHighestSplLimit, "dB", true};
+constexpr FieldRule kCMarginRule = {"C warning margin", 0.0, kWidestSplWarnMargin, "dB", false};
 constexpr FieldRule kCriterionRule = {"Criterion", kLowestSplCriterion, kHighestSplCriterion, "dB",
                                       false};
 
@@ -47,6 +49,20 @@ bool SaysNone(const std::string& text) {
     std::transform(lower.begin(), lower.end(), lower.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return lower.empty() || lower == "none";
+}
+
+// The choice of kSplMinutesChoices that `minutes` is; 15 min for another.
+int32_t MinutesIndexOf(int32_t minutes) {
+    const auto* choice =
+        std::find(std::begin(kSplMinutesChoices), std::end(kSplMinutesChoices), minutes);
+    return choice != std::end(kSplMinutesChoices)
+               ? static_cast<int32_t>(choice - std::begin(kSplMinutesChoices))
+               : 2;
+}
+
+int32_t MinutesOfIndex(int32_t index) {
+    return kSplMinutesChoices[std::clamp<size_t>(static_cast<size_t>(index), 0,
+                                                 std::size(kSplMinutesChoices) - 1)];
 }
 
 // A limit setting holds 0 for none.
@@ -82,17 +98,16 @@ void TSoundLevelDialog::FormShow() {
         return setting > 0.0 ? Number(setting, kLevelDecimals) : std::string();
     };
     c.Limit = level(s.SplLimit);
-    const auto* minutes =
-        std::find(std::begin(kSplMinutesChoices), std::end(kSplMinutesChoices), s.SplMinutes);
-    c.MinutesIndex = minutes != std::end(kSplMinutesChoices)
-                         ? static_cast<int32_t>(minutes - std::begin(kSplMinutesChoices))
-                         : 2;
+    c.MinutesIndex = MinutesIndexOf(s.SplMinutes);
     c.FixedWindows = s.SplFixedWindows;
     c.LimitFill = s.SplLimitFill;
     c.BigFigure = s.SplBigFigure;
     c.WarnMargin = Number(s.SplWarnMargin, kLevelDecimals);
     c.PeakLimit = level(s.SplPeakLimit);
     c.MaxLimit = level(s.SplMaxLimit);
+    c.CLimit = level(s.SplCLimit);
+    c.CMinutesIndex = MinutesIndexOf(s.SplCMinutes);
+    c.CWarnMargin = Number(s.SplCWarnMargin, kLevelDecimals);
     c.Statistics = s.SplStatistics;
     c.Criterion = Number(s.SplCriterion, kLevelDecimals);
     c.ExchangeRate = s.SplExchangeRate == 5 ? 5 : 3;
@@ -136,12 +151,17 @@ void TSoundLevelDialog::OKClick() {
     std::optional<double> peak;
     std::optional<double> max;
     std::optional<double> criterion;
+    std::optional<double> cLimit;
+    std::optional<double> cMargin;
     bool valid =
         take(c.Sensitivity, shown_.Sensitivity, kSensitivityRule, s.SplSensitivity, sensitivity);
     valid = take(c.Limit, shown_.Limit, kLimitRule, LimitOf(s.SplLimit), limit) && valid;
     valid = take(c.WarnMargin, shown_.WarnMargin, kMarginRule, s.SplWarnMargin, margin) && valid;
     valid = take(c.PeakLimit, shown_.PeakLimit, kPeakRule, LimitOf(s.SplPeakLimit), peak) && valid;
     valid = take(c.MaxLimit, shown_.MaxLimit, kMaxRule, LimitOf(s.SplMaxLimit), max) && valid;
+    valid = take(c.CLimit, shown_.CLimit, kCLimitRule, LimitOf(s.SplCLimit), cLimit) && valid;
+    valid =
+        take(c.CWarnMargin, shown_.CWarnMargin, kCMarginRule, s.SplCWarnMargin, cMargin) && valid;
     valid = take(c.Criterion, shown_.Criterion, kCriterionRule, s.SplCriterion, criterion) && valid;
     const std::string statistics = Trimmed(c.Statistics);
     if (!ParseStatisticsList(statistics)) {
@@ -163,14 +183,16 @@ void TSoundLevelDialog::OKClick() {
 
     s.SplChannel = std::clamp(c.Channel, 0, 2);
     s.SplLimit = limit.value_or(0.0);
-    s.SplMinutes = kSplMinutesChoices[std::clamp<size_t>(static_cast<size_t>(c.MinutesIndex), 0,
-                                                         std::size(kSplMinutesChoices) - 1)];
+    s.SplMinutes = MinutesOfIndex(c.MinutesIndex);
     s.SplFixedWindows = c.FixedWindows;
     s.SplLimitFill = c.LimitFill;
     s.SplBigFigure = std::clamp(c.BigFigure, 0, kSplBigFigureCount - 1);
     s.SplWarnMargin = *margin;
     s.SplPeakLimit = peak.value_or(0.0);
     s.SplMaxLimit = max.value_or(0.0);
+    s.SplCLimit = cLimit.value_or(0.0);
+    s.SplCMinutes = MinutesOfIndex(c.CMinutesIndex);
+    s.SplCWarnMargin = *cMargin;
     s.SplStatistics = statistics;
     s.SplCriterion = *criterion;
     s.SplExchangeRate = c.ExchangeRate == 5 ? 5 : 3;

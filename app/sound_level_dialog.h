@@ -2,7 +2,8 @@
 // TSoundLevelDialog: the "Sound Level Setup" dialog without its window. It
 // edits the sound level settings: the channel measured, the input's
 // sensitivity (typed, or measured with a calibrator), the limit with its
-// window and warning margin, the LCpeak and LAFmax limits, the statistical
+// window and warning margin, the LCpeak and LAFmax limits, the limit on LCeq
+// with its own time and margin, the statistical
 // levels shown, and the exposure criterion with its exchange rate.
 //
 // The controls are plain data in `controls()`: the window fills its widgets
@@ -39,14 +40,17 @@ struct TSoundLevelControls {
     std::string Limit;         // dB(A) on LAeq,T; empty: none
     int32_t MinutesIndex = 2;  // into kSplMinutesChoices
     bool FixedWindows = false;
-    bool LimitFill = true;     // the window framed in the limit's light
-    int32_t BigFigure = 0;     // SplBigFigure
-    std::string WarnMargin;    // dB under the limit
-    std::string PeakLimit;     // LCpeak, dB(C); empty: none
-    std::string MaxLimit;      // LAFmax, dB(A); empty: none
-    std::string Statistics;    // the LN shown: "10,50,90"
-    std::string Criterion;     // dB(A) of a 100 % dose
-    int32_t ExchangeRate = 3;  // 3 or 5 dB
+    bool LimitFill = true;      // the window framed in the limit's light
+    int32_t BigFigure = 0;      // SplBigFigure
+    std::string WarnMargin;     // dB under the limit
+    std::string PeakLimit;      // LCpeak, dB(C); empty: none
+    std::string MaxLimit;       // LAFmax, dB(A); empty: none
+    std::string CLimit;         // dB(C) on LCeq,T; empty: none
+    int32_t CMinutesIndex = 2;  // its T, into kSplMinutesChoices
+    std::string CWarnMargin;    // dB under the C limit
+    std::string Statistics;     // the LN shown: "10,50,90"
+    std::string Criterion;      // dB(A) of a 100 % dose
+    int32_t ExchangeRate = 3;   // 3 or 5 dB
 };
 
 class TSoundLevelDialog {

@@ -34,8 +34,8 @@ std::string Duration(double seconds) {
 
 TSoundLevelView::TSoundLevelView(MeterApp& app, char32_t decimalSeparator)
     : app_(app), separator_(decimalSeparator) {
-    app_.SetSoundLevelObserver([this](const SoundLevelSecond& second,
-                                      const std::optional<LimitEvent>&) { SecondDone(second); });
+    app_.SetSoundLevelObserver(
+        [this](const SoundLevelSecond& second, const LimitEvents&) { SecondDone(second); });
 }
 
 TSoundLevelView::~TSoundLevelView() {
@@ -90,28 +90,50 @@ void TSoundLevelView::ShowLimit(const SoundLevelMeter& meter) {
     const TMeterSettings& settings = app_.settings();
     const std::string minutes = std::to_string(settings.SplMinutes) + "min";
     const LevelLimit* limit = app_.SoundLevelLimit();
-    const bool fixed = limit != nullptr && settings.SplFixedWindows;
-    s.rollingCaption = "LAeq," + minutes + (fixed ? " window" : "");
-    s.rolling = Level(fixed ? limit->Status().laeqWindow : meter.RollingLaeq());
+    const LevelLimit* cLimit = app_.SoundLevelLimitC();
+    const bool fixed = settings.SplFixedWindows;
+    s.rollingCaption = "LAeq," + minutes + (limit != nullptr && fixed ? " window" : "");
+    s.rolling = Level(limit != nullptr && fixed ? limit->Status().leqWindow : meter.RollingLaeq());
     s.light = LimitLight::kOff;
     s.lightFrame = false;
+    s.limit = limit == nullptr && cLimit == nullptr ? "No limit" : "";
+    s.cLimit.clear();
     s.prediction.clear();
     s.budget.clear();
     s.limitLine.reset();
-    if (limit == nullptr) {
-        s.limit = "No limit";
-        return;
+    // A light and a forecast of the past would read as the present: while
+    // the figures are not live, only the limits themselves are shown.
+    const auto budget = [&](const LimitStatus& status, const std::string& caption) {
+        return std::isinf(status.budgetDb) && status.budgetDb < 0
+                   ? std::string("No level keeps it under the limit")
+                   : caption + Level(status.budgetDb) + " " + s.unit;
+    };
+    const auto windowEnd = [&](const LevelLimit& l) {
+        return fixed ? ", window ends in " + Duration(l.Status().windowSecondsLeft) : std::string();
+    };
+    LimitState worst = LimitState::kOk;
+    if (limit != nullptr) {
+        s.limitLine = settings.SplLimit;
+        s.limit = "Limit " + Level(settings.SplLimit) + " " + s.unit + windowEnd(*limit);
+        if (s.live) {
+            worst = limit->Status().state;
+            s.prediction = "Predicted " + Level(limit->Status().predictedDb) + " " + s.unit;
+            s.budget = budget(limit->Status(), "Budget ");
+        }
     }
-    s.limitLine = settings.SplLimit;
-    s.limit = "Limit " + Level(settings.SplLimit) + " " + s.unit;
-    if (fixed) {
-        s.limit += ", window ends in " + Duration(limit->Status().windowSecondsLeft);
+    if (cLimit != nullptr) {
+        s.cLimit = "C limit " + Level(settings.SplCLimit) + " " + s.unit + " on LCeq," +
+                   std::to_string(settings.SplCMinutes) + "min" + windowEnd(*cLimit);
+        if (s.live) {
+            worst = std::max(worst, cLimit->Status().state);
+            s.cLimit += ": predicted " + Level(cLimit->Status().predictedDb) + " " + s.unit + ", " +
+                        budget(cLimit->Status(), "budget ");
+        }
     }
     if (!s.live) {
-        return;  // a light and a forecast of the past would read as the present
+        return;
     }
-    const LimitStatus& status = limit->Status();
-    switch (status.state) {
+    switch (worst) {
         case LimitState::kOk:
             s.light = LimitLight::kGreen;
             break;
@@ -123,10 +145,6 @@ void TSoundLevelView::ShowLimit(const SoundLevelMeter& meter) {
             break;
     }
     s.lightFrame = settings.SplLimitFill;
-    s.prediction = "Predicted " + Level(status.predictedDb) + " " + s.unit;
-    s.budget = std::isinf(status.budgetDb) && status.budgetDb < 0
-                   ? "No level keeps it under the limit"
-                   : "Budget " + Level(status.budgetDb) + " " + s.unit;
 }
 
 void TSoundLevelView::ShowBigFigure(const SoundLevelMeter& meter) {

@@ -61,10 +61,13 @@ struct TSoundLevelViewState {
     std::string laeq;            // of the test
     std::string rollingCaption;  // "LAeq,15min", "LAeq,15min window" for fixed windows
     std::string rolling;
-    LimitLight light = LimitLight::kOff;
     // The window is framed in the light's colour, to be seen across a room.
     bool lightFrame = false;
-    std::string limit;       // "Limit 100.0 dB", "No limit"
+    LimitLight light = LimitLight::kOff;  // the worse of the two limits' states
+    std::string limit;                    // "Limit 100.0 dB", "No limit"; empty with only a C limit
+    // "C limit 110.0 dB on LCeq,15min: predicted 104.2 dB, budget 108.0 dB";
+    // empty without a C limit.
+    std::string cLimit;
     std::string prediction;  // "Predicted 98.2 dB"; empty without a limit or while not live
     std::string budget;      // "Budget 96.1 dB"; empty likewise
     // LAFmax, LCpeak, the LN of the settings' list, LEX,8h and the dose.

@@ -29,8 +29,10 @@ void MeterApp::StartStopButtonClick() {
         if (soundLevel_ != nullptr) {
             soundLevel_->RestartTest();
         }
-        if (soundLevelLimit_ != nullptr) {
-            soundLevelLimit_->Restart();
+        for (HeldLimit* held : {&soundLevelLimit_, &soundLevelLimitC_}) {
+            if (held->limit != nullptr) {
+                held->limit->Restart();
+            }
         }
         // The first interval over or under a target is counted from the start,
         // never from a block before it: a stall of the loop just before START

@@ -86,6 +86,15 @@ void ReadSoundLevelSettings(ISettingsKey& key, TMeterSettings& s) {
     }
     s.SplPeakLimit = LimitOrNone(ReadDouble(key, "SPL Peak Limit"), d.SplPeakLimit);
     s.SplMaxLimit = LimitOrNone(ReadDouble(key, "SPL Max Limit"), d.SplMaxLimit);
+    s.SplCLimit = LimitOrNone(ReadDouble(key, "SPL C Limit"), d.SplCLimit);
+    s.SplCMinutes = ReadInt(key, "SPL C Minutes").value_or(d.SplCMinutes);
+    if (!IsMinutesChoice(s.SplCMinutes)) {
+        s.SplCMinutes = d.SplCMinutes;
+    }
+    s.SplCWarnMargin = ReadDouble(key, "SPL C Warning Margin").value_or(d.SplCWarnMargin);
+    if (!(s.SplCWarnMargin >= 0.0 && s.SplCWarnMargin <= kWidestSplWarnMargin)) {
+        s.SplCWarnMargin = d.SplCWarnMargin;
+    }
     const std::string statistics = ReadString(key, "SPL Statistics").value_or("");
     s.SplStatistics = ParseStatisticsList(statistics) ? statistics : d.SplStatistics;
     s.SplCriterion = ReadDouble(key, "SPL Criterion").value_or(d.SplCriterion);
@@ -123,6 +132,9 @@ void WriteSoundLevelSettings(const std::function<void(const char*, const StoredV
     write("SPL Warning Margin", DoubleValue(s.SplWarnMargin));
     write("SPL Peak Limit", DoubleValue(s.SplPeakLimit));
     write("SPL Max Limit", DoubleValue(s.SplMaxLimit));
+    write("SPL C Limit", DoubleValue(s.SplCLimit));
+    write("SPL C Minutes", IntValue(s.SplCMinutes));
+    write("SPL C Warning Margin", DoubleValue(s.SplCWarnMargin));
     write("SPL Statistics", StringValue(s.SplStatistics));
     write("SPL Criterion", DoubleValue(s.SplCriterion));
     write("SPL Exchange Rate", IntValue(s.SplExchangeRate));

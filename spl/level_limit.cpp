@@ -38,6 +38,16 @@ std::string_view LimitStateName(LimitState state) {
     return "ok";
 }
 
+std::optional<LimitState> WorseState(const LevelLimit* a, const LevelLimit* c) {
+    std::optional<LimitState> worse;
+    for (const LevelLimit* limit : {a, c}) {
+        if (limit != nullptr) {
+            worse = std::max(worse.value_or(LimitState::kOk), limit->Status().state);
+        }
+    }
+    return worse;
+}
+
 std::string LevelLimit::SetupError(const LimitSetup& setup) {
     if (!std::isfinite(setup.limitDb)) {
         return "The limit is not a number of dB.";
@@ -87,7 +97,8 @@ double LevelLimit::RecentEnergy(size_t seconds, double& duration) const {
 
 std::optional<LimitEvent> LevelLimit::AddSecond(const SoundLevelSecond& second, LocalDateTime end) {
     const double duration = second.figures.durationS;
-    energy_[next_] = EnergyOf(second.figures.laeq) * duration;
+    const bool cWeighted = setup_.weighting == LimitWeighting::kC;
+    energy_[next_] = EnergyOf(cWeighted ? second.figures.lceq : second.figures.laeq) * duration;
     duration_[next_] = duration;
     next_ = (next_ + 1) % kHistorySeconds;
     count_ = std::min(count_ + 1, kHistorySeconds);
@@ -107,12 +118,12 @@ std::optional<LimitEvent> LevelLimit::AddSecond(const SoundLevelSecond& second, 
     if (setup_.window == LimitWindow::kRolling) {
         const size_t window = static_cast<size_t>(setup_.minutes) * 60;
         if (count_ >= window) {
-            state = StateOf(status_.laeqWindow, setup_.limitDb, setup_.warnMarginDb);
+            state = StateOf(status_.leqWindow, setup_.limitDb, setup_.warnMarginDb);
         } else if (state == LimitState::kLimit && !BreachCertain()) {
             state = LimitState::kWarn;
         }
     }
-    LimitCriterion cause = LimitCriterion::kLaeq;
+    LimitCriterion cause = cWeighted ? LimitCriterion::kLceq : LimitCriterion::kLaeq;
     const auto secondCriterion = [&](const std::optional<double>& limit, double db,
                                      LimitCriterion which) {
         if (limit) {
@@ -143,7 +154,7 @@ void LevelLimit::UpdateRolling(double current) {
     const size_t window = static_cast<size_t>(setup_.minutes) * 60;
     double duration = 0.0;
     const double energy = RecentEnergy(window, duration);
-    status_.laeqWindow = duration > 0.0 ? DbOf(energy / duration) : kNoLevel;
+    status_.leqWindow = duration > 0.0 ? DbOf(energy / duration) : kNoLevel;
     status_.windowSecondsLeft = static_cast<double>(window);
 
     // Over the next k seconds at a steady level, the window holds the newest
@@ -190,7 +201,7 @@ void LevelLimit::UpdateFixed(double current) {
     windowDuration_ += duration_[newest];
     const double left = static_cast<double>(windowEndMs_ - lastEndMs_) / kMsPerSecond;
     status_.windowSecondsLeft = left;
-    status_.laeqWindow = windowDuration_ > 0.0 ? DbOf(windowEnergy_ / windowDuration_) : kNoLevel;
+    status_.leqWindow = windowDuration_ > 0.0 ? DbOf(windowEnergy_ / windowDuration_) : kNoLevel;
     const double span = windowDuration_ + left;
     status_.predictedDb = span > 0.0 ? DbOf((windowEnergy_ + current * left) / span) : kNoLevel;
     // With no time left, the next window starts empty: its budget is the limit.

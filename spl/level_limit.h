@@ -1,8 +1,8 @@
 #pragma once
-// LevelLimit: a noise limit on the A-weighted time average over T minutes, as
-// venues and workplaces are held to (100 dB LAeq,15min; 99 dB(A) over 30 min
-// with 135 dB(C) peak), with a traffic light: ok, warn (within the margin
-// below the limit) and limit.
+// LevelLimit: a noise limit on the A- or C-weighted time average over T
+// minutes, as venues and workplaces are held to (100 dB LAeq,15min; 99 dB(A)
+// over 30 min with 135 dB(C) peak; bass held by a limit on LCeq,15min), with
+// a traffic light: ok, warn (within the margin below the limit) and limit.
 //
 // The window is either rolling (the last T minutes, or the whole test while
 // it is shorter) or fixed and aligned to the clock (T = 15: :00, :15, :30,
@@ -23,9 +23,9 @@
 //     The budget is the steady level for the rest of the window that ends it
 //     exactly at the limit. The part of a window before the test started is
 //     not counted.
-// The current level is the LAeq of the last 10 s. LCpeak and LAFmax limits,
-// when set, are second criteria, each second on its own, with the same
-// margin; the worst criterion sets the state.
+// The current level is the Leq of the last 10 s, in the limit's weighting. LCpeak and LAFmax
+// limits, when set, are second criteria, each second on its own, with the same margin; the worst
+// criterion sets the state.
 //
 // Driven by the meter's seconds and the local time at each second's end; no
 // clock of its own. Memory is fixed: one hour of seconds.
@@ -44,16 +44,19 @@ namespace tarnwick {
 
 enum class LimitState { kOk, kWarn, kLimit };
 enum class LimitWindow { kRolling, kFixed };
+// The weighting of the time average a limit is on.
+enum class LimitWeighting { kA, kC };
 // What set the state: the time average, or a second criterion.
-enum class LimitCriterion { kLaeq, kLcpeak, kLafmax };
+enum class LimitCriterion { kLaeq, kLceq, kLcpeak, kLafmax };
 
 constexpr double kDefaultWarnMarginDb = 3.0;
 constexpr int kLongestLimitMinutes = 60;
 constexpr int kCurrentLevelSeconds = 10;
 
 struct LimitSetup {
-    double limitDb = 100.0;  // dB(A), on LAeq,T
-    int minutes = 15;        // T, 1..kLongestLimitMinutes
+    double limitDb = 100.0;  // dB, on LAeq,T or LCeq,T
+    LimitWeighting weighting = LimitWeighting::kA;
+    int minutes = 15;  // T, 1..kLongestLimitMinutes
     LimitWindow window = LimitWindow::kRolling;
     double warnMarginDb = kDefaultWarnMarginDb;  // >= 0
     std::optional<double> lcpeakLimitDb;         // dB(C)
@@ -64,8 +67,8 @@ struct LimitSetup {
 struct LimitStatus {
     LimitState state = LimitState::kOk;
     LimitCriterion cause = LimitCriterion::kLaeq;
-    // Rolling: the rolling LAeq,T. Fixed: the LAeq of the window so far.
-    double laeqWindow = kNoLevel;
+    // Rolling: the rolling Leq,T. Fixed: the Leq of the window so far.
+    double leqWindow = kNoLevel;
     double predictedDb = kNoLevel;
     // Minus infinity: no level keeps the window under the limit any more.
     double budgetDb = kNoLevel;
@@ -78,6 +81,18 @@ struct LimitEvent {
     LimitState to = LimitState::kOk;
     LimitCriterion cause = LimitCriterion::kLaeq;
 };
+
+class LevelLimit;
+
+// The changes of state in one second of the limits a program holds: the
+// A-weighted one (with its second criteria) and the C-weighted one.
+struct LimitEvents {
+    std::optional<LimitEvent> a;
+    std::optional<LimitEvent> c;
+};
+
+// The worse state of two limits, either of them null; none when both are.
+std::optional<LimitState> WorseState(const LevelLimit* a, const LevelLimit* c);
 
 // "ok", "warn", "limit", as logs write the state.
 std::string_view LimitStateName(LimitState state);

@@ -43,6 +43,14 @@ QLineEdit* Field(const QString& name, int width = kFieldWidth) {
     return field;
 }
 
+QComboBox* MinutesList() {
+    auto* list = new QComboBox;
+    for (const int32_t m : kSplMinutesChoices) {
+        list->addItem(QString("%1 min").arg(m));
+    }
+    return list;
+}
+
 }  // namespace
 
 TSoundLevelSetupWindow::TSoundLevelSetupWindow(TSoundLevelDialog& model, MeterApp& app,
@@ -87,10 +95,7 @@ TSoundLevelSetupWindow::TSoundLevelSetupWindow(TSoundLevelDialog& model, MeterAp
     limitRow->addStretch();
     form->addRow(Caption("&Limit", limit_), limitRow);
     // A list is read out by its caption and its choice.
-    minutes_ = new QComboBox;
-    for (const int32_t m : kSplMinutesChoices) {
-        minutes_->addItem(QString("%1 min").arg(m));
-    }
+    minutes_ = MinutesList();
     form->addRow("Limit time &T", minutes_);
 
     rolling_ = new QRadioButton("&Rolling: the last T minutes");
@@ -112,6 +117,20 @@ TSoundLevelSetupWindow::TSoundLevelSetupWindow(TSoundLevelDialog& model, MeterAp
     form->addRow("LC&peak limit, dB(C)", peakLimit_);
     maxLimit_ = Field("LAFmax limit, dB(A); empty: none");
     form->addRow("LAF&max limit, dB(A)", maxLimit_);
+    // The bass: a limit on LCeq over a time of its own, with its own margin.
+    cLimit_ = Field("C limit on LCeq, dB(C); empty: none");
+    cMinutes_ = MinutesList();
+    cMinutes_->setAccessibleName("C limit time T");
+    cMargin_ = Field("C limit warning margin, dB under the C limit");
+    auto* cLimitRow = new QHBoxLayout;
+    cLimitRow->addWidget(cLimit_);
+    cLimitRow->addWidget(new QLabel("dB(C) on LCeq over"));
+    cLimitRow->addWidget(cMinutes_);
+    cLimitRow->addWidget(new QLabel("warning"));
+    cLimitRow->addWidget(cMargin_);
+    cLimitRow->addWidget(new QLabel("dB under it"));
+    cLimitRow->addStretch();
+    form->addRow(Caption("C limit, LCe&q", cLimit_), cLimitRow);
     statistics_ = Field("Statistical levels LN, percent", 160);
     form->addRow("S&tatistical levels, %", statistics_);
     // The T of the rolling figures is the limit's.
@@ -170,6 +189,9 @@ void TSoundLevelSetupWindow::ToControls() {
     margin_->setText(Text(c.WarnMargin));
     peakLimit_->setText(Text(c.PeakLimit));
     maxLimit_->setText(Text(c.MaxLimit));
+    cLimit_->setText(Text(c.CLimit));
+    cMinutes_->setCurrentIndex(c.CMinutesIndex);
+    cMargin_->setText(Text(c.CWarnMargin));
     statistics_->setText(Text(c.Statistics));
     criterion_->setText(Text(c.Criterion));
     exchangeRate_->setCurrentIndex(c.ExchangeRate == 5 ? 1 : 0);
@@ -187,6 +209,9 @@ void TSoundLevelSetupWindow::FromControls() {
     c.WarnMargin = margin_->text().toStdString();
     c.PeakLimit = peakLimit_->text().toStdString();
     c.MaxLimit = maxLimit_->text().toStdString();
+    c.CLimit = cLimit_->text().toStdString();
+    c.CMinutesIndex = cMinutes_->currentIndex();
+    c.CWarnMargin = cMargin_->text().toStdString();
     c.Statistics = statistics_->text().toStdString();
     c.Criterion = criterion_->text().toStdString();
     c.ExchangeRate = exchangeRate_->currentIndex() == 1 ? 5 : 3;

@@ -57,6 +57,9 @@ private:
     QLineEdit* margin_;
     QLineEdit* peakLimit_;
     QLineEdit* maxLimit_;
+    QLineEdit* cLimit_;
+    QComboBox* cMinutes_;
+    QLineEdit* cMargin_;
     QLineEdit* statistics_;
     QLineEdit* criterion_;
     QComboBox* exchangeRate_;

@@ -185,6 +185,9 @@ void TSoundLevelWindow::Paint(QPainter& painter, const TSoundLevelViewState& s) 
     if (!s.prediction.empty()) {
         limit += "   " + Q(s.prediction) + "   " + Q(s.budget);
     }
+    if (!s.cLimit.empty()) {
+        limit += (limit.isEmpty() ? "" : "     ") + Q(s.cLimit);
+    }
     QString marks;
     if (s.overload) {
         marks = Q(kOverloadText);

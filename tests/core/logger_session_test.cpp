@@ -253,57 +253,74 @@ TEST(LoggerSession, AHoveringLevelIsHeldAndItsCommandsPaced) {
 }
 
 // Sound level with a limit of 80 dB over a rolling minute, warning 3 dB
-// below: 10 s of a tone at 70 dB, then 85 dB. The row whose peaks show the
-// step shows it in its LAeq (the figures of the same blocks), the first row of
-// the tone has its LAeq, the limit warns on its prediction first and turns to
-// limit when the minute's breach is certain (10 s at 70 dB and n at 85 reach
-// 80 dB over 60 s from n = 18.66), and /metrics serves the last row's figures.
+// below, on LAeq or on LCeq (a 1 kHz tone reads the same in both): 10 s of
+// the tone at 70 dB, then 85 dB. The row whose peaks show the step shows it
+// in its LAeq (the figures of the same blocks), the first row of the tone has
+// its LAeq, the limit warns on its prediction first and turns to limit when
+// the minute's breach is certain (10 s at 70 dB and n at 85 reach 80 dB over
+// 60 s from n = 18.66), its own alarms and nothing else tell so, and /metrics
+// serves the last row's figures and the limit's state.
 TEST(LoggerSession, SoundLevelRowsAlarmsAndMetricsFollowTheTone) {
-    LoggerOptions o = Session::DefaultOptions();
-    o.soundLevel = true;
-    Session s(fakes::At(2026, 12, 9, 12, 0, 0), o);
-    TMeterSettings settings = fakes::PlainLevelSettings();
-    settings.SplSensitivity = 100.0;
-    settings.SplLimit = 80.0;
-    settings.SplMinutes = 1;
-    settings.SplWarnMargin = 3.0;
-    s.toneDbfs = -30.0;
-    ASSERT_TRUE(s.Start("", settings));
-    s.Run(10'000);
-    s.toneDbfs = -15.0;
-    s.Run(25'000);
+    struct Case {
+        bool cWeighted;
+        const char* warn;
+        const char* limit;
+        const char* other;  // the alarm of the other limit, never set
+        const char* state;  // the limit's metric
+    };
+    for (const Case& c :
+         {Case{false, "spl-warn", "spl-limit", "spl-c-", "\ntarnwick_spl_limit_state 2\n"},
+          Case{true, "spl-c-warn", "spl-c-limit", "spl-warn",
+               "\ntarnwick_spl_c_limit_state 2\n"}}) {
+        SCOPED_TRACE(c.limit);
+        LoggerOptions o = Session::DefaultOptions();
+        o.soundLevel = true;
+        Session s(fakes::At(2026, 12, 9, 12, 0, 0), o);
+        TMeterSettings settings = fakes::PlainLevelSettings();
+        settings.SplSensitivity = 100.0;
+        (c.cWeighted ? settings.SplCLimit : settings.SplLimit) = 80.0;
+        (c.cWeighted ? settings.SplCMinutes : settings.SplMinutes) = 1;
+        s.toneDbfs = -30.0;
+        ASSERT_TRUE(s.Start("", settings));
+        s.Run(10'000);
+        s.toneDbfs = -15.0;
+        s.Run(25'000);
 
-    const auto rows = s.Rows("2026-12-09");
-    ASSERT_EQ(rows.size(), 36u);
-    EXPECT_EQ(rows[0] + "\n", kDailyLogHeaderWithSoundLevel);
-    EXPECT_NEAR(std::stod(Field(rows[1], 7)), 70.0, 0.1) << "the first row of the tone";
-    for (size_t i = 1; i < rows.size(); ++i) {
-        const bool loudPeaks = std::stod(Field(rows[i], 1)) > std::stod(Field(rows[1], 1)) + 10.0;
-        const double laeq = std::stod(Field(rows[i], 7));
-        EXPECT_EQ(loudPeaks, laeq > 70.5) << "peaks and LAeq of other blocks: " << rows[i];
-        // LCpeak: the tone's peak, and the C filter's real ring at the step.
-        EXPECT_LE(std::stod(Field(rows[i], 9)), (loudPeaks ? 85.0 : 70.0) + 3.5) << rows[i];
-    }
-    const std::string events = Events(rows);
-    const size_t warn = events.find("spl-warn");
-    const size_t limit = events.find("spl-limit");
-    ASSERT_NE(warn, std::string::npos) << events;
-    ASSERT_NE(limit, std::string::npos) << events;
-    EXPECT_LT(warn, limit) << events;
-    // The limit is certain with the 19th second at 85 dB, which ends at 29 s.
-    for (size_t i = 1; i < rows.size(); ++i) {
-        if (rows[i].find("spl-limit") != std::string::npos) {
-            EXPECT_EQ(Field(rows[i], 0), "2026-12-09T12:00:29+00:00");
-            break;
+        const auto rows = s.Rows("2026-12-09");
+        ASSERT_EQ(rows.size(), 36u);
+        EXPECT_EQ(rows[0] + "\n", kDailyLogHeaderWithSoundLevel);
+        EXPECT_NEAR(std::stod(Field(rows[1], 7)), 70.0, 0.1) << "the first row of the tone";
+        for (size_t i = 1; i < rows.size(); ++i) {
+            const bool loudPeaks =
+                std::stod(Field(rows[i], 1)) > std::stod(Field(rows[1], 1)) + 10.0;
+            const double laeq = std::stod(Field(rows[i], 7));
+            EXPECT_EQ(loudPeaks, laeq > 70.5) << "peaks and LAeq of other blocks: " << rows[i];
+            // LCpeak: the tone's peak, and the C filter's real ring at the step.
+            EXPECT_LE(std::stod(Field(rows[i], 9)), (loudPeaks ? 85.0 : 70.0) + 3.5) << rows[i];
         }
+        const std::string events = Events(rows) + "|";
+        const size_t warn = events.find(std::string(c.warn) + "|");
+        const size_t limit = events.find(std::string(c.limit) + "|");
+        ASSERT_NE(warn, std::string::npos) << events;
+        ASSERT_NE(limit, std::string::npos) << events;
+        EXPECT_LT(warn, limit) << events;
+        EXPECT_EQ(events.find(c.other), std::string::npos) << events;
+        // The limit is certain with the 19th second at 85 dB, which ends at 29 s.
+        for (size_t i = 1; i < rows.size(); ++i) {
+            if (Events({rows[i]}) == c.limit) {
+                EXPECT_EQ(Field(rows[i], 0), "2026-12-09T12:00:29+00:00");
+                break;
+            }
+        }
+        EXPECT_EQ(s.commands.runs.front(), std::string(c.warn) + " set");
+        EXPECT_NE(std::find(s.commands.runs.begin(), s.commands.runs.end(),
+                            std::string(c.limit) + " set"),
+                  s.commands.runs.end());
+        EXPECT_NE(s.metrics.find(c.state), std::string::npos) << s.metrics;
+        EXPECT_NE(s.metrics.find("tarnwick_laeq_db{window=\"1s\"} 85.0\n"), std::string::npos)
+            << s.metrics;
+        EXPECT_NE(s.metrics.find("\ntarnwick_lcpeak_db 88.0\n"), std::string::npos) << s.metrics;
     }
-    EXPECT_EQ(s.commands.runs.front(), "spl-warn set");
-    EXPECT_NE(std::find(s.commands.runs.begin(), s.commands.runs.end(), "spl-limit set"),
-              s.commands.runs.end());
-    EXPECT_NE(s.metrics.find("\ntarnwick_spl_limit_state 2\n"), std::string::npos) << s.metrics;
-    EXPECT_NE(s.metrics.find("tarnwick_laeq_db{window=\"1s\"} 85.0\n"), std::string::npos)
-        << s.metrics;
-    EXPECT_NE(s.metrics.find("\ntarnwick_lcpeak_db 88.0\n"), std::string::npos) << s.metrics;
 }
 
 TEST(LoggerSession, AStalledInputIsLostThenReopenedWithRowsEverySecond) {

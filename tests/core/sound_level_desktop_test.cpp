@@ -231,6 +231,31 @@ TEST(SoundLevelDesktop, TheBigFigureIsTheChosenOne) {
     }
 }
 
+// Bass a venue is held to: a 63 Hz tone reads 73.8 dB(A) and 99.2 dB(C) at
+// this sensitivity. Under an LAeq limit of 90 dB the light is green; an LCeq
+// limit of 100 dB, 3 dB of warning, turns it amber and says so.
+TEST(SoundLevelDesktop, TheLightIsTheWorseOfTheLaeqAndLceqLimits) {
+    for (const double cLimit : {0.0, 100.0}) {
+        fakes::AppHarness h;
+        TMeterSettings stored = fakes::PlainLevelSettings();
+        stored.SplSensitivity = 120.0;
+        stored.SplLimit = 90.0;
+        stored.SplCLimit = cLimit;
+        h.Create(stored);
+        h.app.EnterSensitivity(120.0);
+        std::string error;
+        ASSERT_TRUE(h.app.MeasureSoundLevel(kSampleRate, 2, true, error)) << error;
+        TSoundLevelView view(h.app, U'.');
+        Tone(h, 63.0).Play(-20.0, 6.0);
+        const TSoundLevelViewState& s = view.Update();
+        EXPECT_EQ(s.light, cLimit > 0.0 ? LimitLight::kAmber : LimitLight::kGreen);
+        EXPECT_EQ(
+            s.cLimit.rfind(cLimit > 0.0 ? "C limit 100.0 dB on LCeq,15min: predicted 99." : "", 0),
+            0u)
+            << s.cLimit;
+    }
+}
+
 TEST(SoundLevelDesktop, TheWindowShowsLiveFiguresOnlyWhileTheInputDelivers) {
     fakes::AppHarness h;
     h.app.KeepCalibrationHistoryIn(kHistory);

@@ -65,7 +65,7 @@ TEST(SoundLevelLimit, RollingMinuteWarnsThenReachesTheLimitOnAStep) {
     });
     Play(*meter, 95.0, 60);
     EXPECT_EQ(limit.Status().state, LimitState::kOk);
-    EXPECT_NEAR(limit.Status().laeqWindow, 95.0, 0.01);
+    EXPECT_NEAR(limit.Status().leqWindow, 95.0, 0.01);
     // At 95 dB the window can take 100 dB from now on: it holds exactly the
     // seconds to come after a minute.
     EXPECT_NEAR(limit.Status().budgetDb, 100.0, 0.01);
@@ -149,7 +149,7 @@ TEST(SoundLevelLimit, FixedWindowPredictsAndBudgetsFromItsEnergy) {
     // From 12:01:00 a new window.
     Play(*meter, 98.0, 16);
     EXPECT_DOUBLE_EQ(limit.Status().windowSecondsLeft, 59.0);
-    EXPECT_NEAR(limit.Status().laeqWindow, 98.0, 0.01);
+    EXPECT_NEAR(limit.Status().leqWindow, 98.0, 0.01);
 
     // One cycle at 0.9 of full scale on the tone peaks near 122 dB(C): above
     // the peak limit, while the window's average stays in the warning band.
@@ -165,6 +165,32 @@ TEST(SoundLevelLimit, FixedWindowPredictsAndBudgetsFromItsEnergy) {
     EXPECT_NEAR(limit.Status().predictedDb, 98.0, 1.0);
     EXPECT_EQ(limit.Status().state, LimitState::kLimit);
     EXPECT_EQ(limit.Status().cause, LimitCriterion::kLcpeak);
+}
+
+TEST(SoundLevelLimit, AnLceqLimitJudgesTheBassAnLaeqLimitDoesNotHear) {
+    // A minute of bass: 70 dB(A), 100 dB(C). Of two limits of 95 dB over a
+    // rolling minute, the one on LCeq is reached and names LCeq; the one on
+    // LAeq stays ok.
+    const LocalDateTime start = ToLocalDateTime({2024, 6, 1, 20, 0, 0});
+    for (const LimitWeighting weighting : {LimitWeighting::kA, LimitWeighting::kC}) {
+        LimitSetup setup;
+        setup.limitDb = 95.0;
+        setup.minutes = 1;
+        setup.weighting = weighting;
+        LevelLimit limit(setup);
+        for (uint64_t i = 0; i < 60; ++i) {
+            SoundLevelSecond second;
+            second.index = i;
+            second.figures.durationS = 1.0;
+            second.figures.laeq = 70.0;
+            second.figures.lceq = 100.0;
+            limit.AddSecond(second, AddMs(start, static_cast<int64_t>(i + 1) * kMsPerSecond));
+        }
+        const bool c = weighting == LimitWeighting::kC;
+        EXPECT_NEAR(limit.Status().leqWindow, c ? 100.0 : 70.0, 0.01);
+        EXPECT_EQ(limit.Status().state, c ? LimitState::kLimit : LimitState::kOk);
+        EXPECT_EQ(limit.Status().cause, c ? LimitCriterion::kLceq : LimitCriterion::kLaeq);
+    }
 }
 
 }  // namespace

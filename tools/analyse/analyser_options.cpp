@@ -112,9 +112,10 @@ uncalibrated, without --spl-sensitivity):
   --spl-log FILE.csv    one row of sound level a second: time_s (its end, from
                         the recording's start), LAeq, LAFmax, LCpeak, LCeq,
                         LAeq_rolling (over the --spl-limit minutes, default
-                        15), limit_state (ok, warn or limit; empty without
-                        --spl-limit) and event (the state entered, with LCpeak
-                        or LAFmax when that set it, and overload)
+                        15), limit_state (ok, warn or limit, the worse of
+                        --spl-limit and --spl-limit-c; empty without either)
+                        and event (the state entered, with LCpeak or LAFmax
+                        when that set it, LCeq for the C limit, and overload)
   --spl-calibrate DB    INPUT is a recording of a sound calibrator giving DB
                         dB SPL (70 to 140, such as 94 or 114) at 1 kHz: print
                         its Sensitivity<TAB>dB for --spl-sensitivity, or say
@@ -228,11 +229,13 @@ ParsedOptions ParseAnalyserOptions(const std::vector<std::string>& args) {
     if (line.Given("--snapshot") && !IsSnapshotName(o.snapshotFile)) {
         return "--snapshot expects a file name ending in .jpg, .jpeg or .png";
     }
-    if (line.Given("--spl-limit") && !o.settings.SplSensitivity) {
-        // A limit in dB SPL against levels relative to full scale is never
-        // the limit that was meant.
-        return "--spl-limit needs --spl-sensitivity: without it the levels are relative to full "
-               "scale";
+    for (const char* limit : {"--spl-limit", "--spl-limit-c"}) {
+        if (line.Given(limit) && !o.settings.SplSensitivity) {
+            // A limit in dB SPL against levels relative to full scale is
+            // never the limit that was meant.
+            return std::string(limit) +
+                   " needs --spl-sensitivity: without it the levels are relative to full scale";
+        }
     }
     return o;
 }

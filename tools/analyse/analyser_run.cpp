@@ -219,8 +219,9 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
         });
         if (!options.soundLevelLogFile.empty()) {
             app.SetSoundLevelObserver(
-                [&](const SoundLevelSecond& second, const std::optional<LimitEvent>& event) {
-                    soundLevelLog.AddRow(second, app.SoundLevelLimit(), event);
+                [&](const SoundLevelSecond& second, const LimitEvents& events) {
+                    soundLevelLog.AddRow(
+                        second, WorseState(app.SoundLevelLimit(), app.SoundLevelLimitC()), events);
                 });
         }
     }

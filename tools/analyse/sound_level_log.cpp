@@ -29,6 +29,8 @@ const char* CriterionName(LimitCriterion cause) {
             return "LCpeak";
         case LimitCriterion::kLafmax:
             return "LAFmax";
+        case LimitCriterion::kLceq:
+            return "LCeq";
         case LimitCriterion::kLaeq:
             break;
     }
@@ -41,8 +43,8 @@ bool SoundLevelLog::Open(const std::string& path) {
     return file_.Open(path, "time_s,LAeq,LAFmax,LCpeak,LCeq,LAeq_rolling,limit_state,event\n");
 }
 
-void SoundLevelLog::AddRow(const SoundLevelSecond& second, const LevelLimit* limit,
-                           const std::optional<LimitEvent>& event) {
+void SoundLevelLog::AddRow(const SoundLevelSecond& second, std::optional<LimitState> state,
+                           const LimitEvents& events) {
     // Seconds tile the recording from its start, a test's start and its end
     // cutting one short: their durations add up to the time of each end.
     endS_ += second.figures.durationS;
@@ -55,22 +57,32 @@ void SoundLevelLog::AddRow(const SoundLevelSecond& second, const LevelLimit* lim
     for (const double level : {f.laeq, f.lafmax, f.lcpeak, f.lceq, second.laeqRolling}) {
         AppendCsvFigure(row, level, kLevelDecimals);
     }
-    if (limit != nullptr) {
-        row += LimitStateName(limit->Status().state);
+    if (state) {
+        row += LimitStateName(*state);
     }
     row.push_back(',');
     std::string what;
-    if (event) {
-        what = LimitStateName(event->to);
-        if (event->to != LimitState::kOk && event->cause != LimitCriterion::kLaeq) {
-            what += std::string(" ") + CriterionName(event->cause);
+    const auto add = [&what](std::string_view word) {
+        what += what.empty() ? "" : " ";
+        what += word;
+    };
+    if (events.a) {
+        add(LimitStateName(events.a->to));
+        if (events.a->to != LimitState::kOk && events.a->cause != LimitCriterion::kLaeq) {
+            add(CriterionName(events.a->cause));
         }
     }
+    if (events.c) {
+        // The C limit names itself whatever its state: "ok LCeq" beside the
+        // LAeq limit's own "ok" tells which of them it was.
+        add(LimitStateName(events.c->to));
+        add(CriterionName(events.c->cause));
+    }
     if (f.Overloaded()) {
-        what += what.empty() ? "overload" : " overload";
+        add("overload");
     }
     if (f.nonFiniteSamples > 0) {
-        what += what.empty() ? "nonfinite" : " nonfinite";
+        add("nonfinite");
     }
     row += what + "\n";
     file_.RowAdded();

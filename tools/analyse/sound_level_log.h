@@ -6,12 +6,13 @@
 // time_s is the second's end in seconds from the recording's start (a
 // shorter second where a test starts or the recording ends ends between
 // whole seconds, to the millisecond). Levels in dB with two decimals, "-inf"
-// where nothing was measured. limit_state is ok, warn or limit, empty without
-// a limit. event holds, separated by spaces: the state the limit entered in
-// this second, followed by LCpeak or LAFmax when that criterion set it; and
-// "overload" when the second held a sample at full scale; "nonfinite" when it
-// held samples that were no numbers (NaN, infinity), measured as silence. Written in whole
-// rows (see RowFile).
+// where nothing was measured. limit_state is ok, warn or limit, the worse of
+// the LAeq and LCeq limits, empty without either. event holds, separated by
+// spaces: the state the LAeq limit entered in this second, followed by
+// LCpeak or LAFmax when that criterion set it; the state the LCeq limit
+// entered, followed by LCeq; "overload" when the second held a sample at
+// full scale; "nonfinite" when it held samples that were no numbers (NaN,
+// infinity), measured as silence. Written in whole rows (see RowFile).
 
 #include <optional>
 #include <string>
@@ -25,10 +26,11 @@ class SoundLevelLog {
 public:
     bool Open(const std::string& path);
     bool IsOpen() const { return file_.IsOpen(); }
-    // Every second the meter delivers, in order, from the first; `limit` is
-    // null without a limit, and `event` its change of state in this second.
-    void AddRow(const SoundLevelSecond& second, const LevelLimit* limit,
-                const std::optional<LimitEvent>& event);
+    // Every second the meter delivers, in order, from the first; `state` is
+    // the limits' (none without a limit), and `events` their changes of
+    // state in this second.
+    void AddRow(const SoundLevelSecond& second, std::optional<LimitState> state,
+                const LimitEvents& events);
     bool Close() { return file_.Close(); }
     const std::string& Error() const { return file_.Error(); }
 

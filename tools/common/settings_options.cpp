@@ -39,6 +39,7 @@ SettingsOptions::SettingsOptions(CommandLine& line, TMeterSettings& settings)
     line.Option("--spl-channel", CommandLine::Text(splChannel_));
     line.Option("--spl-stats", CommandLine::Text(splStatistics_));
     line.Option("--spl-limit", CommandLine::Text(splLimit_));
+    line.Option("--spl-limit-c", CommandLine::Text(splLimitC_));
 }
 
 std::optional<std::string> SettingsOptions::Finish() {
@@ -81,7 +82,14 @@ std::optional<std::string> SettingsOptions::Finish() {
         s.SplStatistics = splStatistics_;
     }
     if (line_.Given("--spl-limit")) {
-        if (auto error = ApplySplLimit(splLimit_, s)) {
+        if (auto error = ApplySplLimit("--spl-limit", splLimit_,
+                                       {s.SplLimit, s.SplMinutes, s.SplWarnMargin})) {
+            return error;
+        }
+    }
+    if (line_.Given("--spl-limit-c")) {
+        if (auto error = ApplySplLimit("--spl-limit-c", splLimitC_,
+                                       {s.SplCLimit, s.SplCMinutes, s.SplCWarnMargin})) {
             return error;
         }
     }
@@ -89,9 +97,10 @@ std::optional<std::string> SettingsOptions::Finish() {
     return std::nullopt;
 }
 
-std::optional<std::string> ApplySplLimit(const std::string& text, TMeterSettings& s) {
+std::optional<std::string> ApplySplLimit(const std::string& option, const std::string& text,
+                                         SplLimitFields limit) {
     const std::string usage =
-        "--spl-limit expects DB[:MINUTES[:WARN_DB]], such as 100:15:3 (MINUTES 1 to 60)";
+        option + " expects DB[:MINUTES[:WARN_DB]], such as 100:15:3 (MINUTES 1 to 60)";
     std::vector<std::string> parts;
     std::stringstream in(text);
     for (std::string part; std::getline(in, part, ':');) {
@@ -104,7 +113,7 @@ std::optional<std::string> ApplySplLimit(const std::string& text, TMeterSettings
     if (!db || *db < 30.0 || *db > 200.0) {
         return usage;
     }
-    int32_t minutes = s.SplMinutes;
+    int32_t minutes = limit.minutes;
     if (parts.size() > 1) {
         const std::optional<double> m = ParseDouble(parts[1]);
         if (!m || *m != std::floor(*m) || *m < 1 || *m > 60) {
@@ -112,7 +121,7 @@ std::optional<std::string> ApplySplLimit(const std::string& text, TMeterSettings
         }
         minutes = static_cast<int32_t>(*m);
     }
-    double margin = s.SplWarnMargin;
+    double margin = limit.warnMarginDb;
     if (parts.size() > 2) {
         const std::optional<double> w = ParseDouble(parts[2]);
         if (!w || *w < 0.0 || *w > 20.0) {
@@ -120,9 +129,9 @@ std::optional<std::string> ApplySplLimit(const std::string& text, TMeterSettings
         }
         margin = *w;
     }
-    s.SplLimit = *db;
-    s.SplMinutes = minutes;
-    s.SplWarnMargin = margin;
+    limit.db = *db;
+    limit.minutes = minutes;
+    limit.warnMarginDb = margin;
     return std::nullopt;
 }
 
@@ -163,6 +172,9 @@ Sound level:
   --spl-limit DB[:MINUTES[:WARN_DB]]
                         a limit on LAeq over MINUTES (default 15, rolling),
                         with a warning WARN_DB under it (default 3)
+  --spl-limit-c DB[:MINUTES[:WARN_DB]]
+                        a limit on LCeq over MINUTES (default 15), for the
+                        bass, with a warning WARN_DB under it (default 3)
 )";
 }
 

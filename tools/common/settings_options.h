@@ -37,10 +37,21 @@ private:
     std::string splChannel_;
     std::string splStatistics_;
     std::string splLimit_;
+    std::string splLimitC_;
 };
 
-// "DB[:MINUTES[:WARN_DB]]" into the settings' limit; the message when it is
-// not that.
-std::optional<std::string> ApplySplLimit(const std::string& text, TMeterSettings& s);
+// A limit as the settings hold it: the level, its time T and the warning
+// margin.
+struct SplLimitFields {
+    double& db;
+    int32_t& minutes;
+    double& warnMarginDb;
+};
+
+// The text of `option` ("DB[:MINUTES[:WARN_DB]]") into `limit`, MINUTES and
+// WARN_DB keeping their values when left out; the message when it is not
+// that, `limit` unchanged.
+std::optional<std::string> ApplySplLimit(const std::string& option, const std::string& text,
+                                         SplLimitFields limit);
 
 }  // namespace tarnwick

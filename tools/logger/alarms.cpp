@@ -23,6 +23,10 @@ const char* AlarmName(AlarmKind kind) {
             return "spl-limit";
         case AlarmKind::kSplOverload:
             return "spl-overload";
+        case AlarmKind::kSplCWarn:
+            return "spl-c-warn";
+        case AlarmKind::kSplCLimit:
+            return "spl-c-limit";
     }
     return "";
 }
@@ -67,17 +71,25 @@ AlarmChange Alarms::InputLost(bool lost, double levelDb) {
     return {AlarmKind::kInputLost, lost, levelDb};
 }
 
-std::vector<AlarmChange> Alarms::SoundLevelSecond(uint32_t tickMs, bool warn, bool limit,
-                                                  bool overloaded, double levelDb) {
+std::vector<AlarmChange> Alarms::SoundLevelSecond(uint32_t tickMs, const LimitLightDb& a,
+                                                  const LimitLightDb& c, bool overloaded,
+                                                  double levelDb) {
     std::vector<AlarmChange> changes;
     // A second's figures hold from its beginning: two seconds judged false
     // are a clear hold of 2 s.
     const uint32_t begun = tickMs - static_cast<uint32_t>(kMsPerSecond);
-    for (const auto& [kind, on] :
-         {std::pair{AlarmKind::kSplWarn, warn}, std::pair{AlarmKind::kSplLimit, limit},
-          std::pair{AlarmKind::kSplOverload, overloaded}}) {
+    struct Judged {
+        AlarmKind kind;
+        bool on;
+        double db;
+    };
+    for (const Judged& j : {Judged{AlarmKind::kSplWarn, a.warn, a.levelDb},
+                            Judged{AlarmKind::kSplLimit, a.limit, a.levelDb},
+                            Judged{AlarmKind::kSplOverload, overloaded, levelDb},
+                            Judged{AlarmKind::kSplCWarn, c.warn, c.levelDb},
+                            Judged{AlarmKind::kSplCLimit, c.limit, c.levelDb}}) {
         // Judged on whole seconds: set with the first.
-        Judge(kind, on, 0, begun, levelDb, changes);
+        Judge(j.kind, j.on, 0, begun, j.db, changes);
     }
     return changes;
 }

@@ -6,7 +6,9 @@
 //   over-target      the level stays at or above target 1 for a time;
 //   input-lost       the input is lost, until it is back;
 //   spl-warn, spl-limit, spl-overload
-//                    the sound level's limit and full scale, second by second.
+//                    the sound level's limit and full scale, second by second;
+//   spl-c-warn, spl-c-limit
+//                    the limit on LCeq, second by second.
 // An alarm is set once its condition has held for its whole time, and cleared
 // once its condition has been false for the clear hold: a level that hovers at
 // a threshold keeps its alarm set instead of setting and clearing it with
@@ -30,15 +32,18 @@ enum class AlarmKind {
     kInputLost,
     kSplWarn,
     kSplLimit,
-    kSplOverload
+    kSplOverload,
+    kSplCWarn,
+    kSplCLimit
 };
 
 // Every kind, in the order of the enum: the one list that names them all, so
 // that a new kind is added here (and in AlarmName) and nowhere else. Arrays
 // kept by kind are indexed with static_cast<size_t>(kind).
 inline constexpr std::array kAlarmKinds = {
-    AlarmKind::kSilence, AlarmKind::kChannelMissing, AlarmKind::kOverTarget, AlarmKind::kInputLost,
-    AlarmKind::kSplWarn, AlarmKind::kSplLimit,       AlarmKind::kSplOverload};
+    AlarmKind::kSilence,     AlarmKind::kChannelMissing, AlarmKind::kOverTarget,
+    AlarmKind::kInputLost,   AlarmKind::kSplWarn,        AlarmKind::kSplLimit,
+    AlarmKind::kSplOverload, AlarmKind::kSplCWarn,       AlarmKind::kSplCLimit};
 inline constexpr size_t kAlarmKindCount = kAlarmKinds.size();
 static_assert(
     [] {
@@ -52,7 +57,7 @@ static_assert(
     "kAlarmKinds lists every kind once, in the order of the enum");
 
 // "silence", "channel-missing", "over-target", "input-lost", "spl-warn",
-// "spl-limit", "spl-overload".
+// "spl-limit", "spl-overload", "spl-c-warn", "spl-c-limit".
 const char* AlarmName(AlarmKind kind);
 
 // How long an alarm's condition must have been false before it clears.
@@ -67,6 +72,14 @@ struct AlarmChange {
     AlarmKind kind;
     bool set;        // else cleared
     double levelDb;  // the level when it changed
+};
+
+// A sound level limit's light in one second, and the level its alarms
+// report (the limit's Leq,T).
+struct LimitLightDb {
+    bool warn = false;   // amber
+    bool limit = false;  // red
+    double levelDb = 0.0;
 };
 
 // What one block shows, in dB on the display scale (minus infinity for none).
@@ -89,11 +102,12 @@ public:
     // The input was lost or is back.
     AlarmChange InputLost(bool lost, double levelDb);
     // A second of sound level, delivered at `tickMs`: spl-warn is set while
-    // the limit's light is amber, spl-limit while it is red, spl-overload
-    // while the second held a sample at full scale. `levelDb` is the level
-    // the change reports.
-    std::vector<AlarmChange> SoundLevelSecond(uint32_t tickMs, bool warn, bool limit,
-                                              bool overloaded, double levelDb);
+    // the LAeq limit's light is amber, spl-limit while it is red, likewise
+    // spl-c-warn and spl-c-limit for the LCeq limit; spl-overload while the
+    // second held a sample at full scale, reporting `levelDb`.
+    std::vector<AlarmChange> SoundLevelSecond(uint32_t tickMs, const LimitLightDb& a,
+                                              const LimitLightDb& c, bool overloaded,
+                                              double levelDb);
 
     bool Active(AlarmKind kind) const { return state_[static_cast<size_t>(kind)].active; }
 

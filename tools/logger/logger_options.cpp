@@ -99,7 +99,8 @@ ParsedLoggerOptions ParseLoggerOptions(const std::vector<std::string>& args,
 }
 
 std::string SoundLevelOptionsError(const LoggerOptions& options, const TMeterSettings& settings) {
-    if (!options.soundLevel || settings.SplLimit <= 0.0 || settings.SplSensitivity) {
+    if (!options.soundLevel || (settings.SplLimit <= 0.0 && settings.SplCLimit <= 0.0) ||
+        settings.SplSensitivity) {
         return {};
     }
     const std::string input =
@@ -182,7 +183,8 @@ Sound level (with the options of that name above):
   --spl                 measure sound level (A/C/Z weighting, F/S time
                         weighting, IEC 61672-1): LAeq, LAFmax, LCpeak and LCeq
                         of each second in the rows (laeq_db ... lceq_db), the
-                        alarms spl-warn and spl-limit of --spl-limit and
+                        alarms spl-warn and spl-limit of --spl-limit,
+                        spl-c-warn and spl-c-limit of --spl-limit-c, and
                         spl-overload for a sample at full scale, and the
                         sound level metrics
 

@@ -110,8 +110,8 @@ bool LoggerSession::Start(int32_t instance, const TMeterSettings& settings) {
             return false;
         }
         app_.SetSoundLevelObserver(
-            [this](const SoundLevelSecond& second, const std::optional<LimitEvent>& event) {
-                OnSoundLevelSecond(second, event);
+            [this](const SoundLevelSecond& second, const LimitEvents& events) {
+                OnSoundLevelSecond(second, events);
             });
     }
     app_.FormShow();
@@ -235,16 +235,25 @@ void LoggerSession::OnBlock() {
     }
 }
 
-void LoggerSession::OnSoundLevelSecond(const SoundLevelSecond& second,
-                                       const std::optional<LimitEvent>&) {
-    const LevelLimit* limit = app_.SoundLevelLimit();
-    const LimitState state = limit != nullptr ? limit->Status().state : LimitState::kOk;
-    const double level = limit != nullptr && std::isfinite(limit->Status().laeqWindow)
-                             ? limit->Status().laeqWindow
-                             : second.figures.laeq;
+void LoggerSession::OnSoundLevelSecond(const SoundLevelSecond& second, const LimitEvents&) {
+    // Each limit's alarms report its Leq,T, the second's own level until
+    // there is one.
+    const auto light = [](const LevelLimit* limit, double secondDb) {
+        LimitLightDb l;
+        l.levelDb = secondDb;
+        if (limit != nullptr) {
+            l.warn = limit->Status().state == LimitState::kWarn;
+            l.limit = limit->Status().state == LimitState::kLimit;
+            if (std::isfinite(limit->Status().leqWindow)) {
+                l.levelDb = limit->Status().leqWindow;
+            }
+        }
+        return l;
+    };
+    const LimitLightDb a = light(app_.SoundLevelLimit(), second.figures.laeq);
     for (const AlarmChange& change : alarms_.SoundLevelSecond(
-             ports_.meter.clock.TickCount(), state == LimitState::kWarn,
-             state == LimitState::kLimit, second.figures.Overloaded(), level)) {
+             ports_.meter.clock.TickCount(), a, light(app_.SoundLevelLimitC(), second.figures.lceq),
+             second.figures.Overloaded(), a.levelDb)) {
         AlarmChanged(change);
     }
 }
@@ -413,10 +422,14 @@ void LoggerSession::PublishMetrics() {
         metrics_.soundLevelCalibrated = app_.settings().SplSensitivity.has_value();
         metrics_.laeqSecondDb = rowLive ? second.laeq : NAN;
         metrics_.laeqRollingDb = spl->SecondsDelivered() > 0 && live ? spl->RollingLaeq() : NAN;
+        metrics_.lceqSecondDb = rowLive ? second.lceq : NAN;
+        metrics_.lceqRollingDb = spl->SecondsDelivered() > 0 && live ? spl->RollingLceq() : NAN;
         metrics_.lafmaxDb = rowLive ? second.lafmax : NAN;
         metrics_.lcpeakDb = rowLive ? second.lcpeak : NAN;
         const LevelLimit* limit = app_.SoundLevelLimit();
         metrics_.splLimitState = limit != nullptr ? static_cast<int>(limit->Status().state) : -1;
+        const LevelLimit* cLimit = app_.SoundLevelLimitC();
+        metrics_.splCLimitState = cLimit != nullptr ? static_cast<int>(cLimit->Status().state) : -1;
         metrics_.splOverloads = spl->OverloadsTotal();
         metrics_.exposurePa2s = spl->ExposurePascalSquaredSeconds();
     }

@@ -78,7 +78,7 @@ public:
 private:
     void OnBlock();
     void OnSecondCheck();
-    void OnSoundLevelSecond(const SoundLevelSecond& second, const std::optional<LimitEvent>& event);
+    void OnSoundLevelSecond(const SoundLevelSecond& second, const LimitEvents& events);
     // Writes the row of UTC second `second` in the zone offset `offsetS`.
     void WriteRow(int64_t second, int32_t offsetS);
     // The wall clock stepped from the second being gathered to `second`.

@@ -94,6 +94,11 @@ std::string FormatMetrics(const LoggerMetrics& m) {
         out += "# TYPE tarnwick_laeq_db gauge\n";
         out += "tarnwick_laeq_db{window=\"1s\"} " + Number(m.laeqSecondDb) + "\n";
         out += "tarnwick_laeq_db{window=\"rolling\"} " + Number(m.laeqRollingDb) + "\n";
+        out += "# HELP tarnwick_lceq_db C-weighted equivalent level, " + unit +
+               ": of the last second, and over the rolling window.\n";
+        out += "# TYPE tarnwick_lceq_db gauge\n";
+        out += "tarnwick_lceq_db{window=\"1s\"} " + Number(m.lceqSecondDb) + "\n";
+        out += "tarnwick_lceq_db{window=\"rolling\"} " + Number(m.lceqRollingDb) + "\n";
         Metric(out, "tarnwick_lafmax_db", "gauge",
                "Highest A-weighted Fast level of the last second, " + unit + ".",
                Number(m.lafmaxDb));
@@ -105,6 +110,9 @@ std::string FormatMetrics(const LoggerMetrics& m) {
         Metric(out, "tarnwick_spl_limit_state", "gauge",
                "The sound level limit's light: 0 ok, 1 warn, 2 limit; -1 without a limit.",
                std::to_string(m.splLimitState));
+        Metric(out, "tarnwick_spl_c_limit_state", "gauge",
+               "The LCeq limit's light: 0 ok, 1 warn, 2 limit; -1 without one.",
+               std::to_string(m.splCLimitState));
         Metric(out, "tarnwick_spl_overloads_total", "counter",
                "Seconds that held a sample at full scale.", std::to_string(m.splOverloads));
         Metric(out, "tarnwick_sound_exposure_pascal_squared_seconds_total", "counter",

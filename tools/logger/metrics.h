@@ -46,7 +46,10 @@ struct LoggerMetrics {
     double laeqRollingDb = 0.0;
     double lafmaxDb = 0.0;
     double lcpeakDb = 0.0;
+    double lceqSecondDb = 0.0;
+    double lceqRollingDb = 0.0;
     int splLimitState = -1;
+    int splCLimitState = -1;  // of the LCeq limit, likewise
     uint64_t splOverloads = 0;
     double exposurePa2s = 0.0;
 };
