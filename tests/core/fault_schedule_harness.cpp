@@ -14,7 +14,7 @@
 #include "tests/core/fakes.h"
 #include "tests/core/faulty_wave_input.h"
 #include "tests/core/logger_fakes.h"
-#include "tools/logger/daily_log.h"
+#include "app/daily_log.h"
 #include "tools/logger/logger_session.h"
 
 namespace tarnwick {

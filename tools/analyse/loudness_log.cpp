@@ -1,7 +1,7 @@
 #include "tools/analyse/loudness_log.h"
 
 #include "loudness/loudness_meter.h"
-#include "tools/common/csv_figure.h"
+#include "core/csv_figure.h"
 
 namespace tarnwick {
 

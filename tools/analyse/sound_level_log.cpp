@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "tools/common/csv_figure.h"
+#include "core/csv_figure.h"
 
 namespace tarnwick {
 namespace {

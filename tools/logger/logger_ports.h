@@ -1,39 +1,16 @@
 #pragma once
-// The ports a logging session needs beyond the meter's own: files of rows, the
-// alarm commands it starts, and the service manager it reports to. The real
-// ones are POSIX files, posix_spawn and sd_notify; tests bring fakes.
+// The ports a logging session needs beyond the meter's own and the files of
+// rows (core/ports/row_files.h): the alarm commands it starts, and the service manager it reports
+// to. The real ones are POSIX files, posix_spawn and sd_notify; tests bring fakes.
 
 #include <cstdint>
 #include <string>
 
 #include "core/local_time.h"
+#include "core/ports/row_files.h"
 #include "tools/logger/alarms.h"
 
 namespace tarnwick {
-
-// Appends rows to CSV files, each file starting with its header.
-class IRowFiles {
-public:
-    struct Written {
-        bool ok = false;
-        bool created = false;  // the file was not there: it was made, header first
-        std::string error;     // why not, naming the path
-    };
-
-    virtual ~IRowFiles() = default;
-    // Makes `folder` and the folders above it when missing, and checks that
-    // files can be made in it. Empty, or the reason naming the folder.
-    virtual std::string MakeFolder(const std::string& folder) = 0;
-    // Appends `row` to `path` whole or not at all. A file that is missing,
-    // or whose folder is, is made first (folders included) and starts with
-    // `header`.
-    virtual Written Append(const std::string& path, const std::string& header,
-                           const std::string& row) = 0;
-    // The last whole row of `path`; empty when there is none.
-    virtual std::string LastRow(const std::string& path) = 0;
-    // The first row of `path` (its header); empty when there is none.
-    virtual std::string FirstRow(const std::string& path) = 0;
-};
 
 // The --on-alarm command, started for the changes of the alarms that the
 // pacing lets through.

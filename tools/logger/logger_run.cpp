@@ -24,7 +24,7 @@
 #include "tools/logger/logger_options.h"
 #include "tools/logger/logger_session.h"
 #include "tools/logger/metrics_server.h"
-#include "tools/logger/posix_row_files.h"
+#include "platform/posix_row_files.h"
 #include "tools/logger/service_notifier.h"
 #include "tools/logger/stored_settings.h"
 

@@ -11,10 +11,6 @@
 namespace tarnwick {
 namespace {
 
-int64_t FloorSecond(int64_t ms) {
-    return ms >= 0 ? ms / kMsPerSecond : (ms - kMsPerSecond + 1) / kMsPerSecond;
-}
-
 std::string FolderOf(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
@@ -22,22 +18,6 @@ std::string FolderOf(const std::string& path) {
 
 std::string OrNone(const std::string& text) {
     return text.empty() ? std::string("none") : text;
-}
-
-// "2 h 05 min 03 s", "10 min 00 s", "42 s".
-std::string StepText(int64_t seconds) {
-    char text[48];
-    if (seconds >= 3600) {
-        std::snprintf(
-            text, sizeof text, "%lld h %02lld min %02lld s", static_cast<long long>(seconds / 3600),
-            static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
-    } else if (seconds >= 60) {
-        std::snprintf(text, sizeof text, "%lld min %02lld s", static_cast<long long>(seconds / 60),
-                      static_cast<long long>(seconds % 60));
-    } else {
-        std::snprintf(text, sizeof text, "%lld s", static_cast<long long>(seconds));
-    }
-    return text;
 }
 
 }  // namespace
@@ -50,7 +30,8 @@ LoggerSession::LoggerSession(const LoggerSessionPorts& ports, LoggerOptions opti
                       ports.meter.waveOutput, ports.meter.formats, ports.meter.dialogs,
                       ports.meter.process, ports.meter.settingsStore, files_, ports.meter.shell,
                       ports.meter.images, ports.meter.text}),
-      row_(options_.soundLevel),
+      log_(app_, ports.meter.clock, ports.rows, options_.soundLevel,
+           [this](const std::string& text, const std::string& caption) { Tell(text, caption); }),
       alarms_(options_.alarms),
       pacing_(ports.meter.clock, [this](const AlarmChange& change, LocalDateTime at) {
           std::string error;
@@ -131,29 +112,14 @@ bool LoggerSession::Start(int32_t instance, const TMeterSettings& settings) {
         }
     }
     if (!options_.logDir.empty()) {
-        const std::string folderError = ports_.rows.MakeFolder(options_.logDir);
-        if (!folderError.empty()) {
-            Tell(folderError, "Log folder");
+        if (const std::string error = log_.Open(options_.logDir); !error.empty()) {
+            Tell(error, "Log folder");
             return false;
         }
-        // Uncalibrated levels have columns of their own names: they never
-        // share a file with sound pressure levels.
-        const char* header = !options_.soundLevel ? kDailyLogHeader
-                             : app_.settings().SplSensitivity
-                                 ? kDailyLogHeaderWithSoundLevel
-                                 : kDailyLogHeaderWithUncalibratedSoundLevel;
-        daily_.emplace(ports_.rows, options_.logDir, header);
     }
 
     IClock& clock = ports_.meter.clock;
-    const ZonedDateTime now = clock.NowZoned();
-    rowSecond_ = FloorSecond(now.utcMs);
-    rowOffsetS_ = now.utcOffsetS;
-    if (daily_) {
-        if (const std::optional<int64_t> last = daily_->LastRowSecond(now)) {
-            lastWrittenSecond_ = *last;
-        }
-    }
+    log_.Begin();
     lastPingTick_ = lastBlockTick_ = clock.TickCount();
     app_.SetBlockObserver([this] { OnBlock(); });
     secondTimer_ = ports_.meter.timers.CreateTimer(kSecondCheckMs, [this] { OnSecondCheck(); });
@@ -189,7 +155,7 @@ void LoggerSession::Stop() {
     if (app_.testRun().TestRunning) {
         app_.StartStopButtonClick();
     }
-    WriteRow(rowSecond_, rowOffsetS_);
+    log_.Finish();
     ports_.commands.StopAll();
     ports_.service.Stopping();
     PublishMetrics();
@@ -197,14 +163,7 @@ void LoggerSession::Stop() {
 }
 
 void LoggerSession::AddEvent(const std::string& what) {
-    event_ = event_.empty() ? what : event_ + " " + what;
-}
-
-void LoggerSession::NoticeTest() {
-    if (app_.testRun().TestRunning != running_) {
-        running_ = app_.testRun().TestRunning;
-        AddEvent(running_ ? "start" : "stop");
-    }
+    log_.AddEvent(what);
 }
 
 double LoggerSession::LevelDb(int32_t amplitude) const {
@@ -213,8 +172,8 @@ double LoggerSession::LevelDb(int32_t amplitude) const {
 }
 
 void LoggerSession::OnBlock() {
-    row_.AddBlock(app_);
-    NoticeTest();
+    log_.AddBlock();
+    log_.NoticeTest();
     ++metrics_.blocks;
     const uint32_t tick = ports_.meter.clock.TickCount();
     streamMs_ += static_cast<uint32_t>(tick - lastBlockTick_);
@@ -223,7 +182,7 @@ void LoggerSession::OnBlock() {
         dropouts_.AddBlock(streamMs_, app_.settings().BlockBytes / kBytesPerFrame, kSampleRate,
                            app_.lastBlockBytesWaiting() / kBytesPerFrame);
     if (lostMs > 0) {
-        ++rowDropouts_;
+        log_.AddDropout();
         ++metrics_.dropouts;
         AddEvent("dropout " + std::to_string(lostMs) + " ms");
     }
@@ -260,95 +219,18 @@ void LoggerSession::OnSoundLevelSecond(const SoundLevelSecond& second, const Lim
 
 void LoggerSession::OnSecondCheck() {
     pacing_.Poll();
-    IClock& clock = ports_.meter.clock;
-    const uint32_t tick = clock.TickCount();
-    const ZonedDateTime now = clock.NowZoned();
-    const int64_t second = FloorSecond(now.utcMs);
-    if (second != rowSecond_) {
-        WriteRow(rowSecond_, rowOffsetS_);
-        if (second < rowSecond_ || second - rowSecond_ - 1 > kLongestFilledStepS) {
-            ClockStepped(second, now);
-        } else {
-            // Seconds the loop stood still through, or the clock skipped:
-            // each has its row, without figures.
-            for (int64_t s = rowSecond_ + 1; s < second; ++s) {
-                WriteRow(s, now.utcOffsetS);
-            }
-        }
-        rowSecond_ = second;
-        rowOffsetS_ = now.utcOffsetS;
+    if (log_.Poll()) {
         ports_.commands.Reap();
         PublishMetrics();
     }
     // The loop is alive, whatever the wall clock does: rows may wait for a
     // clock set back, the service manager's watchdog must not.
+    const uint32_t tick = ports_.meter.clock.TickCount();
     if (tick - lastPingTick_ >= kMsPerSecond) {
         lastPingTick_ = tick;
         ports_.service.Watchdog();
-        if (second == rowSecond_) {
-            PublishMetrics();
-        }
+        PublishMetrics();
     }
-}
-
-void LoggerSession::ClockStepped(int64_t second, const ZonedDateTime& now) {
-    const int64_t from = rowSecond_;
-    if (second < from) {
-        // The rows written stand; rows go on from the first second after
-        // them, when the clock has caught up.
-        const int64_t resume = std::max(lastWrittenSecond_, from) + 1;
-        Tell("The clock was set back by " + StepText(from + 1 - second) + " (to " +
-                 Iso8601(ZonedDateTime{second * kMsPerSecond, now.utcOffsetS}) +
-                 "): no rows until " +
-                 Iso8601(ZonedDateTime{resume * kMsPerSecond, now.utcOffsetS}) +
-                 ", the first second not written yet.",
-             "Clock");
-        return;
-    }
-    Tell("The clock was set forward by " + StepText(second - from - 1) + " (to " +
-             Iso8601(ZonedDateTime{second * kMsPerSecond, now.utcOffsetS}) +
-             "): the seconds it skipped have no rows.",
-         "Clock");
-}
-
-void LoggerSession::WriteRow(int64_t second, int32_t offsetS) {
-    NoticeTest();
-    if (const LoudnessMeter* loudness = app_.Loudness();
-        loudness != nullptr && loudness->NonFiniteSamples() > nonFiniteSeen_) {
-        nonFiniteSeen_ = loudness->NonFiniteSamples();
-        AddEvent("nonfinite");
-    }
-    if (second <= lastWrittenSecond_) {
-        // Written already (by a run before a restart, or before the clock was
-        // set back). Its figures go into no row, only into what /metrics
-        // serves of the last second; its events and dropouts go into the next
-        // row written.
-        lastRowHadBlocks_ = row_.HasBlocks();
-        row_.Drop(app_);
-        return;
-    }
-    lastWrittenSecond_ = second;
-    lastRowHadBlocks_ = row_.HasBlocks();
-    const std::string fields = row_.Take(app_, rowDropouts_, event_);
-    rowDropouts_ = 0;
-    event_.clear();
-    if (!daily_) {
-        return;
-    }
-    const ZonedDateTime at{second * kMsPerSecond, offsetS};
-    if (!daily_->AddRow(at, fields)) {
-        ++metrics_.logWriteFailures;
-        if (daily_->Error() != lastLogError_) {
-            // Once per kind of failure, not once a second.
-            Tell(daily_->Error(), "Log file");
-        }
-    } else if (const std::string remade = daily_->TakeRemade(); !remade.empty()) {
-        Tell(remade + " was missing: made again with its header.", "Log file");
-    }
-    if (const std::string notice = daily_->TakeNotice(); !notice.empty()) {
-        Tell(notice, "Log file");
-    }
-    lastLogError_ = daily_->Error();
 }
 
 void LoggerSession::AlarmChanged(const AlarmChange& change) {
@@ -392,7 +274,7 @@ void LoggerSession::PublishMetrics() {
         return;
     }
     // Levels of a second without blocks are not live: they read NaN.
-    const bool live = lastRowHadBlocks_ || row_.HasBlocks();
+    const bool live = log_.LastRowHadBlocks() || log_.GatheringBlocks();
     const TLevelStatistics& st = app_.statistics();
     metrics_.peakDb = live ? LevelDb(app_.lastLevels().SelectedPeak) : NAN;
     metrics_.shortTermAverageDb = live ? LevelDb(static_cast<int32_t>(st.ShortAverage1)) : NAN;
@@ -409,6 +291,7 @@ void LoggerSession::PublishMetrics() {
     metrics_.secondsSinceLastBlock =
         static_cast<double>(ports_.meter.clock.TickCount() - lastBlockTick_) / 1000.0;
     metrics_.recordsWritten = files_.written;
+    metrics_.logWriteFailures = log_.WriteFailures();
     metrics_.failedSaves = files_.failed;
     metrics_.alarmCommandFailures = ports_.commands.Failures();
     metrics_.lastRecordUnixSeconds = files_.lastWrittenUtcMs / 1000;
@@ -416,8 +299,8 @@ void LoggerSession::PublishMetrics() {
     if (const SoundLevelMeter* spl = app_.SoundLevel()) {
         // The second's figures are the last row's: of the frames of its
         // blocks, none when it had none.
-        const SoundLevelFigures& second = row_.LastSoundLevel();
-        const bool rowLive = lastRowHadBlocks_ && second.durationS > 0.0;
+        const SoundLevelFigures& second = log_.LastSoundLevel();
+        const bool rowLive = log_.LastRowHadBlocks() && second.durationS > 0.0;
         metrics_.soundLevel = true;
         metrics_.soundLevelCalibrated = app_.settings().SplSensitivity.has_value();
         metrics_.laeqSecondDb = rowLive ? second.laeq : NAN;

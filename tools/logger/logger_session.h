@@ -26,15 +26,14 @@
 #include <string>
 
 #include "app/meter_app.h"
+#include "app/second_log.h"
 #include "tools/logger/alarm_command_pacing.h"
 #include "tools/logger/alarms.h"
 #include "tools/logger/counted_files.h"
-#include "tools/logger/daily_log.h"
 #include "tools/logger/dropout_detector.h"
 #include "tools/logger/logger_options.h"
 #include "tools/logger/logger_ports.h"
 #include "tools/logger/metrics.h"
-#include "tools/logger/second_row.h"
 
 namespace tarnwick {
 
@@ -51,9 +50,7 @@ class LoggerSession {
 public:
     // How often the session looks whether a second of the wall clock passed.
     static constexpr uint32_t kSecondCheckMs = 100;
-    // A wall clock set forward by up to this many seconds gets an empty row
-    // for each second it skipped; a longer step gets a message instead.
-    static constexpr int64_t kLongestFilledStepS = 3600;
+    static constexpr int64_t kLongestFilledStepS = SecondLog::kLongestFilledStepS;
 
     LoggerSession(const LoggerSessionPorts& ports, LoggerOptions options);
     LoggerSession(const LoggerSession&) = delete;
@@ -79,11 +76,8 @@ private:
     void OnBlock();
     void OnSecondCheck();
     void OnSoundLevelSecond(const SoundLevelSecond& second, const LimitEvents& events);
-    // Writes the row of UTC second `second` in the zone offset `offsetS`.
-    void WriteRow(int64_t second, int32_t offsetS);
-    // The wall clock stepped from the second being gathered to `second`.
-    void ClockStepped(int64_t second, const ZonedDateTime& now);
-    void NoticeTest();
+    // The rows of the seconds that are over, then what follows a second.
+    void PollSeconds();
     void AddEvent(const std::string& what);
     void AlarmChanged(const AlarmChange& change);
     void InputLost(const std::string& reason);
@@ -97,8 +91,7 @@ private:
     LoggerOptions options_;
     CountedFiles files_;  // the results files, before the owner that writes them
     MeterApp app_;
-    std::optional<DailyLog> daily_;
-    SecondRow row_;
+    SecondLog log_;
     LoggerMetrics metrics_;
     Alarms alarms_;
     AlarmCommandPacing pacing_;
@@ -107,18 +100,9 @@ private:
     std::unique_ptr<ITimer> snapshotTimer_;
 
     bool started_ = false;
-    bool running_ = false;                   // the test, as last seen
-    std::string event_;                      // of the row being gathered
-    int32_t rowDropouts_ = 0;                // in the row being gathered
-    int64_t rowSecond_ = 0;                  // UTC second of the row being gathered
-    int32_t rowOffsetS_ = 0;                 // its zone offset
-    int64_t lastWrittenSecond_ = INT64_MIN;  // no row at or before it is written
     uint32_t lastBlockTick_ = 0;
-    uint32_t lastPingTick_ = 0;   // the last liveness ping
-    uint64_t nonFiniteSeen_ = 0;  // samples that were no numbers, told so far
-    int64_t streamMs_ = 0;        // the steady clock, widened past its 32-bit wrap
-    std::string lastLogError_;
-    bool lastRowHadBlocks_ = false;
+    uint32_t lastPingTick_ = 0;               // the last liveness ping
+    int64_t streamMs_ = 0;                    // the steady clock, widened past its 32-bit wrap
     std::optional<std::string> lossAtStart_;  // told after the start-up line
 };
 

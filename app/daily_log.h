@@ -1,5 +1,5 @@
 #pragma once
-// The unattended logger's per-second log: one CSV file per local day in a
+// The per-second day log, of the logger and of the meter window: one CSV file per local day in a
 // folder, "Tarnwick YYYY-MM-DD.csv", one row a second, stamped with the local
 // time and its offset from UTC ("2026-12-10T05:08:51+01:00"), so that the hour
 // the clocks go back is told apart. A day's file that is already there (the
@@ -14,7 +14,7 @@
 #include <string>
 
 #include "core/local_time.h"
-#include "tools/logger/logger_ports.h"
+#include "core/ports/row_files.h"
 
 namespace tarnwick {
 

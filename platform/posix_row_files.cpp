@@ -1,4 +1,4 @@
-#include "tools/logger/posix_row_files.h"
+#include "platform/posix_row_files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -4,7 +4,7 @@
 // while logging is found (or made afresh) at the next row; a write that fails
 // or comes up short is cut back, so the file always ends in a whole row.
 
-#include "tools/logger/logger_ports.h"
+#include "core/ports/row_files.h"
 
 namespace tarnwick {
 

@@ -1,11 +1,11 @@
-#include "tools/logger/second_row.h"
+#include "app/second_row.h"
 
 #include <algorithm>
 #include <cmath>
 
 #include "app/meter_app.h"
+#include "core/csv_figure.h"
 #include "core/level_math.h"
-#include "tools/common/csv_figure.h"
 
 namespace tarnwick {
 namespace {

@@ -1,4 +1,4 @@
-#include "tools/logger/daily_log.h"
+#include "app/daily_log.h"
 
 #include <cstdio>
 
