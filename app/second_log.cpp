@@ -37,7 +37,11 @@ SecondLog::SecondLog(MeterApp& app, IClock& clock, IRowFiles& files, bool withSo
       row_(withSoundLevel) {}
 
 std::string SecondLog::Open(const std::string& folder) {
+    Close();
     if (std::string error = files_.MakeFolder(folder); !error.empty()) {
+        return error;
+    }
+    if (std::string error = files_.ClaimFolder(folder); !error.empty()) {
         return error;
     }
     // Uncalibrated levels have columns of their own names: they never share
@@ -52,6 +56,14 @@ std::string SecondLog::Open(const std::string& folder) {
         lastWrittenSecond_ = std::max(lastWrittenSecond_, *last);
     }
     return {};
+}
+
+void SecondLog::Close() {
+    if (daily_) {
+        daily_.reset();
+        files_.ReleaseFolder(folder_);
+        folder_.clear();
+    }
 }
 
 void SecondLog::Begin() {

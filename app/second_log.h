@@ -42,10 +42,16 @@ public:
     // sound level meter's interval is then this log's to take.
     SecondLog(MeterApp& app, IClock& clock, IRowFiles& files, bool withSoundLevel, Tell tell);
 
-    // Makes `folder` and writes the rows there from the next second on,
-    // under the header of the columns (sound pressure levels, or levels
-    // relative to full scale without a sensitivity). Empty, or why not.
+    // Makes `folder`, claims it (one program's rows to a folder) and writes
+    // the rows there from the next second on, under the header of the
+    // columns (sound pressure levels, or levels relative to full scale
+    // without a sensitivity). Empty, or why not.
     std::string Open(const std::string& folder);
+    // No more rows to a file; the folder is free for another program.
+    void Close();
+    ~SecondLog() { Close(); }
+    SecondLog(const SecondLog&) = delete;
+    SecondLog& operator=(const SecondLog&) = delete;
     // Starts with the second now. Without a folder open the rows are
     // gathered and given to no file.
     void Begin();

@@ -37,6 +37,8 @@ public:
         ++rows;
         return Written{true, false, {}};
     }
+    std::string ClaimFolder(const std::string&) override { return {}; }
+    void ReleaseFolder(const std::string&) override {}
     std::string LastRow(const std::string&) override { return {}; }
     std::string FirstRow(const std::string&) override { return {}; }
     long rows = 0;

@@ -1,6 +1,7 @@
 #include "platform/posix_row_files.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -33,6 +34,44 @@ std::string PosixRowFiles::MakeFolder(const std::string& folder) {
         return folder + ": " + std::strerror(errno);
     }
     return {};
+}
+
+PosixRowFiles::~PosixRowFiles() {
+    for (const auto& [folder, fd] : claims_) {
+        ::close(fd);
+    }
+}
+
+std::string PosixRowFiles::ClaimFolder(const std::string& folder) {
+    ReleaseFolder(folder);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return folder + ": " + std::strerror(errno);
+    }
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR) {
+            continue;
+        }
+        if (errno == EWOULDBLOCK) {
+            ::close(fd);
+            return folder +
+                   ": another Tarnwick program writes its rows in this folder (a logger, or a "
+                   "meter window's sound level log); give each its own folder";
+        }
+        // A file system without flock: rows are written unclaimed rather
+        // than not at all.
+        break;
+    }
+    claims_[folder] = fd;
+    return {};
+}
+
+void PosixRowFiles::ReleaseFolder(const std::string& folder) {
+    const auto it = claims_.find(folder);
+    if (it != claims_.end()) {
+        ::close(it->second);
+        claims_.erase(it);
+    }
 }
 
 IRowFiles::Written PosixRowFiles::Append(const std::string& path, const std::string& header,

@@ -24,6 +24,13 @@ public:
     // `header`.
     virtual Written Append(const std::string& path, const std::string& header,
                            const std::string& row) = 0;
+    // Claims `folder` for this program's rows until ReleaseFolder or the
+    // program's end, however it ends: of two programs that would write rows
+    // into the files of one folder, the second is refused, so that their
+    // rows never mix in one file. The claim is on the folder itself, however
+    // it is named. Empty, or the reason naming the folder.
+    virtual std::string ClaimFolder(const std::string& folder) = 0;
+    virtual void ReleaseFolder(const std::string& folder) = 0;
     // The last whole row of `path`; empty when there is none.
     virtual std::string LastRow(const std::string& path) = 0;
     // The first row of `path` (its header); empty when there is none.

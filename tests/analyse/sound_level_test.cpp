@@ -210,6 +210,8 @@ public:
     Written Append(const std::string&, const std::string&, const std::string&) override {
         return {true, false, {}};
     }
+    std::string ClaimFolder(const std::string&) override { return {}; }
+    void ReleaseFolder(const std::string&) override {}
     std::string LastRow(const std::string&) override { return {}; }
     std::string FirstRow(const std::string&) override { return {}; }
 };

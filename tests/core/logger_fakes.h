@@ -1,11 +1,12 @@
 #pragma once
-// Fakes of the logger's own ports (tools/logger/logger_ports.h) for tests on
-// the simulated clock: row files in memory, alarm commands and service
-// notifications recorded with the moment they came. Header-only.
+// Fakes of the logger's own ports (tools/logger/logger_ports.h, core/ports/row_files.h) for tests
+// on the simulated clock: row files in memory, alarm commands and service notifications recorded
+// with the moment they came. Header-only.
 
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -35,6 +36,10 @@ public:
         appended.push_back(row);
         return w;
     }
+    std::string ClaimFolder(const std::string& folder) override {
+        return claimed.insert(folder).second ? std::string() : folder + ": claimed";
+    }
+    void ReleaseFolder(const std::string& folder) override { claimed.erase(folder); }
     std::string LastRow(const std::string& path) override {
         const auto lines = Lines(path);
         return lines.empty() ? std::string() : lines.back();
@@ -58,6 +63,7 @@ public:
 
     std::map<std::string, std::string> contents;
     std::string unwritable;
+    std::set<std::string> claimed;
     std::vector<std::string> appended;  // every row, in the order written
 };
 

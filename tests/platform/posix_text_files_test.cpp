@@ -1,4 +1,5 @@
 #include "platform/posix_text_files.h"
+#include "platform/posix_row_files.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -249,6 +250,23 @@ TEST_F(PosixTextFilesTest, EverySpellingOfAFileMeetsItsSoleClaim) {
     ClaimingProgram window(path, /*sole=*/false);
     EXPECT_TRUE(files.Claim(Path("other/link.csv"), false, false).ok());
     EXPECT_EQ(files.Claim(Path("other/hard.csv"), true, false).error, kFileClaimedError);
+}
+
+// Day logs: one program's rows to a folder, however the folder is named; the
+// next may write there once the first has let go.
+TEST_F(PosixTextFilesTest, ADayLogFolderHasOneWriterWhateverItsSpelling) {
+    const std::string logs = Path("logs");
+    std::filesystem::create_directories(logs);
+    std::filesystem::create_directory_symlink(logs, Path("link"));
+    PosixRowFiles window;
+    PosixRowFiles logger;
+    ASSERT_EQ(window.ClaimFolder(logs), "");
+    const std::string refused = logger.ClaimFolder(Path("link") + "/.");
+    EXPECT_NE(refused.find("another Tarnwick program writes its rows in this folder"),
+              std::string::npos)
+        << refused;
+    window.ReleaseFolder(logs);
+    EXPECT_EQ(logger.ClaimFolder(Path("link")), "");
 }
 
 TEST_F(PosixTextFilesTest, AClaimMakesAMissingFileOnlyWhenAskedTo) {
