@@ -67,6 +67,8 @@ void SecondLog::Close() {
 }
 
 void SecondLog::Begin() {
+    // What the meter gathered before is no part of the first row.
+    row_.Drop(app_);
     const ZonedDateTime now = clock_.NowZoned();
     rowSecond_ = FloorSecond(now.utcMs);
     rowOffsetS_ = now.utcOffsetS;

@@ -52,8 +52,9 @@ public:
     ~SecondLog() { Close(); }
     SecondLog(const SecondLog&) = delete;
     SecondLog& operator=(const SecondLog&) = delete;
-    // Starts with the second now. Without a folder open the rows are
-    // gathered and given to no file.
+    // Starts with the second now; what the meter gathered before is
+    // dropped. Without a folder open the rows are gathered and given to no
+    // file.
     void Begin();
     // Each block the meter processed.
     void AddBlock() { row_.AddBlock(app_); }

@@ -108,6 +108,7 @@ void TSoundLevelDialog::FormShow() {
     c.CLimit = level(s.SplCLimit);
     c.CMinutesIndex = MinutesIndexOf(s.SplCMinutes);
     c.CWarnMargin = Number(s.SplCWarnMargin, kLevelDecimals);
+    c.LogFolder = s.SplLogFolder;
     c.Statistics = s.SplStatistics;
     c.Criterion = Number(s.SplCriterion, kLevelDecimals);
     c.ExchangeRate = s.SplExchangeRate == 5 ? 5 : 3;
@@ -172,6 +173,16 @@ void TSoundLevelDialog::OKClick() {
         c.Statistics = shown_.Statistics;
         valid = false;
     }
+    const std::string logFolder = Trimmed(c.LogFolder);
+    if (!logFolder.empty() && logFolder.front() != '/') {
+        // A folder relative to wherever the program was started is no
+        // place anyone would look for the log.
+        why.push_back(kLogFolderCaption + ": \"" + logFolder +
+                      "\" is not a folder's full path, such as /home/me/Shows; it stays " +
+                      (shown_.LogFolder.empty() ? std::string("none") : shown_.LogFolder) + ".");
+        c.LogFolder = shown_.LogFolder;
+        valid = false;
+    }
     if (!valid) {
         std::string message;
         for (const std::string& sentence : why) {
@@ -193,6 +204,7 @@ void TSoundLevelDialog::OKClick() {
     s.SplCLimit = cLimit.value_or(0.0);
     s.SplCMinutes = MinutesOfIndex(c.CMinutesIndex);
     s.SplCWarnMargin = *cMargin;
+    s.SplLogFolder = logFolder;
     s.SplStatistics = statistics;
     s.SplCriterion = *criterion;
     s.SplExchangeRate = c.ExchangeRate == 5 ? 5 : 3;
@@ -202,6 +214,14 @@ void TSoundLevelDialog::OKClick() {
         saveSettings_();
     }
     closed_ = true;
+}
+
+void TSoundLevelDialog::ChooseLogFolderClick() {
+    const std::string start = Trimmed(controls_.LogFolder);
+    if (const std::optional<std::string> folder = dialogs_.ChooseFolder(
+            kLogFolderCaption, start.empty() ? app_.settings().Folder : start)) {
+        controls_.LogFolder = *folder;
+    }
 }
 
 bool TSoundLevelDialog::CalibrateClick() {

@@ -3,7 +3,7 @@
 // edits the sound level settings: the channel measured, the input's
 // sensitivity (typed, or measured with a calibrator), the limit with its
 // window and warning margin, the LCpeak and LAFmax limits, the limit on LCeq
-// with its own time and margin, the statistical
+// with its own time and margin, the folder of the per-second log, the statistical
 // levels shown, and the exposure criterion with its exchange rate.
 //
 // The controls are plain data in `controls()`: the window fills its widgets
@@ -31,6 +31,7 @@ inline const std::string kSoundLevelDialogCaption = "Sound Level Setup";
 // The channel list, in the order of `SPL Channel`.
 inline const std::string kSplChannelNames[] = {"Left", "Right", "Both"};
 inline const std::string kCalibratorLevelCaption = "Calibrate";
+inline const std::string kLogFolderCaption = "Write a row every second to";
 inline const std::string kCalibratorLevelPrompt =
     "Level of the calibrator on the microphone, dB SPL (94 or 114):";
 
@@ -48,6 +49,7 @@ struct TSoundLevelControls {
     std::string CLimit;         // dB(C) on LCeq,T; empty: none
     int32_t CMinutesIndex = 2;  // its T, into kSplMinutesChoices
     std::string CWarnMargin;    // dB under the C limit
+    std::string LogFolder;      // a row every second goes there; empty: none
     std::string Statistics;     // the LN shown: "10,50,90"
     std::string Criterion;      // dB(A) of a 100 % dose
     int32_t ExchangeRate = 3;   // 3 or 5 dB
@@ -71,6 +73,9 @@ public:
     // chosen in the dialog. False when the user cancelled, or after a
     // message saying why it cannot start.
     bool CalibrateClick();
+    // "Choose folder...": the folder dialog for the per-second log, opened at
+    // the folder in the field; the one chosen goes into the field.
+    void ChooseLogFolderClick();
     // The calibration ended (the owner has told the user how): an accepted
     // one shows its sensitivity in the field.
     void CalibrationEnded();

@@ -135,6 +135,9 @@ struct TMeterSettings {
     double SplCLimit = 0.0;        // `SPL C Limit`, dB(C) on LCeq,T; 0: none
     int32_t SplCMinutes = 15;      // `SPL C Minutes`: T of the C limit
     double SplCWarnMargin = 3.0;   // `SPL C Warning Margin`, dB under the C limit
+    // `SPL Log Folder`: the window writes a row every second there, in the
+    // logger's day log; empty: none.
+    std::string SplLogFolder;
     std::string SplStatistics = "10,50,90";  // `SPL Statistics`: the LN shown
     double SplCriterion = 85.0;              // `SPL Criterion`, dB(A) of 100 % dose
     int32_t SplExchangeRate = 3;             // `SPL Exchange Rate`: 3 or 5 dB

@@ -105,6 +105,7 @@ void ReadSoundLevelSettings(ISettingsKey& key, TMeterSettings& s) {
     if (s.SplExchangeRate != 3 && s.SplExchangeRate != 5) {
         s.SplExchangeRate = d.SplExchangeRate;
     }
+    s.SplLogFolder = ReadString(key, "SPL Log Folder").value_or(d.SplLogFolder);
     s.SplInResults = ReadBool(key, "SPL In Results").value_or(d.SplInResults);
     s.SplWindow = ReadBool(key, "SPL Window").value_or(d.SplWindow);
     s.SPLWidth = ReadInt(key, "SPLWidth").value_or(d.SPLWidth);
@@ -138,6 +139,7 @@ void WriteSoundLevelSettings(const std::function<void(const char*, const StoredV
     write("SPL Statistics", StringValue(s.SplStatistics));
     write("SPL Criterion", DoubleValue(s.SplCriterion));
     write("SPL Exchange Rate", IntValue(s.SplExchangeRate));
+    write("SPL Log Folder", StringValue(s.SplLogFolder));
     write("SPL In Results", BoolValue(s.SplInResults));
 }
 

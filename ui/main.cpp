@@ -9,9 +9,11 @@
 #include <memory>
 
 #include "app/meter_app.h"
+#include "app/window_day_log.h"
 #include "core/capture_format.h"
 #include "platform/audio_devices.h"
 #include "platform/jpeg_image_writer.h"
+#include "platform/posix_row_files.h"
 #include "platform/posix_text_files.h"
 #include "platform/qt_desktop_shell.h"
 #include "platform/qt_regional_formats.h"
@@ -156,7 +158,13 @@ int main(int argc, char** argv) {
     // only when asked for.
     std::string soundLevelError;
     app.MeasureSoundLevel(kSampleRate, 2, true, soundLevelError);
+    // The per-second log, when the settings ask for one.
+    PosixRowFiles rowFiles;
+    WindowDayLog dayLog(app, clock, timers, rowFiles, dialogs);
+    window->SetDayLog(&dayLog);
     window->FormShow();
     dialogs.ShowHeldMessages();
-    return QApplication::exec();
+    const int code = QApplication::exec();
+    window->SetDayLog(nullptr);
+    return code;
 }

@@ -260,6 +260,9 @@ TForm1::TForm1(MeterApp& app, IUserDialogs& dialogs, IDesktopShell& shell, IText
 }
 
 void TForm1::BlockShown() {
+    if (dayLog_ != nullptr) {
+        dayLog_->AddBlock();
+    }
     const qint64 now = clock_.elapsed();
     // A frame already overdue (its timer has not had its turn yet) is due now.
     const qint64 wait = std::max<qint64>(0, pacer_.BlockShown(now) - now);

@@ -32,6 +32,7 @@
 #include "app/config_dialog.h"
 #include "app/meter_app.h"
 #include "app/results_dialog.h"
+#include "app/window_day_log.h"
 #include "settings/settings_store.h"
 #include "ui/frame_pacer.h"
 #include "ui/loudness_window.h"
@@ -79,6 +80,8 @@ public:
     // windows left open come back without taking the keyboard focus from this
     // window.
     void FormShow();
+    // The per-second log that takes every block; null: none.
+    void SetDayLog(WindowDayLog* log) { dayLog_ = log; }
 
     // Client heights of the view modes 1 to 3; the client width is always 678.
     static constexpr int kClientWidth = 678;
@@ -217,6 +220,7 @@ private:
     QIcon replayRunningIcon_;
     std::optional<bool> shownReplayRunning_;
     std::optional<bool> shownStop_;
+    WindowDayLog* dayLog_ = nullptr;
 };
 
 }  // namespace tarnwick

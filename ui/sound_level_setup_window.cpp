@@ -131,6 +131,20 @@ TSoundLevelSetupWindow::TSoundLevelSetupWindow(TSoundLevelDialog& model, MeterAp
     cLimitRow->addWidget(new QLabel("dB under it"));
     cLimitRow->addStretch();
     form->addRow(Caption("C limit, LCe&q", cLimit_), cLimitRow);
+    // The logger's day log, written by this window.
+    logFolder_ = Field("Folder of the sound level log, a row every second; empty: none", 300);
+    auto* chooseFolder = new QPushButton("Choose fol&der...");
+    chooseFolder->setAccessibleName("Choose the folder of the sound level log");
+    auto* logRow = new QHBoxLayout;
+    logRow->addWidget(logFolder_);
+    logRow->addWidget(chooseFolder);
+    logRow->addStretch();
+    form->addRow(Caption("Write a r&ow every second to", logFolder_), logRow);
+    QObject::connect(chooseFolder, &QPushButton::clicked, [this] {
+        FromControls();
+        model_.ChooseLogFolderClick();
+        ToControls();
+    });
     statistics_ = Field("Statistical levels LN, percent", 160);
     form->addRow("S&tatistical levels, %", statistics_);
     // The T of the rolling figures is the limit's.
@@ -192,6 +206,7 @@ void TSoundLevelSetupWindow::ToControls() {
     cLimit_->setText(Text(c.CLimit));
     cMinutes_->setCurrentIndex(c.CMinutesIndex);
     cMargin_->setText(Text(c.CWarnMargin));
+    logFolder_->setText(Text(c.LogFolder));
     statistics_->setText(Text(c.Statistics));
     criterion_->setText(Text(c.Criterion));
     exchangeRate_->setCurrentIndex(c.ExchangeRate == 5 ? 1 : 0);
@@ -212,6 +227,7 @@ void TSoundLevelSetupWindow::FromControls() {
     c.CLimit = cLimit_->text().toStdString();
     c.CMinutesIndex = cMinutes_->currentIndex();
     c.CWarnMargin = cMargin_->text().toStdString();
+    c.LogFolder = logFolder_->text().toStdString();
     c.Statistics = statistics_->text().toStdString();
     c.Criterion = criterion_->text().toStdString();
     c.ExchangeRate = exchangeRate_->currentIndex() == 1 ? 5 : 3;

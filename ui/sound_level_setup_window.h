@@ -60,6 +60,7 @@ private:
     QLineEdit* cLimit_;
     QComboBox* cMinutes_;
     QLineEdit* cMargin_;
+    QLineEdit* logFolder_;
     QLineEdit* statistics_;
     QLineEdit* criterion_;
     QComboBox* exchangeRate_;

@@ -330,6 +330,7 @@ TEST_F(SettingsStoreTest, WritersStoreTheirNamesInOrderAsTheySpellThem) {
                                                            "SPL Statistics",
                                                            "SPL Criterion",
                                                            "SPL Exchange Rate",
+                                                           "SPL Log Folder",
                                                            "SPL In Results"}));
 
     recording.written.clear();

@@ -9,12 +9,16 @@
 #include <cstring>
 #include <functional>
 #include <numbers>
+#include <sstream>
 #include <string>
 
+#include "app/daily_log.h"
 #include "app/sound_level_dialog.h"
 #include "app/sound_level_view.h"
+#include "app/window_day_log.h"
 #include "core/capture_format.h"
 #include "core/fakes.h"
+#include "core/logger_fakes.h"
 #include "settings/settings_store.h"
 #include "settings/sound_level_settings.h"
 
@@ -146,9 +150,12 @@ TEST(SoundLevelDesktop, SetupEntriesAreTakenOrKeptWithTheReason) {
         {&TSoundLevelControls::Limit, "loud", "Limit: \"loud\" is not a level from 30 to 200 dB"},
         {&TSoundLevelControls::WarnMargin, "", "Warning margin: \"\" is not a level"},
         {&TSoundLevelControls::Statistics, "10,50,100", "Statistical levels: \"10,50,100\""},
+        {&TSoundLevelControls::LogFolder, "shows",
+         "Write a row every second to: \"shows\" is not a folder's full path"},
         {&TSoundLevelControls::Limit, "99.5", nullptr},
         {&TSoundLevelControls::Limit, " none ", nullptr},
         {&TSoundLevelControls::Criterion, "90", nullptr},
+        {&TSoundLevelControls::LogFolder, " /shows ", nullptr},
         {&TSoundLevelControls::Sensitivity, "114.5", nullptr},
         {&TSoundLevelControls::Sensitivity, "", nullptr},
     };
@@ -173,8 +180,9 @@ TEST(SoundLevelDesktop, SetupEntriesAreTakenOrKeptWithTheReason) {
         EXPECT_TRUE(dialog.closed());
         EXPECT_TRUE(h.dialogs.messages.empty());
     }
-    EXPECT_EQ(saves, 5);
+    EXPECT_EQ(saves, 6);
     EXPECT_EQ(h.app.settings().SplLimit, 0.0);
+    EXPECT_EQ(h.app.settings().SplLogFolder, "/shows");
     EXPECT_EQ(h.app.settings().SplCriterion, 90.0);
     // Emptied, the sensitivity stays empty in the store too.
     EXPECT_FALSE(h.app.settings().SplSensitivity.has_value());
@@ -307,6 +315,64 @@ TEST(SoundLevelDesktop, TheWindowShowsLiveFiguresOnlyWhileTheInputDelivers) {
     EXPECT_FALSE(s.lightFrame) << "no frame of a light that is off";
     EXPECT_TRUE(s.prediction.empty());
     EXPECT_NEAR(std::stod(s.laeq), 94.0, 0.1) << "the test's figures stay, marked stale";
+}
+
+// The window's per-second log is the logger's day log, in a folder it holds
+// alone: refused while another program holds it, written once it is free
+// (a row a second, its LAeq that of the tone), into a file of other columns
+// once a calibration makes the levels sound pressure levels, and the folder
+// let go when no log is asked for.
+TEST(SoundLevelDesktop, TheWindowWritesTheLoggersDayLogInAFolderItHoldsAlone) {
+    fakes::AppHarness h;
+    TMeterSettings stored = fakes::PlainLevelSettings();
+    stored.SplLogFolder = "/shows";
+    h.Create(stored);
+    std::string error;
+    ASSERT_TRUE(h.app.MeasureSoundLevel(kSampleRate, 2, true, error)) << error;
+    fakes::FakeRowFiles rows;
+    rows.claimed.insert("/shows");  // a logger writes there
+    WindowDayLog log(h.app, h.clock, h.timers, rows, h.dialogs);
+    h.app.SetBlockObserver([&log] { log.AddBlock(); });  // as the main window gives them
+    ASSERT_EQ(h.dialogs.messages.size(), 1u);
+    EXPECT_EQ(h.dialogs.messages[0].text.rfind("No sound level log is written: /shows", 0), 0u);
+    Tone tone(h);
+    tone.Play(-20.0, 2.0);
+    EXPECT_TRUE(rows.contents.empty());
+
+    rows.claimed.clear();  // the logger has stopped
+    h.app.settings().SplLogFolder = "/shows/tonight";
+    tone.Play(-20.0, 4.0);
+    EXPECT_EQ(log.Folder(), "/shows/tonight");
+    EXPECT_EQ(rows.claimed.count("/shows/tonight"), 1u);
+    ASSERT_EQ(rows.contents.size(), 1u);
+    const std::string day = rows.contents.begin()->first;
+    std::vector<std::string> lines = rows.Lines(day);
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[0] + "\n", kDailyLogHeaderWithUncalibratedSoundLevel);
+    for (size_t i = 2; i < lines.size(); ++i) {  // the first row is part of a second
+        std::vector<std::string> fields;
+        std::stringstream in(lines[i]);
+        for (std::string f; std::getline(in, f, ',');) {
+            fields.push_back(f);
+        }
+        ASSERT_GE(fields.size(), 8u) << lines[i];
+        EXPECT_NEAR(std::stod(fields[7]), -20.0, 0.1) << lines[i];
+    }
+
+    h.app.EnterSensitivity(100.0);
+    tone.Play(-20.0, 3.0);
+    ASSERT_EQ(rows.contents.size(), 2u) << "sound pressure levels never join a file of others";
+    for (const auto& [path, text] : rows.contents) {
+        if (path != day) {
+            EXPECT_EQ(text.rfind(kDailyLogHeaderWithSoundLevel, 0), 0u) << path;
+            EXPECT_NE(text.find(",80.0,"), std::string::npos) << text;
+        }
+    }
+
+    h.app.settings().SplLogFolder.clear();
+    tone.Play(-20.0, 0.5);
+    EXPECT_TRUE(rows.claimed.empty());
+    EXPECT_EQ(log.Folder(), "");
 }
 
 }  // namespace
