@@ -10,11 +10,11 @@
 #include <sstream>
 #include <tuple>
 
+#include "app/daily_log.h"
 #include "core/level_math.h"
 #include "tests/core/fakes.h"
 #include "tests/core/faulty_wave_input.h"
 #include "tests/core/logger_fakes.h"
-#include "app/daily_log.h"
 #include "tools/logger/logger_session.h"
 
 namespace tarnwick {
@@ -319,7 +319,7 @@ private:
         const int streamBefore = wave_.streams;
         if (streamBefore != stream_) {
             stream_ = streamBefore;
-            streamStartMs_ = clock_.ElapsedMs();
+            streamAudioMs_ = 0.0;
         }
         BlockSeen seen{clock_.NowZoned().utcMs, epoch_};
         if (!wave_.DeliverOne(framesWaiting)) {
@@ -327,7 +327,10 @@ private:
         }
         ++result_.audioBlocks;
         lastLiveBlockMs_ = clock_.ElapsedMs();
-        longestStreamMs_ = std::max(longestStreamMs_, clock_.ElapsedMs() - streamStartMs_);
+        // The meters settle on the audio of a stream, not on the time it
+        // stood open: a stall or a suspension gives them nothing.
+        streamAudioMs_ += blockMs_;
+        longestStreamMs_ = std::max(longestStreamMs_, streamAudioMs_);
         blocks_.push_back(seen);
         if (blocks_.size() > 4000) {
             blocks_.pop_front();
@@ -706,7 +709,7 @@ private:
         MeterApp& app = App();
         const auto within = [&](double value, double expected, double longEnoughMs,
                                 const char* name) {
-            const bool settled = static_cast<double>(longestStreamMs_) >= longEnoughMs;
+            const bool settled = longestStreamMs_ >= longEnoughMs;
             if (value > expected + kJoinToleranceDb ||
                 (settled && value < expected - kJoinToleranceDb)) {
                 Break(MeasurementRule::kJoinsLeaveNoTrace,
@@ -772,8 +775,8 @@ private:
     std::optional<uint64_t> staleSinceMs_;
     uint64_t lastLiveBlockMs_ = 0;
     int stream_ = 0;
-    uint64_t streamStartMs_ = 0;
-    uint64_t longestStreamMs_ = 0;
+    double streamAudioMs_ = 0.0;    // of the stream now open
+    double longestStreamMs_ = 0.0;  // the most audio one stream gave
     std::deque<BlockSeen> blocks_;
     bool lossSeen_ = false;
     // The clock's side.
