@@ -17,11 +17,35 @@ WindowDayLog::~WindowDayLog() {
 }
 
 void WindowDayLog::AddBlock() {
+    Follow();  // a calibration's levels go to the file of their columns
     if (log_ != nullptr) {
         log_->AddBlock();
         log_->NoticeTest();
+        NoticeLimits();
         log_->Poll();
     }
+}
+
+void WindowDayLog::NoticeLimits() {
+    const auto notice = [this](const LevelLimit* limit, LimitState& seen, const char* warn,
+                               const char* red) {
+        const LimitState now = limit != nullptr ? limit->Status().state : LimitState::kOk;
+        if (now == seen) {
+            return;
+        }
+        const auto name = [&](LimitState state) {
+            return std::string(state == LimitState::kWarn ? warn : red);
+        };
+        if (seen != LimitState::kOk) {
+            log_->AddEvent(name(seen) + " clear");
+        }
+        if (now != LimitState::kOk) {
+            log_->AddEvent(name(now));
+        }
+        seen = now;
+    };
+    notice(app_.SoundLevelLimit(), aSeen_, "spl-warn", "spl-limit");
+    notice(app_.SoundLevelLimitC(), cSeen_, "spl-c-warn", "spl-c-limit");
 }
 
 std::string WindowDayLog::Folder() const {
@@ -31,6 +55,7 @@ std::string WindowDayLog::Folder() const {
 void WindowDayLog::Poll() {
     Follow();
     if (log_ != nullptr) {
+        NoticeLimits();
         log_->Poll();
     }
 }

@@ -8,6 +8,11 @@
 // window's alone while it writes there: a logger (or another window) given
 // it is refused, and so is the window when another program has it.
 //
+// The limits' lights are events of the rows, named as the logger's alarms:
+// "spl-warn" when the limit on LAeq turns amber, "spl-limit" when it turns
+// red, "spl-c-warn" and "spl-c-limit" for the limit on LCeq, each followed by
+// its " clear" when the light leaves that colour.
+//
 // It follows the settings: a new folder, none, or a calibration that turns
 // the columns from levels relative to full scale into sound pressure levels
 // (or back) close the log and open it again. A folder that cannot be made or
@@ -49,6 +54,8 @@ private:
     void Poll();
     // Opens, closes or opens again for the settings as they are now.
     void Follow();
+    // The limits' changes of light since the last look, as events.
+    void NoticeLimits();
 
     MeterApp& app_;
     IClock& clock_;
@@ -59,6 +66,8 @@ private:
     std::string folder_;       // as the settings gave it when last followed
     bool calibrated_ = false;  // likewise
     bool followed_ = false;
+    LimitState aSeen_ = LimitState::kOk;
+    LimitState cSeen_ = LimitState::kOk;
 };
 
 }  // namespace tarnwick

@@ -320,8 +320,9 @@ TEST(SoundLevelDesktop, TheWindowShowsLiveFiguresOnlyWhileTheInputDelivers) {
 // The window's per-second log is the logger's day log, in a folder it holds
 // alone: refused while another program holds it, written once it is free
 // (a row a second, its LAeq that of the tone), into a file of other columns
-// once a calibration makes the levels sound pressure levels, and the folder
-// let go when no log is asked for.
+// once a calibration makes the levels sound pressure levels, with the
+// limits' lights as the logger's alarms name them, and the folder let go
+// when no log is asked for.
 TEST(SoundLevelDesktop, TheWindowWritesTheLoggersDayLogInAFolderItHoldsAlone) {
     fakes::AppHarness h;
     TMeterSettings stored = fakes::PlainLevelSettings();
@@ -360,12 +361,15 @@ TEST(SoundLevelDesktop, TheWindowWritesTheLoggersDayLogInAFolderItHoldsAlone) {
     }
 
     h.app.EnterSensitivity(100.0);
+    h.app.settings().SplCLimit = 82.0;  // the tone's 80 dB is within its 3 dB warning
+    h.app.ApplySoundLevelSettings();
     tone.Play(-20.0, 3.0);
     ASSERT_EQ(rows.contents.size(), 2u) << "sound pressure levels never join a file of others";
     for (const auto& [path, text] : rows.contents) {
         if (path != day) {
             EXPECT_EQ(text.rfind(kDailyLogHeaderWithSoundLevel, 0), 0u) << path;
             EXPECT_NE(text.find(",80.0,"), std::string::npos) << text;
+            EXPECT_NE(text.find(",spl-c-warn\n"), std::string::npos) << text;
         }
     }
 
