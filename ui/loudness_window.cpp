@@ -256,6 +256,9 @@ void TLoudnessWindow::RefreshLoudnessWindow() {
     if (!sinceShown_.isValid()) {
         sinceShown_.start();
     }
+    if (!description_.Due(sinceShown_.elapsed())) {
+        return;
+    }
     const Figures figures = FiguresOf(app_.Loudness(), now.live, now.target);
     if (const std::optional<std::string> described =
             description_.Offer(sinceShown_.elapsed(), Described(figures).toStdString())) {

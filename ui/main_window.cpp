@@ -781,9 +781,11 @@ void TForm1::Refresh() {
         startStop_->setAccessibleName(stopShown ? "Stop test" : "Start test");
     }
     ShowHint(startStop_, v.StartStopHint);
-    if (const std::optional<std::string> described = meterDescription_.Offer(
-            clock_.elapsed(), MeterDescription(v.PeakDisplay, v.tooHigh != kLampDark))) {
-        image_->setAccessibleDescription(QString::fromStdString(*described));
+    if (meterDescription_.Due(clock_.elapsed())) {
+        if (const std::optional<std::string> described = meterDescription_.Offer(
+                clock_.elapsed(), MeterDescription(v.PeakDisplay, v.tooHigh != kLampDark))) {
+            image_->setAccessibleDescription(QString::fromStdString(*described));
+        }
     }
     const QString caption = QString::fromStdString(v.Caption);
     if (windowTitle() != caption) {

@@ -29,6 +29,9 @@ public:
     // at once); nullopt otherwise. A change held back is given by a later
     // call, so call it at every refresh.
     std::optional<std::string> Offer(int64_t nowMs, const std::string& text);
+    // Whether Offer at `nowMs` may give a text: a caller builds its text only
+    // then, not at every refresh.
+    bool Due(int64_t nowMs) const { return !givenAt_ || nowMs - *givenAt_ >= intervalMs_; }
 
 private:
     int64_t intervalMs_;

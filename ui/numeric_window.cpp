@@ -41,9 +41,11 @@ void TForm5::RefreshNumericWindow() {
     if (!sinceShown_.isValid()) {
         sinceShown_.start();
     }
-    if (const std::optional<std::string> described =
-            description_.Offer(sinceShown_.elapsed(), PeakDescription(peak))) {
-        setAccessibleDescription(QString::fromStdString(*described));
+    if (description_.Due(sinceShown_.elapsed())) {
+        if (const std::optional<std::string> described =
+                description_.Offer(sinceShown_.elapsed(), PeakDescription(peak))) {
+            setAccessibleDescription(QString::fromStdString(*described));
+        }
     }
     // The figures are laid out and drawn again only when they change.
     if (peak == drawn_ && !drawn_.empty()) {
