@@ -22,7 +22,7 @@
 //
 // Z is no filter at all: 0 dB at every frequency.
 
-#include "spl/biquad.h"
+#include "core/biquad.h"
 
 namespace tarnwick {
 
