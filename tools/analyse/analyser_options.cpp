@@ -109,6 +109,13 @@ uncalibrated, without --spl-sensitivity):
                         LA<N> for each --spl-stats entry, Dose in % (criterion
                         85 dB(A), exchange rate 3 dB) and Overload, the seconds
                         that held a sample at full scale
+  --bands octave|third  print each band's Leq over the recording, one per line
+                        as <nominal mid-band Hz><TAB><dB, two decimals>,
+                        rising, after any --spl: octave bands from 31.5 Hz or
+                        one-third-octave bands from 25 Hz (IEC 61260-1 class
+                        1, Z-weighted), up to the highest the sample rate
+                        reaches; of the --spl-channel, calibrated as the
+                        sound level
   --spl-log FILE.csv    one row of sound level a second: time_s (its end, from
                         the recording's start), LAeq, LAFmax, LCpeak, LCeq,
                         LAeq_rolling (over the --spl-limit minutes, default
@@ -155,6 +162,8 @@ ParsedOptions ParseAnalyserOptions(const std::vector<std::string>& args) {
     line.Option("--levels", CommandLine::Text(o.levelsFile));
     line.Option("--snapshot", CommandLine::Text(o.snapshotFile));
     line.Option("--loudness-log", CommandLine::Text(o.loudnessLogFile));
+    std::string bands;
+    line.Option("--bands", CommandLine::Text(bands));
     if (auto error = line.Parse(args)) {
         return *error;
     }
@@ -163,8 +172,9 @@ ParsedOptions ParseAnalyserOptions(const std::vector<std::string>& args) {
     }
     // The calibration and the self-test measure what they need alone; an
     // output asked for beside them would silently stay unwritten.
-    const char* const outputs[] = {"--results",  "--levels",       "--snapshot", "--readouts",
-                                   "--loudness", "--loudness-log", "--spl",      "--spl-log"};
+    const char* const outputs[] = {"--results",  "--levels",   "--snapshot",
+                                   "--readouts", "--loudness", "--loudness-log",
+                                   "--spl",      "--spl-log",  "--bands"};
     const auto anyOutput = [&] {
         return std::any_of(std::begin(outputs), std::end(outputs),
                            [&](const char* name) { return line.Given(name); });
@@ -190,6 +200,15 @@ ParsedOptions ParseAnalyserOptions(const std::vector<std::string>& args) {
                                        : "only one INPUT recording can be measured at a time";
     }
     o.input = line.positional.front();
+    if (line.Given("--bands")) {
+        if (bands == "octave") {
+            o.bands = BandWidth::kOctave;
+        } else if (bands == "third") {
+            o.bands = BandWidth::kThirdOctave;
+        } else {
+            return "--bands expects octave or third";
+        }
+    }
     if (auto error = settings.Finish()) {
         return *error;
     }

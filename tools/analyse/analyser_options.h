@@ -7,6 +7,7 @@
 #include <variant>
 #include <vector>
 
+#include "bands/band_plan.h"
 #include "core/local_time.h"
 #include "core/meter_settings.h"
 
@@ -32,6 +33,9 @@ struct AnalyserOptions {
     // tone, measured for the sensitivity alone.
     std::optional<double> calibratorDb;
     bool selfTest = false;  // --spl-selftest: the self-test alone, no input
+    // --bands: print each band's Leq over the recording, octave or
+    // one-third-octave bands.
+    std::optional<BandWidth> bands;
 
     // Whether the run measures sound level: for the readouts, the log or the
     // results records.

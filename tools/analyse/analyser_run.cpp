@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/meter_app.h"
+#include "bands/band_meter.h"
 #include "core/simulated_time.h"
 #include "platform/posix_text_files.h"
 #include "platform/qt_regional_formats.h"
@@ -176,13 +177,23 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
     const bool loudness =
         options.loudness || options.settings.LoudnessInResults || !options.loudnessLogFile.empty();
     const bool soundLevel = options.MeasuresSoundLevel();
+    std::optional<BandMeter> bands;
     LoudnessLog loudnessLog;
     SoundLevelLog soundLevelLog;
+    // The bands hear the sound level's channel.
+    const size_t bandStride = static_cast<size_t>(reader.Channels());
+    const size_t bandChannel = reader.Channels() > 1 && options.settings.SplChannel == 1 ? 1 : 0;
     std::optional<RecordingFeed> feed;
-    if (loudness || soundLevel) {
+    if (loudness || soundLevel || options.bands) {
         feed.emplace(static_cast<unsigned>(reader.Channels()), reader.SampleRate());
         reader.SetNativeListener(
             [&feed](const float* samples, size_t frames) { feed->Hold(samples, frames); });
+    }
+    if (options.bands) {
+        bands.emplace(*options.bands, static_cast<double>(reader.SampleRate()));
+        feed->AddTaker([&bands, bandStride, bandChannel](const float* samples, size_t frames) {
+            bands->AddSamples(samples + bandChannel, frames, bandStride);
+        });
     }
     if (loudness) {
         const LoudnessChannels channels = reader.Channels() == 2 ? LoudnessChannels::kStereo
@@ -373,6 +384,13 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
     }
     if (options.soundLevel && app.SoundLevel() != nullptr) {
         std::fputs(SoundLevelReadouts(*app.SoundLevel(), app.settings()).c_str(), out);
+    }
+    if (bands) {
+        const std::vector<double> bandLevels =
+            bands->TestLeqDb(app.settings().SplSensitivity.value_or(0.0));
+        for (size_t b = 0; b < bandLevels.size(); ++b) {
+            std::fprintf(out, "%s\t%.2f\n", bands->Bands()[b].nominal.c_str(), bandLevels[b]);
+        }
     }
     return process.ended || dialogs.messages > 0 || !levelsOk || !snapshotOk ? kAnalyseFailed
                                                                              : kAnalyseOk;

@@ -1,0 +1,42 @@
+#pragma once
+// BandMeter: the filter bank at work on one channel of a signal, as a sound
+// level meter's bands: every band shown (bands/band_plan.h) through its own
+// filter (bands/band_filter.h), its mean square summed over the test.
+//
+// Levels are taken relative to a full-scale sine (a mean square of 0.5 reads
+// 0 dB), plus the sensitivity when one is given: a 1 kHz sine at -20 dBFS
+// reads -20.00 in the 1 kHz band. The bands are Z-weighted. Samples that are
+// no numbers are measured as silence, as the sound level meter measures them.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "bands/band_filter.h"
+#include "bands/band_plan.h"
+
+namespace tarnwick {
+
+class BandMeter {
+public:
+    // The bands of `width` that `sampleRate` reaches.
+    BandMeter(BandWidth width, double sampleRate);
+
+    // `count` frames of `stride` interleaved samples each, 1.0 being full
+    // scale, the channel measured at `samples[0]`.
+    void AddSamples(const float* samples, size_t count, size_t stride);
+
+    const std::vector<Band>& Bands() const { return bands_; }
+    // Each band's Leq over everything measured, in dB re a full-scale sine
+    // plus `sensitivityDb`; minus infinity for a band that heard nothing.
+    std::vector<double> TestLeqDb(double sensitivityDb) const;
+    uint64_t Samples() const { return samples_; }
+
+private:
+    std::vector<Band> bands_;
+    std::vector<BandFilter> filters_;
+    std::vector<double> sums_;  // of each band's squared output
+    uint64_t samples_ = 0;
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,72 @@
+// The analyser's --bands on recordings it writes: the band of a tone reads the
+// tone's level whatever the rate, the bank and the channel measured, the
+// sensitivity is added, and the bands listed are the standard's, rising, up
+// to the highest the rate reaches.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "analyse/analyse_test_support.h"
+
+namespace tarnwick::analyse_test {
+namespace {
+
+// Ten seconds of a 1 kHz sine at -20 dBFS in one channel (`right`), silence
+// in the other: long enough that the filters' rise at the start is no
+// hundredth of a dB of the Leq.
+Signal Tone(int rate, bool right) {
+    Signal s;
+    const double amplitude = 32768.0 * std::pow(10.0, -20.0 / 20.0);
+    for (int64_t n = 0; n < 10 * static_cast<int64_t>(rate); ++n) {
+        const auto x = static_cast<int>(
+            std::lround(amplitude * std::sin(2.0 * std::numbers::pi * 1000.0 * n / rate)));
+        s.Constant(1, right ? 0 : x, right ? x : 0);
+    }
+    return s;
+}
+
+TEST(AnalyserBands, AToneReadsItsLevelInItsBandAtEveryRate) {
+    ScratchFolder folder;
+    const struct {
+        int rate;
+        const char* bands;
+        bool right;
+        const char* sensitivity;  // null: uncalibrated
+        const char* reads;        // the 1 kHz band's line
+        size_t lines;
+        const char* highest;
+    } cases[] = {
+        {44100, "third", false, nullptr, "1000\t-20.00", 29, "16000"},
+        {48000, "octave", false, "114", "1000\t94.00", 9, "8000"},
+        {96000, "third", true, nullptr, "1000\t-20.00", 30, "20000"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reads);
+        const std::string path = folder.Path("tone-" + std::to_string(c.rate) + ".wav");
+        WriteRecording(path, Tone(c.rate, c.right), c.rate);
+        std::vector<std::string> args = {"--bands", c.bands, "--spl-channel",
+                                         c.right ? "right" : "left"};
+        if (c.sensitivity != nullptr) {
+            args.insert(args.end(), {"--spl-sensitivity", c.sensitivity});
+        }
+        args.push_back(path);
+        const AnalyserRun run = Analyse(args);
+        ASSERT_EQ(run.status, 0) << run.err;
+        const std::vector<std::string> lines = Split(run.out, "\n");
+        ASSERT_GE(lines.size(), c.lines);
+        EXPECT_EQ(lines[0].substr(0, lines[0].find('\t')),
+                  c.bands == std::string("third") ? "25" : "31.5");
+        EXPECT_EQ(lines[c.lines - 1].substr(0, lines[c.lines - 1].find('\t')), c.highest);
+        EXPECT_NE(std::find(lines.begin(), lines.end(), c.reads), lines.end()) << run.out;
+    }
+    EXPECT_EQ(Analyse({"--bands", "fifth", folder.Path("tone-44100.wav")}).err,
+              "tarnwick-analyse: --bands expects octave or third\n");
+}
+
+}  // namespace
+}  // namespace tarnwick::analyse_test
