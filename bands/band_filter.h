@@ -45,6 +45,10 @@ public:
     // The designed response at `hz`, as a magnitude (1.0 at the mid-band
     // frequency).
     double Magnitude(double hz) const;
+    // The design: the input's gain, then the sections in turn, each
+    // b = (1, 0, -1).
+    double Gain() const { return gain_; }
+    const std::array<Biquad, kSections>& Sections() const { return sections_; }
 
 private:
     std::array<Biquad, kSections> sections_;

@@ -6,11 +6,48 @@
 namespace tarnwick {
 namespace {
 
+constexpr size_t kLanes = 4;
 // A state below this has died away: flushed between calls, it never reaches
 // the slow denormal range.
 constexpr double kFlushFloor = 1e-30;
 // The mean square of a full-scale sine.
 constexpr double kFullScaleSineMeanSquare = 0.5;
+
+using Quad = BandMeter::Quad;
+using Group = BandMeter::Group;
+
+// The bank over `count` samples: per sample, each group's sections in turn,
+// as Biquad::Process computes them with b = (1, 0, -1).
+[[gnu::always_inline]] inline void Run(Group* groups, size_t groupCount, const float* samples,
+                                       size_t count, size_t stride) {
+    for (size_t n = 0; n < count; ++n) {
+        const float in = samples[n * stride];
+        const double x = std::isfinite(in) ? in : 0.0;
+        const Quad xs = {x, x, x, x};
+        for (size_t g = 0; g < groupCount; ++g) {
+            Group& q = groups[g];
+            Quad v = xs * q.gain;
+            for (int k = 0; k < BandFilter::kSections; ++k) {
+                const Quad y = v + q.s1[k];
+                q.s1[k] = q.s2[k] - q.a1[k] * y;
+                q.s2[k] = -v - q.a2[k] * y;
+                v = y;
+            }
+            q.sum += v * v;
+        }
+    }
+}
+
+__attribute__((target("avx2"))) void RunAvx2(Group* groups, size_t groupCount, const float* samples,
+                                             size_t count, size_t stride) {
+    Run(groups, groupCount, samples, count, stride);
+}
+
+void RunPlain(Group* groups, size_t groupCount, const float* samples, size_t count, size_t stride) {
+    Run(groups, groupCount, samples, count, stride);
+}
+
+const bool kHasAvx2 = __builtin_cpu_supports("avx2") != 0;
 
 }  // namespace
 
@@ -18,30 +55,50 @@ BandMeter::BandMeter(BandWidth width, double sampleRate) {
     for (const Band& band : BandPlan(width, sampleRate)) {
         if (band.shown) {
             bands_.push_back(band);
-            filters_.emplace_back(band.lowerHz, band.upperHz, sampleRate);
         }
     }
-    sums_.assign(bands_.size(), 0.0);
+    // Lanes past the last band hold a filter that passes nothing: gain 0.
+    groups_.assign((bands_.size() + kLanes - 1) / kLanes, Group{});
+    for (size_t b = 0; b < bands_.size(); ++b) {
+        const BandFilter filter(bands_[b].lowerHz, bands_[b].upperHz, sampleRate);
+        Group& g = groups_[b / kLanes];
+        const size_t lane = b % kLanes;
+        g.gain[lane] = filter.Gain();
+        for (int k = 0; k < BandFilter::kSections; ++k) {
+            g.a1[k][lane] = filter.Sections()[static_cast<size_t>(k)].a1;
+            g.a2[k][lane] = filter.Sections()[static_cast<size_t>(k)].a2;
+        }
+    }
 }
 
 void BandMeter::AddSamples(const float* samples, size_t count, size_t stride) {
-    for (size_t b = 0; b < filters_.size(); ++b) {
-        BandFilter& filter = filters_[b];
-        double sum = 0.0;
-        for (size_t n = 0; n < count; ++n) {
-            const float x = samples[n * stride];
-            const double y = filter.Process(std::isfinite(x) ? x : 0.0);
-            sum += y * y;
+    (kHasAvx2 ? RunAvx2 : RunPlain)(groups_.data(), groups_.size(), samples, count, stride);
+    for (Group& g : groups_) {
+        for (int k = 0; k < BandFilter::kSections; ++k) {
+            for (size_t lane = 0; lane < kLanes; ++lane) {
+                if (std::fabs(g.s1[k][lane]) < kFlushFloor) {
+                    g.s1[k][lane] = 0.0;
+                }
+                if (std::fabs(g.s2[k][lane]) < kFlushFloor) {
+                    g.s2[k][lane] = 0.0;
+                }
+            }
         }
-        sums_[b] += sum;
-        filter.FlushBelow(kFlushFloor);
     }
     samples_ += count;
 }
 
+void BandMeter::Restart() {
+    for (Group& g : groups_) {
+        g.sum = Quad{0.0, 0.0, 0.0, 0.0};
+    }
+    samples_ = 0;
+}
+
 std::vector<double> BandMeter::TestLeqDb(double sensitivityDb) const {
     std::vector<double> levels;
-    for (const double sum : sums_) {
+    for (size_t b = 0; b < bands_.size(); ++b) {
+        const double sum = groups_[b / kLanes].sum[b % kLanes];
         const double meanSquare = samples_ > 0 ? sum / static_cast<double>(samples_) : 0.0;
         levels.push_back(meanSquare > 0.0
                              ? 10.0 * std::log10(meanSquare / kFullScaleSineMeanSquare) +

@@ -2,6 +2,7 @@
 # Speed of tarnwick-analyse, side by side with its peers on the same files:
 #   - ten minutes of 44100 Hz stereo pink noise beside `sox FILE -n stat`
 #     (targets: 5,000 x real time and 3 x sox's speed);
+#   - --bands third on the same ten minutes (target: 300 x real time);
 #   - ten minutes of 48 kHz stereo, which the meter converts to its rate,
 #     beside `sox FILE -n stat` (target: 2 x sox's speed);
 #   - the hour-long demo recording (target: 5,000 x real time);
@@ -63,6 +64,8 @@ sox_time=$(seconds_of sox "$pink" -n stat)
 report "tarnwick-analyse (target 5000 x)" 600 "$ours"
 report "sox stat" 600 "$sox_time"
 ratio "tarnwick-analyse against sox stat, times as fast (target 3)" "$sox_time" "$ours"
+bands=$(seconds_of "$analyse" --bands third "$pink")
+report "tarnwick-analyse --bands third (target 300 x)" 600 "$bands"
 
 echo "== 10 min of 48 kHz stereo, converted to the meter's rate"
 ours=$(seconds_of "$analyse" --readouts "$broadcast")
