@@ -68,5 +68,17 @@ TEST(AnalyserBands, AToneReadsItsLevelInItsBandAtEveryRate) {
               "tarnwick-analyse: --bands expects octave or third\n");
 }
 
+// The self-test passes every check, each on a line of its own, and says so
+// last; it runs alone.
+TEST(AnalyserBands, TheSelfTestPassesAndSaysSo) {
+    const AnalyserRun run = Analyse({"--bands-selftest"});
+    EXPECT_EQ(run.status, 0) << run.out;
+    const std::vector<std::string> lines = Split(run.out, "\n");
+    ASSERT_GT(lines.size(), 200u);
+    EXPECT_EQ(lines[lines.size() - 1], std::to_string(lines.size() - 1) + " of " +
+                                           std::to_string(lines.size() - 1) + " checks passed");
+    EXPECT_EQ(Analyse({"--bands-selftest", "x.wav"}).status, kAnalyseBadInput);
+}
+
 }  // namespace
 }  // namespace tarnwick::analyse_test

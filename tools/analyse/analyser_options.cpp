@@ -116,6 +116,14 @@ uncalibrated, without --spl-sensitivity):
                         1, Z-weighted), up to the highest the sample rate
                         reaches; of the --spl-channel, calibrated as the
                         sound level
+  --bands-selftest      run the periodic tests of IEC 61260-3 through the filter
+                        bank at 44.1 and 48 kHz, octave and one-third octave:
+                        relative attenuation of the lowest, 1 kHz and highest
+                        filters at every normalised frequency of the
+                        standard's table, linearity over 40 dB and the
+                        summation of adjacent filters; one PASS or FAIL line
+                        per check, no INPUT. Exit 0 when every check passes,
+                        1 when one fails
   --spl-log FILE.csv    one row of sound level a second: time_s (its end, from
                         the recording's start), LAeq, LAFmax, LCpeak, LCeq,
                         LAeq_rolling (over the --spl-limit minutes, default
@@ -147,6 +155,7 @@ ParsedOptions ParseAnalyserOptions(const std::vector<std::string>& args) {
     line.Flag("--dual-mono", [&] { o.dualMono = true; });
     line.Flag("--spl", [&] { o.soundLevel = true; });
     line.Flag("--spl-selftest", [&] { o.selfTest = true; });
+    line.Flag("--bands-selftest", [&] { o.bandsSelfTest = true; });
     double calibratorDb = 0.0;
     line.Option("--spl-calibrate",
                 CommandLine::Number(calibratorDb, "--spl-calibrate", kQuietestCalibratorDb,
@@ -179,9 +188,13 @@ ParsedOptions ParseAnalyserOptions(const std::vector<std::string>& args) {
         return std::any_of(std::begin(outputs), std::end(outputs),
                            [&](const char* name) { return line.Given(name); });
     };
-    if (o.selfTest) {
+    if (o.selfTest && o.bandsSelfTest) {
+        return "--spl-selftest and --bands-selftest each run alone";
+    }
+    if (o.selfTest || o.bandsSelfTest) {
         if (line.Given("--spl-calibrate") || anyOutput() || !line.positional.empty()) {
-            return "--spl-selftest runs alone: it takes no INPUT and no other output";
+            return std::string(o.selfTest ? "--spl-selftest" : "--bands-selftest") +
+                   " runs alone: it takes no INPUT and no other output";
         }
         if (auto error = settings.Finish()) {
             return *error;

@@ -1,6 +1,7 @@
 #include "tools/analyse/analyser_run.h"
 
 #include <QLocale>
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -11,6 +12,7 @@
 
 #include "app/meter_app.h"
 #include "bands/band_meter.h"
+#include "bands/band_self_test.h"
 #include "core/simulated_time.h"
 #include "platform/posix_text_files.h"
 #include "platform/qt_regional_formats.h"
@@ -123,6 +125,14 @@ void WarnOfBandsOutOfReach(std::FILE* err, const std::string& input, unsigned lo
 int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* out, std::FILE* err) {
     if (options.selfTest) {
         return RunSelfTest(out);
+    }
+    if (options.bandsSelfTest) {
+        const std::vector<BandSelfTestRow> rows = RunBandSelfTest();
+        std::fputs(FormatBandSelfTest(rows).c_str(), out);
+        return std::all_of(rows.begin(), rows.end(),
+                           [](const BandSelfTestRow& row) { return row.pass; })
+                   ? kAnalyseOk
+                   : kAnalyseFailed;
     }
     if (options.calibratorDb) {
         return RunCalibration(options, out, err);
