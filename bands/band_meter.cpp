@@ -33,7 +33,9 @@ using Group = BandMeter::Group;
                 q.s2[k] = -v - q.a2[k] * y;
                 v = y;
             }
-            q.sum += v * v;
+            const Quad energy = v * v;
+            q.sum += energy;
+            q.interval += energy;
         }
     }
 }
@@ -86,25 +88,47 @@ void BandMeter::AddSamples(const float* samples, size_t count, size_t stride) {
         }
     }
     samples_ += count;
+    intervalSamples_ += count;
 }
 
 void BandMeter::Restart() {
     for (Group& g : groups_) {
         g.sum = Quad{0.0, 0.0, 0.0, 0.0};
+        g.interval = Quad{0.0, 0.0, 0.0, 0.0};
     }
     samples_ = 0;
+    intervalSamples_ = 0;
 }
+
+namespace {
+
+double LeqDb(double sum, uint64_t samples, double sensitivityDb) {
+    const double meanSquare = samples > 0 ? sum / static_cast<double>(samples) : 0.0;
+    return meanSquare > 0.0
+               ? 10.0 * std::log10(meanSquare / kFullScaleSineMeanSquare) + sensitivityDb
+               : -std::numeric_limits<double>::infinity();
+}
+
+}  // namespace
 
 std::vector<double> BandMeter::TestLeqDb(double sensitivityDb) const {
     std::vector<double> levels;
     for (size_t b = 0; b < bands_.size(); ++b) {
-        const double sum = groups_[b / kLanes].sum[b % kLanes];
-        const double meanSquare = samples_ > 0 ? sum / static_cast<double>(samples_) : 0.0;
-        levels.push_back(meanSquare > 0.0
-                             ? 10.0 * std::log10(meanSquare / kFullScaleSineMeanSquare) +
-                                   sensitivityDb
-                             : -std::numeric_limits<double>::infinity());
+        levels.push_back(LeqDb(groups_[b / kLanes].sum[b % kLanes], samples_, sensitivityDb));
     }
+    return levels;
+}
+
+std::vector<double> BandMeter::TakeIntervalDb(double sensitivityDb) {
+    std::vector<double> levels;
+    for (size_t b = 0; b < bands_.size(); ++b) {
+        levels.push_back(
+            LeqDb(groups_[b / kLanes].interval[b % kLanes], intervalSamples_, sensitivityDb));
+    }
+    for (Group& g : groups_) {
+        g.interval = Quad{0.0, 0.0, 0.0, 0.0};
+    }
+    intervalSamples_ = 0;
     return levels;
 }
 

@@ -41,6 +41,9 @@ public:
     // infinity for a band that heard nothing.
     std::vector<double> TestLeqDb(double sensitivityDb) const;
     uint64_t Samples() const { return samples_; }
+    // Each band's Leq since the last call (or the start), likewise; the
+    // next interval starts.
+    std::vector<double> TakeIntervalDb(double sensitivityDb);
 
     // Four bands' numbers side by side, aligned as doubles: the groups live
     // wherever the vector that holds them puts them.
@@ -52,13 +55,15 @@ public:
         Quad a2[BandFilter::kSections];
         Quad s1[BandFilter::kSections];
         Quad s2[BandFilter::kSections];
-        Quad sum;  // of the squared outputs
+        Quad sum;       // of the squared outputs, over the test
+        Quad interval;  // and since the last interval was taken
     };
 
 private:
     std::vector<Band> bands_;
     std::vector<Group> groups_;
     uint64_t samples_ = 0;
+    uint64_t intervalSamples_ = 0;
 };
 
 }  // namespace tarnwick

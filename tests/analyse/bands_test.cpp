@@ -1,7 +1,7 @@
 // The analyser's --bands on recordings it writes: the band of a tone reads the
 // tone's level whatever the rate, the bank and the channel measured, the
 // sensitivity is added, and the bands listed are the standard's, rising, up
-// to the highest the rate reaches.
+// to the highest the rate reaches; --bands-log gives each second its row.
 
 #include <gtest/gtest.h>
 
@@ -54,7 +54,8 @@ TEST(AnalyserBands, AToneReadsItsLevelInItsBandAtEveryRate) {
         if (c.sensitivity != nullptr) {
             args.insert(args.end(), {"--spl-sensitivity", c.sensitivity});
         }
-        args.push_back(path);
+        const std::string log = folder.Path("bands-" + std::to_string(c.rate) + ".csv");
+        args.insert(args.end(), {"--bands-log", log, path});
         const AnalyserRun run = Analyse(args);
         ASSERT_EQ(run.status, 0) << run.err;
         const std::vector<std::string> lines = Split(run.out, "\n");
@@ -63,6 +64,16 @@ TEST(AnalyserBands, AToneReadsItsLevelInItsBandAtEveryRate) {
                   c.bands == std::string("third") ? "25" : "31.5");
         EXPECT_EQ(lines[c.lines - 1].substr(0, lines[c.lines - 1].find('\t')), c.highest);
         EXPECT_NE(std::find(lines.begin(), lines.end(), c.reads), lines.end()) << run.out;
+        // The log: a row a second, each second's 1 kHz band the tone's.
+        const std::vector<std::string> rows = Split(ReadFile(log), "\n");
+        ASSERT_EQ(rows.size(), 11u);
+        const std::vector<std::string> header = Split(rows[0], ",");
+        const size_t column = static_cast<size_t>(
+            std::find(header.begin(), header.end(), "leq_1000hz") - header.begin());
+        ASSERT_LT(column, header.size()) << rows[0];
+        EXPECT_EQ(Split(rows[5], ",")[0], "5");
+        EXPECT_EQ(Split(rows[5], ",")[column],
+                  std::string(c.reads).substr(std::string(c.reads).find('\t') + 1));
     }
     EXPECT_EQ(Analyse({"--bands", "fifth", folder.Path("tone-44100.wav")}).err,
               "tarnwick-analyse: --bands expects octave or third\n");

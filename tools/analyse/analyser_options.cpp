@@ -116,6 +116,9 @@ uncalibrated, without --spl-sensitivity):
                         1, Z-weighted), up to the highest the sample rate
                         reaches; of the --spl-channel, calibrated as the
                         sound level
+  --bands-log FILE.csv  one row of band levels a second: time_s (its end, from
+                        the recording's start) and each band's Leq over the
+                        second (leq_25hz ...), of the --bands bank
   --bands-selftest      run the periodic tests of IEC 61260-3 through the filter
                         bank at 44.1 and 48 kHz, octave and one-third octave:
                         relative attenuation of the lowest, 1 kHz and highest
@@ -173,6 +176,7 @@ ParsedOptions ParseAnalyserOptions(const std::vector<std::string>& args) {
     line.Option("--loudness-log", CommandLine::Text(o.loudnessLogFile));
     std::string bands;
     line.Option("--bands", CommandLine::Text(bands));
+    line.Option("--bands-log", CommandLine::Text(o.bandsLogFile));
     if (auto error = line.Parse(args)) {
         return *error;
     }
@@ -221,6 +225,9 @@ ParsedOptions ParseAnalyserOptions(const std::vector<std::string>& args) {
         } else {
             return "--bands expects octave or third";
         }
+    }
+    if (line.Given("--bands-log") && (o.bandsLogFile.empty() || !o.bands)) {
+        return "--bands-log expects a file name, and --bands octave or third for its bands";
     }
     if (auto error = settings.Finish()) {
         return *error;

@@ -18,6 +18,7 @@
 #include "platform/qt_regional_formats.h"
 #include "settings/memory_settings_key.h"
 #include "spl/weighting_reach.h"
+#include "tools/analyse/bands_log.h"
 #include "tools/analyse/file_wave_input.h"
 #include "tools/analyse/level_log.h"
 #include "tools/analyse/loudness_log.h"
@@ -199,11 +200,21 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
         reader.SetNativeListener(
             [&feed](const float* samples, size_t frames) { feed->Hold(samples, frames); });
     }
+    std::optional<BandsLog> bandsLog;
     if (options.bands) {
         bands.emplace(*options.bands, static_cast<double>(reader.SampleRate()));
-        feed->AddTaker([&bands, bandStride, bandChannel](const float* samples, size_t frames) {
-            bands->AddSamples(samples + bandChannel, frames, bandStride);
-        });
+        if (!options.bandsLogFile.empty()) {
+            bandsLog.emplace(*bands, reader.SampleRate(),
+                             options.settings.SplSensitivity.value_or(0.0));
+        }
+        feed->AddTaker(
+            [&bands, &bandsLog, bandStride, bandChannel](const float* samples, size_t frames) {
+                if (bandsLog) {
+                    bandsLog->Add(samples + bandChannel, frames, bandStride);
+                } else {
+                    bands->AddSamples(samples + bandChannel, frames, bandStride);
+                }
+            });
     }
     if (loudness) {
         const LoudnessChannels channels = reader.Channels() == 2 ? LoudnessChannels::kStereo
@@ -251,6 +262,11 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
     if (!options.levelsFile.empty() && !levels.Open(options.levelsFile)) {
         std::fprintf(err, "tarnwick-analyse: %s: cannot create the level log (%s)\n",
                      options.levelsFile.c_str(), levels.Error().c_str());
+        return kAnalyseFailed;
+    }
+    if (bandsLog && !bandsLog->Open(options.bandsLogFile)) {
+        std::fprintf(err, "tarnwick-analyse: %s: cannot create the band log (%s)\n",
+                     options.bandsLogFile.c_str(), bandsLog->Error().c_str());
         return kAnalyseFailed;
     }
     if (!options.loudnessLogFile.empty() && !loudnessLog.Open(options.loudnessLogFile)) {
@@ -361,6 +377,11 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
         levelsOk = false;
         std::fprintf(err, "tarnwick-analyse: %s: writing the level log failed (%s)\n",
                      options.levelsFile.c_str(), levels.Error().c_str());
+    }
+    if (bandsLog && bandsLog->IsOpen() && !bandsLog->Close()) {
+        levelsOk = false;
+        std::fprintf(err, "tarnwick-analyse: %s: writing the band log failed (%s)\n",
+                     options.bandsLogFile.c_str(), bandsLog->Error().c_str());
     }
     if (loudnessLog.IsOpen() && !loudnessLog.Close()) {
         levelsOk = false;
