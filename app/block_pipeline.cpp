@@ -77,6 +77,18 @@ void MeterApp::MMWimData(CaptureBlockPtr block) {
     if (soundLevel_ != nullptr && soundLevelFromBlocks_) {
         soundLevel_->AddCaptureFrames(block->storage.data(), static_cast<size_t>(frames));
     }
+    if (bands_ != nullptr) {
+        // The sound level's channel; both channels' mean square has no
+        // band filter of its own, so "both" measures the left one.
+        const size_t channel = settings_.SplChannel == 1 ? 1 : 0;
+        bandSamples_.resize(static_cast<size_t>(frames));
+        for (size_t i = 0; i < bandSamples_.size(); ++i) {
+            const uint8_t* at = block->storage.data() + i * kBytesPerFrame + 2 * channel;
+            bandSamples_[i] =
+                static_cast<float>(static_cast<int16_t>(at[0] | (at[1] << 8))) / 32768.0f;
+        }
+        bands_->AddSamples(bandSamples_.data(), bandSamples_.size(), 1);
+    }
     if (calibration_ != nullptr) {
         // Only what the device recorded: silence where it filled nothing
         // would read as a calibrator that faltered.

@@ -224,6 +224,9 @@ void MeterApp::StartStream() {
     if (soundLevel_ != nullptr && soundLevelFromBlocks_) {
         soundLevel_->StartStream();
     }
+    if (bands_ != nullptr) {
+        bands_->StartStream();
+    }
 }
 
 bool MeterApp::InputLive() {

@@ -20,6 +20,7 @@
 #include "app/view_state.h"
 #include "audio/capture_engine.h"
 #include "audio/sample_store.h"
+#include "bands/band_meter.h"
 #include "core/block_analyser.h"
 #include "core/level_statistics.h"
 #include "core/meter_settings.h"
@@ -206,6 +207,12 @@ public:
     // Null while sound level is not measured.
     const SoundLevelMeter* SoundLevel() const { return soundLevel_.get(); }
     SoundLevelMeter* SoundLevel() { return soundLevel_.get(); }
+    // Band levels from every captured block, of the sound level's channel
+    // (the left one for both), octave or one-third octave.
+    void MeasureBands(BandWidth width);
+    // Null while bands are not measured.
+    BandMeter* Bands() { return bands_.get(); }
+    const BandMeter* Bands() const { return bands_.get(); }
     // The limits of the settings: on LAeq (with the LCpeak and LAFmax
     // criteria), null without one (SplLimit 0); on LCeq, null without one
     // (SplCLimit 0).
@@ -503,6 +510,8 @@ private:
     std::unique_ptr<LoudnessMeter> loudness_;
     bool loudnessFromBlocks_ = false;
     std::unique_ptr<SoundLevelMeter> soundLevel_;
+    std::unique_ptr<BandMeter> bands_;
+    std::vector<float> bandSamples_;  // a block's channel for the bands
     // A limit of the settings, with what it was made for: its window holds
     // levels at the sensitivity they were measured at.
     struct HeldLimit {

@@ -51,7 +51,10 @@ std::string SecondLog::Open(const std::string& folder) {
                              ? kDailyLogHeaderWithSoundLevel
                              : kDailyLogHeaderWithUncalibratedSoundLevel;
     folder_ = folder;
-    daily_.emplace(files_, folder, header);
+    // The bands' columns after today's.
+    std::string columns = header;
+    columns.insert(columns.size() - 1, BandColumns(app_.Bands()));
+    daily_.emplace(files_, folder, columns);
     if (const std::optional<int64_t> last = daily_->LastRowSecond(clock_.NowZoned())) {
         lastWrittenSecond_ = std::max(lastWrittenSecond_, *last);
     }

@@ -75,6 +75,7 @@ public:
     bool LastRowHadBlocks() const { return lastRowHadBlocks_; }
     bool GatheringBlocks() const { return row_.HasBlocks(); }
     const SoundLevelFigures& LastSoundLevel() const { return row_.LastSoundLevel(); }
+    const SecondRow& Row() const { return row_; }
     uint64_t WriteFailures() const { return writeFailures_; }
     const std::string& Folder() const { return folder_; }
 

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "app/meter_app.h"
+#include "core/capture_format.h"
 #include "core/csv_figure.h"
 #include "core/level_math.h"
 
@@ -18,6 +19,35 @@ void AppendLevel(std::string& row, const TMeterSettings& s, double amplitude) {
 }
 
 }  // namespace
+
+std::string BandColumns(const BandMeter* meter) {
+    std::string columns;
+    if (meter != nullptr) {
+        for (const Band& band : meter->Bands()) {
+            columns += ",leq_" + band.nominal + "hz";
+        }
+    }
+    return columns;
+}
+
+void SecondRow::TakeBands(MeterApp& app) {
+    BandMeter* bands = app.Bands();
+    if (bands == nullptr) {
+        lastBands_.clear();
+        lastBandSeconds_ = 0.0;
+        return;
+    }
+    lastBandSeconds_ = static_cast<double>(bands->IntervalSamples()) / kSampleRate;
+    lastBands_ = bands->TakeIntervalDb(app.settings().SplSensitivity.value_or(0.0));
+    bandExposurePa2s_.resize(lastBands_.size(), 0.0);
+    constexpr double kReferencePa = 20e-6;
+    for (size_t b = 0; b < lastBands_.size(); ++b) {
+        if (std::isfinite(lastBands_[b])) {
+            bandExposurePa2s_[b] += kReferencePa * kReferencePa *
+                                    std::pow(10.0, lastBands_[b] / 10.0) * lastBandSeconds_;
+        }
+    }
+}
 
 void SecondRow::AddBlock(const MeterApp& app) {
     const TBlockLevels& levels = app.lastLevels();
@@ -59,7 +89,16 @@ std::string SecondRow::Take(MeterApp& app, int32_t dropouts, const std::string& 
         }
     }
     row += std::to_string(dropouts) + ",";
-    row += event + "\n";
+    row += event;
+    TakeBands(app);
+    for (const double level : lastBands_) {
+        row.push_back(',');
+        if (blocks_ && lastBandSeconds_ > 0.0) {
+            AppendCsvFigure(row, level);
+            row.pop_back();  // the figure's own comma: the row ends without one
+        }
+    }
+    row += "\n";
     blocks_ = false;
     lamp_ = false;
     left_ = right_ = 0;
@@ -68,6 +107,7 @@ std::string SecondRow::Take(MeterApp& app, int32_t dropouts, const std::string& 
 
 void SecondRow::Drop(MeterApp& app) {
     lastSoundLevel_ = TakeSoundLevel(app);
+    TakeBands(app);
     blocks_ = false;
     lamp_ = false;
     left_ = right_ = 0;

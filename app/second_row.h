@@ -9,15 +9,22 @@
 // With sound level, LAeq, LAFmax, LCpeak and LCeq come before the dropouts:
 // of the very frames whose blocks gave the row its peaks (the sound level
 // meter's interval, cut where the row is taken), empty when there were none.
+// With bands measured, each band's Leq over the same frames follows the
+// event, in the order of the bands (BandColumns names them).
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "spl/sound_level_figures.h"
 
 namespace tarnwick {
 
 class MeterApp;
+class BandMeter;
+
+// ",leq_25hz,leq_31.5hz,..." for the bands `meter` measures; empty without.
+std::string BandColumns(const BandMeter* meter);
 
 class SecondRow {
 public:
@@ -36,13 +43,25 @@ public:
     // The sound level of the second taken or dropped last; every level minus
     // infinity when it had none.
     const SoundLevelFigures& LastSoundLevel() const { return lastSoundLevel_; }
+    // Each band's Leq of that second, and its seconds measured; empty
+    // without bands.
+    const std::vector<double>& LastBands() const { return lastBands_; }
+    double LastBandSeconds() const { return lastBandSeconds_; }
+    // Each band's sound exposure since the start, Pa^2 s (at the sensitivity
+    // of each second), over every second taken or dropped.
+    const std::vector<double>& BandExposurePa2s() const { return bandExposurePa2s_; }
 
 private:
     // The sound level meter's interval since the last row, if it measures.
     SoundLevelFigures TakeSoundLevel(MeterApp& app);
+    // The bands' interval since the last row, if they are measured.
+    void TakeBands(MeterApp& app);
 
     bool withSoundLevel_;
     SoundLevelFigures lastSoundLevel_;
+    std::vector<double> lastBands_;
+    double lastBandSeconds_ = 0.0;
+    std::vector<double> bandExposurePa2s_;
     bool blocks_ = false;
     int32_t left_ = 0;
     int32_t right_ = 0;

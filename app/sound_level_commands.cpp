@@ -3,6 +3,7 @@
 // results period, and held to the limit of the settings.
 
 #include "app/meter_app.h"
+#include "core/capture_format.h"
 #include "settings/settings_store.h"
 #include "settings/sound_level_settings.h"
 
@@ -43,6 +44,10 @@ bool MeterApp::MeasureSoundLevel(unsigned long sampleRate, unsigned channels, bo
     soundLevelLimitC_.limit.reset();
     MakeSoundLevelLimit();
     return true;
+}
+
+void MeterApp::MeasureBands(BandWidth width) {
+    bands_ = std::make_unique<BandMeter>(width, static_cast<double>(kSampleRate));
 }
 
 void MeterApp::MakeSoundLevelLimit() {

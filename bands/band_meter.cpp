@@ -91,6 +91,15 @@ void BandMeter::AddSamples(const float* samples, size_t count, size_t stride) {
     intervalSamples_ += count;
 }
 
+void BandMeter::StartStream() {
+    for (Group& g : groups_) {
+        for (int k = 0; k < BandFilter::kSections; ++k) {
+            g.s1[k] = Quad{0.0, 0.0, 0.0, 0.0};
+            g.s2[k] = Quad{0.0, 0.0, 0.0, 0.0};
+        }
+    }
+}
+
 void BandMeter::Restart() {
     for (Group& g : groups_) {
         g.sum = Quad{0.0, 0.0, 0.0, 0.0};

@@ -34,6 +34,9 @@ public:
     // The test starts again: the sums are emptied, the filters keep their
     // state (the signal goes on).
     void Restart();
+    // A new stream of the input joins the last: the filters start at rest,
+    // so that no band rings with the audio before the join.
+    void StartStream();
 
     const std::vector<Band>& Bands() const { return bands_; }
     // Each band's Leq over everything measured since the start (or
@@ -44,6 +47,7 @@ public:
     // Each band's Leq since the last call (or the start), likewise; the
     // next interval starts.
     std::vector<double> TakeIntervalDb(double sensitivityDb);
+    uint64_t IntervalSamples() const { return intervalSamples_; }
 
     // Four bands' numbers side by side, aligned as doubles: the groups live
     // wherever the vector that holds them puts them.

@@ -114,6 +114,15 @@ std::string Field(const std::string& row, size_t index) {
     return field;
 }
 
+std::vector<std::string> Split(const std::string& row, char separator) {
+    std::vector<std::string> fields;
+    std::istringstream in(row);
+    for (std::string field; std::getline(in, field, separator);) {
+        fields.push_back(field);
+    }
+    return fields;
+}
+
 std::string Events(const std::vector<std::string>& rows) {
     std::string events;
     for (const std::string& row : rows) {
@@ -321,6 +330,32 @@ TEST(LoggerSession, SoundLevelRowsAlarmsAndMetricsFollowTheTone) {
             << s.metrics;
         EXPECT_NE(s.metrics.find("\ntarnwick_lcpeak_db 88.0\n"), std::string::npos) << s.metrics;
     }
+}
+
+// Bands: each row ends in the one-third octaves' Leq of its second, the
+// tone's in its band, and /metrics serves them with their exposure.
+TEST(LoggerSession, BandLevelsFollowTheEventInTheRowsAndInTheMetrics) {
+    LoggerOptions o = Session::DefaultOptions();
+    o.bands = BandWidth::kThirdOctave;
+    Session s(fakes::At(2026, 12, 9, 12, 0, 0), o);
+    s.toneDbfs = -20.0;
+    ASSERT_TRUE(s.Start());
+    s.Run(5'000);
+    const auto rows = s.Rows("2026-12-09");
+    ASSERT_GE(rows.size(), 5u);
+    EXPECT_EQ(rows[0].substr(0, std::string(kDailyLogHeader).size() - 1),
+              std::string(kDailyLogHeader).substr(0, std::string(kDailyLogHeader).size() - 1));
+    const std::vector<std::string> header = Split(rows[0], ',');
+    ASSERT_EQ(header.size(), 9u + 29u) << rows[0];
+    EXPECT_EQ(header[9], "leq_25hz");
+    EXPECT_EQ(header.back(), "leq_16000hz");
+    const size_t column =
+        static_cast<size_t>(std::find(header.begin(), header.end(), "leq_1000hz") - header.begin());
+    EXPECT_NEAR(std::stod(Field(rows[3], column)), -20.0, 0.1) << rows[3];
+    EXPECT_NE(s.metrics.find("tarnwick_band_leq_db{band=\"1000\"} -20.0"), std::string::npos)
+        << s.metrics;
+    EXPECT_NE(s.metrics.find("tarnwick_band_exposure_pascal_squared_seconds_total{band=\"1000\"}"),
+              std::string::npos);
 }
 
 TEST(LoggerSession, AStalledInputIsLostThenReopenedWithRowsEverySecond) {

@@ -59,6 +59,8 @@ ParsedLoggerOptions ParseLoggerOptions(const std::vector<std::string>& args,
     line.Option("--on-alarm", CommandLine::Text(o.onAlarm));
     line.Option("--metrics", CommandLine::Text(o.metrics));
     line.Flag("--spl", [&o] { o.soundLevel = true; });
+    std::string bands;
+    line.Option("--bands", CommandLine::Text(bands));
     line.Option("--snapshot-every",
                 CommandLine::Integer(o.snapshotEveryMin, "--snapshot-every", 1, 1440));
     if (auto error = line.Parse(args)) {
@@ -94,6 +96,12 @@ ParsedLoggerOptions ParseLoggerOptions(const std::vector<std::string>& args,
     }
     if (line.Given("--log-dir") && o.logDir.empty()) {
         return "--log-dir expects a folder";
+    }
+    if (line.Given("--bands")) {
+        if (bands != "octave" && bands != "third") {
+            return "--bands expects octave or third";
+        }
+        o.bands = bands == "octave" ? BandWidth::kOctave : BandWidth::kThirdOctave;
     }
     return o;
 }
@@ -187,6 +195,11 @@ Sound level (with the options of that name above):
                         spl-c-warn and spl-c-limit of --spl-limit-c, and
                         spl-overload for a sample at full scale, and the
                         sound level metrics
+  --bands octave|third  each second's band Leq (IEC 61260-1 class 1, of the
+                        --spl-channel, Z-weighted) in the rows after the
+                        event (leq_25hz ...), and in /metrics
+                        tarnwick_band_leq_db{band="1000"} and the band's
+                        exposure counter
 
 Monitoring:
   --metrics ADDRESS:PORT  serve the levels, loudness, alarms and counters at

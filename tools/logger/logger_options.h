@@ -2,10 +2,12 @@
 // Command line of tarnwick-logger.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
 
+#include "bands/band_plan.h"
 #include "core/meter_settings.h"
 #include "tools/logger/alarms.h"
 
@@ -15,14 +17,15 @@ struct LoggerOptions {
     int32_t instance = 1;  // the settings key read, as the meter's copies
     std::string device;    // the input by name; empty: the settings' `Device Name`
     bool deviceGiven = false;
-    std::string resultsFile;        // attached as Save As would; empty: the settings' file, if any
-    std::string logDir;             // one CSV a day, a row a second; empty: none
-    Alarms alarms;                  // the rules asked for
-    std::string onAlarm;            // the command run on every change; empty: none
-    std::string metrics;            // "ADDRESS:PORT" to serve /metrics at; empty: none
-    int32_t snapshotEveryMin = 0;   // the meter picture saved this often; 0: never
-    bool soundLevel = false;        // sound level in the rows, alarms and metrics
-    bool sensitivityGiven = false;  // --spl-sensitivity, which no stored one replaces
+    std::string resultsFile;         // attached as Save As would; empty: the settings' file, if any
+    std::string logDir;              // one CSV a day, a row a second; empty: none
+    Alarms alarms;                   // the rules asked for
+    std::string onAlarm;             // the command run on every change; empty: none
+    std::string metrics;             // "ADDRESS:PORT" to serve /metrics at; empty: none
+    int32_t snapshotEveryMin = 0;    // the meter picture saved this often; 0: never
+    bool soundLevel = false;         // sound level in the rows, alarms and metrics
+    std::optional<BandWidth> bands;  // band levels in the rows and metrics
+    bool sensitivityGiven = false;   // --spl-sensitivity, which no stored one replaces
 };
 
 // Whether `args` ask for snapshots: the program then needs Qt's GUI library

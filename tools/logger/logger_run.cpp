@@ -11,6 +11,7 @@
 
 #include "platform/audio_devices.h"
 #include "platform/jpeg_image_writer.h"
+#include "platform/posix_row_files.h"
 #include "platform/posix_text_files.h"
 #include "platform/qt_regional_formats.h"
 #include "platform/qt_text_rasteriser.h"
@@ -24,7 +25,6 @@
 #include "tools/logger/logger_options.h"
 #include "tools/logger/logger_session.h"
 #include "tools/logger/metrics_server.h"
-#include "platform/posix_row_files.h"
 #include "tools/logger/service_notifier.h"
 #include "tools/logger/stored_settings.h"
 

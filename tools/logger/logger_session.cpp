@@ -111,6 +111,9 @@ bool LoggerSession::Start(int32_t instance, const TMeterSettings& settings) {
             return false;
         }
     }
+    if (options_.bands) {
+        app_.MeasureBands(*options_.bands);  // before the log names its columns
+    }
     if (!options_.logDir.empty()) {
         if (const std::string error = log_.Open(options_.logDir); !error.empty()) {
             Tell(error, "Log folder");
@@ -315,6 +318,19 @@ void LoggerSession::PublishMetrics() {
         metrics_.splCLimitState = cLimit != nullptr ? static_cast<int>(cLimit->Status().state) : -1;
         metrics_.splOverloads = spl->OverloadsTotal();
         metrics_.exposurePa2s = spl->ExposurePascalSquaredSeconds();
+    }
+    if (const BandMeter* bands = app_.Bands()) {
+        const SecondRow& row = log_.Row();
+        metrics_.bandNames.clear();
+        for (const Band& band : bands->Bands()) {
+            metrics_.bandNames.push_back(band.nominal);
+        }
+        metrics_.bandCalibrated = app_.settings().SplSensitivity.has_value();
+        metrics_.bandLeqDb = row.LastBands();
+        if (!(log_.LastRowHadBlocks() && row.LastBandSeconds() > 0.0)) {
+            metrics_.bandLeqDb.assign(metrics_.bandLeqDb.size(), NAN);
+        }
+        metrics_.bandExposurePa2s = row.BandExposurePa2s();
     }
     ports_.publishMetrics(FormatMetrics(metrics_));
 }

@@ -121,6 +121,26 @@ std::string FormatMetrics(const LoggerMetrics& m) {
                    "10 lg(increase / (T x 4e-10)).",
                ExposureNumber(m.exposurePa2s));
     }
+    if (!m.bandNames.empty()) {
+        const std::string unit =
+            m.bandCalibrated ? "dB SPL" : "uncalibrated, dB relative to a full-scale sine";
+        out += "# HELP tarnwick_band_leq_db Z-weighted Leq of the last second in each band, " +
+               unit + ".\n";
+        out += "# TYPE tarnwick_band_leq_db gauge\n";
+        for (size_t b = 0; b < m.bandNames.size() && b < m.bandLeqDb.size(); ++b) {
+            out += "tarnwick_band_leq_db{band=\"" + m.bandNames[b] + "\"} " +
+                   Number(m.bandLeqDb[b]) + "\n";
+        }
+        out += std::string("# HELP tarnwick_band_exposure_pascal_squared_seconds_total ") +
+               (m.bandCalibrated ? "" : "Uncalibrated: no sound pressure. ") +
+               "Sound exposure in each band, Pa^2 s. The band's Leq over any window is "
+               "10 lg(increase / (T x 4e-10)).\n";
+        out += "# TYPE tarnwick_band_exposure_pascal_squared_seconds_total counter\n";
+        for (size_t b = 0; b < m.bandNames.size() && b < m.bandExposurePa2s.size(); ++b) {
+            out += "tarnwick_band_exposure_pascal_squared_seconds_total{band=\"" + m.bandNames[b] +
+                   "\"} " + ExposureNumber(m.bandExposurePa2s[b]) + "\n";
+        }
+    }
     out += "# HELP tarnwick_build_info The logger's version, in its label; always 1.\n";
     out += "# TYPE tarnwick_build_info gauge\n";
     out += std::string("tarnwick_build_info{version=\"") + kVersion + "\"} 1\n";

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "tools/logger/alarms.h"
 
@@ -52,6 +53,12 @@ struct LoggerMetrics {
     int splCLimitState = -1;  // of the LCeq limit, likewise
     uint64_t splOverloads = 0;
     double exposurePa2s = 0.0;
+    // With bands: their nominal names, each one's Leq of the last second
+    // (NaN when not live) and exposure since the start, in the same order.
+    std::vector<std::string> bandNames;
+    bool bandCalibrated = false;
+    std::vector<double> bandLeqDb;
+    std::vector<double> bandExposurePa2s;
 };
 
 std::string FormatMetrics(const LoggerMetrics& m);
