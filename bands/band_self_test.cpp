@@ -96,9 +96,9 @@ std::vector<BandSelfTestRow> RunBandSelfTest() {
             for (double db = 0.0; db >= -kLinearityRangeDb; db -= 10.0) {
                 const double reads = BandsReadDb(width, rate, middle, middle, bands[middle].midHz,
                                                  std::pow(10.0, db / 20.0));
-                rows.push_back(Row(std::string(name) + Text(" linearity at %.1f kHz, %.0f dB",
-                                                            rate / 1000.0, db),
-                                   reads - db, -kLinearityDb, kLinearityDb));
+                rows.push_back(Row(
+                    std::string(name) + Text(" linearity at %.1f kHz, %.0f dB", rate / 1000.0, db),
+                    reads - db, -kLinearityDb, kLinearityDb));
             }
             // Summation: the 1 kHz band and the one above, for sines from one
             // mid-band frequency to the other.
@@ -107,10 +107,10 @@ std::vector<BandSelfTestRow> RunBandSelfTest() {
             for (int p = 0; p <= kSummationPoints; ++p) {
                 const double hz =
                     from * std::pow(to / from, static_cast<double>(p) / kSummationPoints);
-                rows.push_back(Row(std::string(name) + Text(" summation at %.1f kHz, %.1f Hz",
-                                                            rate / 1000.0, hz),
-                                   BandsReadDb(width, rate, middle, middle + 1, hz, 1.0),
-                                   kSummationLowestDb, kSummationHighestDb));
+                rows.push_back(Row(
+                    std::string(name) + Text(" summation at %.1f kHz, %.1f Hz", rate / 1000.0, hz),
+                    BandsReadDb(width, rate, middle, middle + 1, hz, 1.0), kSummationLowestDb,
+                    kSummationHighestDb));
             }
         }
     }

@@ -1,7 +1,7 @@
 #include "tools/analyse/loudness_log.h"
 
-#include "loudness/loudness_meter.h"
 #include "core/csv_figure.h"
+#include "loudness/loudness_meter.h"
 
 namespace tarnwick {
 
