@@ -78,16 +78,18 @@ void MeterApp::MMWimData(CaptureBlockPtr block) {
         soundLevel_->AddCaptureFrames(block->storage.data(), static_cast<size_t>(frames));
     }
     if (bands_ != nullptr) {
-        // The sound level's channel; both channels' mean square has no
-        // band filter of its own, so "both" measures the left one.
-        const size_t channel = settings_.SplChannel == 1 ? 1 : 0;
-        bandSamples_.resize(static_cast<size_t>(frames));
+        // The sound level's channel, or both for a meter of two.
+        const size_t channels = bands_->Channels();
+        const size_t first = channels == 1 && settings_.SplChannel == 1 ? 1 : 0;
+        bandSamples_.resize(static_cast<size_t>(frames) * channels);
         for (size_t i = 0; i < bandSamples_.size(); ++i) {
-            const uint8_t* at = block->storage.data() + i * kBytesPerFrame + 2 * channel;
+            const size_t frame = i / channels;
+            const uint8_t* at =
+                block->storage.data() + frame * kBytesPerFrame + 2 * (first + i % channels);
             bandSamples_[i] =
                 static_cast<float>(static_cast<int16_t>(at[0] | (at[1] << 8))) / 32768.0f;
         }
-        bands_->AddSamples(bandSamples_.data(), bandSamples_.size(), 1);
+        bands_->AddSamples(bandSamples_.data(), static_cast<size_t>(frames), channels);
     }
     if (calibration_ != nullptr) {
         // Only what the device recorded: silence where it filled nothing

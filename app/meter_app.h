@@ -208,7 +208,7 @@ public:
     const SoundLevelMeter* SoundLevel() const { return soundLevel_.get(); }
     SoundLevelMeter* SoundLevel() { return soundLevel_.get(); }
     // Band levels from every captured block, of the sound level's channel
-    // (the left one for both), octave or one-third octave.
+    // or both, octave or one-third octave.
     void MeasureBands(BandWidth width);
     // Null while bands are not measured.
     BandMeter* Bands() { return bands_.get(); }

@@ -47,7 +47,8 @@ bool MeterApp::MeasureSoundLevel(unsigned long sampleRate, unsigned channels, bo
 }
 
 void MeterApp::MeasureBands(BandWidth width) {
-    bands_ = std::make_unique<BandMeter>(width, static_cast<double>(kSampleRate));
+    bands_ = std::make_unique<BandMeter>(width, static_cast<double>(kSampleRate),
+                                         settings_.SplChannel == 2 ? 2 : 1);
 }
 
 void MeterApp::MakeSoundLevelLimit() {

@@ -49,18 +49,23 @@ void RunPlain(Group* groups, size_t groupCount, const float* samples, size_t cou
     Run(groups, groupCount, samples, count, stride);
 }
 
-const bool kHasAvx2 = __builtin_cpu_supports("avx2") != 0;
+const bool kHasAvx2 = [] {
+    __builtin_cpu_init();  // this may run before the library's own constructors
+    return __builtin_cpu_supports("avx2") != 0;
+}();
 
 }  // namespace
 
-BandMeter::BandMeter(BandWidth width, double sampleRate) {
+BandMeter::BandMeter(BandWidth width, double sampleRate, unsigned channels)
+    : channels_(channels == 2 ? 2 : 1) {
     for (const Band& band : BandPlan(width, sampleRate)) {
         if (band.shown) {
             bands_.push_back(band);
         }
     }
     // Lanes past the last band hold a filter that passes nothing: gain 0.
-    groups_.assign((bands_.size() + kLanes - 1) / kLanes, Group{});
+    groupsPerChannel_ = (bands_.size() + kLanes - 1) / kLanes;
+    groups_.assign(groupsPerChannel_, Group{});
     for (size_t b = 0; b < bands_.size(); ++b) {
         const BandFilter filter(bands_[b].lowerHz, bands_[b].upperHz, sampleRate);
         Group& g = groups_[b / kLanes];
@@ -71,10 +76,16 @@ BandMeter::BandMeter(BandWidth width, double sampleRate) {
             g.a2[k][lane] = filter.Sections()[static_cast<size_t>(k)].a2;
         }
     }
+    if (channels_ == 2) {
+        groups_.insert(groups_.end(), groups_.begin(), groups_.end());
+    }
 }
 
 void BandMeter::AddSamples(const float* samples, size_t count, size_t stride) {
-    (kHasAvx2 ? RunAvx2 : RunPlain)(groups_.data(), groups_.size(), samples, count, stride);
+    for (unsigned c = 0; c < channels_; ++c) {
+        (kHasAvx2 ? RunAvx2 : RunPlain)(groups_.data() + c * groupsPerChannel_, groupsPerChannel_,
+                                        samples + c, count, stride);
+    }
     for (Group& g : groups_) {
         for (int k = 0; k < BandFilter::kSections; ++k) {
             for (size_t lane = 0; lane < kLanes; ++lane) {
@@ -120,10 +131,19 @@ double LeqDb(double sum, uint64_t samples, double sensitivityDb) {
 
 }  // namespace
 
+double BandMeter::Summed(size_t band, Quad Group::*sums) const {
+    double sum = 0.0;
+    for (unsigned c = 0; c < channels_; ++c) {
+        sum += (groups_[c * groupsPerChannel_ + band / kLanes].*sums)[band % kLanes];
+    }
+    return sum / channels_;
+}
+
 std::vector<double> BandMeter::TestLeqDb(double sensitivityDb) const {
     std::vector<double> levels;
     for (size_t b = 0; b < bands_.size(); ++b) {
-        levels.push_back(LeqDb(groups_[b / kLanes].sum[b % kLanes], samples_, sensitivityDb));
+        levels.push_back(LeqDb(Summed(b, &Group::sum), samples_, sensitivityDb) +
+                         (b < weightingDb_.size() ? weightingDb_[b] : 0.0));
     }
     return levels;
 }
@@ -131,8 +151,8 @@ std::vector<double> BandMeter::TestLeqDb(double sensitivityDb) const {
 std::vector<double> BandMeter::TakeIntervalDb(double sensitivityDb) {
     std::vector<double> levels;
     for (size_t b = 0; b < bands_.size(); ++b) {
-        levels.push_back(
-            LeqDb(groups_[b / kLanes].interval[b % kLanes], intervalSamples_, sensitivityDb));
+        levels.push_back(LeqDb(Summed(b, &Group::interval), intervalSamples_, sensitivityDb) +
+                         (b < weightingDb_.size() ? weightingDb_[b] : 0.0));
     }
     for (Group& g : groups_) {
         g.interval = Quad{0.0, 0.0, 0.0, 0.0};

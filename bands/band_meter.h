@@ -11,11 +11,13 @@
 //
 // Levels are taken relative to a full-scale sine (a mean square of 0.5 reads
 // 0 dB), plus the sensitivity when one is given: a 1 kHz sine at -20 dBFS
-// reads -20.00 in the 1 kHz band. The bands are Z-weighted. Samples that are
+// reads -20.00 in the 1 kHz band. The bands are Z-weighted unless a weighting
+// is set. Samples that are
 // no numbers are measured as silence, as the sound level meter measures them.
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "bands/band_filter.h"
@@ -25,12 +27,19 @@ namespace tarnwick {
 
 class BandMeter {
 public:
-    // The bands of `width` that `sampleRate` reaches.
-    BandMeter(BandWidth width, double sampleRate);
+    // The bands of `width` that `sampleRate` reaches, of one channel or the
+    // mean square of two (`channels` 2: each band's level is that of both
+    // channels' outputs together, as the sound level meter's "both").
+    BandMeter(BandWidth width, double sampleRate, unsigned channels = 1);
 
     // `count` frames of `stride` interleaved samples each, 1.0 being full
-    // scale, the channel measured at `samples[0]`.
+    // scale, the channels measured at `samples[0]` (and `samples[1]`).
     void AddSamples(const float* samples, size_t count, size_t stride);
+    unsigned Channels() const { return channels_; }
+    // A frequency weighting's value at each band's mid-band frequency, in
+    // dB, added to the band's levels: A- or C-weighted band levels, as
+    // spectra give them. Empty (the default): Z.
+    void SetWeightingDb(std::vector<double> perBand) { weightingDb_ = std::move(perBand); }
     // The test starts again: the sums are emptied, the filters keep their
     // state (the signal goes on).
     void Restart();
@@ -64,8 +73,14 @@ public:
     };
 
 private:
+    // Each band's sum of a group member over the channels.
+    double Summed(size_t band, Quad Group::*sums) const;
+
     std::vector<Band> bands_;
-    std::vector<Group> groups_;
+    unsigned channels_;
+    size_t groupsPerChannel_ = 0;
+    std::vector<Group> groups_;  // the first channel's, then the second's
+    std::vector<double> weightingDb_;
     uint64_t samples_ = 0;
     uint64_t intervalSamples_ = 0;
 };

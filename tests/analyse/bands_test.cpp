@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "analyse/analyse_test_support.h"
+#include "spl/iec61672_tables.h"
 
 namespace tarnwick::analyse_test {
 namespace {
@@ -35,26 +36,28 @@ TEST(AnalyserBands, AToneReadsItsLevelInItsBandAtEveryRate) {
     const struct {
         int rate;
         const char* bands;
-        bool right;
+        bool right;               // the tone in the right channel, else the left
+        const char* channel;      // --spl-channel
         const char* sensitivity;  // null: uncalibrated
         const char* reads;        // the 1 kHz band's line
         size_t lines;
         const char* highest;
     } cases[] = {
-        {44100, "third", false, nullptr, "1000\t-20.00", 29, "16000"},
-        {48000, "octave", false, "114", "1000\t94.00", 9, "8000"},
-        {96000, "third", true, nullptr, "1000\t-20.00", 30, "20000"},
+        {44100, "third", false, "left", nullptr, "1000\t-20.00", 29, "16000"},
+        {48000, "octave", false, "left", "114", "1000\t94.00", 9, "8000"},
+        {96000, "third", true, "right", nullptr, "1000\t-20.00", 30, "20000"},
+        // Both channels' mean square: the tone in one of them, half of it.
+        {44100, "octave", true, "both", nullptr, "1000\t-23.01", 9, "8000"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.reads);
-        const std::string path = folder.Path("tone-" + std::to_string(c.rate) + ".wav");
+        const std::string path = folder.Path("tone-" + std::to_string(c.rate) + c.channel + ".wav");
         WriteRecording(path, Tone(c.rate, c.right), c.rate);
-        std::vector<std::string> args = {"--bands", c.bands, "--spl-channel",
-                                         c.right ? "right" : "left"};
+        std::vector<std::string> args = {"--bands", c.bands, "--spl-channel", c.channel};
         if (c.sensitivity != nullptr) {
             args.insert(args.end(), {"--spl-sensitivity", c.sensitivity});
         }
-        const std::string log = folder.Path("bands-" + std::to_string(c.rate) + ".csv");
+        const std::string log = folder.Path("bands-" + std::to_string(c.rate) + c.channel + ".csv");
         args.insert(args.end(), {"--bands-log", log, path});
         const AnalyserRun run = Analyse(args);
         ASSERT_EQ(run.status, 0) << run.err;
@@ -75,7 +78,24 @@ TEST(AnalyserBands, AToneReadsItsLevelInItsBandAtEveryRate) {
         EXPECT_EQ(Split(rows[5], ",")[column],
                   std::string(c.reads).substr(std::string(c.reads).find('\t') + 1));
     }
-    EXPECT_EQ(Analyse({"--bands", "fifth", folder.Path("tone-44100.wav")}).err,
+    // A-weighted bands: each band's level moves by A at its mid-band
+    // frequency, 125 Hz by -16.1 dB (IEC 61672-1 Table 3).
+    const auto band125 = [&](const std::vector<std::string>& weighting) {
+        std::vector<std::string> args = {"--bands", "third"};
+        args.insert(args.end(), weighting.begin(), weighting.end());
+        args.push_back(folder.Path("tone-44100left.wav"));
+        const std::string out = Analyse(args).out;
+        const size_t at = out.find("\n125\t");
+        return at == std::string::npos ? 0.0 : std::stod(out.substr(at + 5));
+    };
+    double a125 = 0.0;
+    for (const iec61672::FrequencyWeightingRow& row : iec61672::kTable3) {
+        if (row.nominalHz == 125) {
+            a125 = row.aDb;
+        }
+    }
+    EXPECT_NEAR(band125({"--bands-weighting", "A"}) - band125({}), a125, 0.05);
+    EXPECT_EQ(Analyse({"--bands", "fifth", folder.Path("tone-44100left.wav")}).err,
               "tarnwick-analyse: --bands expects octave or third\n");
 }
 

@@ -116,6 +116,8 @@ uncalibrated, without --spl-sensitivity):
                         1, Z-weighted), up to the highest the sample rate
                         reaches; of the --spl-channel, calibrated as the
                         sound level
+  --bands-weighting W   A, C or Z (default): the weighting's value at each
+                        band's mid-band frequency added to its levels
   --bands-log FILE.csv  one row of band levels a second: time_s (its end, from
                         the recording's start) and each band's Leq over the
                         second (leq_25hz ...), of the --bands bank
@@ -177,6 +179,8 @@ ParsedOptions ParseAnalyserOptions(const std::vector<std::string>& args) {
     std::string bands;
     line.Option("--bands", CommandLine::Text(bands));
     line.Option("--bands-log", CommandLine::Text(o.bandsLogFile));
+    std::string bandsWeighting;
+    line.Option("--bands-weighting", CommandLine::Text(bandsWeighting));
     if (auto error = line.Parse(args)) {
         return *error;
     }
@@ -225,6 +229,15 @@ ParsedOptions ParseAnalyserOptions(const std::vector<std::string>& args) {
         } else {
             return "--bands expects octave or third";
         }
+    }
+    if (line.Given("--bands-weighting")) {
+        if (bandsWeighting != "A" && bandsWeighting != "C" && bandsWeighting != "Z") {
+            return "--bands-weighting expects A, C or Z";
+        }
+        if (!o.bands) {
+            return "--bands-weighting weights the bands of --bands octave or third";
+        }
+        o.bandsWeighting = bandsWeighting[0];
     }
     if (line.Given("--bands-log") && (o.bandsLogFile.empty() || !o.bands)) {
         return "--bands-log expects a file name, and --bands octave or third for its bands";

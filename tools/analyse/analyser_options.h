@@ -36,6 +36,7 @@ struct AnalyserOptions {
     // --bands: print each band's Leq over the recording, octave or
     // one-third-octave bands.
     std::optional<BandWidth> bands;
+    char bandsWeighting = 'Z';   // --bands-weighting A, C or Z
     std::string bandsLogFile;    // one row of band levels a second; empty: none
     bool bandsSelfTest = false;  // --bands-selftest: the bank's self-test alone, no input
 

@@ -17,6 +17,7 @@
 #include "platform/posix_text_files.h"
 #include "platform/qt_regional_formats.h"
 #include "settings/memory_settings_key.h"
+#include "spl/weighting_design_goal.h"
 #include "spl/weighting_reach.h"
 #include "tools/analyse/bands_log.h"
 #include "tools/analyse/file_wave_input.h"
@@ -191,9 +192,10 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
     std::optional<BandMeter> bands;
     LoudnessLog loudnessLog;
     SoundLevelLog soundLevelLog;
-    // The bands hear the sound level's channel.
+    // The bands hear the sound level's channel, or both.
     const size_t bandStride = static_cast<size_t>(reader.Channels());
     const size_t bandChannel = reader.Channels() > 1 && options.settings.SplChannel == 1 ? 1 : 0;
+    const unsigned bandChannels = reader.Channels() > 1 && options.settings.SplChannel == 2 ? 2 : 1;
     std::optional<RecordingFeed> feed;
     if (loudness || soundLevel || options.bands) {
         feed.emplace(static_cast<unsigned>(reader.Channels()), reader.SampleRate());
@@ -202,7 +204,16 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
     }
     std::optional<BandsLog> bandsLog;
     if (options.bands) {
-        bands.emplace(*options.bands, static_cast<double>(reader.SampleRate()));
+        bands.emplace(*options.bands, static_cast<double>(reader.SampleRate()), bandChannels);
+        if (options.bandsWeighting != 'Z') {
+            std::vector<double> weighting;
+            for (const Band& band : bands->Bands()) {
+                weighting.push_back(WeightingDesignGoalDb(
+                    options.bandsWeighting == 'A' ? FrequencyWeighting::kA : FrequencyWeighting::kC,
+                    band.midHz));
+            }
+            bands->SetWeightingDb(std::move(weighting));
+        }
         if (!options.bandsLogFile.empty()) {
             bandsLog.emplace(*bands, reader.SampleRate(),
                              options.settings.SplSensitivity.value_or(0.0));
