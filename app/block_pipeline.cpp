@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/meter_app.h"
+#include "core/capture_format.h"
 #include "core/level_math.h"
 #include "display/readout_format.h"
 
@@ -86,8 +87,7 @@ void MeterApp::MMWimData(CaptureBlockPtr block) {
             const size_t frame = i / channels;
             const uint8_t* at =
                 block->storage.data() + frame * kBytesPerFrame + 2 * (first + i % channels);
-            bandSamples_[i] =
-                static_cast<float>(static_cast<int16_t>(at[0] | (at[1] << 8))) / 32768.0f;
+            bandSamples_[i] = static_cast<float>(ReadSample(at)) / kFullScale;
         }
         bands_->AddSamples(bandSamples_.data(), static_cast<size_t>(frames), channels);
     }

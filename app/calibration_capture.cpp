@@ -4,14 +4,10 @@
 #include <cmath>
 
 #include "core/capture_format.h"
+#include "core/level_math.h"
 #include "spl/calibration.h"
 
 namespace tarnwick {
-namespace {
-
-constexpr float kFullScale = 32768.0f;
-
-}  // namespace
 
 CalibrationCapture::CalibrationCapture(unsigned long sampleRate, double referenceDb,
                                        std::string input, MeasuredChannel channel)

@@ -40,10 +40,9 @@ void SecondRow::TakeBands(MeterApp& app) {
     lastBandSeconds_ = static_cast<double>(bands->IntervalSamples()) / kSampleRate;
     lastBands_ = bands->TakeIntervalDb(app.settings().SplSensitivity.value_or(0.0));
     bandExposurePa2s_.resize(lastBands_.size(), 0.0);
-    constexpr double kReferencePa = 20e-6;
     for (size_t b = 0; b < lastBands_.size(); ++b) {
         if (std::isfinite(lastBands_[b])) {
-            bandExposurePa2s_[b] += kReferencePa * kReferencePa *
+            bandExposurePa2s_[b] += kReferencePressurePa * kReferencePressurePa *
                                     std::pow(10.0, lastBands_[b] / 10.0) * lastBandSeconds_;
         }
     }

@@ -150,38 +150,23 @@ void TSoundLevelView::ShowLimit(const SoundLevelMeter& meter) {
 void TSoundLevelView::ShowBigFigure(const SoundLevelMeter& meter) {
     TSoundLevelViewState& s = state_;
     const std::string minutes = std::to_string(app_.settings().SplMinutes) + "min";
-    double level = kNoLevel;
-    switch (static_cast<SplBigFigure>(app_.settings().SplBigFigure)) {
-        case SplBigFigure::kLaf:
-            s.bigCaption = "LAF";
-            level = meter.Laf();
-            break;
-        case SplBigFigure::kLas:
-            s.bigCaption = "LAS";
-            level = meter.Las();
-            break;
-        case SplBigFigure::kLcf:
-            s.bigCaption = "LCF";
-            level = meter.Lcf();
-            break;
-        case SplBigFigure::kLzf:
-            s.bigCaption = "LZF";
-            level = meter.Lzf();
-            break;
-        case SplBigFigure::kLaeqT:
-            s.bigCaption = "LAeq," + minutes;
-            level = meter.RollingLaeq();
-            break;
-        case SplBigFigure::kLceqT:
-            s.bigCaption = "LCeq," + minutes;
-            level = meter.RollingLceq();
-            break;
-        case SplBigFigure::kLcpeak:
-            s.bigCaption = "LCpeak";
-            level = meter.LastSecond().figures.lcpeak;
-            break;
-    }
-    s.big = s.live ? Level(level) : kNoLevelText;
+    // In the order of SplBigFigure.
+    const struct {
+        std::string caption;
+        double level;
+    } figures[kSplBigFigureCount] = {
+        {"LAF", meter.Laf()},
+        {"LAS", meter.Las()},
+        {"LCF", meter.Lcf()},
+        {"LZF", meter.Lzf()},
+        {"LAeq," + minutes, meter.RollingLaeq()},
+        {"LCeq," + minutes, meter.RollingLceq()},
+        {"LCpeak", meter.LastSecond().figures.lcpeak},
+    };
+    const auto& chosen =
+        figures[std::clamp(app_.settings().SplBigFigure, 0, kSplBigFigureCount - 1)];
+    s.bigCaption = chosen.caption;
+    s.big = s.live ? Level(chosen.level) : kNoLevelText;
 }
 
 void TSoundLevelView::ShowReadings(const SoundLevelMeter& meter) {

@@ -21,8 +21,6 @@ void WindowDayLog::AddBlock() {
     if (log_ != nullptr) {
         log_->AddBlock();
         log_->NoticeTest();
-        NoticeLimits();
-        log_->Poll();
     }
 }
 

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+#include "core/level_math.h"
+
 namespace tarnwick {
 namespace {
 
@@ -10,8 +12,6 @@ constexpr size_t kLanes = 4;
 // A state below this has died away: flushed between calls, it never reaches
 // the slow denormal range.
 constexpr double kFlushFloor = 1e-30;
-// The mean square of a full-scale sine.
-constexpr double kFullScaleSineMeanSquare = 0.5;
 
 using Quad = BandMeter::Quad;
 using Group = BandMeter::Group;
@@ -123,10 +123,7 @@ void BandMeter::Restart() {
 namespace {
 
 double LeqDb(double sum, uint64_t samples, double sensitivityDb) {
-    const double meanSquare = samples > 0 ? sum / static_cast<double>(samples) : 0.0;
-    return meanSquare > 0.0
-               ? 10.0 * std::log10(meanSquare / kFullScaleSineMeanSquare) + sensitivityDb
-               : -std::numeric_limits<double>::infinity();
+    return MeanSquareToDb(samples > 0 ? sum / static_cast<double>(samples) : 0.0, sensitivityDb);
 }
 
 }  // namespace

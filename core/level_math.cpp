@@ -47,4 +47,13 @@ double ReadoutDb(int32_t amplitude, double calibrationDb, int32_t displayOffset)
     return AmplitudeToDb(amplitude, calibrationDb) + displayOffset + calibrationDb;
 }
 
+double MeanSquareToDb(double meanSquare, double sensitivityDb) {
+    // The mean square of a full-scale sine.
+    constexpr double kFullScaleSineMeanSquare = 0.5;
+    if (!(meanSquare > 0.0) || !std::isfinite(meanSquare)) {
+        return -INFINITY;
+    }
+    return sensitivityDb + 10.0 * std::log10(meanSquare / kFullScaleSineMeanSquare);
+}
+
 }  // namespace tarnwick

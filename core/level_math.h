@@ -45,4 +45,12 @@ int32_t AmplitudeToHeight(double amplitude, double calibrationFactor, const Heig
 // displayOffset + calibration. For a >= 1 the calibration cancels out.
 double ReadoutDb(int32_t amplitude, double calibrationDb, int32_t displayOffset);
 
+// The reference of sound pressure levels, 20 uPa.
+constexpr double kReferencePressurePa = 20e-6;
+
+// A mean square relative to full scale (0.5 for a full-scale sine) in dB,
+// plus `sensitivityDb` (the dB SPL a full-scale sine reads; 0 for levels
+// relative to full scale). Minus infinity for no signal or no number.
+double MeanSquareToDb(double meanSquare, double sensitivityDb);
+
 }  // namespace tarnwick

@@ -4,19 +4,6 @@
 #include <cmath>
 
 namespace tarnwick {
-namespace {
-
-// The mean square of a full-scale sine.
-constexpr double kFullScaleSineMeanSquare = 0.5;
-
-}  // namespace
-
-double MeanSquareToDb(double meanSquare, double sensitivityDb) {
-    if (!(meanSquare > 0.0) || !std::isfinite(meanSquare)) {
-        return kNoLevel;
-    }
-    return sensitivityDb + 10.0 * std::log10(meanSquare / kFullScaleSineMeanSquare);
-}
 
 void SoundLevelSums::Merge(const SoundLevelSums& later) {
     samples += later.samples;

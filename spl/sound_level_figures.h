@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "core/level_math.h"
+
 namespace tarnwick {
 
 constexpr double kNoLevel = -std::numeric_limits<double>::infinity();
@@ -54,8 +56,5 @@ struct SoundLevelSums {
     // The figures at `sensitivityDb` and `sampleRate` Hz.
     SoundLevelFigures Figures(double sensitivityDb, unsigned long sampleRate) const;
 };
-
-// A mean square relative to full scale (0.5 for a full-scale sine) in dB SPL.
-double MeanSquareToDb(double meanSquare, double sensitivityDb);
 
 }  // namespace tarnwick

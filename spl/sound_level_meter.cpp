@@ -33,8 +33,6 @@ constexpr unsigned kStereo = 2;
 constexpr double kFilterFloor = 1e-20;
 constexpr double kMeanSquareFloor = 1e-30;
 
-constexpr double kReferencePressurePa = 20e-6;
-
 double TimeWeightingCoefficient(double timeConstantS, unsigned long rate) {
     return 1.0 - std::exp(-1.0 / (timeConstantS * static_cast<double>(rate)));
 }

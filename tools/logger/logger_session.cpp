@@ -321,9 +321,10 @@ void LoggerSession::PublishMetrics() {
     }
     if (const BandMeter* bands = app_.Bands()) {
         const SecondRow& row = log_.Row();
-        metrics_.bandNames.clear();
-        for (const Band& band : bands->Bands()) {
-            metrics_.bandNames.push_back(band.nominal);
+        if (metrics_.bandNames.empty()) {
+            for (const Band& band : bands->Bands()) {
+                metrics_.bandNames.push_back(band.nominal);
+            }
         }
         metrics_.bandCalibrated = app_.settings().SplSensitivity.has_value();
         metrics_.bandLeqDb = row.LastBands();
