@@ -1,5 +1,6 @@
 #include "bands/band_meter.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -36,6 +37,7 @@ using Group = BandMeter::Group;
             const Quad energy = v * v;
             q.sum += energy;
             q.interval += energy;
+            q.slice += energy;
         }
     }
 }
@@ -57,7 +59,7 @@ const bool kHasAvx2 = [] {
 }  // namespace
 
 BandMeter::BandMeter(BandWidth width, double sampleRate, unsigned channels)
-    : channels_(channels == 2 ? 2 : 1) {
+    : channels_(channels == 2 ? 2 : 1), sampleRate_(sampleRate) {
     for (const Band& band : BandPlan(width, sampleRate)) {
         if (band.shown) {
             bands_.push_back(band);
@@ -81,10 +83,36 @@ BandMeter::BandMeter(BandWidth width, double sampleRate, unsigned channels)
     }
 }
 
-void BandMeter::AddSamples(const float* samples, size_t count, size_t stride) {
+void BandMeter::RunBank(const float* samples, size_t count, size_t stride) {
     for (unsigned c = 0; c < channels_; ++c) {
         (kHasAvx2 ? RunAvx2 : RunPlain)(groups_.data() + c * groupsPerChannel_, groupsPerChannel_,
                                         samples + c, count, stride);
+    }
+}
+
+void BandMeter::EndSlice(size_t frames) {
+    for (size_t b = 0; b < bands_.size(); ++b) {
+        sliceMeanSquares_[b] = Summed(b, &Group::slice) / static_cast<double>(frames);
+    }
+    for (Group& g : groups_) {
+        g.slice = Quad{0.0, 0.0, 0.0, 0.0};
+    }
+    timeWeighting_->AddSlice(sliceMeanSquares_.data(), frames);
+}
+
+void BandMeter::AddSamples(const float* samples, size_t count, size_t stride) {
+    if (!timeWeighting_) {
+        RunBank(samples, count, stride);
+    }
+    for (size_t done = 0; timeWeighting_ && done < count;) {
+        const size_t n = std::min(count - done, timeWeighting_->FramesToSliceEnd() - sliceFrames_);
+        RunBank(samples + done * stride, n, stride);
+        done += n;
+        sliceFrames_ += n;
+        if (sliceFrames_ == timeWeighting_->FramesToSliceEnd()) {
+            EndSlice(sliceFrames_);
+            sliceFrames_ = 0;
+        }
     }
     for (Group& g : groups_) {
         for (int k = 0; k < BandFilter::kSections; ++k) {
@@ -118,6 +146,40 @@ void BandMeter::Restart() {
     }
     samples_ = 0;
     intervalSamples_ = 0;
+    if (timeWeighting_) {
+        timeWeighting_->Restart();
+    }
+}
+
+void BandMeter::KeepTimeWeighting() {
+    if (timeWeighting_) {
+        return;
+    }
+    timeWeighting_.emplace(bands_.size(), sampleRate_);
+    sliceMeanSquares_.assign(bands_.size(), 0.0);
+    sliceFrames_ = 0;
+    for (Group& g : groups_) {
+        g.slice = Quad{0.0, 0.0, 0.0, 0.0};
+    }
+}
+
+std::vector<double> BandMeter::TimeWeightedDb(Reading reading, double sensitivityDb) const {
+    std::vector<double> levels(bands_.size(), -std::numeric_limits<double>::infinity());
+    for (size_t b = 0; timeWeighting_ && b < bands_.size(); ++b) {
+        const double meanSquare = reading == Reading::kFast   ? timeWeighting_->Fast(b)
+                                  : reading == Reading::kSlow ? timeWeighting_->Slow(b)
+                                                              : timeWeighting_->FastMax(b);
+        levels[b] = MeanSquareToDb(meanSquare, sensitivityDb) + WeightingDb(b);
+    }
+    return levels;
+}
+
+std::vector<double> BandMeter::LevelsExceededDb(double percent, double sensitivityDb) const {
+    std::vector<double> levels(bands_.size(), -std::numeric_limits<double>::infinity());
+    for (size_t b = 0; timeWeighting_ && b < bands_.size(); ++b) {
+        levels[b] = timeWeighting_->LevelExceeded(b, percent) + sensitivityDb + WeightingDb(b);
+    }
+    return levels;
 }
 
 namespace {
@@ -139,8 +201,7 @@ double BandMeter::Summed(size_t band, Quad Group::*sums) const {
 std::vector<double> BandMeter::TestLeqDb(double sensitivityDb) const {
     std::vector<double> levels;
     for (size_t b = 0; b < bands_.size(); ++b) {
-        levels.push_back(LeqDb(Summed(b, &Group::sum), samples_, sensitivityDb) +
-                         (b < weightingDb_.size() ? weightingDb_[b] : 0.0));
+        levels.push_back(LeqDb(Summed(b, &Group::sum), samples_, sensitivityDb) + WeightingDb(b));
     }
     return levels;
 }
@@ -149,7 +210,7 @@ std::vector<double> BandMeter::TakeIntervalDb(double sensitivityDb) {
     std::vector<double> levels;
     for (size_t b = 0; b < bands_.size(); ++b) {
         levels.push_back(LeqDb(Summed(b, &Group::interval), intervalSamples_, sensitivityDb) +
-                         (b < weightingDb_.size() ? weightingDb_[b] : 0.0));
+                         WeightingDb(b));
     }
     for (Group& g : groups_) {
         g.interval = Quad{0.0, 0.0, 0.0, 0.0};

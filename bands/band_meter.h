@@ -17,11 +17,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <utility>
 #include <vector>
 
 #include "bands/band_filter.h"
 #include "bands/band_plan.h"
+#include "bands/band_time_weighting.h"
 
 namespace tarnwick {
 
@@ -58,6 +60,18 @@ public:
     std::vector<double> TakeIntervalDb(double sensitivityDb);
     uint64_t IntervalSamples() const { return intervalSamples_; }
 
+    // The bands' F and S levels, the maximum of F and the statistical
+    // levels from here on (bands/band_time_weighting.h); off by default, as
+    // they cost a little for every sixteen samples.
+    void KeepTimeWeighting();
+    enum class Reading { kFast, kSlow, kFastMax };
+    // Each band's `reading` now, in dB as TestLeqDb; minus infinity for all
+    // without KeepTimeWeighting.
+    std::vector<double> TimeWeightedDb(Reading reading, double sensitivityDb) const;
+    // Each band's level exceeded `percent` % of the tenths of a second
+    // since KeepTimeWeighting (or Restart), likewise.
+    std::vector<double> LevelsExceededDb(double percent, double sensitivityDb) const;
+
     // Four bands' numbers side by side, aligned as doubles: the groups live
     // wherever the vector that holds them puts them.
     typedef double Quad __attribute__((vector_size(32), aligned(8)));
@@ -70,17 +84,27 @@ public:
         Quad s2[BandFilter::kSections];
         Quad sum;       // of the squared outputs, over the test
         Quad interval;  // and since the last interval was taken
+        Quad slice;     // and over the time weighting's slice
     };
 
 private:
     // Each band's sum of a group member over the channels.
     double Summed(size_t band, Quad Group::*sums) const;
+    void RunBank(const float* samples, size_t count, size_t stride);
+    void EndSlice(size_t frames);
+    double WeightingDb(size_t band) const {
+        return band < weightingDb_.size() ? weightingDb_[band] : 0.0;
+    }
 
     std::vector<Band> bands_;
     unsigned channels_;
+    double sampleRate_;
     size_t groupsPerChannel_ = 0;
     std::vector<Group> groups_;  // the first channel's, then the second's
     std::vector<double> weightingDb_;
+    std::optional<BandTimeWeighting> timeWeighting_;
+    std::vector<double> sliceMeanSquares_;
+    size_t sliceFrames_ = 0;  // run into the slice so far
     uint64_t samples_ = 0;
     uint64_t intervalSamples_ = 0;
 };

@@ -23,7 +23,7 @@ struct Band {
     double midHz = 1000.0;  // exact
     double lowerHz = 0.0;   // edges, exact
     double upperHz = 0.0;
-    std::string nominal;  // "31.5", "1000", "16k"
+    std::string nominal;  // "31.5", "1000", "16000"
     bool shown = true;    // within reach of the sample rate
 };
 

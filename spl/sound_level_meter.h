@@ -35,8 +35,8 @@
 #include <string>
 #include <vector>
 
+#include "core/level_histogram.h"
 #include "spl/frequency_weighting.h"
-#include "spl/level_histogram.h"
 #include "spl/peak_oversampler.h"
 #include "spl/sound_level_figures.h"
 

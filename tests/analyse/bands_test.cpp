@@ -99,6 +99,44 @@ TEST(AnalyserBands, AToneReadsItsLevelInItsBandAtEveryRate) {
               "tarnwick-analyse: --bands expects octave or third\n");
 }
 
+// --bands-table: a 200 ms burst at -20 dBFS in ten seconds of the same tone
+// at -40. The F-weighted maximum is the burst's rise over 200 ms on a time
+// constant of 125 ms, 10 lg(1 - 0.99 e^-1.6) = -0.97 dB below the burst;
+// the tenths of a second give LN, the whole the Leq.
+TEST(AnalyserBands, TheTableGivesEachBandItsMaximumAndStatistics) {
+    ScratchFolder folder;
+    constexpr int kRate = 44100;
+    Signal s;
+    for (int64_t n = 0; n < 10 * kRate; ++n) {
+        const bool burst = n >= 5 * kRate && n < 5 * kRate + kRate / 5;
+        const double amplitude = 32768.0 * std::pow(10.0, (burst ? -20.0 : -40.0) / 20.0);
+        const auto x = static_cast<int>(
+            std::lround(amplitude * std::sin(2.0 * std::numbers::pi * 1000.0 * n / kRate)));
+        s.Constant(1, x, x);
+    }
+    const std::string path = folder.Path("burst.wav");
+    WriteRecording(path, s, kRate);
+    const std::string table = folder.Path("table.csv");
+    const AnalyserRun run =
+        Analyse({"--bands", "octave", "--spl-stats", "1,50", "--bands-table", table, path});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::vector<std::string> rows = Split(ReadFile(table), "\n");
+    ASSERT_EQ(rows.size(), 10u);
+    EXPECT_EQ(rows[0], "band_hz,leq_db,lfmax_db,l1_db,l50_db");
+    EXPECT_EQ(Split(rows[1], ",")[0], "31.5");
+    const std::vector<std::string> band = Split(rows[6], ",");
+    ASSERT_EQ(band.size(), 5u);
+    EXPECT_EQ(band[0], "1000");
+    const double leq = -20.0 + 10.0 * std::log10((0.2 + 9.8 * 0.01) / 10.0);
+    EXPECT_NEAR(std::stod(band[1]), leq, 0.01);
+    EXPECT_NEAR(std::stod(band[2]), -20.0 + 10.0 * std::log10(1.0 - 0.99 * std::exp(-1.6)), 0.03);
+    EXPECT_EQ(band[3], "-20.00");
+    EXPECT_EQ(band[4], "-40.00");
+    EXPECT_EQ(Analyse({"--bands-table", table, path}).err,
+              "tarnwick-analyse: --bands-table expects a file name, and --bands octave or third "
+              "for its bands\n");
+}
+
 // The self-test passes every check, each on a line of its own, and says so
 // last; it runs alone.
 TEST(AnalyserBands, TheSelfTestPassesAndSaysSo) {

@@ -121,6 +121,9 @@ uncalibrated, without --spl-sensitivity):
   --bands-log FILE.csv  one row of band levels a second: time_s (its end, from
                         the recording's start) and each band's Leq over the
                         second (leq_25hz ...), of the --bands bank
+  --bands-table FILE.csv  one row a band: band_hz, its leq_db over the
+                        recording, lfmax_db, and a column per --spl-stats
+                        level (l10_db ...) from the band's Leq of each 100 ms
   --bands-selftest      run the periodic tests of IEC 61260-3 through the filter
                         bank at 44.1 and 48 kHz, octave and one-third octave:
                         relative attenuation of the lowest, 1 kHz and highest
@@ -179,6 +182,7 @@ ParsedOptions ParseAnalyserOptions(const std::vector<std::string>& args) {
     std::string bands;
     line.Option("--bands", CommandLine::Text(bands));
     line.Option("--bands-log", CommandLine::Text(o.bandsLogFile));
+    line.Option("--bands-table", CommandLine::Text(o.bandsTableFile));
     std::string bandsWeighting;
     line.Option("--bands-weighting", CommandLine::Text(bandsWeighting));
     if (auto error = line.Parse(args)) {
@@ -241,6 +245,9 @@ ParsedOptions ParseAnalyserOptions(const std::vector<std::string>& args) {
     }
     if (line.Given("--bands-log") && (o.bandsLogFile.empty() || !o.bands)) {
         return "--bands-log expects a file name, and --bands octave or third for its bands";
+    }
+    if (line.Given("--bands-table") && (o.bandsTableFile.empty() || !o.bands)) {
+        return "--bands-table expects a file name, and --bands octave or third for its bands";
     }
     if (auto error = settings.Finish()) {
         return *error;

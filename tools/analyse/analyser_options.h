@@ -38,6 +38,7 @@ struct AnalyserOptions {
     std::optional<BandWidth> bands;
     char bandsWeighting = 'Z';   // --bands-weighting A, C or Z
     std::string bandsLogFile;    // one row of band levels a second; empty: none
+    std::string bandsTableFile;  // one row of levels a band; empty: none
     bool bandsSelfTest = false;  // --bands-selftest: the bank's self-test alone, no input
 
     // Whether the run measures sound level: for the readouts, the log or the

@@ -17,9 +17,11 @@
 #include "platform/posix_text_files.h"
 #include "platform/qt_regional_formats.h"
 #include "settings/memory_settings_key.h"
+#include "settings/sound_level_settings.h"
 #include "spl/weighting_design_goal.h"
 #include "spl/weighting_reach.h"
 #include "tools/analyse/bands_log.h"
+#include "tools/analyse/bands_table.h"
 #include "tools/analyse/file_wave_input.h"
 #include "tools/analyse/level_log.h"
 #include "tools/analyse/loudness_log.h"
@@ -203,6 +205,9 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
             [&feed](const float* samples, size_t frames) { feed->Hold(samples, frames); });
     }
     std::optional<BandsLog> bandsLog;
+    // The settings' list was checked when it was set.
+    BandsTable bandsTable(
+        ParseStatisticsList(options.settings.SplStatistics).value_or(std::vector<double>{}));
     if (options.bands) {
         bands.emplace(*options.bands, static_cast<double>(reader.SampleRate()), bandChannels);
         if (options.bandsWeighting != 'Z') {
@@ -213,6 +218,9 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
                     band.midHz));
             }
             bands->SetWeightingDb(std::move(weighting));
+        }
+        if (!options.bandsTableFile.empty()) {
+            bands->KeepTimeWeighting();
         }
         if (!options.bandsLogFile.empty()) {
             bandsLog.emplace(*bands, reader.SampleRate(),
@@ -278,6 +286,11 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
     if (bandsLog && !bandsLog->Open(options.bandsLogFile)) {
         std::fprintf(err, "tarnwick-analyse: %s: cannot create the band log (%s)\n",
                      options.bandsLogFile.c_str(), bandsLog->Error().c_str());
+        return kAnalyseFailed;
+    }
+    if (!options.bandsTableFile.empty() && !bandsTable.Open(options.bandsTableFile)) {
+        std::fprintf(err, "tarnwick-analyse: %s: cannot create the band table (%s)\n",
+                     options.bandsTableFile.c_str(), bandsTable.Error().c_str());
         return kAnalyseFailed;
     }
     if (!options.loudnessLogFile.empty() && !loudnessLog.Open(options.loudnessLogFile)) {
@@ -393,6 +406,12 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
         levelsOk = false;
         std::fprintf(err, "tarnwick-analyse: %s: writing the band log failed (%s)\n",
                      options.bandsLogFile.c_str(), bandsLog->Error().c_str());
+    }
+    if (bandsTable.IsOpen() &&
+        !bandsTable.Close(*bands, app.settings().SplSensitivity.value_or(0.0))) {
+        levelsOk = false;
+        std::fprintf(err, "tarnwick-analyse: %s: writing the band table failed (%s)\n",
+                     options.bandsTableFile.c_str(), bandsTable.Error().c_str());
     }
     if (loudnessLog.IsOpen() && !loudnessLog.Close()) {
         levelsOk = false;

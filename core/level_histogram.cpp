@@ -1,4 +1,4 @@
-#include "spl/level_histogram.h"
+#include "core/level_histogram.h"
 
 #include <algorithm>
 #include <cmath>
