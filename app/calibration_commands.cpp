@@ -92,6 +92,16 @@ void MeterApp::CalibrationFramesArrived(const uint8_t* bytes, size_t frames) {
     record.referenceDb = capture->ReferenceDb();
     record.sensitivityDb = result.sensitivityDb;
     record.method = CalibrationMethod::kCalibrator;
+    if (micResponse_ != nullptr) {
+        // The capture heard the microphone uncorrected: the sensitivity
+        // stored is the one with which the corrected meter reads the
+        // calibrator's level at 1 kHz, the response's factor added.
+        record.sensitivityDb +=
+            micResponse_->DeviationDb(kCalibratorHz) - micResponse_->sensFactorDb.value_or(0.0);
+        message = Paragraphs(message, "The microphone response " + MicResponseName() +
+                                          " is allowed for: the sensitivity stored is " +
+                                          Decimals(record.sensitivityDb, 2) + " dB.");
+    }
     ports_.dialogs.MessageBox(Paragraphs(message, StoreSensitivity(record)), kCalibrationCaption);
 }
 
@@ -127,7 +137,9 @@ std::string MeterApp::StoreSensitivity(const CalibrationRecord& record) {
         return Paragraphs(trouble,
                           "No calibration history is kept: the settings folder is unknown.");
     }
-    const std::string row = FormatCalibrationRow(record);
+    CalibrationRecord kept = record;
+    kept.response = MicResponseName();
+    const std::string row = FormatCalibrationRow(kept);
     FileResult written = ports_.files.Append(calibrationHistoryPath_, row);
     if (written.error == kFileMissingError) {
         written =

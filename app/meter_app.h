@@ -227,6 +227,20 @@ public:
         std::function<void(const SoundLevelSecond&, const LimitEvents&)> observer) {
         soundLevelObserver_ = std::move(observer);
     }
+    // The microphone response of the settings (SplResponseFile) read and
+    // checked: from now on every sound level and band corrects by it, and
+    // its factor adds to the sensitivity. An empty name: none. False, with
+    // `error` naming the file and the line at fault, when it is no
+    // response; the one in use before stays.
+    bool UseMicResponse(std::string& error);
+    // The response in use; null: none.
+    const MicResponse* MicResponseInUse() const { return micResponse_.get(); }
+    // "mic.txt (crc 1a2b3c4d)": the response in use as the history and the
+    // logs name it; empty without one.
+    std::string MicResponseName() const;
+    // The sensitivity the levels are measured with: the input's, plus the
+    // response's factor. None: uncalibrated.
+    std::optional<double> MeasuringSensitivity() const;
     // The sensitivity stored for input `name`, if it was ever calibrated.
     std::optional<double> StoredSensitivity(const std::string& name);
     // The sound level figures follow the input now: a meter runs on the
@@ -511,6 +525,8 @@ private:
     bool loudnessFromBlocks_ = false;
     std::unique_ptr<SoundLevelMeter> soundLevel_;
     std::unique_ptr<BandMeter> bands_;
+    std::shared_ptr<const MicResponse> micResponse_;
+    std::string micResponseFile_;     // its name as the settings gave it
     std::vector<float> bandSamples_;  // a block's channel for the bands
     // A limit of the settings, with what it was made for: its window holds
     // levels at the sensitivity they were measured at.

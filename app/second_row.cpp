@@ -38,7 +38,7 @@ void SecondRow::TakeBands(MeterApp& app) {
         return;
     }
     lastBandSeconds_ = static_cast<double>(bands->IntervalSamples()) / kSampleRate;
-    lastBands_ = bands->TakeIntervalDb(app.settings().SplSensitivity.value_or(0.0));
+    lastBands_ = bands->TakeIntervalDb(app.MeasuringSensitivity().value_or(0.0));
     bandExposurePa2s_.resize(lastBands_.size(), 0.0);
     for (size_t b = 0; b < lastBands_.size(); ++b) {
         if (std::isfinite(lastBands_[b])) {

@@ -26,8 +26,9 @@ bool MeterApp::MeasureSoundLevel(unsigned long sampleRate, unsigned channels, bo
     setup.sampleRate = sampleRate;
     setup.channels = channels;
     setup.channel = SplChannelOf(settings_.SplChannel);
-    setup.sensitivityDb = settings_.SplSensitivity.value_or(0.0);
+    setup.sensitivityDb = MeasuringSensitivity().value_or(0.0);
     setup.rollingMinutes = settings_.SplMinutes;
+    setup.response = micResponse_;
     std::unique_ptr<SoundLevelMeter> meter = SoundLevelMeter::Create(setup, error);
     if (meter == nullptr) {
         return false;
@@ -49,6 +50,66 @@ bool MeterApp::MeasureSoundLevel(unsigned long sampleRate, unsigned channels, bo
 void MeterApp::MeasureBands(BandWidth width) {
     bands_ = std::make_unique<BandMeter>(width, static_cast<double>(kSampleRate),
                                          settings_.SplChannel == 2 ? 2 : 1);
+    bands_->SetResponse(micResponse_.get());
+}
+
+bool MeterApp::UseMicResponse(std::string& error) {
+    // No response file runs to a megabyte: a larger one is something else.
+    constexpr size_t kLargestResponseFile = size_t{1} << 20;
+    const std::string& path = settings_.SplResponseFile;
+    std::shared_ptr<const MicResponse> response;
+    if (!path.empty()) {
+        std::string text;
+        const FileResult read = ports_.files.ReadStart(path, kLargestResponseFile + 1, text);
+        if (!read.ok()) {
+            error = path + ": " + read.message;
+            return false;
+        }
+        if (text.size() > kLargestResponseFile) {
+            error = path + ": larger than a microphone response file (1 MB)";
+            return false;
+        }
+        std::optional<MicResponse> parsed = ParseMicResponse(text, error);
+        if (!parsed) {
+            error = path + ": " + error;
+            return false;
+        }
+        response = std::make_shared<const MicResponse>(std::move(*parsed));
+    }
+    const bool same = (response == nullptr) == (micResponse_ == nullptr) &&
+                      (response == nullptr ||
+                       (response->crc32 == micResponse_->crc32 && path == micResponseFile_));
+    micResponse_ = std::move(response);
+    micResponseFile_ = path;
+    if (same) {
+        return true;
+    }
+    // The meters start again with the new correction.
+    if (soundLevel_ != nullptr) {
+        std::string ignored;
+        MeasureSoundLevel(soundLevelRate_, soundLevelChannels_, soundLevelFromBlocks_, ignored);
+    }
+    if (bands_ != nullptr) {
+        bands_->SetResponse(micResponse_.get());
+    }
+    return true;
+}
+
+std::string MeterApp::MicResponseName() const {
+    if (micResponse_ == nullptr) {
+        return {};
+    }
+    const size_t slash = micResponseFile_.find_last_of('/');
+    return (slash == std::string::npos ? micResponseFile_ : micResponseFile_.substr(slash + 1)) +
+           " (crc " + micResponse_->Checksum() + ")";
+}
+
+std::optional<double> MeterApp::MeasuringSensitivity() const {
+    if (!settings_.SplSensitivity) {
+        return std::nullopt;
+    }
+    return *settings_.SplSensitivity +
+           (micResponse_ != nullptr ? micResponse_->sensFactorDb.value_or(0.0) : 0.0);
 }
 
 void MeterApp::MakeSoundLevelLimit() {
@@ -82,7 +143,7 @@ void MeterApp::MakeSoundLevelLimit() {
 void MeterApp::HoldLimit(HeldLimit& held, const std::optional<LimitSetup>& setup) {
     // The window starts again only for a new limit or a new sensitivity,
     // never because the settings were confirmed unchanged.
-    const double sensitivity = settings_.SplSensitivity.value_or(0.0);
+    const double sensitivity = MeasuringSensitivity().value_or(0.0);
     if (setup && held.limit != nullptr && *setup == held.setup && sensitivity == held.sensitivity) {
         return;
     }
@@ -103,7 +164,7 @@ void MeterApp::ApplySoundLevelSettings() {
         MeasureSoundLevel(soundLevelRate_, soundLevelChannels_, soundLevelFromBlocks_, error);
         return;
     }
-    soundLevel_->SetSensitivity(settings_.SplSensitivity.value_or(0.0));
+    soundLevel_->SetSensitivity(MeasuringSensitivity().value_or(0.0));
     soundLevel_->SetRollingMinutes(settings_.SplMinutes);
     MakeSoundLevelLimit();
 }

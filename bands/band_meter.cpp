@@ -100,7 +100,37 @@ void BandMeter::EndSlice(size_t frames) {
     timeWeighting_->AddSlice(sliceMeanSquares_.data(), frames);
 }
 
+void BandMeter::SetResponse(const MicResponse* response) {
+    correction_.reset();
+    if (response != nullptr) {
+        correction_.emplace(*response, sampleRate_, channels_);
+    }
+    StartStream();
+}
+
 void BandMeter::AddSamples(const float* samples, size_t count, size_t stride) {
+    if (correction_) {
+        // In pieces of the correction's block, each corrected, then measured.
+        for (size_t done = 0; done < count;) {
+            const size_t n = std::min(count - done, ResponseCorrection::kBlockFrames);
+            correcting_.resize(n * channels_);
+            for (size_t i = 0; i < n; ++i) {
+                for (unsigned c = 0; c < channels_; ++c) {
+                    const float x = samples[(done + i) * stride + c];
+                    correcting_[i * channels_ + c] = std::isfinite(x) ? x : 0.0;
+                }
+            }
+            correction_->Process(correcting_.data(), n);
+            corrected_.assign(correcting_.begin(), correcting_.end());
+            AddMeasured(corrected_.data(), n, channels_);
+            done += n;
+        }
+        return;
+    }
+    AddMeasured(samples, count, stride);
+}
+
+void BandMeter::AddMeasured(const float* samples, size_t count, size_t stride) {
     if (!timeWeighting_) {
         RunBank(samples, count, stride);
     }
@@ -131,6 +161,9 @@ void BandMeter::AddSamples(const float* samples, size_t count, size_t stride) {
 }
 
 void BandMeter::StartStream() {
+    if (correction_) {
+        correction_->Reset();
+    }
     for (Group& g : groups_) {
         for (int k = 0; k < BandFilter::kSections; ++k) {
             g.s1[k] = Quad{0.0, 0.0, 0.0, 0.0};

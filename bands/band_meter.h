@@ -24,6 +24,8 @@
 #include "bands/band_filter.h"
 #include "bands/band_plan.h"
 #include "bands/band_time_weighting.h"
+#include "core/mic_response.h"
+#include "core/response_correction.h"
 
 namespace tarnwick {
 
@@ -42,6 +44,9 @@ public:
     // dB, added to the band's levels: A- or C-weighted band levels, as
     // spectra give them. Empty (the default): Z.
     void SetWeightingDb(std::vector<double> perBand) { weightingDb_ = std::move(perBand); }
+    // The microphone's response, corrected before the bank
+    // (core/response_correction.h); null: none. The filters start at rest.
+    void SetResponse(const MicResponse* response);
     // The test starts again: the sums are emptied, the filters keep their
     // state (the signal goes on).
     void Restart();
@@ -90,6 +95,7 @@ public:
 private:
     // Each band's sum of a group member over the channels.
     double Summed(size_t band, Quad Group::*sums) const;
+    void AddMeasured(const float* samples, size_t count, size_t stride);
     void RunBank(const float* samples, size_t count, size_t stride);
     void EndSlice(size_t frames);
     double WeightingDb(size_t band) const {
@@ -103,6 +109,9 @@ private:
     std::vector<Group> groups_;  // the first channel's, then the second's
     std::vector<double> weightingDb_;
     std::optional<BandTimeWeighting> timeWeighting_;
+    std::optional<ResponseCorrection> correction_;
+    std::vector<double> correcting_;  // the measured channels, in order
+    std::vector<float> corrected_;
     std::vector<double> sliceMeanSquares_;
     size_t sliceFrames_ = 0;  // run into the slice so far
     uint64_t samples_ = 0;

@@ -138,6 +138,9 @@ struct TMeterSettings {
     // `SPL Log Folder`: the window writes a row every second there, in the
     // logger's day log; empty: none.
     std::string SplLogFolder;
+    // `SPL Response File`: the microphone's response, corrected in every
+    // sound level and band (core/mic_response.h); empty: none.
+    std::string SplResponseFile;
     std::string SplStatistics = "10,50,90";  // `SPL Statistics`: the LN shown
     double SplCriterion = 85.0;              // `SPL Criterion`, dB(A) of 100 % dose
     int32_t SplExchangeRate = 3;             // `SPL Exchange Rate`: 3 or 5 dB

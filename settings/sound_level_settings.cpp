@@ -106,6 +106,7 @@ void ReadSoundLevelSettings(ISettingsKey& key, TMeterSettings& s) {
         s.SplExchangeRate = d.SplExchangeRate;
     }
     s.SplLogFolder = ReadString(key, "SPL Log Folder").value_or(d.SplLogFolder);
+    s.SplResponseFile = ReadString(key, "SPL Response File").value_or(d.SplResponseFile);
     s.SplInResults = ReadBool(key, "SPL In Results").value_or(d.SplInResults);
     s.SplWindow = ReadBool(key, "SPL Window").value_or(d.SplWindow);
     s.SPLWidth = ReadInt(key, "SPLWidth").value_or(d.SPLWidth);
@@ -140,6 +141,7 @@ void WriteSoundLevelSettings(const std::function<void(const char*, const StoredV
     write("SPL Criterion", DoubleValue(s.SplCriterion));
     write("SPL Exchange Rate", IntValue(s.SplExchangeRate));
     write("SPL Log Folder", StringValue(s.SplLogFolder));
+    write("SPL Response File", StringValue(s.SplResponseFile));
     write("SPL In Results", BoolValue(s.SplInResults));
 }
 

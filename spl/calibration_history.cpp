@@ -7,7 +7,7 @@
 namespace tarnwick {
 namespace {
 
-constexpr std::string_view kHeader = "date,input,reference_db,sensitivity_db,method";
+constexpr std::string_view kHeader = "date,input,reference_db,sensitivity_db,method,response";
 constexpr std::string_view kCalibrator = "calibrator";
 constexpr std::string_view kManual = "manual";
 constexpr size_t kFields = 5;
@@ -70,7 +70,7 @@ std::optional<double> ParseNumber(std::string_view text) {
 }
 
 std::optional<CalibrationRecord> RecordOf(const std::vector<std::string>& fields) {
-    if (fields.size() != kFields) {
+    if (fields.size() != kFields && fields.size() != kFields + 1) {
         return std::nullopt;
     }
     CalibrationRecord r;
@@ -82,6 +82,9 @@ std::optional<CalibrationRecord> RecordOf(const std::vector<std::string>& fields
     r.when = *when;
     r.input = fields[1];
     r.sensitivityDb = *sensitivity;
+    if (fields.size() > kFields) {
+        r.response = fields[kFields];
+    }
     if (fields[4] == kCalibrator) {
         r.method = CalibrationMethod::kCalibrator;
         r.referenceDb = ParseNumber(fields[2]);
@@ -109,6 +112,9 @@ std::string FormatCalibrationRow(const CalibrationRecord& record) {
     }
     row += "," + Fixed(record.sensitivityDb, kSensitivityDecimals) + ",";
     row += record.method == CalibrationMethod::kCalibrator ? kCalibrator : kManual;
+    if (!record.response.empty()) {
+        row += "," + Quoted(record.response);
+    }
     return row + "\n";
 }
 
@@ -127,7 +133,7 @@ CalibrationHistory ParseCalibrationHistory(std::string_view text) {
             if (!malformed) {
                 record = RecordOf(fields);
             }
-            const bool header = fields.size() == kFields && fields[0] == "date" &&
+            const bool header = fields.size() >= kFields && fields[0] == "date" &&
                                 fields[1] == "input" && history.records.empty() &&
                                 history.badLines.empty();
             if (record) {

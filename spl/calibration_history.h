@@ -5,12 +5,15 @@
 // caller reads and appends the file through its text-file port.
 //
 // The file is UTF-8 CSV with '\n' line ends and a header row:
-//   date,input,reference_db,sensitivity_db,method
+//   date,input,reference_db,sensitivity_db,method,response
 //   2024-05-01 14:03:27,Built-in Audio Analog Stereo,94.0,120.37,calibrator
-//   2024-05-02 09:00:00,"USB mic, left",,118.00,manual
+//   2024-05-02 09:00:00,"USB mic, left",,118.00,manual,mic.txt (crc 1a2b3c4d)
 // date is the local wall-clock time; reference_db is empty for a manual
-// entry; sensitivity_db is the dB SPL of a full-scale sine, to 0.01 dB. An
-// input name with a comma, a quote or a line break is quoted, quotes doubled.
+// entry; sensitivity_db is the dB SPL of a full-scale sine, to 0.01 dB;
+// response names the microphone response in use and its checksum, a field
+// that rows without one leave out (files begun before it have five
+// columns). A field with a comma, a quote or a line break is quoted, quotes
+// doubled.
 
 #include <cstddef>
 #include <optional>
@@ -32,6 +35,7 @@ struct CalibrationRecord {
     std::optional<double> referenceDb;  // the calibrator's level; none when entered by hand
     double sensitivityDb = 0.0;
     CalibrationMethod method = CalibrationMethod::kCalibrator;
+    std::string response;  // "mic.txt (crc 1a2b3c4d)"; empty: none
 };
 
 // The header row, with its line end.

@@ -91,7 +91,12 @@ SoundLevelMeter::SoundLevelMeter(const SoundLevelSetup& setup)
       rollingC_(rolling_.size(), 0.0),
       rollingSeconds_(static_cast<size_t>(setup.rollingMinutes) * 60),
       input_(kChunkFrames * kStereo),
-      weighted_(kChunkFrames * kStereo) {}
+      weighted_(kChunkFrames * kStereo) {
+    if (setup.response) {
+        correction_.emplace(*setup.response, static_cast<double>(setup.sampleRate), measured_);
+        corrected_.resize(input_.size());
+    }
+}
 
 SoundLevelMeter::~SoundLevelMeter() = default;
 
@@ -174,6 +179,9 @@ void SoundLevelMeter::Measure(size_t count) {
     double sumC = 0.0;
     double sumZ = 0.0;
     double peak = s.cPeak;
+    // The microphone's correction comes before the weightings; what
+    // overloads is the signal as it came.
+    const double* in = correction_ ? corrected_.data() : input_.data();
     bool over = false;
     for (size_t i = 0; i < count; ++i) {
         double a = 0.0;
@@ -182,8 +190,8 @@ void SoundLevelMeter::Measure(size_t count) {
         double ec = 0.0;
         double ez = 0.0;
         if constexpr (kBoth) {
-            const double x0 = input_[2 * i];
-            const double x1 = input_[2 * i + 1];
+            const double x0 = in[2 * i];
+            const double x1 = in[2 * i + 1];
             double a1 = 0.0;
             double c1 = 0.0;
             filters_[0].Process(x0, a, c);
@@ -194,12 +202,12 @@ void SoundLevelMeter::Measure(size_t count) {
             if (i >= maxFrom) {
                 peak = std::max(peak, std::max(std::fabs(c), std::fabs(c1)));
             }
-            over = over || std::fabs(x0) >= kFullScaleMagnitude ||
-                   std::fabs(x1) >= kFullScaleMagnitude;
+            over = over || std::fabs(input_[2 * i]) >= kFullScaleMagnitude ||
+                   std::fabs(input_[2 * i + 1]) >= kFullScaleMagnitude;
             weighted_[2 * i] = static_cast<float>(c);
             weighted_[2 * i + 1] = static_cast<float>(c1);
         } else {
-            const double x = input_[i];
+            const double x = in[i];
             filters_[0].Process(x, a, c);
             ea = a * a;
             ec = c * c;
@@ -207,7 +215,7 @@ void SoundLevelMeter::Measure(size_t count) {
             if (i >= maxFrom) {
                 peak = std::max(peak, std::fabs(c));
             }
-            over = over || std::fabs(x) >= kFullScaleMagnitude;
+            over = over || std::fabs(input_[i]) >= kFullScaleMagnitude;
             weighted_[i] = static_cast<float>(c);
         }
         f += kf * (ea - f);
@@ -241,6 +249,11 @@ void SoundLevelMeter::Measure(size_t count) {
 }
 
 void SoundLevelMeter::Feed(size_t count) {
+    if (correction_) {
+        std::copy(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(count * measured_),
+                  corrected_.begin());
+        correction_->Process(corrected_.data(), count);
+    }
     if (measured_ == kStereo) {
         Measure<true>(count);
     } else {
@@ -456,6 +469,9 @@ void SoundLevelMeter::StartStream() {
     Flush();
     for (WeightingFilters& filters : filters_) {
         filters.Reset();
+    }
+    if (correction_) {
+        correction_->Reset();
     }
     fMeanSquare_ = 0.0;
     sMeanSquare_ = 0.0;

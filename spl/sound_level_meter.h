@@ -32,10 +32,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/level_histogram.h"
+#include "core/mic_response.h"
+#include "core/response_correction.h"
 #include "spl/frequency_weighting.h"
 #include "spl/peak_oversampler.h"
 #include "spl/sound_level_figures.h"
@@ -65,6 +68,9 @@ struct SoundLevelSetup {
     // 94.0 dB. With 0, levels read in dB relative to a full-scale sine.
     double sensitivityDb = 0.0;
     int rollingMinutes = kDefaultRollingMinutes;  // 1..kLongestRollingMinutes
+    // The microphone's response, corrected at the input of every weighting
+    // (core/response_correction.h), or none.
+    std::shared_ptr<const MicResponse> response;
 };
 
 // One second of the test clock.
@@ -260,6 +266,8 @@ private:
     // One chunk of input, as doubles per measured channel, and its
     // C-weighted samples for the oversampler.
     std::vector<double> input_;
+    std::optional<ResponseCorrection> correction_;
+    std::vector<double> corrected_;  // input_ through the correction
     std::vector<float> weighted_;
 };
 

@@ -137,6 +137,51 @@ TEST(AnalyserBands, TheTableGivesEachBandItsMaximumAndStatistics) {
               "for its bands\n");
 }
 
+// A microphone response with a 3 dB step at 8 kHz: an 8 kHz tone reads 3 dB
+// lower in its band and in the broadband LZeq, a 1 kHz tone as before; the
+// file's factor adds to the sensitivity; a file that is no response is
+// refused with its line, and nothing is measured.
+TEST(AnalyserBands, AMicrophoneResponseCorrectsEveryLevel) {
+    ScratchFolder folder;
+    constexpr int kRate = 48000;
+    Signal s;
+    const double amplitude = 32768.0 * std::pow(10.0, -20.0 / 20.0);
+    for (int64_t n = 0; n < 10 * kRate; ++n) {
+        const double t = static_cast<double>(n) / kRate;
+        const auto x = static_cast<int>(
+            std::lround(amplitude * (std::sin(2.0 * std::numbers::pi * 1000.0 * t) +
+                                     std::sin(2.0 * std::numbers::pi * 8000.0 * t))));
+        s.Constant(1, x, x);
+    }
+    const std::string path = folder.Path("two-tones.wav");
+    WriteRecording(path, s, kRate);
+    const std::string response = folder.Path("mic.txt");
+    WriteFile(response, "\"Sens Factor =-1.5dB, SERNO: 1\"\n20 0\n7900 0\n8000 3\n20000 3\n");
+    const auto level = [](const std::string& out, const std::string& name) {
+        const size_t at = out.find("\n" + name + "\t");
+        return at == std::string::npos ? 0.0 : std::stod(out.substr(at + name.size() + 2));
+    };
+    const AnalyserRun plain =
+        Analyse({"--bands", "third", "--spl", "--spl-sensitivity", "114", path});
+    const AnalyserRun corrected = Analyse({"--bands", "third", "--spl", "--spl-sensitivity", "114",
+                                           "--mic-response", response, path});
+    ASSERT_EQ(corrected.status, 0) << corrected.err;
+    EXPECT_NEAR(level(plain.out, "1000"), 94.0, 0.01);
+    EXPECT_NEAR(level(plain.out, "8000"), 94.0, 0.01);
+    EXPECT_NEAR(level(corrected.out, "1000"), 94.0 - 1.5, 0.05);
+    EXPECT_NEAR(level(corrected.out, "8000"), 94.0 - 1.5 - 3.0, 0.1);
+    EXPECT_NEAR(level(plain.out, "LZeq"), 97.0, 0.05);
+    EXPECT_NEAR(level(corrected.out, "LZeq"),
+                94.0 - 1.5 + 10.0 * std::log10(1.0 + std::pow(10.0, -0.3)), 0.1);
+
+    WriteFile(response, "20 0\n1000 0\n800 1\n");
+    const AnalyserRun refused = Analyse({"--bands", "third", "--mic-response", response, path});
+    EXPECT_EQ(refused.status, kAnalyseBadInput);
+    EXPECT_EQ(refused.err,
+              "tarnwick-analyse: " + response + ": line 3: the frequencies do not rise\n");
+    EXPECT_EQ(refused.out, "");
+}
+
 // The self-test passes every check, each on a line of its own, and says so
 // last; it runs alone.
 TEST(AnalyserBands, TheSelfTestPassesAndSaysSo) {

@@ -331,6 +331,7 @@ TEST_F(SettingsStoreTest, WritersStoreTheirNamesInOrderAsTheySpellThem) {
                                                            "SPL Criterion",
                                                            "SPL Exchange Rate",
                                                            "SPL Log Folder",
+                                                           "SPL Response File",
                                                            "SPL In Results"}));
 
     recording.written.clear();

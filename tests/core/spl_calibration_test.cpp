@@ -93,14 +93,16 @@ TEST(SoundLevelCalibration, HistoryRowsReadBackAsWritten) {
     manual.input = "Built-in Audio Analog Stereo";
     manual.sensitivityDb = 118.0;
     manual.method = CalibrationMethod::kManual;
+    manual.response = "mic, 1.txt (crc 0badf00d)";
 
     const std::string text = CalibrationHistoryHeader() + FormatCalibrationRow(calibrated) +
                              "not a calibration\n" + FormatCalibrationRow(manual);
     EXPECT_EQ(text,
-              "date,input,reference_db,sensitivity_db,method\n"
+              "date,input,reference_db,sensitivity_db,method,response\n"
               "2024-05-01 14:03:27,\"USB \"\"Measurement\"\" Mic, left\",114.0,120.37,calibrator\n"
               "not a calibration\n"
-              "2024-05-02 09:00:00,Built-in Audio Analog Stereo,,118.00,manual\n");
+              "2024-05-02 09:00:00,Built-in Audio Analog Stereo,,118.00,manual,"
+              "\"mic, 1.txt (crc 0badf00d)\"\n");
 
     const CalibrationHistory history = ParseCalibrationHistory(text);
     ASSERT_EQ(history.records.size(), 2u);
@@ -111,6 +113,8 @@ TEST(SoundLevelCalibration, HistoryRowsReadBackAsWritten) {
     EXPECT_EQ(history.records[0].sensitivityDb, 120.37);
     EXPECT_EQ(history.records[1].method, CalibrationMethod::kManual);
     EXPECT_FALSE(history.records[1].referenceDb);
+    EXPECT_EQ(history.records[1].response, manual.response);
+    EXPECT_EQ(history.records[0].response, "");
     EXPECT_EQ(LastCalibrationOf(history, manual.input)->sensitivityDb, 118.0);
     EXPECT_FALSE(LastCalibrationOf(history, "Monitor of Built-in Audio"));
 }

@@ -255,6 +255,16 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
     if (!app.FormCreate(1, settings)) {
         return kAnalyseFailed;
     }
+    if (std::string error; !app.UseMicResponse(error)) {
+        std::fprintf(err, "tarnwick-analyse: %s\n", error.c_str());
+        return kAnalyseBadInput;
+    }
+    if (bands) {
+        bands->SetResponse(app.MicResponseInUse());
+    }
+    if (bandsLog) {
+        bandsLog->SetSensitivity(app.MeasuringSensitivity().value_or(0.0));
+    }
     // Made with the settings FormCreate loaded, before the test starts; a
     // recording it cannot measure (one channel, and the right one asked for)
     // is refused before any file is written.
@@ -408,7 +418,7 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
                      options.bandsLogFile.c_str(), bandsLog->Error().c_str());
     }
     if (bandsTable.IsOpen() &&
-        !bandsTable.Close(*bands, app.settings().SplSensitivity.value_or(0.0))) {
+        !bandsTable.Close(*bands, app.MeasuringSensitivity().value_or(0.0))) {
         levelsOk = false;
         std::fprintf(err, "tarnwick-analyse: %s: writing the band table failed (%s)\n",
                      options.bandsTableFile.c_str(), bandsTable.Error().c_str());
@@ -448,7 +458,7 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
     }
     if (bands) {
         const std::vector<double> bandLevels =
-            bands->TestLeqDb(app.settings().SplSensitivity.value_or(0.0));
+            bands->TestLeqDb(app.MeasuringSensitivity().value_or(0.0));
         for (size_t b = 0; b < bandLevels.size(); ++b) {
             std::fprintf(out, "%s\t%.2f\n", bands->Bands()[b].nominal.c_str(), bandLevels[b]);
         }

@@ -22,6 +22,8 @@ public:
     BandsLog(BandMeter& meter, int rate, double sensitivityDb)
         : meter_(meter), rate_(rate), sensitivityDb_(sensitivityDb) {}
 
+    // The response's factor known, the sensitivity the levels are read with.
+    void SetSensitivity(double sensitivityDb) { sensitivityDb_ = sensitivityDb; }
     bool Open(const std::string& path);
     bool IsOpen() const { return file_.IsOpen(); }
     // The recording's samples in order, as BandMeter::AddSamples takes them:

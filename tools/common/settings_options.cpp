@@ -40,6 +40,7 @@ SettingsOptions::SettingsOptions(CommandLine& line, TMeterSettings& settings)
     line.Option("--spl-stats", CommandLine::Text(splStatistics_));
     line.Option("--spl-limit", CommandLine::Text(splLimit_));
     line.Option("--spl-limit-c", CommandLine::Text(splLimitC_));
+    line.Option("--mic-response", CommandLine::Text(s.SplResponseFile));
 }
 
 std::optional<std::string> SettingsOptions::Finish() {
@@ -175,6 +176,13 @@ Sound level:
   --spl-limit-c DB[:MINUTES[:WARN_DB]]
                         a limit on LCeq over MINUTES (default 15), for the
                         bass, with a warning WARN_DB under it (default 3)
+  --mic-response FILE   the measurement microphone's response: lines of a
+                        frequency in Hz and a correction in dB (comments
+                        start with *, # or "), and perhaps a line
+                        "Sens Factor =-1.4dB" that adds to the sensitivity.
+                        Every sound level and band is corrected by the curve
+                        inverted; a file that is no response is refused
+                        with its line
 )";
 }
 

@@ -62,6 +62,13 @@ std::string LoggerSession::StartUpLine() const {
                                  : std::string(
                                        ", sound level uncalibrated (dB relative to a "
                                        "full-scale sine)");
+        if (const MicResponse* response = app_.MicResponseInUse()) {
+            soundLevel += ", microphone response " + app_.MicResponseName();
+            if (response->sensFactorDb) {
+                std::snprintf(text, sizeof text, ", sens factor %.2f dB", *response->sensFactorDb);
+                soundLevel += text;
+            }
+        }
     }
     return std::string("Tarnwick ") + kVersion + ", " + InputName() + (open ? "" : " (not open)") +
            ", instance " + std::to_string(options_.instance) + ", results file " +
@@ -79,6 +86,10 @@ bool LoggerSession::Start(int32_t instance, const TMeterSettings& settings) {
     TMeterSettings start = settings;
     start.FileOpen = false;
     if (!app_.FormCreate(instance, start)) {
+        return false;
+    }
+    if (std::string error; !app_.UseMicResponse(error)) {
+        Tell(error, "Microphone response");
         return false;
     }
     // A logger's one test runs for weeks; the loudness meter keeps it in
