@@ -109,6 +109,7 @@ void TSoundLevelDialog::FormShow() {
     c.CMinutesIndex = MinutesIndexOf(s.SplCMinutes);
     c.CWarnMargin = Number(s.SplCWarnMargin, kLevelDecimals);
     c.LogFolder = s.SplLogFolder;
+    c.ResponseFile = s.SplResponseFile;
     c.Statistics = s.SplStatistics;
     c.Criterion = Number(s.SplCriterion, kLevelDecimals);
     c.ExchangeRate = s.SplExchangeRate == 5 ? 5 : 3;
@@ -183,6 +184,28 @@ void TSoundLevelDialog::OKClick() {
         c.LogFolder = shown_.LogFolder;
         valid = false;
     }
+    const std::string responseFile = Trimmed(c.ResponseFile);
+    if (!responseFile.empty() && responseFile.front() != '/') {
+        why.push_back(kResponseFileCaption + ": \"" + responseFile +
+                      "\" is not a file's full path, such as /home/me/mic.txt; it stays " +
+                      (shown_.ResponseFile.empty() ? std::string("none") : shown_.ResponseFile) +
+                      ".");
+        c.ResponseFile = shown_.ResponseFile;
+        valid = false;
+    }
+    if (valid) {
+        // Read and checked before anything else is taken: a file that is no
+        // response leaves every setting as it was.
+        const std::string before = s.SplResponseFile;
+        s.SplResponseFile = responseFile;
+        if (std::string error; !app_.UseMicResponse(error)) {
+            s.SplResponseFile = before;
+            why.push_back(kResponseFileCaption + ": " + error + "; it stays " +
+                          (before.empty() ? std::string("none") : before) + ".");
+            c.ResponseFile = shown_.ResponseFile;
+            valid = false;
+        }
+    }
     if (!valid) {
         std::string message;
         for (const std::string& sentence : why) {
@@ -214,6 +237,14 @@ void TSoundLevelDialog::OKClick() {
         saveSettings_();
     }
     closed_ = true;
+}
+
+void TSoundLevelDialog::ChooseResponseFileClick() {
+    const std::string start = Trimmed(controls_.ResponseFile);
+    if (const std::optional<std::string> file = dialogs_.OpenFile(
+            kResponseFileCaption, start.empty() ? app_.settings().Folder : start)) {
+        controls_.ResponseFile = *file;
+    }
 }
 
 void TSoundLevelDialog::ChooseLogFolderClick() {

@@ -32,6 +32,7 @@ inline const std::string kSoundLevelDialogCaption = "Sound Level Setup";
 inline const std::string kSplChannelNames[] = {"Left", "Right", "Both"};
 inline const std::string kCalibratorLevelCaption = "Calibrate";
 inline const std::string kLogFolderCaption = "Write a row every second to";
+inline const std::string kResponseFileCaption = "Microphone response";
 inline const std::string kCalibratorLevelPrompt =
     "Level of the calibrator on the microphone, dB SPL (94 or 114):";
 
@@ -50,6 +51,7 @@ struct TSoundLevelControls {
     int32_t CMinutesIndex = 2;  // its T, into kSplMinutesChoices
     std::string CWarnMargin;    // dB under the C limit
     std::string LogFolder;      // a row every second goes there; empty: none
+    std::string ResponseFile;   // the microphone's response file; empty: none
     std::string Statistics;     // the LN shown: "10,50,90"
     std::string Criterion;      // dB(A) of a 100 % dose
     int32_t ExchangeRate = 3;   // 3 or 5 dB
@@ -76,6 +78,9 @@ public:
     // "Choose folder...": the folder dialog for the per-second log, opened at
     // the folder in the field; the one chosen goes into the field.
     void ChooseLogFolderClick();
+    // "Choose file...": the file dialog for the microphone response, opened
+    // at the file's folder; the file chosen goes into the field.
+    void ChooseResponseFileClick();
     // The calibration ended (the owner has told the user how): an accepted
     // one shows its sensitivity in the field.
     void CalibrationEnded();

@@ -249,6 +249,23 @@ std::optional<SaveFileAnswer> QtUserDialogs::SaveFile(const SaveFileRequest& req
     return answer;
 }
 
+std::optional<std::string> QtUserDialogs::OpenFile(const std::string& caption,
+                                                   const std::string& start) {
+    QFileDialog dialog(Owner(), QString::fromStdString(caption), QString::fromStdString(start));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setNameFilters({"Response files (*.txt *.frd *.cal *.csv)", "All files (*)"});
+    if (Exec(dialog) != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty() || files.first().isEmpty()) {
+        return std::nullopt;
+    }
+    return QDir::cleanPath(files.first()).toStdString();
+}
+
 std::optional<std::string> QtUserDialogs::ChooseFolder(const std::string& caption,
                                                        const std::string& start) {
     QFileDialog dialog(Owner(), QString::fromStdString(caption), QString::fromStdString(start));

@@ -71,6 +71,8 @@ public:
     // selected, so its extension is kept as given. No default suffix is added.
     std::optional<SaveFileAnswer> SaveFile(const SaveFileRequest& request) override;
     // "/" stays "/": the root has no other spelling.
+    std::optional<std::string> OpenFile(const std::string& caption,
+                                        const std::string& start) override;
     std::optional<std::string> ChooseFolder(const std::string& caption,
                                             const std::string& start) override;
     // Without a preset the dialog opens at the colour it last opened at or had

@@ -157,6 +157,15 @@ int main(int argc, char** argv) {
     // Sound level too: shown in its own window and written to the results
     // only when asked for.
     std::string soundLevelError;
+    if (std::string error; !app.UseMicResponse(error)) {
+        // Told, not hidden: the levels are the microphone's own until a
+        // response is chosen again.
+        dialogs.MessageBox(
+            "The microphone response cannot be used, so sound levels are not "
+            "corrected for it: " +
+                error + ".",
+            "Sound Level Setup");
+    }
     app.MeasureSoundLevel(kSampleRate, 2, true, soundLevelError);
     // The per-second log, when the settings ask for one.
     PosixRowFiles rowFiles;

@@ -145,6 +145,20 @@ TSoundLevelSetupWindow::TSoundLevelSetupWindow(TSoundLevelDialog& model, MeterAp
         model_.ChooseLogFolderClick();
         ToControls();
     });
+    // The microphone's response file, corrected in every level.
+    responseFile_ = Field("The measurement microphone's response file; empty: none", 300);
+    auto* chooseFile = new QPushButton("Choose f&ile...");
+    chooseFile->setAccessibleName("Choose the microphone's response file");
+    auto* responseRow = new QHBoxLayout;
+    responseRow->addWidget(responseFile_);
+    responseRow->addWidget(chooseFile);
+    responseRow->addStretch();
+    form->addRow(Caption("Microphone respo&nse", responseFile_), responseRow);
+    QObject::connect(chooseFile, &QPushButton::clicked, [this] {
+        FromControls();
+        model_.ChooseResponseFileClick();
+        ToControls();
+    });
     statistics_ = Field("Statistical levels LN, percent", 160);
     form->addRow("S&tatistical levels, %", statistics_);
     // The T of the rolling figures is the limit's.
@@ -207,6 +221,7 @@ void TSoundLevelSetupWindow::ToControls() {
     cMinutes_->setCurrentIndex(c.CMinutesIndex);
     cMargin_->setText(Text(c.CWarnMargin));
     logFolder_->setText(Text(c.LogFolder));
+    responseFile_->setText(Text(c.ResponseFile));
     statistics_->setText(Text(c.Statistics));
     criterion_->setText(Text(c.Criterion));
     exchangeRate_->setCurrentIndex(c.ExchangeRate == 5 ? 1 : 0);
@@ -228,6 +243,7 @@ void TSoundLevelSetupWindow::FromControls() {
     c.CMinutesIndex = cMinutes_->currentIndex();
     c.CWarnMargin = cMargin_->text().toStdString();
     c.LogFolder = logFolder_->text().toStdString();
+    c.ResponseFile = responseFile_->text().toStdString();
     c.Statistics = statistics_->text().toStdString();
     c.Criterion = criterion_->text().toStdString();
     c.ExchangeRate = exchangeRate_->currentIndex() == 1 ? 5 : 3;

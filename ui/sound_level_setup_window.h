@@ -61,6 +61,7 @@ private:
     QComboBox* cMinutes_;
     QLineEdit* cMargin_;
     QLineEdit* logFolder_;
+    QLineEdit* responseFile_;
     QLineEdit* statistics_;
     QLineEdit* criterion_;
     QComboBox* exchangeRate_;

@@ -45,6 +45,10 @@ public:
     // `start`, without a trailing separator; nullopt when the user cancels.
     virtual std::optional<std::string> ChooseFolder(const std::string& caption,
                                                     const std::string& start) = 0;
+    // A file to read, chosen in the open dialog titled `caption` and opened
+    // at `start` (a file or a folder); nullopt when the user cancels.
+    virtual std::optional<std::string> OpenFile(const std::string& caption,
+                                                const std::string& start) = 0;
     // The colour dialog, opened at `preset` (0x00BBGGRR) or, without one, at
     // whatever it showed last. The chosen colour; nullopt when the user cancels.
     virtual std::optional<uint32_t> ChooseColour(std::optional<uint32_t> preset) = 0;

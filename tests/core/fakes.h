@@ -99,6 +99,14 @@ public:
         return folderAnswer;
     }
 
+    // Answers with the scripted file; nullopt cancels.
+    std::optional<std::string> OpenFile(const std::string& caption,
+                                        const std::string& start) override {
+        folderCaptions.push_back(caption);
+        folderStarts.push_back(start);
+        return fileAnswer;
+    }
+
     // Pops the next scripted colour; cancels when none is left.
     std::optional<uint32_t> ChooseColour(std::optional<uint32_t> preset) override {
         colourPresets.push_back(preset);
@@ -134,6 +142,7 @@ public:
     std::deque<std::optional<SaveFileAnswer>> saveAnswers;
     std::vector<SaveFileRequest> saveRequests;
     std::optional<std::string> folderAnswer;
+    std::optional<std::string> fileAnswer;
     std::vector<std::string> folderCaptions;
     std::vector<std::string> folderStarts;
     std::deque<std::optional<uint32_t>> colourAnswers;

@@ -145,6 +145,8 @@ TEST(SoundLevelDesktop, SetupEntriesAreTakenOrKeptWithTheReason) {
         const char* text;
         const char* reason;  // null: taken
     };
+    h.files.contents["/mics/bad.txt"] = "100 0\n50 1\n";
+    h.files.contents["/mics/good.txt"] = "20 0\n20000 1\n";
     const Entry entries[] = {
         {&TSoundLevelControls::Sensitivity, "250", "Sensitivity: \"250\" is not a level from 40"},
         {&TSoundLevelControls::Limit, "loud", "Limit: \"loud\" is not a level from 30 to 200 dB"},
@@ -156,6 +158,12 @@ TEST(SoundLevelDesktop, SetupEntriesAreTakenOrKeptWithTheReason) {
         {&TSoundLevelControls::Limit, " none ", nullptr},
         {&TSoundLevelControls::Criterion, "90", nullptr},
         {&TSoundLevelControls::LogFolder, " /shows ", nullptr},
+        {&TSoundLevelControls::ResponseFile, "mic.txt",
+         "Microphone response: \"mic.txt\" is not a file's full path"},
+        {&TSoundLevelControls::ResponseFile, "/mics/bad.txt",
+         "Microphone response: /mics/bad.txt: line 2: the frequencies do not rise; it stays "
+         "none."},
+        {&TSoundLevelControls::ResponseFile, "/mics/good.txt", nullptr},
         {&TSoundLevelControls::Sensitivity, "114.5", nullptr},
         {&TSoundLevelControls::Sensitivity, "", nullptr},
     };
@@ -175,14 +183,18 @@ TEST(SoundLevelDesktop, SetupEntriesAreTakenOrKeptWithTheReason) {
             EXPECT_EQ(dialog.controls().*e.field, shown.*e.field) << "the last value is back";
             EXPECT_EQ(h.app.settings().SplLimit, before.SplLimit);
             EXPECT_EQ(h.app.settings().SplSensitivity, before.SplSensitivity);
+            EXPECT_EQ(h.app.settings().SplResponseFile, before.SplResponseFile);
             continue;
         }
         EXPECT_TRUE(dialog.closed());
         EXPECT_TRUE(h.dialogs.messages.empty());
     }
-    EXPECT_EQ(saves, 6);
+    EXPECT_EQ(saves, 7);
     EXPECT_EQ(h.app.settings().SplLimit, 0.0);
     EXPECT_EQ(h.app.settings().SplLogFolder, "/shows");
+    EXPECT_EQ(h.app.settings().SplResponseFile, "/mics/good.txt");
+    ASSERT_NE(h.app.MicResponseInUse(), nullptr);
+    EXPECT_EQ(h.app.MicResponseInUse()->points.size(), 2u);
     EXPECT_EQ(h.app.settings().SplCriterion, 90.0);
     // Emptied, the sensitivity stays empty in the store too.
     EXPECT_FALSE(h.app.settings().SplSensitivity.has_value());

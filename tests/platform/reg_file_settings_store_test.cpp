@@ -41,6 +41,9 @@ public:
     std::optional<std::string> ChooseFolder(const std::string&, const std::string&) override {
         return std::nullopt;
     }
+    std::optional<std::string> OpenFile(const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
     std::optional<uint32_t> ChooseColour(std::optional<uint32_t>) override { return std::nullopt; }
     std::optional<std::string> InputBox(const std::string&, const std::string&,
                                         const std::string&) override {
