@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "spl/weighting_design_goal.h"
+
 namespace tarnwick {
 namespace {
 
@@ -54,6 +56,7 @@ std::string SecondLog::Open(const std::string& folder) {
     // The bands' columns after today's.
     std::string columns = header;
     columns.insert(columns.size() - 1, BandColumns(app_.Bands()));
+    bandColumns_ = app_.Bands() != nullptr ? app_.Bands()->Bands().size() : 0;
     daily_.emplace(files_, folder, columns);
     if (const std::optional<int64_t> last = daily_->LastRowSecond(clock_.NowZoned())) {
         lastWrittenSecond_ = std::max(lastWrittenSecond_, *last);
@@ -113,6 +116,43 @@ void SecondLog::NoticeTest() {
     }
 }
 
+void SecondLog::ScreenSecond(int64_t second) {
+    const BandMeter* bands = app_.Bands();
+    if (bands == nullptr) {
+        minute_.reset();
+        return;
+    }
+    const std::vector<double>& levels = row_.LastBands();
+    if (!minute_ || minuteBands_ != levels.size()) {
+        std::vector<double> a;
+        std::vector<double> c;
+        for (const Band& band : bands->Bands()) {
+            a.push_back(WeightingDesignGoalDb(FrequencyWeighting::kA, band.midHz));
+            c.push_back(WeightingDesignGoalDb(FrequencyWeighting::kC, band.midHz));
+        }
+        minute_.emplace(bands->Bands(), bands->Width(), std::move(a), std::move(c),
+                        lowFrequencyDb_);
+        minuteBands_ = levels.size();
+    }
+    std::vector<double> z(levels.size());
+    for (size_t b = 0; b < levels.size(); ++b) {
+        z[b] = levels[b] - bands->WeightingDb(b);
+    }
+    minute_->Add(z, row_.LastBandSeconds());
+    constexpr int64_t kSecondsPerMinute = 60;
+    if ((second + 1) % kSecondsPerMinute != 0) {
+        return;
+    }
+    if (const std::optional<MinuteScreens> screens = minute_->EndMinute()) {
+        if (const std::string events = screens->Events(); !events.empty()) {
+            AddEvent(events);
+        }
+        if (minuteObserver_) {
+            minuteObserver_(*screens);
+        }
+    }
+}
+
 void SecondLog::ClockStepped(int64_t second, const ZonedDateTime& now) {
     const int64_t from = rowSecond_;
     if (second < from) {
@@ -147,11 +187,14 @@ void SecondLog::WriteRow(int64_t second, int32_t offsetS) {
         // written.
         lastRowHadBlocks_ = row_.HasBlocks();
         row_.Drop(app_);
+        ScreenSecond(second);
         return;
     }
     lastWrittenSecond_ = second;
     lastRowHadBlocks_ = row_.HasBlocks();
-    const std::string fields = row_.Take(app_, dropouts_, event_);
+    row_.TakeFigures(app_);
+    ScreenSecond(second);
+    const std::string fields = row_.Format(app_, dropouts_, event_, bandColumns_);
     dropouts_ = 0;
     event_.clear();
     if (!daily_) {

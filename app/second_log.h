@@ -25,6 +25,7 @@
 #include "app/daily_log.h"
 #include "app/meter_app.h"
 #include "app/second_row.h"
+#include "bands/minute_indicators.h"
 #include "core/ports/row_files.h"
 
 namespace tarnwick {
@@ -65,6 +66,14 @@ public:
     void Finish();
 
     void AddEvent(const std::string& what);
+    // With bands measured, each minute of the wall clock is screened for
+    // low-frequency sound over `lowFrequencyDb` and for tones
+    // (bands/minute_indicators.h): the events go into the minute's last
+    // row, and `observer` is told of every minute screened.
+    void ScreenMinutes(double lowFrequencyDb, std::function<void(const MinuteScreens&)> observer) {
+        lowFrequencyDb_ = lowFrequencyDb;
+        minuteObserver_ = std::move(observer);
+    }
     void AddDropout() { ++dropouts_; }
     // A test that started or stopped since the last look is an event of
     // the row being gathered.
@@ -82,6 +91,9 @@ public:
 private:
     // Writes the row of UTC second `second` in the zone offset `offsetS`.
     void WriteRow(int64_t second, int32_t offsetS);
+    // The bands of the second just taken, for the minute's screens; at the
+    // minute's end, its events.
+    void ScreenSecond(int64_t second);
     // The wall clock stepped from the second being gathered to `second`.
     void ClockStepped(int64_t second, const ZonedDateTime& now);
 
@@ -93,6 +105,11 @@ private:
     std::string folder_;
     std::optional<DailyLog> daily_;
     SecondRow row_;
+    size_t bandColumns_ = 0;  // in the file's header
+    std::optional<MinuteIndicators> minute_;
+    size_t minuteBands_ = 0;
+    double lowFrequencyDb_ = kDefaultLowFrequencyDb;
+    std::function<void(const MinuteScreens&)> minuteObserver_;
     bool running_ = false;                   // the test, as last seen
     std::string event_;                      // of the row being gathered
     int32_t dropouts_ = 0;                   // in the row being gathered

@@ -61,9 +61,14 @@ SoundLevelFigures SecondRow::TakeSoundLevel(MeterApp& app) {
     return withSoundLevel_ && meter != nullptr ? meter->TakeInterval() : SoundLevelFigures{};
 }
 
-std::string SecondRow::Take(MeterApp& app, int32_t dropouts, const std::string& event) {
-    const TMeterSettings& s = app.settings();
+void SecondRow::TakeFigures(MeterApp& app) {
     lastSoundLevel_ = TakeSoundLevel(app);
+    TakeBands(app);
+}
+
+std::string SecondRow::Format(const MeterApp& app, int32_t dropouts, const std::string& event,
+                              size_t bandColumns) {
+    const TMeterSettings& s = app.settings();
     std::string row;
     if (blocks_) {
         AppendLevel(row, s, left_);
@@ -89,11 +94,11 @@ std::string SecondRow::Take(MeterApp& app, int32_t dropouts, const std::string& 
     }
     row += std::to_string(dropouts) + ",";
     row += event;
-    TakeBands(app);
-    for (const double level : lastBands_) {
+    const bool bandsFit = lastBands_.size() == bandColumns;
+    for (size_t b = 0; b < bandColumns; ++b) {
         row.push_back(',');
-        if (blocks_ && lastBandSeconds_ > 0.0) {
-            AppendCsvFigure(row, level);
+        if (bandsFit && blocks_ && lastBandSeconds_ > 0.0) {
+            AppendCsvFigure(row, lastBands_[b]);
             row.pop_back();  // the figure's own comma: the row ends without one
         }
     }
@@ -105,8 +110,7 @@ std::string SecondRow::Take(MeterApp& app, int32_t dropouts, const std::string& 
 }
 
 void SecondRow::Drop(MeterApp& app) {
-    lastSoundLevel_ = TakeSoundLevel(app);
-    TakeBands(app);
+    TakeFigures(app);
     blocks_ = false;
     lamp_ = false;
     left_ = right_ = 0;

@@ -32,8 +32,14 @@ public:
 
     // After each block `app` processed.
     void AddBlock(const MeterApp& app);
-    // The row's fields after its time, ending in '\n'; the next second starts.
-    std::string Take(MeterApp& app, int32_t dropouts, const std::string& event);
+    // The second's sound level and band levels are taken from the meters
+    // (LastSoundLevel, LastBands); then Format gives its fields.
+    void TakeFigures(MeterApp& app);
+    // The row's fields after its time, ending in '\n', with `bandColumns`
+    // band fields, as many as the file's header names: empty ones when the
+    // bands measured now are not those; the next second starts.
+    std::string Format(const MeterApp& app, int32_t dropouts, const std::string& event,
+                       size_t bandColumns);
     // A second that gets no row (its time was written already: the clock was
     // set back): its figures are written nowhere (its sound level is still
     // LastSoundLevel), and the next second starts.

@@ -59,7 +59,7 @@ const bool kHasAvx2 = [] {
 }  // namespace
 
 BandMeter::BandMeter(BandWidth width, double sampleRate, unsigned channels)
-    : channels_(channels == 2 ? 2 : 1), sampleRate_(sampleRate) {
+    : width_(width), channels_(channels == 2 ? 2 : 1), sampleRate_(sampleRate) {
     for (const Band& band : BandPlan(width, sampleRate)) {
         if (band.shown) {
             bands_.push_back(band);

@@ -44,6 +44,11 @@ public:
     // dB, added to the band's levels: A- or C-weighted band levels, as
     // spectra give them. Empty (the default): Z.
     void SetWeightingDb(std::vector<double> perBand) { weightingDb_ = std::move(perBand); }
+    // The weighting added to `band`'s levels, dB.
+    double WeightingDb(size_t band) const {
+        return band < weightingDb_.size() ? weightingDb_[band] : 0.0;
+    }
+    BandWidth Width() const { return width_; }
     // The microphone's response, corrected before the bank
     // (core/response_correction.h); null: none. The filters start at rest.
     void SetResponse(const MicResponse* response);
@@ -98,11 +103,9 @@ private:
     void AddMeasured(const float* samples, size_t count, size_t stride);
     void RunBank(const float* samples, size_t count, size_t stride);
     void EndSlice(size_t frames);
-    double WeightingDb(size_t band) const {
-        return band < weightingDb_.size() ? weightingDb_[band] : 0.0;
-    }
 
     std::vector<Band> bands_;
+    BandWidth width_;
     unsigned channels_;
     double sampleRate_;
     size_t groupsPerChannel_ = 0;

@@ -77,6 +77,12 @@ TEST(AnalyserBands, AToneReadsItsLevelInItsBandAtEveryRate) {
         EXPECT_EQ(Split(rows[5], ",")[0], "5");
         EXPECT_EQ(Split(rows[5], ",")[column],
                   std::string(c.reads).substr(std::string(c.reads).find('\t') + 1));
+        // The recording's part of a minute is screened in its last row: the
+        // tone stands out of its one-third-octave neighbours.
+        EXPECT_EQ(header.back(), "event");
+        EXPECT_EQ(rows[9].substr(rows[9].rfind(',') + 1), "");
+        EXPECT_EQ(rows[10].substr(rows[10].rfind(',') + 1),
+                  c.bands == std::string("third") ? "tonal 1000 Hz" : "");
     }
     // A-weighted bands: each band's level moves by A at its mid-band
     // frequency, 125 Hz by -16.1 dB (IEC 61672-1 Table 3).

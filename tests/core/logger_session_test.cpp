@@ -337,6 +337,7 @@ TEST(LoggerSession, SoundLevelRowsAlarmsAndMetricsFollowTheTone) {
 TEST(LoggerSession, BandLevelsFollowTheEventInTheRowsAndInTheMetrics) {
     LoggerOptions o = Session::DefaultOptions();
     o.bands = BandWidth::kThirdOctave;
+    o.onAlarm = "alarm";
     Session s(fakes::At(2026, 12, 9, 12, 0, 0), o);
     s.toneDbfs = -20.0;
     ASSERT_TRUE(s.Start());
@@ -356,6 +357,14 @@ TEST(LoggerSession, BandLevelsFollowTheEventInTheRowsAndInTheMetrics) {
         << s.metrics;
     EXPECT_NE(s.metrics.find("tarnwick_band_exposure_pascal_squared_seconds_total{band=\"1000\"}"),
               std::string::npos);
+    // The tone stands out of its neighbours: the minute's last row says so
+    // (after the start), and the tonal alarm is set, once.
+    s.Run(57'000);
+    const auto minute = s.Rows("2026-12-09");
+    ASSERT_GE(minute.size(), 61u);
+    EXPECT_EQ(Field(minute[59], 8), "");
+    EXPECT_EQ(Field(minute[60], 8), "tonal 1000 Hz") << minute[60];
+    EXPECT_EQ(s.commands.runs, std::vector<std::string>{"tonal set"});
 }
 
 TEST(LoggerSession, AStalledInputIsLostThenReopenedWithRowsEverySecond) {

@@ -120,7 +120,15 @@ uncalibrated, without --spl-sensitivity):
                         band's mid-band frequency added to its levels
   --bands-log FILE.csv  one row of band levels a second: time_s (its end, from
                         the recording's start) and each band's Leq over the
-                        second (leq_25hz ...), of the --bands bank
+                        second (leq_25hz ...), of the --bands bank, and an
+                        event column: each minute (and the part of one the
+                        recording ends with) is screened, its last row
+                        saying low-frequency when LCeq - LAeq (from the
+                        bands) exceeds 20 dB, and tonal with the band
+                        ("tonal 1000 Hz") when a one-third-octave band
+                        exceeds both neighbours by 15 dB (25-125 Hz), 8 dB
+                        (160-400 Hz) or 5 dB (500 Hz-10 kHz), ISO 1996-2
+  --low-frequency-db DB  the difference of that screen (5 to 60, default 20)
   --bands-table FILE.csv  one row a band: band_hz, its leq_db over the
                         recording, lfmax_db, and a column per --spl-stats
                         level (l10_db ...) from the band's Leq of each 100 ms
@@ -183,6 +191,8 @@ ParsedOptions ParseAnalyserOptions(const std::vector<std::string>& args) {
     line.Option("--bands", CommandLine::Text(bands));
     line.Option("--bands-log", CommandLine::Text(o.bandsLogFile));
     line.Option("--bands-table", CommandLine::Text(o.bandsTableFile));
+    line.Option("--low-frequency-db",
+                CommandLine::Number(o.lowFrequencyDb, "--low-frequency-db", 5, 60));
     std::string bandsWeighting;
     line.Option("--bands-weighting", CommandLine::Text(bandsWeighting));
     if (auto error = line.Parse(args)) {
@@ -245,6 +255,9 @@ ParsedOptions ParseAnalyserOptions(const std::vector<std::string>& args) {
     }
     if (line.Given("--bands-log") && (o.bandsLogFile.empty() || !o.bands)) {
         return "--bands-log expects a file name, and --bands octave or third for its bands";
+    }
+    if (line.Given("--low-frequency-db") && o.bandsLogFile.empty()) {
+        return "--low-frequency-db screens the minutes of --bands-log";
     }
     if (line.Given("--bands-table") && (o.bandsTableFile.empty() || !o.bands)) {
         return "--bands-table expects a file name, and --bands octave or third for its bands";

@@ -36,10 +36,11 @@ struct AnalyserOptions {
     // --bands: print each band's Leq over the recording, octave or
     // one-third-octave bands.
     std::optional<BandWidth> bands;
-    char bandsWeighting = 'Z';   // --bands-weighting A, C or Z
-    std::string bandsLogFile;    // one row of band levels a second; empty: none
-    std::string bandsTableFile;  // one row of levels a band; empty: none
-    bool bandsSelfTest = false;  // --bands-selftest: the bank's self-test alone, no input
+    char bandsWeighting = 'Z';     // --bands-weighting A, C or Z
+    std::string bandsLogFile;      // one row of band levels a second; empty: none
+    std::string bandsTableFile;    // one row of levels a band; empty: none
+    double lowFrequencyDb = 20.0;  // LCeq - LAeq of a low-frequency minute
+    bool bandsSelfTest = false;    // --bands-selftest: the bank's self-test alone, no input
 
     // Whether the run measures sound level: for the readouts, the log or the
     // results records.

@@ -224,7 +224,7 @@ int RunAnalyser(const AnalyserOptions& options, LocalDateTime now, std::FILE* ou
         }
         if (!options.bandsLogFile.empty()) {
             bandsLog.emplace(*bands, reader.SampleRate(),
-                             options.settings.SplSensitivity.value_or(0.0));
+                             options.settings.SplSensitivity.value_or(0.0), options.lowFrequencyDb);
         }
         feed->AddTaker(
             [&bands, &bandsLog, bandStride, bandChannel](const float* samples, size_t frames) {

@@ -27,6 +27,10 @@ const char* AlarmName(AlarmKind kind) {
             return "spl-c-warn";
         case AlarmKind::kSplCLimit:
             return "spl-c-limit";
+        case AlarmKind::kLowFrequency:
+            return "low-frequency";
+        case AlarmKind::kTonal:
+            return "tonal";
     }
     return "";
 }
@@ -69,6 +73,19 @@ std::vector<AlarmChange> Alarms::AddBlock(uint32_t tickMs, const BlockDb& block)
 AlarmChange Alarms::InputLost(bool lost, double levelDb) {
     state_[static_cast<size_t>(AlarmKind::kInputLost)].active = lost;
     return {AlarmKind::kInputLost, lost, levelDb};
+}
+
+std::vector<AlarmChange> Alarms::MinuteScreened(uint32_t tickMs, bool lowFrequency,
+                                                double differenceDb, bool tonal, double tonalDb) {
+    std::vector<AlarmChange> changes;
+    // A minute's screen holds from its beginning to its end: set with the
+    // first minute, cleared with the first minute without.
+    constexpr uint32_t kMinuteMs = 60000;
+    for (const uint32_t at : {tickMs - kMinuteMs, tickMs}) {
+        Judge(AlarmKind::kLowFrequency, lowFrequency, 0, at, differenceDb, changes);
+        Judge(AlarmKind::kTonal, tonal, 0, at, tonalDb, changes);
+    }
+    return changes;
 }
 
 std::vector<AlarmChange> Alarms::SoundLevelSecond(uint32_t tickMs, const LimitLightDb& a,

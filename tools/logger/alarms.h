@@ -8,7 +8,9 @@
 //   spl-warn, spl-limit, spl-overload
 //                    the sound level's limit and full scale, second by second;
 //   spl-c-warn, spl-c-limit
-//                    the limit on LCeq, second by second.
+//                    the limit on LCeq, second by second;
+//   low-frequency, tonal
+//                    the bands' screens, minute by minute.
 // An alarm is set once its condition has held for its whole time, and cleared
 // once its condition has been false for the clear hold: a level that hovers at
 // a threshold keeps its alarm set instead of setting and clearing it with
@@ -34,16 +36,19 @@ enum class AlarmKind {
     kSplLimit,
     kSplOverload,
     kSplCWarn,
-    kSplCLimit
+    kSplCLimit,
+    kLowFrequency,
+    kTonal
 };
 
 // Every kind, in the order of the enum: the one list that names them all, so
 // that a new kind is added here (and in AlarmName) and nowhere else. Arrays
 // kept by kind are indexed with static_cast<size_t>(kind).
 inline constexpr std::array kAlarmKinds = {
-    AlarmKind::kSilence,     AlarmKind::kChannelMissing, AlarmKind::kOverTarget,
-    AlarmKind::kInputLost,   AlarmKind::kSplWarn,        AlarmKind::kSplLimit,
-    AlarmKind::kSplOverload, AlarmKind::kSplCWarn,       AlarmKind::kSplCLimit};
+    AlarmKind::kSilence,      AlarmKind::kChannelMissing, AlarmKind::kOverTarget,
+    AlarmKind::kInputLost,    AlarmKind::kSplWarn,        AlarmKind::kSplLimit,
+    AlarmKind::kSplOverload,  AlarmKind::kSplCWarn,       AlarmKind::kSplCLimit,
+    AlarmKind::kLowFrequency, AlarmKind::kTonal};
 inline constexpr size_t kAlarmKindCount = kAlarmKinds.size();
 static_assert(
     [] {
@@ -57,7 +62,8 @@ static_assert(
     "kAlarmKinds lists every kind once, in the order of the enum");
 
 // "silence", "channel-missing", "over-target", "input-lost", "spl-warn",
-// "spl-limit", "spl-overload", "spl-c-warn", "spl-c-limit".
+// "spl-limit", "spl-overload", "spl-c-warn", "spl-c-limit", "low-frequency",
+// "tonal".
 const char* AlarmName(AlarmKind kind);
 
 // How long an alarm's condition must have been false before it clears.
@@ -108,6 +114,12 @@ public:
     std::vector<AlarmChange> SoundLevelSecond(uint32_t tickMs, const LimitLightDb& a,
                                               const LimitLightDb& c, bool overloaded,
                                               double levelDb);
+
+    // A minute screened, ending at `tickMs`: low-frequency is set while its
+    // minutes are (reporting LCeq - LAeq), tonal while a band stands out
+    // (reporting its Leq); each clears with the first minute without.
+    std::vector<AlarmChange> MinuteScreened(uint32_t tickMs, bool lowFrequency, double differenceDb,
+                                            bool tonal, double tonalDb);
 
     bool Active(AlarmKind kind) const { return state_[static_cast<size_t>(kind)].active; }
 

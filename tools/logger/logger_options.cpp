@@ -61,6 +61,8 @@ ParsedLoggerOptions ParseLoggerOptions(const std::vector<std::string>& args,
     line.Flag("--spl", [&o] { o.soundLevel = true; });
     std::string bands;
     line.Option("--bands", CommandLine::Text(bands));
+    line.Option("--low-frequency-db",
+                CommandLine::Number(o.lowFrequencyDb, "--low-frequency-db", 5, 60));
     line.Option("--snapshot-every",
                 CommandLine::Integer(o.snapshotEveryMin, "--snapshot-every", 1, 1440));
     if (auto error = line.Parse(args)) {
@@ -102,6 +104,9 @@ ParsedLoggerOptions ParseLoggerOptions(const std::vector<std::string>& args,
             return "--bands expects octave or third";
         }
         o.bands = bands == "octave" ? BandWidth::kOctave : BandWidth::kThirdOctave;
+    }
+    if (line.Given("--low-frequency-db") && !o.bands) {
+        return "--low-frequency-db screens the bands of --bands octave or third";
     }
     return o;
 }
@@ -199,7 +204,14 @@ Sound level (with the options of that name above):
                         --spl-channel, Z-weighted) in the rows after the
                         event (leq_25hz ...), and in /metrics
                         tarnwick_band_leq_db{band="1000"} and the band's
-                        exposure counter
+                        exposure counter. Each minute is screened: the
+                        event and alarm low-frequency when LCeq - LAeq (from
+                        the bands) exceeds 20 dB, and tonal, naming the band
+                        ("tonal 1000 Hz"), when a one-third-octave band
+                        exceeds both neighbours by 15 dB (25-125 Hz), 8 dB
+                        (160-400 Hz) or 5 dB (500 Hz-10 kHz), ISO 1996-2
+  --low-frequency-db DB  the difference of the low-frequency screen (5 to
+                        60, default 20)
 
 Monitoring:
   --metrics ADDRESS:PORT  serve the levels, loudness, alarms and counters at

@@ -25,6 +25,7 @@ struct LoggerOptions {
     int32_t snapshotEveryMin = 0;    // the meter picture saved this often; 0: never
     bool soundLevel = false;         // sound level in the rows, alarms and metrics
     std::optional<BandWidth> bands;  // band levels in the rows and metrics
+    double lowFrequencyDb = 20.0;    // LCeq - LAeq of a minute that is low-frequency
     bool sensitivityGiven = false;   // --spl-sensitivity, which no stored one replaces
 };
 

@@ -133,6 +133,14 @@ bool LoggerSession::Start(int32_t instance, const TMeterSettings& settings) {
     }
 
     IClock& clock = ports_.meter.clock;
+    log_.ScreenMinutes(options_.lowFrequencyDb, [this](const MinuteScreens& screens) {
+        for (const AlarmChange& change :
+             alarms_.MinuteScreened(ports_.meter.clock.TickCount(), screens.lowFrequency,
+                                    screens.lceqDb - screens.laeqDb, !screens.tonalBands.empty(),
+                                    screens.tonalLeqDb)) {
+            AlarmChanged(change);
+        }
+    });
     log_.Begin();
     lastPingTick_ = lastBlockTick_ = clock.TickCount();
     app_.SetBlockObserver([this] { OnBlock(); });
@@ -250,9 +258,13 @@ void LoggerSession::OnSecondCheck() {
 void LoggerSession::AlarmChanged(const AlarmChange& change) {
     metrics_.alarms += change.set ? 1 : 0;
     const std::string name = AlarmName(change.kind);
+    // A lost input has its own event and message; a minute's screen has its
+    // event in the minute's row already.
+    const bool screen = change.kind == AlarmKind::kLowFrequency || change.kind == AlarmKind::kTonal;
     if (change.kind != AlarmKind::kInputLost) {
-        // A lost input has its own event and message.
-        AddEvent(change.set ? name : name + " clear");
+        if (!(screen && change.set)) {
+            AddEvent(change.set ? name : name + " clear");
+        }
         Tell(change.set ? "set" : "clear", "Alarm " + name);
     }
     pacing_.Changed(change);
