@@ -27,6 +27,19 @@ int32_t SelectPeak(const TBlockLevels& levels, int32_t channel) {
 
 }  // namespace
 
+void MeterApp::AddBandFrames(BandMeter& bands, const uint8_t* frames, size_t count) {
+    // The sound level's channel, or both for a meter of two.
+    const size_t channels = bands.Channels();
+    const size_t first = channels == 1 && settings_.SplChannel == 1 ? 1 : 0;
+    bandSamples_.resize(count * channels);
+    for (size_t i = 0; i < bandSamples_.size(); ++i) {
+        const size_t frame = i / channels;
+        const uint8_t* at = frames + frame * kBytesPerFrame + 2 * (first + i % channels);
+        bandSamples_[i] = static_cast<float>(ReadSample(at)) / kFullScale;
+    }
+    bands.AddSamples(bandSamples_.data(), count, channels);
+}
+
 void MeterApp::MMWimData(CaptureBlockPtr block) {
     if (!capture_.IsCurrent(*block)) {
         return;  // given back by the device used before a switch
@@ -79,17 +92,10 @@ void MeterApp::MMWimData(CaptureBlockPtr block) {
         soundLevel_->AddCaptureFrames(block->storage.data(), static_cast<size_t>(frames));
     }
     if (bands_ != nullptr) {
-        // The sound level's channel, or both for a meter of two.
-        const size_t channels = bands_->Channels();
-        const size_t first = channels == 1 && settings_.SplChannel == 1 ? 1 : 0;
-        bandSamples_.resize(static_cast<size_t>(frames) * channels);
-        for (size_t i = 0; i < bandSamples_.size(); ++i) {
-            const size_t frame = i / channels;
-            const uint8_t* at =
-                block->storage.data() + frame * kBytesPerFrame + 2 * (first + i % channels);
-            bandSamples_[i] = static_cast<float>(ReadSample(at)) / kFullScale;
-        }
-        bands_->AddSamples(bandSamples_.data(), static_cast<size_t>(frames), channels);
+        AddBandFrames(*bands_, block->storage.data(), static_cast<size_t>(frames));
+    }
+    if (spectrum_ != nullptr) {
+        AddBandFrames(*spectrum_, block->storage.data(), static_cast<size_t>(frames));
     }
     if (calibration_ != nullptr) {
         // Only what the device recorded: silence where it filled nothing

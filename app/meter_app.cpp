@@ -227,6 +227,9 @@ void MeterApp::StartStream() {
     if (bands_ != nullptr) {
         bands_->StartStream();
     }
+    if (spectrum_ != nullptr) {
+        spectrum_->StartStream();
+    }
 }
 
 bool MeterApp::InputLive() {

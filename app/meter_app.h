@@ -213,6 +213,20 @@ public:
     // Null while bands are not measured.
     BandMeter* Bands() { return bands_.get(); }
     const BandMeter* Bands() const { return bands_.get(); }
+    // The Spectrum window's bands, apart from Bands() (whose columns and
+    // intervals the day log and the logger write): from every captured
+    // block, the channel Bands() would take, with F, S and the F maximum,
+    // of the width and weighting of `Spectrum Bands` and `Spectrum
+    // Weighting`. Made afresh (the Leq and maxima start again) when none are
+    // measured or the width or the channels changed; otherwise only the
+    // weighting follows the settings. Called when the window shows and
+    // whenever one of those settings changed.
+    void MeasureSpectrum();
+    // The window closed: its bands are measured no longer.
+    void StopSpectrum() { spectrum_.reset(); }
+    // Null while the spectrum is not measured.
+    BandMeter* SpectrumBands() { return spectrum_.get(); }
+    const BandMeter* SpectrumBands() const { return spectrum_.get(); }
     // The limits of the settings: on LAeq (with the LCpeak and LAFmax
     // criteria), null without one (SplLimit 0); on LCeq, null without one
     // (SplCLimit 0).
@@ -337,6 +351,20 @@ public:
     bool SoundLevelFormClose() {
         const bool wasShown = settings_.SplWindow;
         settings_.SplWindow = false;
+        return wasShown;
+    }
+
+    // "Spectrum" shows or hides the spectrum window; true when it is now to
+    // be shown.
+    bool Spectrum1Click() {
+        settings_.SpectrumWindow = !settings_.SpectrumWindow;
+        return settings_.SpectrumWindow;
+    }
+    // The spectrum window was closed by other means than the menu: the
+    // setting follows. True when the menu item must be unchecked.
+    bool SpectrumFormClose() {
+        const bool wasShown = settings_.SpectrumWindow;
+        settings_.SpectrumWindow = false;
         return wasShown;
     }
 
@@ -490,6 +518,9 @@ private:
     // Looks up the history's record of the sensitivity in use.
     void ReadSensitivityRecord();
     void MakeSoundLevelLimit();
+    // `count` captured frames at `frames` into `bands`, of the sound level's
+    // channel or both, as the bands' channels say.
+    void AddBandFrames(BandMeter& bands, const uint8_t* frames, size_t count);
     bool OpenCapture();
     // Opens the input again after a loss (or the named input at the start);
     // false, with `failure` saying why, while it cannot be.
@@ -525,6 +556,9 @@ private:
     bool loudnessFromBlocks_ = false;
     std::unique_ptr<SoundLevelMeter> soundLevel_;
     std::unique_ptr<BandMeter> bands_;
+    std::unique_ptr<BandMeter> spectrum_;
+    int32_t spectrumBands_ = 0;      // the `Spectrum Bands` spectrum_ was made for
+    int32_t spectrumWeighting_ = 0;  // and the `Spectrum Weighting` it adds
     std::shared_ptr<const MicResponse> micResponse_;
     std::string micResponseFile_;     // its name as the settings gave it
     std::vector<float> bandSamples_;  // a block's channel for the bands

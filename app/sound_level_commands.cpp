@@ -6,6 +6,7 @@
 #include "core/capture_format.h"
 #include "settings/settings_store.h"
 #include "settings/sound_level_settings.h"
+#include "spl/weighting_design_goal.h"
 
 namespace tarnwick {
 
@@ -53,6 +54,37 @@ void MeterApp::MeasureBands(BandWidth width) {
     bands_->SetResponse(micResponse_.get());
 }
 
+void MeterApp::MeasureSpectrum() {
+    const BandWidth width =
+        settings_.SpectrumBands == static_cast<int32_t>(SpectrumBandsChoice::kOctave)
+            ? BandWidth::kOctave
+            : BandWidth::kThirdOctave;
+    const unsigned channels = settings_.SplChannel == 2 ? 2 : 1;
+    if (spectrum_ == nullptr || spectrum_->Channels() != channels ||
+        spectrumBands_ != settings_.SpectrumBands) {
+        spectrum_ = std::make_unique<BandMeter>(width, static_cast<double>(kSampleRate), channels);
+        spectrum_->SetResponse(micResponse_.get());
+        spectrum_->KeepTimeWeighting();
+        spectrumBands_ = settings_.SpectrumBands;
+        spectrumWeighting_ = -1;  // none set yet
+    }
+    if (spectrumWeighting_ == settings_.SpectrumWeighting) {
+        return;
+    }
+    spectrumWeighting_ = settings_.SpectrumWeighting;
+    std::vector<double> weighting;
+    if (spectrumWeighting_ != static_cast<int32_t>(SpectrumWeighting::kZ)) {
+        const FrequencyWeighting curve =
+            spectrumWeighting_ == static_cast<int32_t>(SpectrumWeighting::kA)
+                ? FrequencyWeighting::kA
+                : FrequencyWeighting::kC;
+        for (const Band& band : spectrum_->Bands()) {
+            weighting.push_back(WeightingDesignGoalDb(curve, band.midHz));
+        }
+    }
+    spectrum_->SetWeightingDb(std::move(weighting));
+}
+
 bool MeterApp::UseMicResponse(std::string& error) {
     // No response file runs to a megabyte: a larger one is something else.
     constexpr size_t kLargestResponseFile = size_t{1} << 20;
@@ -91,6 +123,9 @@ bool MeterApp::UseMicResponse(std::string& error) {
     }
     if (bands_ != nullptr) {
         bands_->SetResponse(micResponse_.get());
+    }
+    if (spectrum_ != nullptr) {
+        spectrum_->SetResponse(micResponse_.get());
     }
     return true;
 }
@@ -156,6 +191,9 @@ void MeterApp::HoldLimit(HeldLimit& held, const std::optional<LimitSetup>& setup
 }
 
 void MeterApp::ApplySoundLevelSettings() {
+    if (spectrum_ != nullptr) {
+        MeasureSpectrum();  // the channel may have changed
+    }
     if (soundLevel_ == nullptr) {
         return;
     }

@@ -151,6 +151,17 @@ struct TMeterSettings {
     int32_t SPLLeft = 0;
     int32_t SPLTop = 0;
 
+    // Spectrum window: band levels of the sound level's channel
+    bool SpectrumWindow = false;    // `Spectrum Window`: the spectrum window is shown
+    int32_t SpectrumBands = 0;      // `Spectrum Bands`: 0 one-third octaves, 1 octaves
+    int32_t SpectrumReading = 0;    // `Spectrum Reading`: 0 F, 1 S, 2 Leq
+    int32_t SpectrumWeighting = 0;  // `Spectrum Weighting`: 0 Z, 1 A, 2 C
+    bool SpectrumMaxHold = false;   // `Spectrum Max Hold`: the highest F of each band shown
+    int32_t SpectrumWidth = 480;
+    int32_t SpectrumHeight = 340;
+    int32_t SpectrumLeft = 0;
+    int32_t SpectrumTop = 0;
+
     // Settings lock
     bool Locked = false;
     std::string password;
@@ -168,12 +179,14 @@ struct TMeterSettings {
     int32_t DeviceIndex = 0;
     int32_t InstanceNumber = 1;
     // The store held a place for the numeric window (NumLeft and NumTop) and
-    // for the loudness window (LoudLeft and LoudTop), and for the sound level
-    // window (SPLLeft and SPLTop). A window without one opens at a first place
+    // for the loudness window (LoudLeft and LoudTop), for the sound level
+    // window (SPLLeft and SPLTop) and for the spectrum window (SpectrumLeft
+    // and SpectrumTop). A window without one opens at a first place
     // of its own, clear of the main window's menus.
     bool NumPlaceStored = false;
     bool LoudPlaceStored = false;
     bool SPLPlaceStored = false;
+    bool SpectrumPlaceStored = false;
 };
 
 // The record as it stands before anything is loaded (the values that survive

@@ -87,6 +87,15 @@ void WriteSoundLevelWindow(Writer& write, const TWindowPlacement& windows) {
     WriteSideWindow(write, "SPL Window", "SPL", windows.soundLevelVisible, windows.soundLevel);
 }
 
+// The spectrum window's state and what its keys chose.
+template <typename Writer>
+void WriteSpectrumWindow(Writer& write, const TMeterSettings& s, const TWindowPlacement& windows) {
+    WriteSideWindow(write, "Spectrum Window", "Spectrum", windows.spectrumVisible,
+                    windows.spectrum);
+    WriteSpectrumSettings(
+        [&write](const char* name, const StoredValue& value) { write(name, value); }, s);
+}
+
 StoredValue ColourValue(Colour colour) {
     return IntValue(static_cast<int32_t>(colour));
 }
@@ -291,6 +300,7 @@ void TSettingsStore::SaveSettings(TMeterSettings& s, const TWindowPlacement& win
     write("Loudness In Results", BoolValue(s.LoudnessInResults));
     WriteLoudnessWindow(write, windows);
     WriteSoundLevelWindow(write, windows);
+    WriteSpectrumWindow(write, s, windows);
     WriteSoundLevelSettings(
         [&write](const char* name, const StoredValue& value) { write(name, value); }, s);
     if (!write.ok()) {
@@ -323,6 +333,7 @@ void TSettingsStore::SaveWindowState(const TMeterSettings& s, const TWindowPlace
     WriteNumericWindow(write, windows);
     WriteLoudnessWindow(write, windows);
     WriteSoundLevelWindow(write, windows);
+    WriteSpectrumWindow(write, s, windows);
     if (!write.ok()) {
         dialogs_.MessageBox(kCannotWriteValueMessage,
                             SettingsSubKeyFor(s.InstanceNumber) + " Error");

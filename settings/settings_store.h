@@ -38,6 +38,8 @@ struct TWindowPlacement {
     TWindowBounds loudness;          // written only while that window is shown
     bool soundLevelVisible = false;  // the sound level window is shown
     TWindowBounds soundLevel;        // written only while that window is shown
+    bool spectrumVisible = false;    // the spectrum window is shown
+    TWindowBounds spectrum;          // written only while that window is shown
 };
 
 // "\Tarnwick" for instance 1, "\Tarnwick 2" for any other. Also the start of the

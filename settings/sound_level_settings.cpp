@@ -118,6 +118,24 @@ void ReadSoundLevelSettings(ISettingsKey& key, TMeterSettings& s) {
     s.SPLLeft = left.value_or(s.left + s.width);
     s.SPLTop = top.value_or(s.top);
     s.SPLPlaceStored = left && top;
+
+    const auto choice = [&key](const char* name, int32_t count, int32_t fallback) {
+        const int32_t stored = ReadInt(key, name).value_or(fallback);
+        return stored >= 0 && stored < count ? stored : fallback;
+    };
+    s.SpectrumBands = choice("Spectrum Bands", kSpectrumBandsCount, d.SpectrumBands);
+    s.SpectrumReading = choice("Spectrum Reading", kSpectrumReadingCount, d.SpectrumReading);
+    s.SpectrumWeighting =
+        choice("Spectrum Weighting", kSpectrumWeightingCount, d.SpectrumWeighting);
+    s.SpectrumMaxHold = ReadBool(key, "Spectrum Max Hold").value_or(d.SpectrumMaxHold);
+    s.SpectrumWindow = ReadBool(key, "Spectrum Window").value_or(d.SpectrumWindow);
+    s.SpectrumWidth = ReadInt(key, "SpectrumWidth").value_or(d.SpectrumWidth);
+    s.SpectrumHeight = ReadInt(key, "SpectrumHeight").value_or(d.SpectrumHeight);
+    const std::optional<int32_t> spectrumLeft = ReadInt(key, "SpectrumLeft");
+    const std::optional<int32_t> spectrumTop = ReadInt(key, "SpectrumTop");
+    s.SpectrumLeft = spectrumLeft.value_or(s.left + s.width);
+    s.SpectrumTop = spectrumTop.value_or(s.top);
+    s.SpectrumPlaceStored = spectrumLeft && spectrumTop;
 }
 
 void WriteSoundLevelSettings(const std::function<void(const char*, const StoredValue&)>& write,
@@ -143,6 +161,14 @@ void WriteSoundLevelSettings(const std::function<void(const char*, const StoredV
     write("SPL Log Folder", StringValue(s.SplLogFolder));
     write("SPL Response File", StringValue(s.SplResponseFile));
     write("SPL In Results", BoolValue(s.SplInResults));
+}
+
+void WriteSpectrumSettings(const std::function<void(const char*, const StoredValue&)>& write,
+                           const TMeterSettings& s) {
+    write("Spectrum Bands", IntValue(s.SpectrumBands));
+    write("Spectrum Reading", IntValue(s.SpectrumReading));
+    write("Spectrum Weighting", IntValue(s.SpectrumWeighting));
+    write("Spectrum Max Hold", BoolValue(s.SpectrumMaxHold));
 }
 
 bool WriteSensitivity(ISettingsKey& key, const std::string& inputName,

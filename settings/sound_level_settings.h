@@ -24,6 +24,15 @@ inline constexpr int32_t kSplMinutesChoices[] = {1, 5, 15, 30, 60};
 enum class SplBigFigure : int32_t { kLaf, kLas, kLcf, kLzf, kLaeqT, kLceqT, kLcpeak };
 inline constexpr int32_t kSplBigFigureCount = 7;
 
+// What the Spectrum window shows, in the order of the stored `Spectrum
+// Bands`, `Spectrum Reading` and `Spectrum Weighting`.
+enum class SpectrumBandsChoice : int32_t { kThirdOctave, kOctave };
+enum class SpectrumReading : int32_t { kFast, kSlow, kLeq };
+enum class SpectrumWeighting : int32_t { kZ, kA, kC };
+inline constexpr int32_t kSpectrumBandsCount = 2;
+inline constexpr int32_t kSpectrumReadingCount = 3;
+inline constexpr int32_t kSpectrumWeightingCount = 3;
+
 // The ranges the settings keep to; a stored value outside its range reads as
 // the default. A sensitivity beyond its range is no microphone on any
 // interface; a limit beyond its range no sound level anyone regulates.
@@ -51,11 +60,16 @@ bool WriteSensitivity(ISettingsKey& key, const std::string& inputName,
                       std::optional<double> sensitivityDb);
 
 // Reads every sound level setting into `s`, the sensitivity for
-// s.DeviceName; a value out of its range gives that setting its default.
+// s.DeviceName, and the Spectrum window's; a value out of its range gives
+// that setting its default.
 void ReadSoundLevelSettings(ISettingsKey& key, TMeterSettings& s);
 // Writes them (the sensitivity only when there is one) through `write`.
 void WriteSoundLevelSettings(const std::function<void(const char*, const StoredValue&)>& write,
                              const TMeterSettings& s);
+// Writes what the Spectrum window's keys choose (bands, reading, weighting,
+// max hold): with the window's state too, as they change without a dialog.
+void WriteSpectrumSettings(const std::function<void(const char*, const StoredValue&)>& write,
+                           const TMeterSettings& s);
 
 // "10,50,90" into the percentages, each above 0 and below 100, in the order
 // given; nullopt when the text is not such a list.

@@ -203,6 +203,9 @@ TForm1::TForm1(MeterApp& app, IUserDialogs& dialogs, IDesktopShell& shell, IText
       soundLevelView_(std::make_unique<TSoundLevelView>(app, UserDecimalSeparator())),
       soundLevel_(std::make_unique<TSoundLevelWindow>(
           app, *soundLevelView_, [this] { soundLevelMeter1_->setChecked(false); }, this)),
+      spectrumView_(std::make_unique<TSpectrumView>(app, UserDecimalSeparator())),
+      spectrum_(std::make_unique<TSpectrumWindow>(
+          app, *spectrumView_, [this] { spectrum1_->setChecked(false); }, this)),
       soundLevelModel_(std::make_unique<TSoundLevelDialog>(
           app, dialogs, [this] { SaveSettingsNow(); }, UserDecimalSeparator())),
       startIcon_(":/icons/start.svg"),
@@ -345,6 +348,7 @@ void TForm1::FormShow() {
     numericDisplay1_->setChecked(s.BigNumbers);
     loudnessMeter1_->setChecked(s.LoudnessWindow);
     soundLevelMeter1_->setChecked(s.SplWindow);
+    spectrum1_->setChecked(s.SpectrumWindow);
     // The side windows left open are placed beside the main window once the
     // desktop has framed it (see eventFilter), where there is a desktop.
     sideWindowsPending_ = true;
@@ -366,6 +370,9 @@ void TForm1::ShowSideWindowsLeftOpen() {
     }
     if (s.SplWindow && !soundLevel_->isVisible()) {
         ShowSoundLevelWindow(false);
+    }
+    if (s.SpectrumWindow && !spectrum_->isVisible()) {
+        ShowSpectrumWindow(false);
     }
 }
 
@@ -418,6 +425,13 @@ void TForm1::ShowSoundLevelWindow(bool activate) {
                           activate);
 }
 
+void TForm1::ShowSpectrumWindow(bool activate) {
+    const TMeterSettings& s = app_.settings();
+    spectrum_->FormShow(SideWindowPlace(*spectrum_, s.SpectrumPlaceStored, s.SpectrumLeft,
+                                        s.SpectrumTop, s.SpectrumWidth, s.SpectrumHeight),
+                        activate);
+}
+
 void TForm1::BuildMenus() {
     QMenu* file = menuBar()->addMenu("&File         ");
     file_ = file;
@@ -454,6 +468,8 @@ void TForm1::BuildMenus() {
     loudnessMeter1_->setCheckable(true);
     soundLevelMeter1_ = view->addAction("Sound Level Meter", [this] { SoundLevelMeter1Click(); });
     soundLevelMeter1_->setCheckable(true);
+    spectrum1_ = view->addAction("Spectrum", [this] { Spectrum1Click(); });
+    spectrum1_->setCheckable(true);
     view->addSeparator();
     // Ticked while a replay runs; choosing it again ends the replay, as the
     // tool button does.
@@ -490,6 +506,9 @@ TWindowPlacement TForm1::Placement() const {
     const QRect soundLevel = soundLevel_->frameGeometry();
     placement.soundLevel = {soundLevel.left(), soundLevel.top(), soundLevel.width(),
                             soundLevel.height()};
+    placement.spectrumVisible = spectrum_->isVisible();
+    const QRect spectrum = spectrum_->frameGeometry();
+    placement.spectrum = {spectrum.left(), spectrum.top(), spectrum.width(), spectrum.height()};
     if (sideWindowsPending_) {
         // Closed before the windows left open could show: they stay open, where
         // they were.
@@ -505,6 +524,10 @@ TWindowPlacement TForm1::Placement() const {
         if (!placement.soundLevelVisible) {
             placement.soundLevelVisible = s.SplWindow;
             placement.soundLevel = {s.SPLLeft, s.SPLTop, s.SPLWidth, s.SPLHeight};
+        }
+        if (!placement.spectrumVisible) {
+            placement.spectrumVisible = s.SpectrumWindow;
+            placement.spectrum = {s.SpectrumLeft, s.SpectrumTop, s.SpectrumWidth, s.SpectrumHeight};
         }
     }
     return placement;
@@ -537,6 +560,16 @@ void TForm1::SoundLevelMeter1Click() {
         ShowSoundLevelWindow(true);
     } else {
         soundLevel_->close();
+    }
+}
+
+void TForm1::Spectrum1Click() {
+    const bool show = app_.Spectrum1Click();
+    spectrum1_->setChecked(show);
+    if (show) {
+        ShowSpectrumWindow(true);
+    } else {
+        spectrum_->close();
     }
 }
 
@@ -587,6 +620,7 @@ void TForm1::ProgramSetup1Click() {
         ShareOwnersLayer(*numeric_);
         ShareOwnersLayer(*loudness_);
         ShareOwnersLayer(*soundLevel_);
+        ShareOwnersLayer(*spectrum_);
     }
     client_->setFocus();
     Refresh();
@@ -741,6 +775,7 @@ void TForm1::Refresh() {
     numeric_->RefreshNumericWindow();
     loudness_->RefreshLoudnessWindow();
     soundLevel_->RefreshSoundLevelWindow();
+    spectrum_->RefreshSpectrumWindow();
     ShowText(peak_, v.PeakDisplay);
     ShowText(shortAverage_, v.ShortAvglDisplay);
     ShowText(longAverage_, v.LongAvgDisplay);
@@ -810,6 +845,9 @@ bool TForm1::HandleKey(int key, Qt::KeyboardModifiers modifiers) {
         case Qt::Key_Space:
             app_.StartStopButtonClick();
             return true;
+        case Qt::Key_B:
+            Spectrum1Click();
+            return true;
         case Qt::Key_C:
             app_.TakeSnapshot();
             return true;
@@ -842,6 +880,11 @@ bool TForm1::TakesKeysFrom(const QWidget* active, int key, Qt::KeyboardModifiers
     const bool plain = Chords(modifiers) == Qt::NoModifier;
     if (active == soundLevel_.get()) {
         return !(plain && key == Qt::Key_P);
+    }
+    // The Spectrum window's letters are its own: B closes it, the others
+    // choose what it shows.
+    if (active == spectrum_.get()) {
+        return !(plain && TSpectrumWindow::OwnKey(key));
     }
     const bool loudnessKey = (key == Qt::Key_C || key == Qt::Key_L) && plain;
     return active == loudness_.get() && !loudnessKey;
@@ -917,6 +960,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     numeric_->hide();
     loudness_->hide();
     soundLevel_->hide();
+    spectrum_->hide();
     event->accept();
 }
 

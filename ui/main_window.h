@@ -4,8 +4,8 @@
 // readouts are refreshed about 25 times a second, and never faster than the
 // screen shows frames, whatever the block rate.
 //
-// It owns the numeric, Loudness and Sound Level windows, which stay above it
-// in its layer.
+// It owns the numeric, Loudness, Sound Level and Spectrum windows, which
+// stay above it in its layer.
 // Every command can be reached from the keyboard: Tab moves through the tool
 // buttons, Auto-Start and Start/Stop, Enter runs the one with the focus, and
 // the menus open with Alt and their underlined letter, or F10. Each control
@@ -42,6 +42,7 @@
 #include "ui/setup_window.h"
 #include "ui/sound_level_setup_window.h"
 #include "ui/sound_level_window.h"
+#include "ui/spectrum_window.h"
 
 namespace tarnwick {
 
@@ -66,6 +67,8 @@ public:
     void LoudnessMeter1Click();
     // Shows or closes the sound level window.
     void SoundLevelMeter1Click();
+    // Shows or closes the spectrum window.
+    void Spectrum1Click();
     void About1Click();
 
     // The results setup dialog, modal.
@@ -76,8 +79,8 @@ public:
     void SoundLevelSetup1Click();
 
     // Places the window from the settings, inside the screen, applies the view
-    // mode and draws the loaded scale. The numeric, Loudness and Sound Level
-    // windows left open come back without taking the keyboard focus from this
+    // mode and draws the loaded scale. The numeric, Loudness, Sound Level and
+    // Spectrum windows left open come back without taking the keyboard focus from this
     // window.
     void FormShow();
     // The per-second log that takes every block; null: none.
@@ -91,8 +94,9 @@ public:
 
     // The keys the window sees before any control, while it or the numeric
     // window is active (and while the Loudness window is, but for its own C
-    // and L, and the Sound Level window, but for its own P): Space, C, F, L,
-    // P, S and V without Ctrl, Alt or Meta; Ctrl+S, Ctrl+F and Ctrl+C, the
+    // and L, the Sound Level window, but for its own P, and the Spectrum
+    // window, but for its own keys): Space, B, C, F, L, P, S and V without
+    // Ctrl, Alt or Meta; Ctrl+S, Ctrl+F and Ctrl+C, the
     // keys the File menu shows; F10, which opens the menu bar. True when the
     // key was taken.
     bool HandleKey(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
@@ -119,6 +123,7 @@ private:
     void ShowNumericWindow(bool activate);
     void ShowLoudnessWindow(bool activate);
     void ShowSoundLevelWindow(bool activate);
+    void ShowSpectrumWindow(bool activate);
     // On a screen smaller than the window (a small screen, or a large scale)
     // the meter scrolls in a window as large as the screen.
     void FitToScreen();
@@ -202,6 +207,9 @@ private:
     std::unique_ptr<TSoundLevelView> soundLevelView_;
     std::unique_ptr<TSoundLevelWindow> soundLevel_;
     QAction* soundLevelMeter1_ = nullptr;
+    std::unique_ptr<TSpectrumView> spectrumView_;
+    std::unique_ptr<TSpectrumWindow> spectrum_;
+    QAction* spectrum1_ = nullptr;
     // The side windows in the order they were last opened.
     std::vector<const QWidget*> sideWindowsOpened_;
     // The side windows left open at the last run, shown once the main window

@@ -315,6 +315,11 @@ TEST_F(SettingsStoreTest, WritersStoreTheirNamesInOrderAsTheySpellThem) {
                                                            "Loudness In Results",
                                                            "Loudness Window",
                                                            "SPL Window",
+                                                           "Spectrum Window",
+                                                           "Spectrum Bands",
+                                                           "Spectrum Reading",
+                                                           "Spectrum Weighting",
+                                                           "Spectrum Max Hold",
                                                            "SPL Channel",
                                                            "SPL Limit",
                                                            "SPL Minutes",
@@ -336,12 +341,31 @@ TEST_F(SettingsStoreTest, WritersStoreTheirNamesInOrderAsTheySpellThem) {
 
     recording.written.clear();
     store.SaveWindowState(s, Windows(true));
-    EXPECT_EQ(recording.written,
-              (std::vector<std::string>{
-                  "left",      "top",        "width",     "height",          "Upper Vol",
-                  "Lower Vol", "Full Scale", "Autostart", "Scale",           "Folder",
-                  "View",      "File Open",  "Filename",  "BigNumbers",      "NumWidth",
-                  "NumHeight", "NumLeft",    "NumTop",    "Loudness Window", "SPL Window"}));
+    EXPECT_EQ(recording.written, (std::vector<std::string>{"left",
+                                                           "top",
+                                                           "width",
+                                                           "height",
+                                                           "Upper Vol",
+                                                           "Lower Vol",
+                                                           "Full Scale",
+                                                           "Autostart",
+                                                           "Scale",
+                                                           "Folder",
+                                                           "View",
+                                                           "File Open",
+                                                           "Filename",
+                                                           "BigNumbers",
+                                                           "NumWidth",
+                                                           "NumHeight",
+                                                           "NumLeft",
+                                                           "NumTop",
+                                                           "Loudness Window",
+                                                           "SPL Window",
+                                                           "Spectrum Window",
+                                                           "Spectrum Bands",
+                                                           "Spectrum Reading",
+                                                           "Spectrum Weighting",
+                                                           "Spectrum Max Hold"}));
     EXPECT_EQ(recording.opened, (std::vector<std::string>{kFirstKey, kFirstKey}));
 }
 
@@ -620,7 +644,7 @@ TEST_F(SettingsStoreTest, SaveWindowStateWritesWhatItCanAndReportsFailureOnce) {
     s.StoresFileState = true;
     store.SaveWindowState(s, Windows(true));
 
-    EXPECT_EQ(recording.written.size(), 20u);
+    EXPECT_EQ(recording.written.size(), 25u);
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].text, "Unable to write value to Registry ");
     EXPECT_EQ(dialogs.messages[0].caption, "\\Tarnwick 2 Error");

@@ -9,12 +9,14 @@
 #include <cstring>
 #include <functional>
 #include <numbers>
+#include <regex>
 #include <sstream>
 #include <string>
 
 #include "app/daily_log.h"
 #include "app/sound_level_dialog.h"
 #include "app/sound_level_view.h"
+#include "app/spectrum_view.h"
 #include "app/window_day_log.h"
 #include "core/capture_format.h"
 #include "core/fakes.h"
@@ -389,6 +391,134 @@ TEST(SoundLevelDesktop, TheWindowWritesTheLoggersDayLogInAFolderItHoldsAlone) {
     tone.Play(-20.0, 0.5);
     EXPECT_TRUE(rows.claimed.empty());
     EXPECT_EQ(log.Folder(), "");
+}
+
+// The Spectrum window's bars as its keys choose them: each tone stands in its
+// own band, at its level through the chosen weighting (IEC 61672-1 Table 3:
+// A -16.1 dB at 125 Hz, C -0.8 dB at 63 Hz), and the band the focus was
+// moved to is read out with the reading, the maximum under max hold, and
+// "uncalibrated" where there is no sensitivity. The bands are the window's
+// own: those the day log writes are not made.
+TEST(SoundLevelDesktop, TheSpectrumShowsEachToneInItsBandAsTheKeysChoose) {
+    const struct {
+        bool octaves;
+        SpectrumWeighting weighting;
+        SpectrumReading reading;
+        std::optional<double> sensitivity;
+        bool maxHold;
+        double hz;
+        int moves;  // from 1 kHz
+        const char* bar;
+        double reads;
+        const char* readout;  // every figure with a decimal point as #
+        const char* caption;
+    } cases[] = {
+        {false, SpectrumWeighting::kZ, SpectrumReading::kFast, std::nullopt, false, 1000.0, 0,
+         "1000", -20.0, "1000 Hz: # dB(Z) F (uncalibrated)",
+         "1/3 octave, Fast (F), Z-weighted, dB re full scale, uncalibrated"},
+        {true, SpectrumWeighting::kA, SpectrumReading::kSlow, 120.0, false, 125.0, -3, "125",
+         100.0 - 16.1, "125 Hz: # dB(A) S", "Octave, Slow (S), A-weighted, dB SPL"},
+        {false, SpectrumWeighting::kC, SpectrumReading::kLeq, 100.0, true, 63.0, -12, "63",
+         80.0 - 0.8, "63 Hz: # dB(C) Leq, max #",
+         "1/3 octave, Leq over 0:06, C-weighted, max hold, dB SPL"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.caption);
+        fakes::AppHarness h;
+        h.Create(fakes::PlainLevelSettings());
+        if (c.sensitivity) {
+            h.app.EnterSensitivity(*c.sensitivity);
+        }
+        h.app.MeasureSpectrum();
+        TSpectrumView view(h.app, U'.');
+        if (c.octaves) {
+            view.SwitchBands();
+        }
+        view.ChooseWeighting(c.weighting);
+        view.ChooseReading(c.reading);
+        if (c.maxHold) {
+            view.SwitchMaxHold();
+        }
+        Tone(h, c.hz).Play(-20.0, 6.0);
+        view.MoveFocus(c.moves);
+        const TSpectrumViewState& s = view.Update();
+        EXPECT_EQ(h.app.Bands(), nullptr);
+        ASSERT_FALSE(s.bars.empty());
+        const SpectrumBar& bar = s.bars[s.focus];
+        EXPECT_EQ(bar.nominal, c.bar);
+        EXPECT_NEAR(bar.level, c.reads, 0.3);
+        EXPECT_EQ(s.loudest.rfind("Loudest band " + std::string(c.bar) + " Hz, ", 0), 0u)
+            << s.loudest;
+        EXPECT_EQ(std::regex_replace(s.readout, std::regex("-?[0-9]+\\.[0-9]"), "#"), c.readout)
+            << s.readout;
+        EXPECT_NEAR(std::stod(s.readout.substr(s.readout.find(": ") + 2)), c.reads, 0.3);
+        if (c.maxHold) {
+            EXPECT_NEAR(bar.maxHold, c.reads, 0.3);
+        }
+        EXPECT_EQ(s.caption, c.caption);
+        EXPECT_NE(s.description.find(s.readout), std::string::npos) << s.description;
+        EXPECT_NE(s.description.find(s.loudest), std::string::npos) << s.description;
+    }
+}
+
+// The focus keeps to the bars and to its frequency across a change of
+// width; the pointer reads out its own bar; F stands blank once the input
+// is lost; a reset starts the Leq again; and the window's bands go when it
+// closes.
+TEST(SoundLevelDesktop, TheSpectrumFocusKeepsToTheBarsAndTheFiguresToTheInput) {
+    fakes::AppHarness h;
+    h.Create(fakes::PlainLevelSettings());
+    h.app.MeasureSpectrum();
+    TSpectrumView view(h.app, U'.');
+    Tone tone(h);
+    tone.Play(-20.0, 2.0);
+    const struct {
+        std::function<void()> key;
+        const char* focus;  // the bar in focus after it
+    } steps[] = {
+        {[] {}, "1000"},
+        {[&] { view.MoveFocus(1); }, "1250"},
+        {[&] { view.SwitchBands(); }, "1000"},
+        {[&] { view.MoveFocus(100); }, "8000"},
+        {[&] { view.MoveFocus(1); }, "8000"},
+        {[&] { view.FocusEnd(false); }, "31.5"},
+        {[&] { view.MoveFocus(-1); }, "31.5"},
+        {[&] { view.SwitchBands(); }, "31.5"},
+        {[&] { view.MoveFocus(-100); }, "25"},
+    };
+    for (const auto& step : steps) {
+        step.key();
+        const TSpectrumViewState& s = view.Update();
+        ASSERT_LT(s.focus, s.bars.size());
+        EXPECT_EQ(s.bars[s.focus].nominal, step.focus);
+        EXPECT_EQ(s.readout.rfind(std::string(step.focus) + " Hz: ", 0), 0u) << s.readout;
+    }
+    view.PointAt(2);
+    EXPECT_EQ(view.Update().readout.rfind(view.state().bars[2].nominal + " Hz: ", 0), 0u);
+    view.PointAt(std::nullopt);
+    view.FocusEnd(false);
+    view.MoveFocus(16);  // 1 kHz
+
+    tone.Play(-20.0, 2.0);
+    EXPECT_NEAR(view.Update().bars[view.state().focus].level, -20.0, 0.3);
+    h.AdvanceTo(h.Elapsed() + kLiveFiguresMs + 100);
+    TSpectrumViewState s = view.Update();
+    EXPECT_FALSE(s.live);
+    EXPECT_EQ(s.readout.rfind("1000 Hz: " + kNoLevelText + " dB(Z) F", 0), 0u) << s.readout;
+    EXPECT_EQ(s.description.rfind("No input. ", 0), 0u) << s.description;
+
+    view.ChooseReading(SpectrumReading::kLeq);
+    EXPECT_NEAR(view.Update().bars[view.state().focus].level, -20.0, 0.3)
+        << "the Leq of what was measured stays";
+    view.Reset();
+    s = view.Update();
+    EXPECT_EQ(s.bars[s.focus].level, -INFINITY);
+    EXPECT_NE(s.caption.find("Leq over 0:00"), std::string::npos) << s.caption;
+
+    h.app.StopSpectrum();
+    s = view.Update();
+    EXPECT_TRUE(s.bars.empty());
+    EXPECT_EQ(s.description, "The spectrum is not measured.");
 }
 
 }  // namespace

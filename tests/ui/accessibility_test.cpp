@@ -257,6 +257,7 @@ TEST(Accessibility, EverySideWindowIsAWindowThatSaysItsFigures) {
     form.NumericDisplay1Click();
     form.HandleKey(Qt::Key_L);
     form.HandleKey(Qt::Key_P);
+    form.HandleKey(Qt::Key_B);
     form.HandleKey(Qt::Key_Space);
     h.wave.DeliverSteady(fakes::Frame{3277, 3277});  // -20 dBFS
     const struct {
@@ -267,6 +268,7 @@ TEST(Accessibility, EverySideWindowIsAWindowThatSaysItsFigures) {
         {"Peak Level dB", "Peak level -20.", " dB"},
         {"Loudness", "Momentary -", "true peak max -20."},
         {"Sound Level", "LAF ", "uncalibrated"},
+        {"Spectrum", "1000 Hz: ", "uncalibrated"},
     };
     for (const auto& w : windows) {
         QWidget* window = nullptr;

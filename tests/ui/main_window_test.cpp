@@ -297,6 +297,69 @@ TEST(MainWindow, NumericWindowOpensClosesAndReturnsWhereItWasLeft) {
     EXPECT_EQ(again.form->Placement().numeric.height, 300);
 }
 
+// B opens the Spectrum window and has its bands measured; inside it, S is its own (Slow, not Save
+// As) and B closes it and stops the bands. Left open, it comes back where it was, with the reading
+// its keys chose.
+TEST(MainWindow, SpectrumWindowOpensWithBKeepsItsKeysAndReturnsWhereItWasLeft) {
+    Window w;
+    QAction* menu = MenuAction(*w.form, "Spectrum");
+    ASSERT_NE(menu, nullptr);
+    const auto spectrum = [](QWidget* owner) -> QWidget* {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (top->parentWidget() == owner && top->windowTitle() == "Spectrum") {
+                return top;
+            }
+        }
+        return nullptr;
+    };
+    QWidget* window = spectrum(w.form.get());
+    ASSERT_NE(window, nullptr);
+    const struct {
+        const char* what;
+        std::function<void()> key;
+        bool shown;
+    } steps[] = {
+        {"B in the main window", [&] { w.form->HandleKey(Qt::Key_B); }, true},
+        {"B in the Spectrum window", [&] { QTest::keyClick(window, Qt::Key_B); }, false},
+        {"the menu", [&] { menu->trigger(); }, true},
+        {"its close box", [&] { window->close(); }, false},
+        {"the menu again", [&] { menu->trigger(); }, true},
+    };
+    for (const auto& step : steps) {
+        step.key();
+        EXPECT_EQ(window->isVisible(), step.shown) << step.what;
+        EXPECT_EQ(w.harness.app.settings().SpectrumWindow, step.shown) << step.what;
+        EXPECT_EQ(menu->isChecked(), step.shown) << step.what;
+        EXPECT_EQ(w.harness.app.SpectrumBands() != nullptr, step.shown) << step.what;
+    }
+
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    QTest::keyClick(window, Qt::Key_S);
+    EXPECT_EQ(w.harness.app.settings().SpectrumReading,
+              static_cast<int32_t>(SpectrumReading::kSlow));
+    EXPECT_FALSE(w.harness.app.settings().FileOpen) << "S in the Spectrum window saved nothing";
+
+    window->move(60, 120);  // inside the offscreen platform's 800 x 600 screen
+    window->resize(QSize(400, 300) - (window->frameGeometry().size() - window->size()));
+    w.form->close();
+    const TMeterSettings next = w.Reloaded();
+    EXPECT_TRUE(next.SpectrumWindow);
+    EXPECT_EQ(next.SpectrumReading, static_cast<int32_t>(SpectrumReading::kSlow));
+    EXPECT_EQ(next.SpectrumLeft, 60);
+    EXPECT_EQ(next.SpectrumTop, 120);
+    EXPECT_EQ(next.SpectrumWidth, 400);
+    EXPECT_EQ(next.SpectrumHeight, 300);
+
+    Window again(1, next);
+    QWidget* reopened = spectrum(again.form.get());
+    ASSERT_NE(reopened, nullptr);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return reopened->isVisible(); }, 2000));
+    EXPECT_EQ(again.form->Placement().spectrum.left, 60);
+    EXPECT_EQ(again.form->Placement().spectrum.width, 400);
+    EXPECT_NE(again.harness.app.SpectrumBands(), nullptr);
+}
+
 TEST(MainWindow, HelpWithoutItsPageSaysWhatIsMissing) {
     // The real desktop shell, with no Help folder beside the test program.
     fakes::AppHarness h;
