@@ -97,6 +97,9 @@ void MeterApp::MMWimData(CaptureBlockPtr block) {
     if (spectrum_ != nullptr) {
         AddBandFrames(*spectrum_, block->storage.data(), static_cast<size_t>(frames));
     }
+    if (resultsOctaves_ != nullptr) {
+        AddBandFrames(*resultsOctaves_, block->storage.data(), static_cast<size_t>(frames));
+    }
     if (calibration_ != nullptr) {
         // Only what the device recorded: silence where it filled nothing
         // would read as a calibrator that faltered.

@@ -55,6 +55,7 @@ bool MeterApp::FormCreate(int32_t instanceNumber, const TMeterSettings& stored) 
         settings_.Folder = defaultFolder;
     }
     ApplyLoadedSettings(stored);
+    FollowResultsOctaves();
     secondTimer_->Arm();
     liveTimer_->Arm();
     if (requireNamedInput_ && inputWatch_ != nullptr) {
@@ -226,6 +227,9 @@ void MeterApp::StartStream() {
     }
     if (bands_ != nullptr) {
         bands_->StartStream();
+    }
+    if (resultsOctaves_ != nullptr) {
+        resultsOctaves_->StartStream();
     }
     if (spectrum_ != nullptr) {
         spectrum_->StartStream();

@@ -224,6 +224,11 @@ public:
     void MeasureSpectrum();
     // The window closed: its bands are measured no longer.
     void StopSpectrum() { spectrum_.reset(); }
+    // The octave bands of the records, measured from every captured block
+    // while the settings ask for them (SplInResults and
+    // SplOctavesInResults), of the sound level's channel; made when they
+    // come to be asked for, dropped when no more.
+    void FollowResultsOctaves();
     // Null while the spectrum is not measured.
     BandMeter* SpectrumBands() { return spectrum_.get(); }
     const BandMeter* SpectrumBands() const { return spectrum_.get(); }
@@ -557,6 +562,7 @@ private:
     std::unique_ptr<SoundLevelMeter> soundLevel_;
     std::unique_ptr<BandMeter> bands_;
     std::unique_ptr<BandMeter> spectrum_;
+    std::unique_ptr<BandMeter> resultsOctaves_;
     int32_t spectrumBands_ = 0;      // the `Spectrum Bands` spectrum_ was made for
     int32_t spectrumWeighting_ = 0;  // and the `Spectrum Weighting` it adds
     std::shared_ptr<const MicResponse> micResponse_;

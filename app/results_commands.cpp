@@ -222,6 +222,7 @@ std::string MeterApp::ResultsHeaderText(LocalDateTime now) {
     header.lowerVol = settings_.LowerVol;
     header.loudness = settings_.LoudnessInResults;
     header.soundLevel = settings_.SplInResults;
+    header.octaves = settings_.SplOctavesInResults;
     return settings_.FileTypes == kFileTypeCsv ? CsvHeader(header) : TextHeader(header);
 }
 
@@ -266,6 +267,9 @@ void MeterApp::SaveResultsNow() {
     if (soundLevel_ != nullptr) {
         soundLevel_->RestartPeriod();
     }
+    if (resultsOctaves_ != nullptr) {
+        resultsOctaves_->Restart();
+    }
 }
 
 void MeterApp::WriteRecord(bool csv) {
@@ -301,6 +305,19 @@ void MeterApp::WriteRecord(bool csv) {
         record.la90 = soundLevel_ != nullptr ? soundLevel_->PeriodLevelExceeded(90.0) : kNoLevel;
         record.splOverloaded = period.Overloaded();
         record.splUncalibrated = !settings_.SplSensitivity.has_value();
+        record.withOctaves = settings_.SplOctavesInResults;
+        record.octaveLeq.fill(kNoLevel);
+        if (record.withOctaves && resultsOctaves_ != nullptr) {
+            const std::vector<double> levels =
+                resultsOctaves_->TestLeqDb(MeasuringSensitivity().value_or(0.0));
+            for (size_t b = 0; b < levels.size(); ++b) {
+                for (size_t o = 0; o < kRecordOctaveCount; ++o) {
+                    if (resultsOctaves_->Bands()[b].nominal == kRecordOctaves[o]) {
+                        record.octaveLeq[o] = levels[b];
+                    }
+                }
+            }
+        }
     }
 
     const std::string line = csv ? CsvRecord(record) : TextRecord(record);

@@ -66,6 +66,7 @@ void TResultsDialog::FormShow() {
     controls_.RBtxtChecked = !controls_.RBcsvChecked;
     controls_.CBLoudnessChecked = s.LoudnessInResults;
     controls_.CBSoundLevelChecked = s.SplInResults;
+    controls_.CBOctavesChecked = s.SplOctavesInResults;
     closed_ = false;
 }
 
@@ -111,6 +112,8 @@ void TResultsDialog::Button2Click() {
     s.LoudnessInResults = controls_.CBLoudnessChecked;
     app_.ApplyLoudnessSettings();
     s.SplInResults = controls_.CBSoundLevelChecked;
+    s.SplOctavesInResults = controls_.CBOctavesChecked;
+    app_.FollowResultsOctaves();
     if (saveSettings_) {
         saveSettings_();
     }

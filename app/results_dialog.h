@@ -39,6 +39,7 @@ inline const std::string kResultsLabel5 = "hours, by the clock, on the hour";
 inline const std::string kResultsLabel7 = "24 hours Max";
 inline const std::string kResultsCBLoudness = "   Add loudness to the results";
 inline const std::string kResultsCBSoundLevel = "   Add sound level to the results";
+inline const std::string kResultsCBOctaves = "   with its octave bands";
 inline const std::string kResultsButton3 = "Explore Folder";
 inline const std::string kResultsButton2 = "OK";
 
@@ -62,6 +63,7 @@ struct TResultsControls {
     std::string EditOnTheHour = "1";
     bool CBLoudnessChecked = false;
     bool CBSoundLevelChecked = false;
+    bool CBOctavesChecked = false;  // with the sound level: 63 Hz to 8 kHz
 };
 
 class TResultsDialog {

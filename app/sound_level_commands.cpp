@@ -54,6 +54,19 @@ void MeterApp::MeasureBands(BandWidth width) {
     bands_->SetResponse(micResponse_.get());
 }
 
+void MeterApp::FollowResultsOctaves() {
+    if (!settings_.SplInResults || !settings_.SplOctavesInResults) {
+        resultsOctaves_.reset();
+        return;
+    }
+    const unsigned channels = settings_.SplChannel == 2 ? 2 : 1;
+    if (resultsOctaves_ == nullptr || resultsOctaves_->Channels() != channels) {
+        resultsOctaves_ = std::make_unique<BandMeter>(BandWidth::kOctave,
+                                                      static_cast<double>(kSampleRate), channels);
+        resultsOctaves_->SetResponse(micResponse_.get());
+    }
+}
+
 void MeterApp::MeasureSpectrum() {
     const BandWidth width =
         settings_.SpectrumBands == static_cast<int32_t>(SpectrumBandsChoice::kOctave)
@@ -127,6 +140,9 @@ bool MeterApp::UseMicResponse(std::string& error) {
     if (spectrum_ != nullptr) {
         spectrum_->SetResponse(micResponse_.get());
     }
+    if (resultsOctaves_ != nullptr) {
+        resultsOctaves_->SetResponse(micResponse_.get());
+    }
     return true;
 }
 
@@ -194,6 +210,7 @@ void MeterApp::ApplySoundLevelSettings() {
     if (spectrum_ != nullptr) {
         MeasureSpectrum();  // the channel may have changed
     }
+    FollowResultsOctaves();
     if (soundLevel_ == nullptr) {
         return;
     }

@@ -29,6 +29,9 @@ void MeterApp::StartStopButtonClick() {
         if (soundLevel_ != nullptr) {
             soundLevel_->RestartTest();
         }
+        if (resultsOctaves_ != nullptr) {
+            resultsOctaves_->Restart();
+        }
         for (HeldLimit* held : {&soundLevelLimit_, &soundLevelLimitC_}) {
             if (held->limit != nullptr) {
                 held->limit->Restart();

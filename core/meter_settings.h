@@ -145,7 +145,10 @@ struct TMeterSettings {
     double SplCriterion = 85.0;              // `SPL Criterion`, dB(A) of 100 % dose
     int32_t SplExchangeRate = 3;             // `SPL Exchange Rate`: 3 or 5 dB
     bool SplInResults = false;               // `SPL In Results`
-    bool SplWindow = false;                  // `SPL Window`: the sound level window is shown
+    // `SPL Octaves In Results`: with the sound level, each record's octave
+    // bands, 63 Hz to 8 kHz.
+    bool SplOctavesInResults = false;
+    bool SplWindow = false;  // `SPL Window`: the sound level window is shown
     int32_t SPLWidth = 420;
     int32_t SPLHeight = 380;
     int32_t SPLLeft = 0;

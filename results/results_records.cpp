@@ -36,6 +36,26 @@ std::string SoundLevelNote(const TResultsRecord& r) {
     return note;
 }
 
+// "  63Hz 55.0dB  125Hz 52.3dB ... 1kHz ... 8kHz 31.0dB".
+std::string TextOctaves(const TResultsRecord& r) {
+    static const char* const kNames[] = {"63Hz", "125Hz", "250Hz", "500Hz",
+                                         "1kHz", "2kHz",  "4kHz",  "8kHz"};
+    std::string text;
+    for (size_t b = 0; b < kRecordOctaveCount; ++b) {
+        text +=
+            std::string("  ") + kNames[b] + " " + OneDecimal(r.octaveLeq[b], r.separator) + "dB";
+    }
+    return text;
+}
+
+std::string CsvOctaves(const TResultsRecord& r) {
+    std::string fields;
+    for (const double level : r.octaveLeq) {
+        fields += "," + CsvField(OneDecimal(level, r.separator));
+    }
+    return fields;
+}
+
 std::string Quoted(const std::string& text) {
     std::string out = "\"";
     for (char c : text) {
@@ -80,6 +100,9 @@ std::string CsvHeader(const TResultsHeader& h) {
            "Time ,Duration ,Average,Over dB,Over % ,Under dB,Under %,Max dB" +
            (h.loudness ? ",Loudness LUFS,LRA LU,True Peak dBTP" : "") +
            (h.soundLevel ? ",LAeq dB,LAFmax dB,LCpeak dB,LA10 dB,LA90 dB,Sound Level Note" : "") +
+           (h.soundLevel && h.octaves ? ",63 Hz dB,125 Hz dB,250 Hz dB,500 Hz dB,1 kHz dB,2 kHz dB,"
+                                        "4 kHz dB,8 kHz dB"
+                                      : "") +
            kLineEnd;
 }
 
@@ -128,7 +151,7 @@ std::string TextRecord(const TResultsRecord& r) {
                                    (r.splUncalibrated ? "  uncalibrated" : "") +
                                    (r.splOverloaded ? "  OVERLOAD" : "")
                              : "") +
-           kLineEnd;
+           (r.withSoundLevel && r.withOctaves ? TextOctaves(r) : "") + kLineEnd;
 }
 
 std::string CsvRecord(const TResultsRecord& r) {
@@ -152,7 +175,7 @@ std::string CsvRecord(const TResultsRecord& r) {
                       CsvField(OneDecimal(r.la10, r.separator)) + "," +
                       CsvField(OneDecimal(r.la90, r.separator)) + "," + SoundLevelNote(r)
                 : "") +
-           kLineEnd;
+           (r.withSoundLevel && r.withOctaves ? CsvOctaves(r) : "") + kLineEnd;
 }
 
 }  // namespace tarnwick

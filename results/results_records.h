@@ -3,7 +3,9 @@
 // CR LF. Pure functions: the caller reads the clock, the statistics and the
 // readout, and writes the text.
 
+#include <array>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <string>
 
@@ -31,7 +33,14 @@ struct TResultsHeader {
     int32_t lowerVol = -20;
     bool loudness = false;    // the records carry loudness columns
     bool soundLevel = false;  // the records carry sound level columns
+    bool octaves = false;     // and, after them, octave-band columns
 };
+
+// The octave bands of the records, 63 Hz to 8 kHz: their nominal mid-band
+// frequencies as the bands name them, and as the columns do.
+inline constexpr const char* kRecordOctaves[] = {"63",   "125",  "250",  "500",
+                                                 "1000", "2000", "4000", "8000"};
+inline constexpr size_t kRecordOctaveCount = std::size(kRecordOctaves);
 
 std::string TextHeader(const TResultsHeader& header);  // six lines
 std::string CsvHeader(const TResultsHeader& header);   // four lines
@@ -80,17 +89,22 @@ struct TResultsRecord {
     double la90 = 0.0;
     bool splOverloaded = false;
     bool splUncalibrated = false;
+    // Each octave band's Leq of the period, 63 Hz to 8 kHz, with the sound
+    // level, when asked for; minus infinity where nothing was measured.
+    bool withOctaves = false;
+    std::array<double, kRecordOctaveCount> octaveLeq{};
 };
 
 // "Time 14:45:00  Duration 00:15:00  Average 78.4dB  Over ... Max Peak 89.5dB",
 // then "  Loudness -23.0LUFS  LRA 5.2LU  TP -1.3dBTP" when asked for, then
 // "  LAeq 62.0dB  LAFmax 70.0dB  LCpeak 81.3dB  LA10 70.0dB  LA90 50.0dB" when
-// asked for, followed by "  uncalibrated" and "  OVERLOAD" when they apply.
+// asked for, followed by "  uncalibrated" and "  OVERLOAD" when they apply,
+// then "  63Hz 55.0dB  125Hz 52.3dB ... 8kHz 31.0dB" when asked for.
 std::string TextRecord(const TResultsRecord& record);
 // "14:45:00,00:15:00, 78.4,00:01:23,9.2,00:00:10,1.2,-3.5" (maximum uncalibrated),
 // then ",-23.0,5.2,-1.3" when asked for, then ",62.0,70.0,81.3,70.0,50.0," and
 // the sound level note ("uncalibrated", "overload", both or nothing) when
-// asked for.
+// asked for, then ",55.0,52.3,...,31.0" of the octave bands when asked for.
 std::string CsvRecord(const TResultsRecord& record);
 
 }  // namespace tarnwick

@@ -108,6 +108,7 @@ void ReadSoundLevelSettings(ISettingsKey& key, TMeterSettings& s) {
     s.SplLogFolder = ReadString(key, "SPL Log Folder").value_or(d.SplLogFolder);
     s.SplResponseFile = ReadString(key, "SPL Response File").value_or(d.SplResponseFile);
     s.SplInResults = ReadBool(key, "SPL In Results").value_or(d.SplInResults);
+    s.SplOctavesInResults = ReadBool(key, "SPL Octaves In Results").value_or(d.SplOctavesInResults);
     s.SplWindow = ReadBool(key, "SPL Window").value_or(d.SplWindow);
     s.SPLWidth = ReadInt(key, "SPLWidth").value_or(d.SPLWidth);
     s.SPLHeight = ReadInt(key, "SPLHeight").value_or(d.SPLHeight);
@@ -161,6 +162,7 @@ void WriteSoundLevelSettings(const std::function<void(const char*, const StoredV
     write("SPL Log Folder", StringValue(s.SplLogFolder));
     write("SPL Response File", StringValue(s.SplResponseFile));
     write("SPL In Results", BoolValue(s.SplInResults));
+    write("SPL Octaves In Results", BoolValue(s.SplOctavesInResults));
 }
 
 void WriteSpectrumSettings(const std::function<void(const char*, const StoredValue&)>& write,

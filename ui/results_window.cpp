@@ -74,6 +74,11 @@ TForm4::TForm4(TResultsDialog& model, QWidget* parent) : QDialog(parent), model_
     loudness_->move(48, 306);
     soundLevel_ = new QCheckBox(Text(kResultsCBSoundLevel), this);
     soundLevel_->move(348, 306);
+    octaves_ = new QCheckBox(Text(kResultsCBOctaves), this);
+    octaves_->move(348, 324);
+    octaves_->setAccessibleName("Add the octave bands of sound level to the results");
+    octaves_->setEnabled(false);
+    QObject::connect(soundLevel_, &QCheckBox::toggled, octaves_, &QWidget::setEnabled);
     // The two "Save results every" rows, told apart for a screen reader.
     saveOnMinutes_->setAccessibleName("Save results every hours and minutes from start of test");
     editHours_->setAccessibleName("Hours from start of test");
@@ -121,6 +126,8 @@ void TForm4::ToControls() {
     saveOnHours_->setChecked(c.CBSaveOnHoursChecked);
     loudness_->setChecked(c.CBLoudnessChecked);
     soundLevel_->setChecked(c.CBSoundLevelChecked);
+    octaves_->setChecked(c.CBOctavesChecked);
+    octaves_->setEnabled(c.CBSoundLevelChecked);
     editHours_->setText(Text(c.EditHours));
     editMinutes_->setText(Text(c.EditMinutes));
     editOnTheHour_->setText(Text(c.EditOnTheHour));
@@ -136,6 +143,7 @@ void TForm4::FromControls() {
     c.CBSaveOnHoursChecked = saveOnHours_->isChecked();
     c.CBLoudnessChecked = loudness_->isChecked();
     c.CBSoundLevelChecked = soundLevel_->isChecked();
+    c.CBOctavesChecked = octaves_->isChecked();
     c.EditHours = editHours_->text().toStdString();
     c.EditMinutes = editMinutes_->text().toStdString();
     c.EditOnTheHour = editOnTheHour_->text().toStdString();

@@ -35,6 +35,7 @@ private:
     QCheckBox* saveOnHours_;
     QCheckBox* loudness_;
     QCheckBox* soundLevel_;
+    QCheckBox* octaves_;  // with the sound level
     QLineEdit* editHours_;
     QLineEdit* editMinutes_;
     QLineEdit* editOnTheHour_;

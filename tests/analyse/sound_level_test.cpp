@@ -125,8 +125,8 @@ TEST(AnalyserSoundLevel, ReadoutsLogCalibrationAndSelfTest) {
          "6 s of the recording held a sample at full scale",
          ""},
         {"the results alone",
-         {"--spl-in-results", "--spl-sensitivity", "80", "--results", results, "--locale", "C",
-          stepFile},
+         {"--spl-octaves-in-results", "--spl-sensitivity", "80", "--results", results, "--locale",
+          "C", stepFile},
          kAnalyseOk,
          {},
          "",
@@ -171,9 +171,19 @@ TEST(AnalyserSoundLevel, ReadoutsLogCalibrationAndSelfTest) {
 
     // The record of the step: LAeq, LAFmax, LCpeak (the tone's own peak: the
     // C filter's ring as the recording starts counts in no maximum), LA10 and
-    // LA90, and no note.
+    // LA90, and no note; then its octave bands, the tone's Leq in the 1 kHz
+    // band and at least the class 1 attenuation of 40.5 dB two octaves off.
     const std::vector<std::string> records = Split(ReadFile(results), "\r\n");
-    EXPECT_TRUE(records.back().ends_with(",62.0,70.0,73.0,70.0,50.0,")) << records.back();
+    ASSERT_GE(records.size(), 5u);
+    EXPECT_TRUE(
+        records[3].ends_with(",Sound Level Note,63 Hz dB,125 Hz dB,250 Hz dB,500 Hz dB,"
+                             "1 kHz dB,2 kHz dB,4 kHz dB,8 kHz dB"))
+        << records[3];
+    const std::vector<std::string> fields = Split(records.back(), ",");
+    ASSERT_EQ(fields.size(), 8u + 6u + 8u) << records.back();
+    EXPECT_NE(records.back().find(",62.0,70.0,73.0,70.0,50.0,,"), std::string::npos);
+    EXPECT_EQ(fields[8 + 6 + 4], "62.0") << records.back();
+    EXPECT_LT(std::stod(fields[8 + 6 + 2]), 62.0 - 40.5) << records.back();
 
     // A row a second. Within the first minute the state follows the
     // prediction of the first whole window: the level of the last 10 s held

@@ -337,7 +337,8 @@ TEST_F(SettingsStoreTest, WritersStoreTheirNamesInOrderAsTheySpellThem) {
                                                            "SPL Exchange Rate",
                                                            "SPL Log Folder",
                                                            "SPL Response File",
-                                                           "SPL In Results"}));
+                                                           "SPL In Results",
+                                                           "SPL Octaves In Results"}));
 
     recording.written.clear();
     store.SaveWindowState(s, Windows(true));

@@ -34,6 +34,10 @@ SettingsOptions::SettingsOptions(CommandLine& line, TMeterSettings& settings)
     line.Option("--save-mins", CommandLine::Integer(s.SaveMins, "--save-mins", 1, 1440));
     line.Option("--save-hours", CommandLine::Integer(saveHours_, "--save-hours", 1, 24));
     line.Flag("--spl-in-results", [&s] { s.SplInResults = true; });
+    line.Flag("--spl-octaves-in-results", [&s] {
+        s.SplInResults = true;
+        s.SplOctavesInResults = true;
+    });
     line.Option("--spl-sensitivity",
                 CommandLine::Number(splSensitivity_, "--spl-sensitivity", 40, 200));
     line.Option("--spl-channel", CommandLine::Text(splChannel_));
@@ -162,6 +166,9 @@ Results:
   --no-save-on-stop     no save when the test stops
   --loudness-in-results add loudness, range and true peak to every record
   --spl-in-results      add LAeq, LAFmax, LCpeak, LA10 and LA90 to every record
+  --spl-octaves-in-results
+                        and after them each octave band's Leq of the record's
+                        period, 63 Hz to 8 kHz ("63 Hz dB" ... "8 kHz dB")
 
 Sound level:
   --spl-sensitivity DB  dB SPL that a full-scale sine reads (from a
