@@ -47,6 +47,23 @@ double BandsReadDb(BandWidth width, double rate, size_t first, size_t second, do
     return 10.0 * std::log10(energy);
 }
 
+// The effective bandwidth of band `b`, in dB re its reference bandwidth:
+// a unit impulse through a fresh bank, whose squared outputs sum, by
+// Parseval, to 2 / rate times the integral of the squared gain.
+double EffectiveBandwidthDb(BandWidth width, double rate, size_t b) {
+    BandMeter bank(width, rate);
+    const Band& band = bank.Bands()[b];
+    const auto length = static_cast<size_t>(40.0 / (band.upperHz - band.lowerHz) * rate);
+    std::vector<float> x(length, 0.0f);
+    x[0] = 1.0f;
+    bank.AddSamples(x.data(), x.size(), 1);
+    // Leq re a full-scale sine: 10 lg(sum / length / 0.5).
+    const double sum =
+        0.5 * static_cast<double>(length) * std::pow(10.0, bank.TestLeqDb(0.0)[b] / 10.0);
+    const double effectiveHz = rate / 2.0 * sum;
+    return 10.0 * std::log10(effectiveHz / (band.upperHz - band.lowerHz));
+}
+
 template <typename... Numbers>
 std::string Text(const char* format, Numbers... numbers) {
     char text[160];
@@ -91,6 +108,13 @@ std::vector<BandSelfTestRow> RunBandSelfTest() {
                     }
                 }
             }
+            for (const size_t b : {size_t{0}, middle, bands.size() - 1}) {
+                rows.push_back(Row(std::string(name) + " " + bands[b].nominal + " Hz" +
+                                       Text(" at %.1f kHz, effective bandwidth", rate / 1000.0),
+                                   EffectiveBandwidthDb(width, rate, b),
+                                   -iec61260::kEffectiveBandwidthDb,
+                                   iec61260::kEffectiveBandwidthDb));
+            }
             // Linearity: the 1 kHz band follows a 1 kHz sine from full scale
             // down by 40 dB.
             for (double db = 0.0; db >= -kLinearityRangeDb; db -= 10.0) {
@@ -122,7 +146,7 @@ std::string FormatBandSelfTest(const std::vector<BandSelfTestRow>& rows) {
     size_t passed = 0;
     for (const BandSelfTestRow& row : rows) {
         char line[256];
-        std::snprintf(line, sizeof line, "%s  %-48s %8.2f dB, limits %.1f to %s\n",
+        std::snprintf(line, sizeof line, "%s  %-52s %8.2f dB, limits %.1f to %s\n",
                       row.pass ? "PASS" : "FAIL", row.check.c_str(), row.measured, row.lowest,
                       std::isinf(row.highest) ? "none" : Text("%.1f", row.highest).c_str());
         text += line;

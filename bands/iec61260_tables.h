@@ -40,6 +40,11 @@ inline constexpr AttenuationRow kTableC1[] = {
 // the rows' order.
 inline constexpr double kOctaveExponents[] = {0.0, 0.125, 0.25, 0.375, 1.0, 2.0, 3.0, 4.0};
 
+// IEC 61260-1:2014, class 1: the effective bandwidth of a filter (the
+// integral of its squared gain over frequency) lies within this of the
+// reference bandwidth fm (G^(1/2b) - G^(-1/2b)), in dB.
+constexpr double kEffectiveBandwidthDb = 0.4;
+
 // Clause 5.10: the octave frequency ratio, base 10.
 constexpr double kOctaveRatio = 1.9952623149688795;  // 10^0.3
 
