@@ -55,7 +55,8 @@ std::string SecondLog::Open(const std::string& folder) {
     folder_ = folder;
     // The bands' columns after today's.
     std::string columns = header;
-    columns.insert(columns.size() - 1, BandColumns(app_.Bands()));
+    columns.insert(columns.size() - 1,
+                   BandColumns(app_.Bands(), app_.settings().SplSensitivity.has_value()));
     bandColumns_ = app_.Bands() != nullptr ? app_.Bands()->Bands().size() : 0;
     daily_.emplace(files_, folder, columns);
     if (const std::optional<int64_t> last = daily_->LastRowSecond(clock_.NowZoned())) {

@@ -20,11 +20,11 @@ void AppendLevel(std::string& row, const TMeterSettings& s, double amplitude) {
 
 }  // namespace
 
-std::string BandColumns(const BandMeter* meter) {
+std::string BandColumns(const BandMeter* meter, bool calibrated) {
     std::string columns;
     if (meter != nullptr) {
         for (const Band& band : meter->Bands()) {
-            columns += ",leq_" + band.nominal + "hz";
+            columns += ",leq_" + band.nominal + (calibrated ? "hz" : "hz_uncalibrated");
         }
     }
     return columns;

@@ -24,7 +24,10 @@ class MeterApp;
 class BandMeter;
 
 // ",leq_25hz,leq_31.5hz,..." for the bands `meter` measures; empty without.
-std::string BandColumns(const BandMeter* meter);
+// Levels relative to full scale (not `calibrated`) have names of their own,
+// ",leq_25hz_uncalibrated,...", so that they never share a file with sound
+// pressure levels.
+std::string BandColumns(const BandMeter* meter, bool calibrated);
 
 class SecondRow {
 public:

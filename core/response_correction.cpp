@@ -119,13 +119,19 @@ void ResponseCorrection::RunBlock() {
     std::copy(window_.begin(), window_.end(), input.begin());
     fft_.Forward(input.data());
     std::fill(spectrum_.begin(), spectrum_.end(), 0.0);
+    // One channel is a real signal: its spectrum's upper half mirrors the
+    // lower, conjugated, and only the lower is multiplied.
+    const size_t bins = channels_ == 2 ? spectrum_.size() : kBlockFrames + 1;
     for (size_t j = 0; j < partitions_.size(); ++j) {
         const std::vector<std::complex<double>>& x =
             inputs_[(newest_ + inputs_.size() - j) % inputs_.size()];
         const std::vector<std::complex<double>>& h = partitions_[j];
-        for (size_t k = 0; k < spectrum_.size(); ++k) {
+        for (size_t k = 0; k < bins; ++k) {
             spectrum_[k] += Times(h[k], x[k]);
         }
+    }
+    for (size_t k = bins; k < spectrum_.size(); ++k) {
+        spectrum_[k] = std::conj(spectrum_[spectrum_.size() - k]);
     }
     fft_.Inverse(spectrum_.data());
     std::copy(spectrum_.begin(), spectrum_.end(), output_.begin());

@@ -348,10 +348,11 @@ TEST(LoggerSession, BandLevelsFollowTheEventInTheRowsAndInTheMetrics) {
               std::string(kDailyLogHeader).substr(0, std::string(kDailyLogHeader).size() - 1));
     const std::vector<std::string> header = Split(rows[0], ',');
     ASSERT_EQ(header.size(), 9u + 29u) << rows[0];
-    EXPECT_EQ(header[9], "leq_25hz");
-    EXPECT_EQ(header.back(), "leq_16000hz");
-    const size_t column =
-        static_cast<size_t>(std::find(header.begin(), header.end(), "leq_1000hz") - header.begin());
+    // Without a sensitivity the bands' columns say so.
+    EXPECT_EQ(header[9], "leq_25hz_uncalibrated");
+    EXPECT_EQ(header.back(), "leq_16000hz_uncalibrated");
+    const size_t column = static_cast<size_t>(
+        std::find(header.begin(), header.end(), "leq_1000hz_uncalibrated") - header.begin());
     EXPECT_NEAR(std::stod(Field(rows[3], column)), -20.0, 0.1) << rows[3];
     EXPECT_NE(s.metrics.find("tarnwick_band_leq_db{band=\"1000\"} -20.0"), std::string::npos)
         << s.metrics;
