@@ -2,6 +2,7 @@
 #include "platform/qt_user_dialogs.h"
 #include "platform/window_stacking.h"
 #include "ui/key_chords.h"
+#include "ui/painted_text.h"
 #include "ui/window_accessible.h"
 
 #include <QCloseEvent>
@@ -50,27 +51,6 @@ QColor LightColour(LimitLight light) {
             break;
     }
     return kLightOff;
-}
-
-QFont Font(int pixels, bool bold = false) {
-    QFont font("Arial");
-    font.setPixelSize(std::max(7, pixels));
-    font.setBold(bold);
-    return font;
-}
-
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-// `text` in `box`, the font made smaller until it fits the box's width.
-void FitText(QPainter& painter, const QRectF& box, int flags, const QString& text, QFont font) {
-    const int wide = QFontMetrics(font).horizontalAdvance(text);
-    if (wide > box.width() && wide > 0) {
-        font.setPixelSize(std::max(7, static_cast<int>(font.pixelSize() * box.width() / wide)));
-    }
-    painter.setFont(font);
-    painter.drawText(box, flags, text);
 }
 
 // A dark box with `caption` along its top and `figure` below it.

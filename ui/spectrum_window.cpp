@@ -3,6 +3,7 @@
 #include "platform/qt_user_dialogs.h"
 #include "platform/window_stacking.h"
 #include "ui/key_chords.h"
+#include "ui/painted_text.h"
 #include "ui/window_accessible.h"
 
 #include <QCloseEvent>
@@ -41,27 +42,6 @@ constexpr int kLabelGap = 4;  // pixels between two band labels
 const char* const kKeysText =
     "Left/Right band   F S E: F, S, Leq   A C Z: weighting   O: octaves   M: max hold   "
     "R: reset   B: close";
-
-QFont Font(int pixels, bool bold = false) {
-    QFont font("Arial");
-    font.setPixelSize(std::max(7, pixels));
-    font.setBold(bold);
-    return font;
-}
-
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-// `text` in `box`, the font made smaller until it fits the box's width.
-void FitText(QPainter& painter, const QRectF& box, int flags, const QString& text, QFont font) {
-    const int wide = QFontMetrics(font).horizontalAdvance(text);
-    if (wide > box.width() && wide > 0) {
-        font.setPixelSize(std::max(7, static_cast<int>(font.pixelSize() * box.width() / wide)));
-    }
-    painter.setFont(font);
-    painter.drawText(box, flags, text);
-}
 
 // Where everything goes in a window of `size`: fonts and boxes in
 // proportion to it, as the Sound Level window's.
