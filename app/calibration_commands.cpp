@@ -96,8 +96,8 @@ void MeterApp::CalibrationFramesArrived(const uint8_t* bytes, size_t frames) {
         // The capture heard the microphone uncorrected: the sensitivity
         // stored is the one with which the corrected meter reads the
         // calibrator's level at 1 kHz, the response's factor added.
-        record.sensitivityDb +=
-            micResponse_->DeviationDb(kCalibratorHz) - micResponse_->sensFactorDb.value_or(0.0);
+        record.sensitivityDb =
+            micResponse_->SensitivityFromCalibrator(record.sensitivityDb, kCalibratorHz);
         message = Paragraphs(message, "The microphone response " + MicResponseName() +
                                           " is allowed for: the sensitivity stored is " +
                                           Decimals(record.sensitivityDb, 2) + " dB.");

@@ -99,18 +99,16 @@ void MeterApp::MeasureSpectrum() {
 }
 
 bool MeterApp::UseMicResponse(std::string& error) {
-    // No response file runs to a megabyte: a larger one is something else.
-    constexpr size_t kLargestResponseFile = size_t{1} << 20;
     const std::string& path = settings_.SplResponseFile;
     std::shared_ptr<const MicResponse> response;
     if (!path.empty()) {
         std::string text;
-        const FileResult read = ports_.files.ReadStart(path, kLargestResponseFile + 1, text);
+        const FileResult read = ports_.files.ReadStart(path, kLargestMicResponseFile + 1, text);
         if (!read.ok()) {
             error = path + ": " + read.message;
             return false;
         }
-        if (text.size() > kLargestResponseFile) {
+        if (text.size() > kLargestMicResponseFile) {
             error = path + ": larger than a microphone response file (1 MB)";
             return false;
         }

@@ -213,6 +213,9 @@ void TSoundLevelView::ShowCalibration() {
                              ? ", calibrated " + app_.ShortDateText(record->when)
                              : ", entered " + app_.ShortDateText(record->when);
     }
+    if (app_.MicResponseInUse() != nullptr) {
+        s.calibration += ", response " + app_.MicResponseName();
+    }
 }
 
 void TSoundLevelView::ShowGraph(double sensitivityDb) {

@@ -13,12 +13,16 @@
 // The meter corrects by the curve inverted: a microphone that reads 3 dB high
 // at 8 kHz has its 8 kHz read 3 dB lower.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace tarnwick {
+
+// No response file runs to a megabyte: a larger one is something else.
+inline constexpr size_t kLargestMicResponseFile = size_t{1} << 20;
 
 struct MicResponsePoint {
     double hz = 0.0;
@@ -32,6 +36,12 @@ struct MicResponse {
 
     // The curve at `hz`, in dB.
     double DeviationDb(double hz) const;
+    // A calibrator at `calibratorHz` heard uncorrected gave `heardDb` as the
+    // sensitivity: the one to store, with which the corrected meter, the
+    // factor added, reads the calibrator's level.
+    double SensitivityFromCalibrator(double heardDb, double calibratorHz) const {
+        return heardDb + DeviationDb(calibratorHz) - sensFactorDb.value_or(0.0);
+    }
     // "1a2b3c4d": the checksum as the files and the history show it.
     std::string Checksum() const;
 };

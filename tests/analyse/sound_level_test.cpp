@@ -78,6 +78,8 @@ TEST(AnalyserSoundLevel, ReadoutsLogCalibrationAndSelfTest) {
         WriteRecording(folder.Path(std::to_string(rate) + ".wav"), tone, rate);
     }
     const std::string log = folder.Path("spl.csv");
+    const std::string mic = folder.Path("mic.txt");
+    WriteFile(mic, "\"Sens Factor =-1.0dB\"\n100 0.5\n10000 0.5\n");
     const std::string results = folder.Path("results.csv");
 
     const std::vector<std::string> stepLines = {
@@ -112,6 +114,14 @@ TEST(AnalyserSoundLevel, ReadoutsLogCalibrationAndSelfTest) {
          {"Sensitivity\t114.00 dB"},
          "",
          ""},
+        // The microphone reads 0.5 dB high at 1 kHz and its factor is -1 dB:
+        // the corrected meter reads 94 dB with 115.50 dB stored.
+        {"a calibrator's tone through a microphone response",
+         {"--spl-calibrate", "94", "--mic-response", mic, folder.Path("94dB.wav")},
+         kAnalyseOk,
+         {"Sensitivity\t115.50 dB"},
+         "",
+         "Response\tmic.txt (crc "},
         {"a clipped calibrator's tone",
          {"--spl-calibrate", "94", folder.Path("clipped.wav")},
          kAnalyseFailed,

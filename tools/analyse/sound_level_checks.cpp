@@ -1,9 +1,13 @@
 #include "tools/analyse/sound_level_checks.h"
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "core/capture_format.h"
+#include "core/mic_response.h"
+#include "platform/posix_text_files.h"
 #include "spl/calibration.h"
 #include "spl/self_test.h"
 #include "tools/analyse/analyser_run.h"
@@ -35,6 +39,24 @@ int RunCalibration(const AnalyserOptions& options, std::FILE* out, std::FILE* er
     if (!reader.IsOpen()) {
         std::fprintf(err, "tarnwick-analyse: %s\n", reader.Error().c_str());
         return kAnalyseBadInput;
+    }
+    // The response in use, read and checked as the meter reads it.
+    std::optional<MicResponse> response;
+    if (const std::string& path = options.settings.SplResponseFile; !path.empty()) {
+        std::string text;
+        std::string error;
+        const FileResult read = PosixTextFiles().ReadStart(path, kLargestMicResponseFile + 1, text);
+        if (!read.ok()) {
+            error = read.message;
+        } else if (text.size() > kLargestMicResponseFile) {
+            error = "larger than a microphone response file (1 MB)";
+        } else {
+            response = ParseMicResponse(text, error);
+        }
+        if (!response) {
+            std::fprintf(err, "tarnwick-analyse: %s: %s\n", path.c_str(), error.c_str());
+            return kAnalyseBadInput;
+        }
     }
     SoundLevelSetup setup;
     setup.sampleRate = static_cast<unsigned long>(reader.SampleRate());
@@ -88,8 +110,18 @@ int RunCalibration(const AnalyserOptions& options, std::FILE* out, std::FILE* er
     if (!result.warning.empty()) {
         std::fprintf(err, "tarnwick-analyse: %s: warning: %s\n", input, result.warning.c_str());
     }
+    double sensitivity = result.sensitivityDb;
+    if (response) {
+        // As the window stores it: the corrected meter reads the calibrator.
+        sensitivity = response->SensitivityFromCalibrator(sensitivity, kCalibratorHz);
+    }
     std::fprintf(out, "Sensitivity\t%s\n",
-                 ReadoutFigure(result.sensitivityDb, "dB", kSensitivityDecimals).c_str());
+                 ReadoutFigure(sensitivity, "dB", kSensitivityDecimals).c_str());
+    if (response) {
+        const std::string& path = options.settings.SplResponseFile;
+        std::fprintf(out, "Response\t%s (crc %s)\n",
+                     path.substr(path.find_last_of('/') + 1).c_str(), response->Checksum().c_str());
+    }
     return kAnalyseOk;
 }
 
